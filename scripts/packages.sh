@@ -1,0 +1,34 @@
+# Installs Debian packages that are missing (sourced by run.sh, test.sh and .ci/run).
+# Usage: ensure_packages pkg...   (a name may carry an architecture, as wine32:i386)
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    for pkg in "${missing[@]}"; do
+        case "$pkg" in
+            *:i386)
+                if ! dpkg --print-foreign-architectures | grep -qx i386; then
+                    $sudo dpkg --add-architecture i386
+                    PELORIX_APT_UPDATED=""
+                fi ;;
+        esac
+    done
+    echo "Installing: ${missing[*]}"
+    if [ -z "${PELORIX_APT_UPDATED:-}" ]; then
+        $sudo apt-get update -qq
+        PELORIX_APT_UPDATED=1
+    fi
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# What building and testing the core needs.
+PELORIX_BUILD_PACKAGES=(g++ cmake ninja-build googletest libgtest-dev libgmock-dev)
+# Real Wine for the tests that read what Wine ships and a prefix made by wineboot.
+PELORIX_WINE_PACKAGES=(wine64 wine32:i386 wine64-tools)

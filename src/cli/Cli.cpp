@@ -1,0 +1,65 @@
+#include "cli/Cli.h"
+
+#include "cli/Commands.h"
+#include "platform/DriveMap.h"
+#include "platform/Text.h"
+
+#include <ostream>
+
+namespace pelorix::cli {
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> all = allCommands();
+    return all;
+}
+
+bool wantsHelp(const Args& args) {
+    for (const auto& a : args)
+        if (a == "--help" || a == "-h")
+            return true;
+    return false;
+}
+
+std::string windowsPathArgument(std::string_view argument) {
+    const bool windowsForm = (argument.size() >= 2 && argument[1] == ':') || argument.starts_with("\\\\");
+    return windowsForm ? std::string(argument) : DriveMap::current().toWindows(argument);
+}
+
+namespace {
+
+void printOverview(std::ostream& out) {
+    out << "Usage: pelorix-cli COMMAND [ARGUMENTS]\n\n"
+           "Builds Visual Basic 6.0 project lists and shows the program's view of the machine.\n\n"
+           "Commands:\n";
+    for (const Command& c : commands())
+        out << "  " << c.name << std::string(c.name.size() < 14 ? 14 - c.name.size() : 1, ' ') << c.summary << '\n';
+    out << "\nRun 'pelorix-cli COMMAND --help' for a command's arguments.\n";
+}
+
+} // namespace
+
+int runCli(const Args& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        printOverview(err);
+        return ExitUsage;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        printOverview(out);
+        return ExitOk;
+    }
+    for (const Command& c : commands()) {
+        if (c.name != args[0])
+            continue;
+        const Args rest(args.begin() + 1, args.end());
+        if (wantsHelp(rest)) {
+            out << c.help;
+            return ExitOk;
+        }
+        return c.run(rest, out, err);
+    }
+    err << "pelorix-cli: unknown command '" << args[0] << "'\n";
+    printOverview(err);
+    return ExitUsage;
+}
+
+} // namespace pelorix::cli

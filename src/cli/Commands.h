@@ -1,0 +1,10 @@
+#pragma once
+
+#include "cli/Cli.h"
+
+namespace pelorix::cli {
+
+// Each command lives in a file of its own and contributes its Command here.
+std::vector<Command> allCommands();
+
+} // namespace pelorix::cli

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/ErrorConvention.h"
+#include "platform/TimeFormat.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelorix {
+
+class IEventPump;
+
+// Registry key handles, numbered as Win32 numbers them.
+using HKEY = std::int32_t;
+inline constexpr HKEY HKEY_CLASSES_ROOT = static_cast<HKEY>(0x80000000u);
+inline constexpr HKEY HKEY_CURRENT_USER = static_cast<HKEY>(0x80000001u);
+inline constexpr HKEY HKEY_LOCAL_MACHINE = static_cast<HKEY>(0x80000002u);
+inline constexpr std::int32_t REG_SZ = 1;
+
+// The Win32 service class: settings files, registry, processes, system texts and path
+// operations. It keeps no state that callers rely on; every user creates its own instance.
+class CFWin32API : public ErrorHolder {
+public:
+    CFWin32API() : ErrorHolder("CFWin32API") {}
+
+    // Settings files. A file path of "" selects Pelorix.ini in the program folder.
+    std::string GetTerminalProfile(std::string_view sectionName, std::string_view keyName,
+                                   std::string_view filePath = {});
+    bool SetTerminalProfile(std::string_view sectionName, std::string_view keyName, std::string_view value,
+                            std::string_view filePath = {});
+
+    // Registry (HKEY_CLASSES_ROOT of the Wine prefix).
+    std::int32_t EnumKeys(HKEY key, std::string_view subKey, std::vector<std::string>& names);
+    void RecursiveRegEnumKeys(HKEY key, std::string_view path, std::vector<std::string>& libraryPaths,
+                              std::vector<std::string>& keyPaths, std::vector<VbDate>& writeTimes);
+    std::string fGetRegKeyValue(HKEY key, std::string_view subKey, std::optional<std::string_view> valueName,
+                                std::int32_t valueType);
+    VbDate pDosDateTimeToFileTime(std::uint64_t fileTime);
+
+    // Processes. Starts the command line and waits for the process to end, processing pending
+    // events through pump between wait slices; see the implementation for the rules.
+    bool CreateProcess_Execute(std::string_view programPath, std::string_view commandLine, std::int16_t windowState,
+                               std::int32_t waitSlice, const bool& cancelFlag, std::int32_t timeLimit,
+                               IEventPump* pump = nullptr);
+    // Starts the command line and returns at once (opening a project or a folder).
+    void StartProcess(std::string_view commandLine);
+    std::string GetLastErrorMsg(std::int32_t errorCode);
+
+    // Path operations on Windows paths.
+    std::string fPathCanonicalize(std::string_view path);
+    std::string QuoteSpaces(std::string_view path);
+};
+
+} // namespace pelorix

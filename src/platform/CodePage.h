@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pelorix {
+
+// Conversion between the program's UTF-8 text and the ANSI code page of the files it reads and
+// writes (CP932 unless PELORIX_CODEPAGE names another iconv encoding).
+//
+// Decoding never fails and never loses a byte: a byte that is not valid in the code page becomes
+// the private-use character U+F700 + byte, which encoding turns back into that same byte. A
+// character that the code page cannot hold is written as "?", as Windows does.
+
+std::string ansiToUtf8(std::string_view bytes);
+std::string utf8ToAnsi(std::string_view text);
+
+// The same with an explicit encoding name.
+std::string decodeFrom(std::string_view encoding, std::string_view bytes);
+std::string encodeTo(std::string_view encoding, std::string_view text);
+
+// True when the text holds only ASCII characters (the same bytes in every code page we use).
+bool isAscii(std::string_view text) noexcept;
+
+} // namespace pelorix

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pelorix {
+
+// Where the program lives and what it runs against, read from the process environment on every
+// call so that a test can point each of them at a folder of its own.
+
+// The iconv name of the ANSI code page: PELORIX_CODEPAGE, else "CP932".
+std::string ansiCodePage();
+
+// The program folder as a host path: PELORIX_HOME; else the executable's folder when it is
+// writable; else $XDG_CONFIG_HOME/pelorix (default ~/.config/pelorix), created on demand.
+std::string programFolderHost();
+
+// The program folder as the program sees it: a Windows path without a trailing "\".
+std::string App_Path();
+
+// The Wine prefix: $WINEPREFIX, else ~/.wine. It need not exist.
+std::string winePrefix();
+
+// An environment variable as a program in Wine sees it: names are matched without regard to
+// case, and WINDIR and SystemRoot read "C:\windows" when unset. "" for an unset variable.
+std::string getEnvironmentVariable(std::string_view name);
+
+// A plain read of a host environment variable.
+std::optional<std::string> hostEnv(const char* name);
+
+} // namespace pelorix

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pelorix {
+
+// Whole-file operations on host paths. Failures are reported as Win32 error codes (0 = success).
+
+// The bytes of a file; nothing and the code in err when it cannot be read.
+std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_t* err = nullptr);
+
+// Replaces (or creates) a file with the given bytes so that no reader ever sees a partial file:
+// the bytes are written to a new file beside it, flushed, and renamed over it in one step. An
+// existing file keeps its permission bits. On failure the old file is untouched and nothing is
+// left behind.
+std::int32_t writeHostFileAtomically(const std::string& hostPath, std::string_view bytes);
+
+// Appends bytes to a file (created when missing); the file is open only during this call.
+std::int32_t appendHostFile(const std::string& hostPath, std::string_view bytes);
+
+// Writes all of the bytes to a descriptor, retrying after short writes; a Win32 code on failure
+// (112 when the disk is full).
+std::int32_t writeAll(int fd, std::string_view bytes);
+
+} // namespace pelorix

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelorix {
+
+// Small text helpers on UTF-8 strings. Case folding touches ASCII letters only, which is safe on
+// UTF-8 (every byte of a multi-byte character is 0x80 or above).
+
+constexpr char toUpperAscii(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+constexpr char toLowerAscii(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+std::string toUpper(std::string_view s);
+std::string toLower(std::string_view s);
+bool equalsIgnoreCase(std::string_view a, std::string_view b) noexcept;
+bool startsWithIgnoreCase(std::string_view s, std::string_view prefix) noexcept;
+bool endsWithIgnoreCase(std::string_view s, std::string_view suffix) noexcept;
+// Position of needle in haystack comparing ASCII letters without case, or npos.
+std::size_t findIgnoreCase(std::string_view haystack, std::string_view needle, std::size_t from = 0) noexcept;
+// Negative, zero or positive like strcmp, comparing ASCII letters without case.
+int compareIgnoreCase(std::string_view a, std::string_view b) noexcept;
+
+// Removes leading and trailing space characters (only the space, as VB's Trim does).
+std::string_view trimSpaces(std::string_view s) noexcept;
+// Removes leading and trailing white space (tab, CR, LF, space ...).
+std::string_view trimWhite(std::string_view s) noexcept;
+
+// Replaces every occurrence of what by with (exact match); an empty what leaves s unchanged.
+std::string replaceAll(std::string_view s, std::string_view what, std::string_view with);
+
+// Splits at every occurrence of the separator (an empty text gives one empty piece).
+std::vector<std::string> split(std::string_view s, char separator);
+
+// The raw lines of a text file's bytes. A line ends at CR LF, at CR or at a lone LF; the line
+// end is not part of the line. A final line end does not start another (empty) line.
+std::vector<std::string_view> splitLines(std::string_view bytes);
+
+} // namespace pelorix

@@ -1,0 +1,93 @@
+#include "support/TestEnvironment.h"
+
+#include "platform/CodePage.h"
+#include "platform/DriveMap.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace pelorix::test {
+namespace fs = std::filesystem;
+
+TestEnvironment::TestEnvironment() {
+    std::string pattern = (fs::temp_directory_path() / "pelorix-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot create a temporary folder");
+    m_root = fs::canonical(pattern).string();
+    fs::create_directories(prefix() + "/dosdevices");
+    fs::create_directories(driveC() + "/windows/system32");
+    fs::create_directories(home());
+    fs::create_symlink("../drive_c", prefix() + "/dosdevices/c:");
+    fs::create_symlink("/", prefix() + "/dosdevices/z:");
+    setEnv("WINEPREFIX", prefix());
+    setEnv("PELORIX_HOME", home());
+    setEnv("PELORIX_CODEPAGE", "CP932");
+}
+
+TestEnvironment::~TestEnvironment() {
+    for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+        if (it->wasSet)
+            ::setenv(it->name.c_str(), it->value.c_str(), 1);
+        else
+            ::unsetenv(it->name.c_str());
+    }
+    std::error_code ec;
+    // Give back write permission that a test took away, so that everything can be removed.
+    for (auto it = fs::recursive_directory_iterator(m_root, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        std::error_code permEc;
+        if (!it->is_symlink())
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, permEc);
+    }
+    fs::permissions(m_root, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(m_root, ec);
+}
+
+void TestEnvironment::setEnv(const char* name, const std::string& value) {
+    const char* old = std::getenv(name);
+    m_saved.push_back({name, old != nullptr, old != nullptr ? std::string(old) : std::string()});
+    ::setenv(name, value.c_str(), 1);
+}
+
+std::string TestEnvironment::path(std::string_view relative) const {
+    const fs::path p = fs::path(m_root) / relative;
+    fs::create_directories(p.parent_path());
+    return p.string();
+}
+
+std::string TestEnvironment::windowsPath(std::string_view hostPath) {
+    return DriveMap::current().toWindows(hostPath);
+}
+
+void TestEnvironment::mapDrive(char letter, const std::string& hostFolder) const {
+    const std::string link = prefix() + "/dosdevices/" + std::string(1, letter) + ":";
+    std::error_code ec;
+    fs::remove(link, ec);
+    fs::create_symlink(hostFolder, link);
+}
+
+void TestEnvironment::setCodePage(const std::string& codePage) const { ::setenv("PELORIX_CODEPAGE", codePage.c_str(), 1); }
+
+void writeFile(const std::string& hostPath, std::string_view bytes) {
+    fs::create_directories(fs::path(hostPath).parent_path());
+    std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + hostPath);
+}
+
+std::string readFile(const std::string& hostPath) {
+    std::ifstream in(hostPath, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool fileExists(const std::string& hostPath) { return fs::exists(fs::symlink_status(hostPath)); }
+
+std::string sjis(std::string_view utf8) { return encodeTo("CP932", utf8); }
+
+} // namespace pelorix::test

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelorix::test {
+
+// A hermetic world for one test: a temporary folder holding a Wine prefix ("prefix", with
+// dosdevices c: -> ../drive_c and z: -> /) and a program folder ("home"). WINEPREFIX,
+// PELORIX_HOME and PELORIX_CODEPAGE point at them while the object lives; the previous values
+// come back and the folder is removed afterwards.
+class TestEnvironment {
+public:
+    TestEnvironment();
+    ~TestEnvironment();
+    TestEnvironment(const TestEnvironment&) = delete;
+    TestEnvironment& operator=(const TestEnvironment&) = delete;
+
+    const std::string& root() const noexcept { return m_root; }
+    std::string prefix() const { return m_root + "/prefix"; }
+    std::string driveC() const { return m_root + "/prefix/drive_c"; }
+    std::string home() const { return m_root + "/home"; }
+
+    // A host path inside the temporary folder (relative to root), its folder created.
+    std::string path(std::string_view relative) const;
+    // The Windows path of a host path through the prefix's drive map.
+    static std::string windowsPath(std::string_view hostPath);
+
+    // Maps an additional drive letter ("d") to a host folder.
+    void mapDrive(char letter, const std::string& hostFolder) const;
+    void setCodePage(const std::string& codePage) const;
+
+private:
+    struct Saved {
+        std::string name;
+        bool wasSet;
+        std::string value;
+    };
+    void setEnv(const char* name, const std::string& value);
+
+    std::string m_root;
+    std::vector<Saved> m_saved;
+};
+
+// File helpers for tests (host paths; folders are created as needed).
+void writeFile(const std::string& hostPath, std::string_view bytes);
+std::string readFile(const std::string& hostPath);
+bool fileExists(const std::string& hostPath);
+
+// The bytes of a UTF-8 text in CP932.
+std::string sjis(std::string_view utf8);
+
+} // namespace pelorix::test
