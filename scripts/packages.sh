@@ -29,6 +29,6 @@ ensure_packages() {
 }
 
 # What building and testing the core needs.
-PELORIX_BUILD_PACKAGES=(g++ cmake ninja-build googletest libgtest-dev libgmock-dev)
+PELORIX_BUILD_PACKAGES=(g++ cmake ninja-build googletest libgtest-dev libgmock-dev libbenchmark-dev)
 # Real Wine for the tests that read what Wine ships and a prefix made by wineboot.
 PELORIX_WINE_PACKAGES=(wine64 wine32:i386 wine64-tools)
