@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pelorix {
+
+// What the program needs to know of a type library: its identity and version.
+struct TypeLibAttributes {
+    std::string guid;          // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper-case hex
+    std::uint16_t majorVersion = 0;
+    std::uint16_t minorVersion = 0;
+};
+
+// Reads the type library at a Windows path (mapped through the prefix's drives). The format is
+// told by the file's first bytes: an MSFT or SLTG type library, or the TYPELIB resource of a PE
+// file (resource 1, or N when the path ends in "\N"). Nothing when the file cannot be read as a
+// type library; never reads outside the file.
+std::optional<TypeLibAttributes> readTypeLibAttributes(std::string_view windowsPath);
+
+// The same on a file's bytes already in memory.
+std::optional<TypeLibAttributes> parseTypeLib(std::string_view bytes, std::uint32_t resourceId = 1);
+
+} // namespace pelorix
