@@ -1,0 +1,222 @@
+#pragma once
+
+#include "platform/ErrorConvention.h"
+#include "platform/TimeFormat.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelorix {
+
+class IBuildLog;
+
+// One project as the list keeps it: the project file path and the few values the rest of the
+// program needs from its .vbp file. "" or -1 stand for a value the file did not give.
+struct ProjectRecord {
+    std::string ProjectFilePath;
+    std::string ProjectName;
+    std::string Title;
+    std::string Description;
+    std::string ProjectType;
+    std::int16_t CompatibleMode = -1;
+    std::int16_t StartMode = -1;
+    std::int16_t OptimizationType = -1;
+
+    bool operator==(const ProjectRecord&) const = default;
+};
+
+// The type-library registrations of the machine, index-aligned: the library file of each
+// "win32" key, its key path below HKEY_CLASSES_ROOT (up to but excluding "\win32") and the
+// key's last-write time.
+struct TypeLibRegistrations {
+    std::vector<std::string> libraryPaths;
+    std::vector<std::string> keyPaths;
+    std::vector<VbDate> writeTimes;
+};
+
+// Where an update gets the registrations from. The default walks HKEY_CLASSES_ROOT\TypeLib of
+// the prefix once per update; a caller that already holds them (a benchmark, a test) can hand
+// them in instead.
+using RegistrationSource = std::function<TypeLibRegistrations()>;
+
+// The points of an update at which a test may stop it (a thrown error or a killed process) to
+// prove that the project file and its copies stay whole.
+enum class UpdateStep {
+    BackupCopied,   // the backup is in place under its final name
+    RegistryRead,   // the registrations are collected
+    LineDone,       // one line of the new file is composed (once per line)
+    NewFileWritten, // the new content is complete beside the project file
+    Replaced,       // the new content has been renamed onto the project file
+};
+using UpdateStepHook = std::function<void(UpdateStep step, std::int32_t lineNumber)>;
+
+// The project data: the project records read from .vbp files, the project list with its row
+// order, the project file updater with its backup copies, and the resolution of references to
+// their newest registered versions.
+//
+// Record indices are 0-based and stay fixed until the list is reset; rows are 1-based (row 0 is
+// the grid's header) and map to record indices through the row index.
+class CDFileData : public ErrorHolder {
+public:
+    CDFileData();
+
+    // ---- Project file reader -------------------------------------------------------------
+
+    // Reads the project file into the record at index. With replace false the records grow to
+    // hold the index; with replace true the record must exist. A missing file gives the
+    // placeholders ("-" name and title). Always returns false; failures are raised.
+    bool fSetProjectNameList(std::string_view projectFilePath, std::int32_t index, bool replace);
+
+    // The record's fields; "" or -1 for an index outside 0..ProjectMaxIndex. Error 9 before the
+    // list was first reset.
+    std::string fProjectFilePath(std::int32_t index);
+    std::string fGetProjectName(std::int32_t index);
+    std::string fGetTile(std::int32_t index);
+    std::string fGetProjectDescription(std::int32_t index);
+    std::string fGetProjectType(std::int32_t index);
+    std::int16_t fGetCompatibleMode(std::int32_t index);
+    std::int16_t fGetStartMode(std::int32_t index);
+    std::int16_t fGetOptimizationType(std::int32_t index);
+
+    // The record as the grid's seven comma-separated fields. Always returns false; error 9 for an
+    // index that names no record.
+    bool fGetProjectFileInfo(std::int32_t index, std::string& rowText);
+
+    // The value of a "key=value" line: everything after the key and "=" ("" when the key is not
+    // in the line). For a CompatibleMode line the quotes stay part of the value.
+    std::string pGetKeyValue(std::string_view line, std::string_view key);
+
+    // ---- Project list --------------------------------------------------------------------
+
+    // Back to the empty list: one record (index 0, path ""), no rows.
+    void fClearAllProjectInfo();
+
+    // Reads the project paths of one section of a project list file into records 0, 1, ... and
+    // lists each. Returns the number read (0 for a list path of "").
+    std::int32_t fSetProjectFilePathList(std::string_view listFilePath, std::string_view sectionName,
+                                         std::string_view keyName);
+
+    // Reads the project paths named by the lines of a batch file into records 0, 1, ... and lists
+    // each. keyWords are the upper-case compiler keywords; keyWordIndexes are not consulted.
+    // Relative paths with ".." are made absolute against baseFolder. Returns the number found.
+    std::int32_t fMakeProjectFileList(std::string_view batchFilePath,
+                                      const std::vector<std::string>& keyWords,
+                                      const std::vector<std::string>& keyWordIndexes,
+                                      std::string_view baseFolder);
+
+    // The project path one batch line names, or "".
+    std::string pGetProjectFilePath(std::string_view line, const std::vector<std::string>& keyWords,
+                                    const std::vector<std::string>& keyWordIndexes);
+    // The position in keyWords of the keyword the token names, or -1; records the token's
+    // position in foundPositions.
+    std::int32_t pSearchKeyWord(std::string_view token, std::int32_t tokenPosition,
+                                const std::vector<std::string>& keyWords,
+                                std::vector<std::int32_t>& foundPositions);
+
+    // Adds a record for the path and lists it: at the end for beforeRow -1, else before that row.
+    bool fAddProjectFileList(std::string_view projectFilePath, std::int32_t beforeRow);
+    // Gives the record a new path and makes the row show it (appends it when row <= 0 or there
+    // are no rows).
+    bool fChangeProjectFileList(std::string_view projectFilePath, std::int32_t index, std::int32_t row);
+    // Removes the row; the record stays, unlisted, until the next reset.
+    bool fDelProjectFileList(std::int32_t row);
+    // The record index a row shows, or -1 for a row outside 1..ProjectCount.
+    std::int32_t fGetProjectArrayIndex(std::int32_t row);
+
+    // Every record's path, by record index.
+    std::vector<std::string> ProjectFilePathList();
+    // The number of rows.
+    std::int32_t ProjectCount() const noexcept;
+    // The highest record index (error 9 before the first reset).
+    std::int32_t ProjectMaxIndex();
+    // The row index: element r - 1 is the record index shown in row r.
+    const std::vector<std::int32_t>& ProjectIndexCollection() const noexcept { return m_colProjectIndex; }
+
+    // ---- Project file updater ------------------------------------------------------------
+
+    // Brings a project file up to date before a compile: backs it up (".org", else
+    // "YYYYMMDDHHMMSS.bak"), points reference lines (and component lines when
+    // UpdateComponentReference is set) at their newest registrations and writes the mode into
+    // the CompatibleMode line, reporting each changed line to the log. Mode -1 leaves the
+    // CompatibleMode line as it is. Returns false when the file does not exist; a failure leaves
+    // the project file as it was and is raised.
+    bool fUpdateProjectFileInfo(std::string_view projectFilePath, std::int16_t compatibleMode,
+                                std::string_view windowsFolder, IBuildLog& log);
+
+    // Deletes the last update's backup copy if it is there, read-only or not; ignores failures.
+    bool fDeleteBackupFile();
+
+    // Sets a record's compatibility mode in memory (nothing for an index outside the records).
+    void fSetCompatibleMode(std::int32_t index, std::int16_t mode);
+
+    // Makes destination an exact byte copy of source, in chunks of CopyBufferSize; the
+    // destination is replaced in one step. The flag has no effect.
+    bool fCopyFile(std::string_view sourcePath, std::string_view destinationPath, bool flag = false);
+
+    // The log lines for one changed line of kind 1 (reference), 2 (compatibility mode),
+    // 3 (version-compatibility line inserted) or 4 (component).
+    std::vector<std::string> fGetDispUpdateInfo(std::int32_t kind, std::int32_t lineNumber,
+                                                std::string_view newText);
+
+    void CopyBufferSize(std::int32_t bytes) noexcept { m_lngCopyBufferSize = bytes; }
+    std::int32_t CopyBufferSize() const noexcept { return m_lngCopyBufferSize; }
+    void UpdateComponentReference(bool update) noexcept { m_blnUpdateComponentReference = update; }
+    bool UpdateComponentReference() const noexcept { return m_blnUpdateComponentReference; }
+    // The copy made by the last update of an existing project file.
+    const std::string& BackupFilePath() const noexcept { return m_strBackupFilePath; }
+
+    // Replaces the registry walk of each update (nullptr restores it).
+    void setRegistrationSource(RegistrationSource source) { m_registrationSource = std::move(source); }
+    // Called at each step of an update; for tests that stop an update part-way.
+    void setUpdateStepHook(UpdateStepHook hook) { m_updateStepHook = std::move(hook); }
+
+    // ---- Reference resolution (internal steps of the updater) ------------------------------
+
+    // The reference line pointed at the newest registration of its library file, or "".
+    std::string pGetNewReferenceByLastWriteTime(std::string_view projectFilePath, std::string_view line,
+                                                const std::vector<std::string>& libraryPaths,
+                                                const std::vector<std::string>& keyPaths,
+                                                const std::vector<VbDate>& writeTimes,
+                                                std::string_view windowsFolder);
+    // The reference line with the identifier and version read from the library file itself, or
+    // "" when the file is missing (logged).
+    std::string pGetNewReferenceByTypeLibInfo(std::string_view projectFilePath, std::string_view line);
+    // The component line pointed at the newest registration of its file name, or "".
+    std::string pGetNewComponentByLastWriteTime(std::string_view projectFilePath, std::string_view line,
+                                                const std::vector<std::string>& libraryPaths,
+                                                const std::vector<std::string>& keyPaths,
+                                                const std::vector<VbDate>& writeTimes,
+                                                std::string_view windowsFolder);
+    // The index of the newest registration of exactly that library file ("~" paths excluded),
+    // or -1; ties go to the later index.
+    std::int32_t pSearchLastWriteData(std::string_view libraryPath,
+                                      const std::vector<std::string>& libraryPaths,
+                                      const std::vector<VbDate>& writeTimes);
+    // The index of the newest registration whose library path contains the file name, or -1.
+    std::int32_t pSearchComponentLastWriteData(std::string_view fileName,
+                                               const std::vector<std::string>& libraryPaths,
+                                               const std::vector<VbDate>& writeTimes);
+    // True when the drive-less path exists on one of the drives; foundPath is then the full path.
+    bool pAppendDrivePath(std::string_view pathWithoutDrive, std::string& foundPath);
+
+private:
+    ProjectRecord& recordAt(std::int32_t index);
+    const ProjectRecord* findRecord(std::int32_t index);
+    std::vector<ProjectRecord>& records();
+    TypeLibRegistrations collectRegistrations();
+    void reachStep(UpdateStep step, std::int32_t lineNumber);
+
+    std::optional<std::vector<ProjectRecord>> m_records; // nothing until the first reset
+    std::vector<std::int32_t> m_colProjectIndex;
+    std::int32_t m_lngCopyBufferSize = 0;
+    bool m_blnUpdateComponentReference = false;
+    std::string m_strBackupFilePath;
+    RegistrationSource m_registrationSource;
+    UpdateStepHook m_updateStepHook;
+};
+
+} // namespace pelorix
