@@ -1,0 +1,189 @@
+// vb6-standin: a stand-in for the Visual Basic 6.0 compiler.
+//
+//   vb6-standin [/out LOG] (/make | /makedll) PROJECT
+//
+// LOG and PROJECT are Windows paths (mapped through the Wine prefix's drives) or host paths.
+// Every run appends the arguments it received to the file named by PELORIX_STANDIN_RECORD (when
+// set), in UTF-8: a line "args N", then the N arguments, one per line, exactly as received.
+//
+// What a run does is read from the project file:
+//   StandIn=STEP[|STEP...]        the n-th run for this project takes the n-th STEP (the last one
+//                                 repeats); the count is kept in PROJECT.standin-runs
+//   StandIn@M=STEP[|STEP...]      the same, used instead while the file says CompatibleMode="M"
+// A STEP is a comma-separated list of actions: "sleep:N" (wait N ms first) and one outcome:
+//   ok          the success line (also without any StandIn line)
+//   notfound    "project or library not found"
+//   implements  the binary-compatibility text about Implements
+//   version     the text about the version-compatible component
+//   error       an error line
+//   empty       only empty lines
+//   unknown     one line the classification does not know
+//   nolog       no log file at all
+//   hang        never ends while the project file exists
+// The log is written in the ANSI code page (CP932 unless PELORIX_CODEPAGE says otherwise), in one
+// step, at the end of the run. The exit status is 0 for "ok", else 1.
+
+#include "platform/CodePage.h"
+#include "platform/DriveMap.h"
+#include "platform/Environment.h"
+#include "platform/HostFile.h"
+#include "platform/Text.h"
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace pelorix;
+namespace fs = std::filesystem;
+
+struct Invocation {
+    std::string logPath;
+    std::string projectPath;
+    bool makeDll = false;
+};
+
+Invocation parseArguments(const std::vector<std::string>& args) {
+    Invocation inv;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const bool hasNext = i + 1 < args.size();
+        if (equalsIgnoreCase(args[i], "/out") && hasNext) {
+            inv.logPath = args[++i];
+        } else if ((equalsIgnoreCase(args[i], "/make") || equalsIgnoreCase(args[i], "/makedll")) && hasNext) {
+            inv.makeDll = equalsIgnoreCase(args[i], "/makedll");
+            inv.projectPath = args[++i];
+        }
+    }
+    return inv;
+}
+
+std::string hostPath(const std::string& path) {
+    const bool windowsForm = (path.size() >= 2 && path[1] == ':') || path.starts_with("\\\\");
+    if (!windowsForm)
+        return path;
+    return DriveMap::current().toHost(path).value_or(std::string());
+}
+
+void record(const std::vector<std::string>& args) {
+    const auto recordFile = hostEnv("PELORIX_STANDIN_RECORD");
+    if (!recordFile || recordFile->empty())
+        return;
+    std::string entry = "args " + std::to_string(args.size()) + "\n";
+    for (const auto& a : args)
+        entry += a + "\n";
+    appendHostFile(*recordFile, entry);
+}
+
+// The StandIn value that applies to this project file, "" when none.
+std::string scriptOf(const std::string& projectText) {
+    std::string general;
+    std::string mode;
+    std::string byMode;
+    for (std::string_view line : splitLines(projectText)) {
+        if (startsWithIgnoreCase(line, "CompatibleMode=")) {
+            std::string value(line.substr(15));
+            std::erase(value, '"');
+            mode = value;
+        } else if (startsWithIgnoreCase(line, "StandIn=")) {
+            general = std::string(line.substr(8));
+        } else if (startsWithIgnoreCase(line, "StandIn@")) {
+            const auto eq = line.find('=');
+            if (eq != std::string_view::npos)
+                byMode += std::string(line.substr(8, eq - 8)) + "=" + std::string(line.substr(eq + 1)) + "\n";
+        }
+    }
+    for (std::string_view entry : splitLines(byMode)) {
+        const auto eq = entry.find('=');
+        if (entry.substr(0, eq) == mode)
+            return std::string(entry.substr(eq + 1));
+    }
+    return general;
+}
+
+// The number of earlier runs for this project, counted in a file beside it.
+int nextRunNumber(const std::string& projectHost) {
+    const std::string counter = projectHost + ".standin-runs";
+    int runs = 0;
+    if (auto text = readHostFile(counter)) {
+        std::from_chars(text->data(), text->data() + text->size(), runs);
+    }
+    writeHostFileAtomically(counter, std::to_string(runs + 1));
+    return runs;
+}
+
+std::string stepFor(const std::string& script, int run) {
+    const auto steps = split(script, '|');
+    const auto index = std::min<std::size_t>(static_cast<std::size_t>(run), steps.size() - 1);
+    return std::string(trimWhite(steps[index]));
+}
+
+std::string logText(std::string_view outcome, const std::string& target) {
+    const std::string crlf = "\r\n";
+    if (outcome == "notfound")
+        return "ﾌﾟﾛｼﾞｪｸﾄまたはﾗｲﾌﾞﾗﾘが見つかりません。" + crlf;
+    if (outcome == "implements")
+        return "'" + target +
+               "' のﾋﾞﾙﾄﾞ中: バイナリ互換 DLL または EXE 内に、Implements ステートメントで指定したデータ型の"
+               "定義が見つかりません。" +
+               crlf;
+    if (outcome == "version")
+        return "ﾊﾞｰｼﾞｮﾝ互換ｺﾝﾎﾟｰﾈﾝﾄを設定できません: '" + target + "'" + crlf;
+    if (outcome == "error")
+        return "ｺﾝﾊﾟｲﾙ ｴﾗｰ: 変数が定義されていません。" + crlf;
+    if (outcome == "empty")
+        return crlf + crlf + crlf;
+    if (outcome == "unknown")
+        return "予期しない出力: " + target + crlf;
+    return "'" + target + "' のﾋﾞﾙﾄﾞが正常に終了しました。" + crlf;
+}
+
+void sleepMs(long ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    record(args);
+
+    const Invocation inv = parseArguments(args);
+    const std::string projectHost = hostPath(inv.projectPath);
+    const std::string target = fs::path(projectHost).stem().string() + (inv.makeDll ? ".dll" : ".exe");
+
+    std::string outcome = "ok";
+    const auto projectBytes = projectHost.empty() ? std::nullopt : readHostFile(projectHost);
+    if (!projectBytes) {
+        outcome = "notfound";
+    } else if (const std::string script = scriptOf(ansiToUtf8(*projectBytes)); !script.empty()) {
+        for (const std::string& action : split(stepFor(script, nextRunNumber(projectHost)), ',')) {
+            const std::string_view a = trimWhite(action);
+            if (a.starts_with("sleep:")) {
+                long ms = 0;
+                std::from_chars(a.data() + 6, a.data() + a.size(), ms);
+                sleepMs(ms);
+            } else if (!a.empty()) {
+                outcome = std::string(a);
+            }
+        }
+    }
+
+    if (outcome == "hang") {
+        // Hangs like a compiler waiting on a dialog, but goes away with its test's folder.
+        while (!projectHost.empty() && fs::exists(projectHost))
+            sleepMs(100);
+        return 1;
+    }
+    if (outcome != "nolog" && !inv.logPath.empty()) {
+        const std::string logHost = hostPath(inv.logPath);
+        if (logHost.empty() || writeHostFileAtomically(logHost, utf8ToAnsi(logText(outcome, target))) != 0)
+            std::fprintf(stderr, "vb6-standin: cannot write the log %s\n", inv.logPath.c_str());
+    }
+    return outcome == "ok" ? 0 : 1;
+}
