@@ -7,4 +7,6 @@ namespace pelorix::cli {
 // Each command lives in a file of its own and contributes its Command here.
 std::vector<Command> allCommands();
 
+Command typelibInfoCommand();
+
 } // namespace pelorix::cli

@@ -1,0 +1,73 @@
+#include "cli/Commands.h"
+#include "platform/TypeLibReader.h"
+
+#include <cstdio>
+#include <ostream>
+
+namespace pelorix::cli {
+
+namespace {
+
+constexpr std::string_view typelibInfoHelp =
+    "Usage: pelorix-cli typelib-info FILE\n"
+    "\n"
+    "Reads the type library in FILE and prints its GUID, a TAB, and its version as the\n"
+    "major version in decimal, \".\", and the minor version in lower-case hexadecimal,\n"
+    "as a project file's reference line writes it.\n"
+    "\n"
+    "FILE is a host path or a Windows path of the prefix. It may be an MSFT or SLTG type\n"
+    "library or a PE file (.dll, .ocx, .exe, .tlb) with a TYPELIB resource; a trailing\n"
+    "\\N selects resource N instead of resource 1, as registrations write it.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when FILE is missing or is not a type library,\n"
+    "2 for a usage error.\n";
+
+// The version as a reference line carries it: major in decimal, minor in lower-case hex.
+std::string versionText(const TypeLibAttributes& lib) {
+    char minor[8] = {};
+    std::snprintf(minor, sizeof minor, "%x", static_cast<unsigned>(lib.minorVersion));
+    return std::to_string(lib.majorVersion) + "." + minor;
+}
+
+int runTypelibInfo(const Args& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> operands;
+    bool optionsEnd = false;
+    for (const std::string& a : args) {
+        if (!optionsEnd && a == "--") {
+            optionsEnd = true;
+        } else if (!optionsEnd && a.size() > 1 && a[0] == '-') {
+            err << "pelorix-cli typelib-info: unknown option '" << a << "'\n"
+                << "Usage: pelorix-cli typelib-info FILE\n";
+            return ExitUsage;
+        } else {
+            operands.push_back(a);
+        }
+    }
+    if (operands.size() != 1) {
+        err << "pelorix-cli typelib-info: " << (operands.empty() ? "missing FILE" : "too many arguments")
+            << '\n'
+            << "Usage: pelorix-cli typelib-info FILE\n";
+        return ExitUsage;
+    }
+
+    const std::string path = windowsPathArgument(operands.front());
+    if (!locateTypeLib(path)) {
+        err << "pelorix-cli typelib-info: " << path << ": the file does not exist\n";
+        return ExitFailure;
+    }
+    const auto lib = readTypeLibAttributes(path);
+    if (!lib) {
+        err << "pelorix-cli typelib-info: " << path << ": not a type library\n";
+        return ExitFailure;
+    }
+    out << lib->guid << '\t' << versionText(*lib) << '\n';
+    return ExitOk;
+}
+
+} // namespace
+
+Command typelibInfoCommand() {
+    return {"typelib-info", "the GUID and version of a type-library file", typelibInfoHelp, runTypelibInfo};
+}
+
+} // namespace pelorix::cli
