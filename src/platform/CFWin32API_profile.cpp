@@ -1,0 +1,96 @@
+// Settings files: one value read or written per call, on Pelorix.ini or any other INI file.
+#include "platform/CFWin32API.h"
+#include "platform/CodePage.h"
+#include "platform/DriveMap.h"
+#include "platform/Environment.h"
+#include "platform/HostFile.h"
+#include "platform/IniFile.h"
+#include "platform/Win32Error.h"
+
+#include <climits>
+#include <cstdlib>
+#include <memory>
+
+namespace pelorix {
+namespace {
+
+constexpr std::size_t kProfileBufferSize = 256;
+
+// The Windows path of the file a profile call works on. "" is the settings file beside the
+// program, computed afresh on every call; a bare file name lives in the Windows folder, as the
+// profile functions look it up.
+std::string profilePath(std::string_view filePath) {
+    if (filePath.empty())
+        return App_Path() + "\\Pelorix.ini";
+    if (filePath.find_first_of("\\/") == std::string_view::npos)
+        return getEnvironmentVariable("WINDIR") + "\\" + std::string(filePath);
+    return std::string(filePath);
+}
+
+// The host file a write replaces: a settings file kept as a link elsewhere is written where the
+// link points, so that the new content does not replace the link itself.
+std::string writeTarget(const std::string& hostPath) {
+    struct Freer {
+        void operator()(char* p) const noexcept { std::free(p); }
+    };
+    const std::unique_ptr<char, Freer> resolved(::realpath(hostPath.c_str(), nullptr));
+    return resolved ? std::string(resolved.get()) : hostPath;
+}
+
+} // namespace
+
+std::string CFWin32API::GetTerminalProfile(std::string_view sectionName, std::string_view keyName,
+                                           std::string_view filePath) {
+    return guard("GetTerminalProfile", [&]() -> std::string {
+        const std::string host = hostPathOf(profilePath(filePath));
+        if (host.empty())
+            return {};
+        std::int32_t err = 0;
+        const auto bytes = readHostFile(host, &err);
+        if (!bytes) {
+            SetLastError(err);
+            return {};
+        }
+        auto value = readIniValue(*bytes, sectionName, keyName, ansiCodePage(), kProfileBufferSize);
+        if (!value || value->empty())
+            return {};
+        // The caller sees the buffer's text up to its first NUL.
+        if (const auto nul = value->find('\0'); nul != std::string::npos)
+            value->resize(nul);
+        return *value;
+    });
+}
+
+bool CFWin32API::SetTerminalProfile(std::string_view sectionName, std::string_view keyName,
+                                    std::string_view value, std::string_view filePath) {
+    return guard("SetTerminalProfile", [&] {
+        // A failed write is an expected outcome: it gives False and logs nothing.
+        const std::string host = hostPathOf(profilePath(filePath));
+        if (host.empty()) {
+            SetLastError(win32::PathNotFound);
+            return false;
+        }
+        const std::string target = writeTarget(host);
+        std::int32_t err = 0;
+        const auto old = readHostFile(target, &err);
+        if (!old && err != win32::FileNotFound) {
+            SetLastError(err);
+            return false;
+        }
+        const std::string oldBytes = old.value_or(std::string());
+        const auto updated = writeIniValue(oldBytes, sectionName, keyName, value, ansiCodePage());
+        if (!updated) {
+            SetLastError(win32::InvalidParameter);
+            return false;
+        }
+        if (old && *updated == oldBytes)
+            return true;
+        if (const std::int32_t code = writeHostFileAtomically(target, *updated); code != 0) {
+            SetLastError(code);
+            return false;
+        }
+        return true;
+    });
+}
+
+} // namespace pelorix
