@@ -1,0 +1,270 @@
+// Reference resolution: a type-library reference or component line of a project file is pointed
+// at the newest registration of the same library file, found among the machine's type-library
+// registrations by file path (references) or file name (components). Project files moved between
+// systems whose Windows folder is "\WINNT" and "\WINDOWS" are handled by exchanging the names.
+#include "platform/CCCommon.h"
+#include "platform/ErrorLog.h"
+#include "platform/FileSystemObject.h"
+#include "platform/RuntimeError.h"
+#include "platform/Text.h"
+#include "platform/TypeLibReader.h"
+#include "projectdata/CDFileData.h"
+#include "projectdata/ProjectText.h"
+
+#include <cstdio>
+
+namespace pelorix {
+namespace {
+
+constexpr std::string_view ReferencePrefix = "Reference=*\\G";
+
+bool contains(std::string_view text, std::string_view what) {
+    return text.find(what) != std::string_view::npos;
+}
+
+// The fields of a line from its first "{" on, split at "#"; error 5 when the line has no "{".
+std::vector<std::string> fieldsFromBrace(std::string_view line) {
+    const auto brace = line.find('{');
+    if (brace == std::string_view::npos)
+        throw vberr::make(vberr::InvalidArgument);
+    return split(line.substr(brace), '#');
+}
+
+const std::string& field(const std::vector<std::string>& fields, std::size_t index) {
+    if (index >= fields.size())
+        throw vberr::make(vberr::SubscriptOutOfRange);
+    return fields[index];
+}
+
+std::string projectFolder(std::string_view projectFilePath) {
+    return FileSystemObject::GetParentFolderName(projectFilePath) + "\\";
+}
+
+// The identifier, version and locale of a registration, joined by "#".
+std::string registrationCode(std::string_view keyPath) {
+    const std::string hashed = replaceAll(keyPath, "\\", "#");
+    const auto first = hashed.find('#');
+    return first == std::string::npos ? std::string() : hashed.substr(first + 1);
+}
+
+// The first n characters of a replaced by d (the drive of the Windows folder).
+std::string replaceLeadingChars(std::string_view a, std::string_view d) {
+    return std::string(d) + std::string(skipChars(a, charCount(d)));
+}
+
+// Points a library path at this system's Windows folder when it names the other one.
+std::string fixWindowsFolder(std::string a, std::string_view windowsFolder, CCCommon& common) {
+    if (windowsFolder.empty())
+        return a; // no Windows folder known: nothing to exchange it with
+    const std::string drive = common.fGetDriveName(windowsFolder);
+    const std::string upper = toUpper(a);
+    for (const std::string_view folder : {std::string_view("\\WINNT"), std::string_view("\\WINDOWS")}) {
+        if (!contains(upper, folder))
+            continue;
+        const std::string driveFolder = drive + std::string(folder);
+        if (driveFolder == windowsFolder)
+            return a;
+        a = replaceLeadingChars(a, drive);
+        return replaceAll(a, driveFolder, windowsFolder);
+    }
+    return a;
+}
+
+// Exchanges "\WINNT\" and "\WINDOWS\" in the path part of a line to match the Windows folder.
+std::string exchangeWindowsFolder(std::string tail, std::string_view windowsFolder) {
+    const std::string upperTail = toUpper(tail);
+    const std::string upperFolder = toUpper(windowsFolder);
+    if (contains(upperTail, "\\WINNT\\") && contains(upperFolder, "\\WINDOWS"))
+        return replaceAll(tail, "\\WINNT\\", "\\WINDOWS\\");
+    if (contains(upperTail, "\\WINDOWS\\") && contains(upperFolder, "\\WINNT"))
+        return replaceAll(tail, "\\WINDOWS\\", "\\WINNT\\");
+    return tail;
+}
+
+// The text after the locale field: the third "#" counted from the first "{". The library path
+// and the description stay whole even when the description itself holds "#".
+std::string_view tailAfterLocale(std::string_view line) {
+    std::size_t pos = line.find('{');
+    for (int i = 0; i < 3; ++i) {
+        pos = line.find('#', pos);
+        if (pos == std::string_view::npos)
+            throw vberr::make(vberr::SubscriptOutOfRange);
+        ++pos;
+    }
+    return line.substr(pos);
+}
+
+// Lower-case hexadecimal of a minor version, as type-library versions are written.
+std::string hexLower(unsigned value) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "%x", value);
+    return buffer;
+}
+
+} // namespace
+
+std::string CDFileData::pGetNewReferenceByLastWriteTime(std::string_view projectFilePath,
+                                                        std::string_view line,
+                                                        const std::vector<std::string>& libraryPaths,
+                                                        const std::vector<std::string>& keyPaths,
+                                                        const std::vector<VbDate>& writeTimes,
+                                                        std::string_view windowsFolder) {
+    return guard("pGetNewReferenceByLastWriteTime", [&] {
+        if (!contains(line, "{"))
+            return std::string();
+        const auto fields = fieldsFromBrace(line);
+        const std::string& libraryField = field(fields, 3);
+
+        CCCommon common;
+        std::string absolute = libraryField;
+        if (contains(libraryField, "..")) {
+            absolute = common.fGetAbsolutePath(projectFolder(projectFilePath) + libraryField);
+            if (!common.fCheckPath(absolute, vbNormal)) {
+                const std::string rest = common.fPathSkipRoot(absolute);
+                if (!rest.empty()) {
+                    std::string found;
+                    absolute = pAppendDrivePath(rest, found) ? found : libraryField;
+                }
+            }
+        }
+        absolute = fixWindowsFolder(std::move(absolute), windowsFolder, common);
+
+        const std::int32_t i = pSearchLastWriteData(absolute, libraryPaths, writeTimes);
+        if (i == -1)
+            return std::string();
+        if (static_cast<std::size_t>(i) >= keyPaths.size())
+            throw vberr::make(vberr::SubscriptOutOfRange);
+        const std::string tail = exchangeWindowsFolder(std::string(tailAfterLocale(line)), windowsFolder);
+        return std::string(ReferencePrefix) + registrationCode(keyPaths[static_cast<std::size_t>(i)]) + "#" +
+               tail;
+    });
+}
+
+std::string CDFileData::pGetNewReferenceByTypeLibInfo(std::string_view projectFilePath,
+                                                      std::string_view line) {
+    return guard("pGetNewReferenceByTypeLibInfo", [&] {
+        std::string libraryPath;
+        try {
+            auto fields = fieldsFromBrace(line);
+            const std::string& libraryField = field(fields, 3);
+            CCCommon common;
+            libraryPath = contains(libraryField, "..")
+                              ? common.fGetAbsolutePath(projectFolder(projectFilePath) + libraryField)
+                              : libraryField;
+            if (!FileSystemObject().FileExists(libraryPath)) {
+                WriteErrorLog(0, "参照設定:「" + libraryPath + "」" + "ファイルが見つかりません。",
+                              "pGetNewReferenceByTypeLibInfo", ModuleName(), ErrorLevel::Error, false);
+                return std::string();
+            }
+            if (const auto attributes = readTypeLibAttributes(libraryPath)) {
+                fields[0] = attributes->guid;
+                fields[1] =
+                    std::to_string(attributes->majorVersion) + "." + hexLower(attributes->minorVersion);
+            }
+            std::string result(ReferencePrefix);
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                if (i > 0)
+                    result += '#';
+                result += fields[i];
+            }
+            return result;
+        } catch (...) {
+            // The log and the caller see which library the failure concerns.
+            const RuntimeError error = currentAsRuntimeError();
+            throw RuntimeError(error.number(), error.description() + "[" + libraryPath + "]", error.source());
+        }
+    });
+}
+
+std::string CDFileData::pGetNewComponentByLastWriteTime(std::string_view projectFilePath,
+                                                        std::string_view line,
+                                                        const std::vector<std::string>& libraryPaths,
+                                                        const std::vector<std::string>& keyPaths,
+                                                        const std::vector<VbDate>& writeTimes,
+                                                        std::string_view windowsFolder) {
+    return guard("pGetNewComponentByLastWriteTime", [&] {
+        if (!contains(line, "{"))
+            return std::string();
+        const auto fields = fieldsFromBrace(line);
+        const std::string& localeAndFile = field(fields, 2);
+        const auto semicolon = localeAndFile.find(';');
+        if (semicolon == std::string::npos)
+            return std::string();
+        std::string fileName(trimSpaces(std::string_view(localeAndFile).substr(semicolon + 1)));
+        if (fileName.empty())
+            return std::string();
+        if (contains(fileName, "..")) {
+            CCCommon common;
+            fileName = common.fGetAbsolutePath(projectFolder(projectFilePath) + fileName);
+        }
+        const std::int32_t i = pSearchComponentLastWriteData(fileName, libraryPaths, writeTimes);
+        if (i == -1)
+            return std::string();
+        if (static_cast<std::size_t>(i) >= keyPaths.size())
+            throw vberr::make(vberr::SubscriptOutOfRange);
+        const std::string tail =
+            exchangeWindowsFolder(std::string(line.substr(line.rfind(';') + 1)), windowsFolder);
+        return "Object=" + registrationCode(keyPaths[static_cast<std::size_t>(i)]) + ";" + tail;
+    });
+}
+
+std::int32_t CDFileData::pSearchLastWriteData(std::string_view libraryPath,
+                                              const std::vector<std::string>& libraryPaths,
+                                              const std::vector<VbDate>& writeTimes) {
+    return guard("pSearchLastWriteData", [&] {
+        std::int32_t best = -1;
+        VbDate bestTime = 0;
+        for (std::size_t i = libraryPaths.size(); i-- > 0;) {
+            const std::string& candidate = libraryPaths[i];
+            if (contains(candidate, "~") || !equalsIgnoreCase(candidate, libraryPath))
+                continue;
+            const VbDate time = i < writeTimes.size() ? writeTimes[i] : VbDate{0};
+            if (best == -1 || time > bestTime) {
+                best = static_cast<std::int32_t>(i);
+                bestTime = time;
+            }
+        }
+        return best;
+    });
+}
+
+std::int32_t CDFileData::pSearchComponentLastWriteData(std::string_view fileName,
+                                                       const std::vector<std::string>& libraryPaths,
+                                                       const std::vector<VbDate>& writeTimes) {
+    return guard("pSearchComponentLastWriteData", [&] {
+        std::int32_t best = -1;
+        VbDate bestTime = 0;
+        for (std::size_t i = libraryPaths.size(); i-- > 0;) {
+            if (findIgnoreCase(libraryPaths[i], fileName) == std::string::npos)
+                continue;
+            const VbDate time = i < writeTimes.size() ? writeTimes[i] : VbDate{0};
+            if (best == -1 || time > bestTime) {
+                best = static_cast<std::int32_t>(i);
+                bestTime = time;
+            }
+        }
+        return best;
+    });
+}
+
+bool CDFileData::pAppendDrivePath(std::string_view pathWithoutDrive, std::string& foundPath) {
+    return guard("pAppendDrivePath", [&] {
+        CCCommon common;
+        std::vector<std::string> drives;
+        if (common.fEnumDrivePath(drives) == 0)
+            return false;
+        std::string rest(pathWithoutDrive);
+        if (!rest.starts_with('\\'))
+            rest.insert(rest.begin(), '\\');
+        for (const auto& drive : drives) {
+            std::string candidate = drive + rest;
+            if (common.fCheckPath(candidate, vbNormal)) {
+                foundPath = std::move(candidate);
+                return true;
+            }
+        }
+        return false;
+    });
+}
+
+} // namespace pelorix

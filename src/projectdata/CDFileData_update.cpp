@@ -1,0 +1,258 @@
+// The project file updater: before a compile the project file is backed up and rewritten with its
+// references pointed at the newest registrations and the compatibility mode of the build.
+//
+// The file is never rewritten in place. The backup and the new project file are each written
+// beside their final names and renamed onto them, so that a failure or a killed process leaves
+// the project file either as it was or wholly updated, and any backup a whole copy. A line the
+// update does not change keeps its bytes exactly (only its line end becomes CR LF), so text the
+// code page cannot represent, or represents in more than one way, survives an update.
+#include "platform/CDRegistryData.h"
+#include "platform/CFFile.h"
+#include "platform/CodePage.h"
+#include "platform/DriveMap.h"
+#include "platform/FileSystemObject.h"
+#include "platform/RuntimeError.h"
+#include "platform/Text.h"
+#include "projectdata/CDFileData.h"
+#include "projectdata/IBuildLog.h"
+#include "projectdata/ProjectText.h"
+#include "projectdata/StagedFile.h"
+
+#include <algorithm>
+
+namespace pelorix {
+namespace {
+
+constexpr std::int32_t DefaultCopyBufferSize = 1024000;
+constexpr std::string_view CrLf = "\r\n";
+constexpr std::string_view VersionCompatibleLine = "VersionCompatible32=\"1\"";
+
+enum UpdateKind : std::int32_t {
+    None = 0,
+    ReferenceKind = 1,
+    ModeKind = 2,
+    VersionKind = 3,
+    ComponentKind = 4
+};
+
+std::string_view kindText(std::int32_t kind) {
+    switch (kind) {
+    case ReferenceKind:
+        return "行 更新(参照設定): ";
+    case ModeKind:
+        return "行 更新(互換ﾓｰﾄﾞ): ";
+    case VersionKind:
+        return "行 更新(ﾊﾞｰｼﾞｮﾝ互換): ";
+    case ComponentKind:
+        return "行 更新(ｺﾝﾎﾟｰﾈﾝﾄ)";
+    default:
+        return {};
+    }
+}
+
+bool contains(std::string_view text, std::string_view what) {
+    return text.find(what) != std::string_view::npos;
+}
+
+// Appends one written line: the original bytes when the text is unchanged, the encoded text
+// otherwise. A new text that begins with the unchanged line and a line end (a line inserted after
+// it) keeps the original bytes for that first part.
+void appendLine(std::string& out, std::string_view raw, const std::string& original,
+                const std::string& text) {
+    if (text == original) {
+        out.append(raw);
+    } else if (text.size() > original.size() + CrLf.size() && text.starts_with(original) &&
+               std::string_view(text).substr(original.size(), CrLf.size()) == CrLf) {
+        out.append(raw);
+        out.append(CrLf);
+        out.append(utf8ToAnsi(std::string_view(text).substr(original.size() + CrLf.size())));
+    } else {
+        out.append(utf8ToAnsi(text));
+    }
+    out.append(CrLf);
+}
+
+std::uint8_t* bytePointer(std::vector<std::uint8_t>& bytes) {
+    return bytes.data();
+}
+
+} // namespace
+
+void CDFileData::reachStep(UpdateStep step, std::int32_t lineNumber) {
+    if (m_updateStepHook)
+        m_updateStepHook(step, lineNumber);
+}
+
+TypeLibRegistrations CDFileData::collectRegistrations() {
+    if (m_registrationSource)
+        return m_registrationSource();
+    TypeLibRegistrations registrations;
+    CDRegistryData registry;
+    registry.fSetRegistryData(HKEY_CLASSES_ROOT, "TypeLib", registrations.libraryPaths,
+                              registrations.keyPaths, registrations.writeTimes);
+    return registrations;
+}
+
+bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::int16_t compatibleMode,
+                                        std::string_view windowsFolder, IBuildLog& log) {
+    std::int32_t lineNumber = 0;
+    return guard("fUpdateProjectFileInfo", [&] {
+        const FileSystemObject fso;
+        if (!fso.FileExists(projectFilePath))
+            return false;
+        const std::string path(projectFilePath);
+        bool replaced = false;
+        try {
+            std::string backup = path + ".org";
+            if (fso.FileExists(backup))
+                backup = path + timeStamp14() + ".bak";
+            m_strBackupFilePath = backup;
+            fCopyFile(path, backup);
+            reachStep(UpdateStep::BackupCopied, 0);
+
+            const std::string bytes = readWindowsFile(backup);
+            const TypeLibRegistrations registry = collectRegistrations();
+            reachStep(UpdateStep::RegistryRead, 0);
+
+            const std::string modeValue = "\"" + std::to_string(compatibleMode) + "\"";
+            const bool writeMode = compatibleMode != -1; // -1: no mode known, the line stays
+            std::string output;
+            output.reserve(bytes.size() + bytes.size() / 8 + 64);
+            bool modeChanged = false;
+            for (const std::string_view raw : splitLines(bytes)) {
+                ++lineNumber;
+                const std::string line = ansiToUtf8(raw);
+                std::string text = line;
+                std::int32_t kind = None;
+                bool drop = false;
+                if (!line.empty()) {
+                    if (contains(line, "Reference=*\\G")) {
+                        std::string reference = pGetNewReferenceByLastWriteTime(
+                            path, line, registry.libraryPaths, registry.keyPaths, registry.writeTimes,
+                            windowsFolder);
+                        if (reference.empty())
+                            reference = pGetNewReferenceByTypeLibInfo(path, line);
+                        if (!reference.empty()) {
+                            text = std::move(reference);
+                            kind = ReferenceKind;
+                        }
+                    }
+                    if (m_blnUpdateComponentReference && line.starts_with("Object=")) {
+                        std::string component = pGetNewComponentByLastWriteTime(
+                            path, line, registry.libraryPaths, registry.keyPaths, registry.writeTimes,
+                            windowsFolder);
+                        if (!component.empty()) {
+                            text = std::move(component);
+                            kind = ComponentKind;
+                        }
+                    }
+                    if (writeMode && contains(line, "CompatibleMode=") &&
+                        pGetKeyValue(line, "CompatibleMode=") != modeValue) {
+                        text = "CompatibleMode=" + modeValue;
+                        modeChanged = true;
+                        kind = ModeKind;
+                    }
+                    if (contains(line, "CompatibleEXE32=") && modeChanged && compatibleMode == 2) {
+                        text = line + std::string(CrLf) + std::string(VersionCompatibleLine);
+                        kind = VersionKind;
+                    }
+                    if (contains(line, "VersionCompatible32="))
+                        drop = true;
+                }
+                if (!drop) {
+                    appendLine(output, raw, line, text);
+                    if (text != line && kind != None)
+                        log.appendLines(fGetDispUpdateInfo(kind, lineNumber, text));
+                }
+                reachStep(UpdateStep::LineDone, lineNumber);
+            }
+
+            StagedFile staged(path);
+            staged.write(output);
+            staged.setMode(permissionBitsOf(hostPathOf(path), 0644));
+            reachStep(UpdateStep::NewFileWritten, lineNumber);
+            staged.commit();
+            replaced = true;
+            reachStep(UpdateStep::Replaced, lineNumber);
+            return true;
+        } catch (...) {
+            const RuntimeError error = currentAsRuntimeError();
+            // Until the rename the project file was never touched; after it, the copy puts the
+            // old bytes back.
+            if (replaced) {
+                try {
+                    fCopyFile(m_strBackupFilePath, path);
+                } catch (...) { // the original error is the one to report
+                }
+            }
+            std::string description = error.description();
+            if (error.number() == vberr::BadFileNameOrNumber)
+                description += ":[ProjectFile=" + path + "], 行番号: " + std::to_string(lineNumber);
+            throw RuntimeError(error.number(), std::move(description), error.source());
+        }
+    });
+}
+
+bool CDFileData::fDeleteBackupFile() {
+    try {
+        const FileSystemObject fso;
+        if (!m_strBackupFilePath.empty() && fso.FileExists(m_strBackupFilePath))
+            fso.DeleteFile(m_strBackupFilePath, true);
+    } catch (...) { // a backup that cannot be removed stays; nothing is reported
+    }
+    return false;
+}
+
+bool CDFileData::fCopyFile(std::string_view sourcePath, std::string_view destinationPath, bool /*flag*/) {
+    return guard("fCopyFile", [&] {
+        // The file class would create a missing source; a copy of nothing is an error instead.
+        if (!FileSystemObject().FileExists(sourcePath))
+            throw vberr::make(vberr::FileNotFound);
+        const std::string sourceHost = hostPathOf(sourcePath);
+        const std::string destinationHost = hostPathOf(destinationPath);
+        StagedFile staged(destinationPath);
+
+        CFFile source;
+        source.OpenFile(sourcePath);
+        CFFile destination;
+        destination.OpenFile(staged.windowsPath());
+        const std::int32_t size = source.FileSize();
+        std::int32_t chunk = m_lngCopyBufferSize > 0 ? m_lngCopyBufferSize : DefaultCopyBufferSize;
+        for (std::int32_t position = 0; position < size; position += chunk) {
+            chunk = std::min(chunk, size - position);
+            auto bytes = source.ReadBytes(chunk);
+            destination.WriteBytes(std::span<const std::uint8_t>(bytePointer(bytes), bytes.size()));
+        }
+        destination.Flush();
+        destination.CloseFile();
+        source.CloseFile();
+
+        // An existing destination keeps its permission bits; a new one takes the source's.
+        staged.setMode(permissionBitsOf(destinationHost, permissionBitsOf(sourceHost, 0644)));
+        staged.commit();
+        return false;
+    });
+}
+
+std::vector<std::string> CDFileData::fGetDispUpdateInfo(std::int32_t kind, std::int32_t lineNumber,
+                                                        std::string_view newText) {
+    return guard("fGetDispUpdateInfo", [&] {
+        std::vector<std::string> lines;
+        std::size_t start = 0;
+        for (std::int32_t j = 0;; ++j) {
+            const auto end = newText.find(CrLf, start);
+            const std::string_view part =
+                newText.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+            lines.push_back(std::to_string(lineNumber + j) + std::string(kindText(kind)) + std::string(part));
+            if (end == std::string_view::npos)
+                break;
+            start = end + CrLf.size();
+        }
+        // The compatible-file line itself did not change: only the inserted line is shown.
+        if (kind == VersionKind)
+            lines[0].clear();
+        return lines;
+    });
+}
+
+} // namespace pelorix

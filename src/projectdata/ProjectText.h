@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelorix {
+
+class RuntimeError;
+
+// Small text steps the project data shares between reading, updating and resolving. Texts are
+// UTF-8; where a rule counts characters (as the platform's string functions do), a character is
+// one code point, so a multi-byte character counts once.
+
+// The number of characters of a UTF-8 text.
+std::size_t charCount(std::string_view text) noexcept;
+// The last n characters (all of it when n is larger).
+std::string_view rightChars(std::string_view text, std::size_t n) noexcept;
+// The text after its first n characters.
+std::string_view skipChars(std::string_view text, std::size_t n) noexcept;
+
+// The text between the first and the last double quote of a line, both excluded; nothing when
+// the line holds no quote; error 5 when it holds exactly one (the length would be negative).
+std::optional<std::string> quotedValue(std::string_view line);
+
+// A numeric text as a 16-bit integer, rounded half to even as the platform's conversion does;
+// nothing when it is not a number or does not fit.
+std::optional<std::int16_t> toInteger16(std::string_view text);
+
+// The decoded lines of a text file's bytes (CR LF, CR or a lone LF end a line).
+std::vector<std::string> decodedLines(std::string_view bytes);
+
+// The bytes of a file at a Windows path. A missing file raises 53, any other failure the
+// runtime's file error that fits the platform's code.
+std::string readWindowsFile(std::string_view windowsPath);
+
+// The runtime error for a Win32 code of a failed file operation.
+RuntimeError fileError(std::int32_t win32Code);
+
+} // namespace pelorix
