@@ -1,0 +1,512 @@
+#include "build/CFVB6EXE.h"
+
+#include "build/BuildWindows.h"
+#include "build/CFSender.h"
+#include "build/CompilerLog.h"
+#include "platform/CCCommon.h"
+#include "platform/CDRegistryData.h"
+#include "platform/CFWin32API.h"
+#include "platform/CodePage.h"
+#include "platform/CommandLine.h"
+#include "platform/DriveMap.h"
+#include "platform/Environment.h"
+#include "platform/ErrorLog.h"
+#include "platform/FileSystemObject.h"
+#include "platform/HostFile.h"
+#include "platform/Text.h"
+#include "platform/TimeFormat.h"
+#include "platform/UserInterface.h"
+#include "platform/Win32Error.h"
+#include "projectdata/CDFileData.h"
+#include "projectdata/IBuildLog.h"
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+namespace pelorix {
+
+namespace {
+
+constexpr const char* Module = "CFVB6EXE";
+constexpr const char* Crlf = "\r\n";
+
+std::string stamp() {
+    return timeStamp() + " ";
+}
+
+// A numeric setting as a 32-bit integer, rounded half to even as the runtime converts; overflow
+// is the runtime's error 6.
+std::int32_t toLong(std::string_view numericText) {
+    std::string digits;
+    bool negative = false;
+    for (char c : trimSpaces(numericText)) {
+        if (c == '-')
+            negative = true;
+        else
+            digits += c;
+    }
+    double value = digits == "." || digits.empty() ? 0.0 : std::stod("0" + digits);
+    value = std::nearbyint(negative ? -value : value);
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+        throw RuntimeError(6, "オーバーフローしました。");
+    return static_cast<std::int32_t>(value);
+}
+
+// An error raised while a compiler command line existed carries that line in its description.
+template <class Body>
+auto noteCommandOnError(const std::string& command, Body&& body) {
+    try {
+        return std::forward<Body>(body)();
+    } catch (...) {
+        const RuntimeError error = currentAsRuntimeError();
+        if (command.empty())
+            throw error;
+        throw RuntimeError(error.number(), error.description() + "[Command=" + command + "]", error.source());
+    }
+}
+
+// Unloads the progress window and clears the caller's reference when a run-time error leaves
+// the run, before the error is logged.
+class UnloadOnError {
+public:
+    explicit UnloadOnError(IWaitForm*& form) : m_form(form), m_exceptions(std::uncaught_exceptions()) {}
+    ~UnloadOnError() {
+        if (std::uncaught_exceptions() > m_exceptions && m_form != nullptr) {
+            m_form->unload();
+            m_form = nullptr;
+        }
+    }
+    UnloadOnError(const UnloadOnError&) = delete;
+    UnloadOnError& operator=(const UnloadOnError&) = delete;
+
+private:
+    IWaitForm*& m_form;
+    int m_exceptions;
+};
+
+RuntimeError fileOpenError(std::int32_t win32Code) {
+    if (win32Code == win32::FileNotFound)
+        return vberr::make(vberr::FileNotFound);
+    if (win32Code == win32::PathNotFound)
+        return vberr::make(vberr::PathNotFound);
+    return vberr::make(vberr::PathFileAccess);
+}
+
+} // namespace
+
+CFVB6EXE::CFVB6EXE(IMessageBox& messageBox, IEventPump& eventPump)
+    : ErrorHolder(Module), m_messageBox(messageBox), m_eventPump(eventPump) {}
+
+CFVB6EXE::~CFVB6EXE() {
+    // The progress window may hold the event source longer than the engine lives.
+    if (m_objSender)
+        m_objSender->disconnect(m_cancelConnection);
+}
+
+void CFVB6EXE::fInitialize(CDFileData& fileData, CFWin32API& win32Api, std::vector<std::int32_t> buildRows,
+                           IBuildLog& buildLog, std::string_view projectListPath) {
+    guard("fInitialize", [&] {
+        m_objFileData = &fileData;
+        m_objWin32API = &win32Api;
+        m_lngBuildRows = std::move(buildRows);
+        m_frmLog = &buildLog;
+        m_strProjectListPath = std::string(projectListPath);
+        if (m_objSender)
+            m_objSender->disconnect(m_cancelConnection);
+        m_objSender = std::make_shared<CFSender>();
+        m_cancelConnection = m_objSender->OnBuildCancel([this] { m_objSender_OnBuildCancel(); });
+        m_lngBufferSize = 1024000;
+    });
+}
+
+void CFVB6EXE::appendLog(const std::string& line) {
+    if (m_frmLog != nullptr)
+        m_frmLog->appendLine(line);
+}
+
+void CFVB6EXE::pause(std::int32_t milliseconds) {
+    if (milliseconds > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// ---- The run ---------------------------------------------------------------------------------
+
+std::int16_t CFVB6EXE::BuildExecute(IWaitForm*& objWaitForm, bool blnRebuldConfirm,
+                                    std::int16_t intReBuildCompatibleMode,
+                                    IBuildSettingForm& objBuildSetting) {
+    return guard("BuildExecute", [&]() -> std::int16_t {
+        UnloadOnError unloadOnError(objWaitForm);
+        if (objWaitForm == nullptr || m_objFileData == nullptr)
+            throw vberr::make(vberr::ObjectNotSet);
+
+        std::int16_t result = BuildResult::NothingProcessed;
+        bool rebuildAgain = true;
+        std::string keyText;
+        std::string extension;
+        pSetBuildParameter(rebuildAgain, keyText, extension);
+        m_strCommandTemplate = CDRegistryData().fGetShellExProgPath(extension, keyText);
+        m_blnRebuildConfirm = blnRebuldConfirm;
+
+        objWaitForm->setEventSource(m_objSender);
+        objWaitForm->showModeless(objBuildSetting);
+
+        objBuildSetting.IsBuild(true);
+        std::int32_t successCount = 0;
+        std::string name;
+        for (const std::int32_t buildRow : m_lngBuildRows) {
+            if (!buildOneRow(*objWaitForm, objBuildSetting, buildRow, rebuildAgain, intReBuildCompatibleMode,
+                             result, name, successCount))
+                break;
+        }
+        objBuildSetting.IsBuild(false);
+
+        if (result != BuildResult::Success) {
+            objWaitForm->setDisplayMode(1);
+            objWaitForm->fSetDispInfo(name + "の" + "ﾋﾞﾙﾄﾞに失敗しました。", "ﾋﾞﾙﾄﾞｴﾗｰ");
+        }
+        return result;
+    });
+}
+
+bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting, std::int32_t buildRow,
+                           bool rebuildAgain, std::int16_t rebuildMode, std::int16_t& result,
+                           std::string& name, std::int32_t& successCount) {
+    m_lngCurrentBuildRow = buildRow;
+    CDFileData& data = *m_objFileData;
+    const std::int32_t index = data.fGetProjectArrayIndex(buildRow);
+    const std::string path = data.fProjectFilePath(index);
+    name = data.fGetProjectName(index);
+    const std::string type = data.fGetProjectType(index);
+    const std::int16_t ownMode = data.fGetCompatibleMode(index);
+    // A project without a usable mode (-1: missing file, no CompatibleMode line) has the empty
+    // mode name and is built without changing its mode line.
+    const std::string ownModeName = compatibleModeName(ownMode);
+    const std::string rebuildModeName = compatibleModeName(rebuildMode);
+
+    waitForm.setDisplayMode(0);
+    waitForm.fSetDispInfo(name + "を「" + ownModeName + "」でﾋﾞﾙﾄﾞ中...", "ﾋﾞﾙﾄﾞ中...");
+    waitForm.refresh();
+
+    if (m_blnCancel) {
+        result = BuildResult::Cancelled;
+        m_blnCancel = false;
+        appendLog(stamp() + name + "の「" + ownModeName + "」ﾋﾞﾙﾄﾞをｷｬﾝｾﾙしました。");
+        return false;
+    }
+
+    selectBuildRow(buildSetting.vsgridProject(), buildRow, true);
+    appendLog(stamp() + name + "を「" + ownModeName + "」でﾋﾞﾙﾄﾞ中...");
+
+    result = pVB6EXE(path, name, ownMode, type);
+    if (m_frmLog != nullptr)
+        m_frmLog->refresh();
+    pBuildResultCellDisplay(buildSetting, buildRow - 1, ownModeName, result);
+
+    const auto successStep = [&] {
+        ++successCount;
+        if (!m_blnNotAfterBuildTargetOff)
+            buildSetting.fUpdateProjectListStatusInfo(
+                static_cast<std::int32_t>(m_lngBuildRows.size()) - successCount, data.ProjectCount());
+    };
+
+    switch (result) {
+    case BuildResult::Success:
+        successStep();
+        return true;
+    case BuildResult::NotUpdated:
+        appendLog(stamp() + name + "の更新に失敗しました。");
+        return true;
+    case BuildResult::Rebuild:
+        break;
+    default:
+        return false;
+    }
+
+    appendLog(stamp() + name + "を「" + ownModeName + "」のﾋﾞﾙﾄﾞで失敗しました。");
+    if (!m_blnRebuildConfirm) {
+        const MsgResult answer = m_messageBox.show(name + "を「互換なし」で再ﾋﾞﾙﾄﾞしますか？" + Crlf +
+                                                       "※互換ﾓｰﾄﾞを変更しない場合は「いいえ」",
+                                                   "再ﾋﾞﾙﾄﾞ", MsgButtons::YesNo, MsgIcon::Question, true);
+        // No keeps the compatibility mode: the project stays failed and, like every other
+        // failure that is not rebuilt, it ends the run.
+        if (answer != MsgResult::Yes)
+            return false;
+    }
+
+    const std::string rebuildStamp = stamp();
+    appendLog(rebuildStamp + name + "を「" + rebuildModeName + "」でﾋﾞﾙﾄﾞ中...");
+    const std::string rebuildMessage = name + "を「" + rebuildModeName + "」で再ﾋﾞﾙﾄﾞ中...";
+    waitForm.fSetDispInfo(rebuildMessage, "再ﾋﾞﾙﾄﾞ");
+    waitForm.refresh();
+    const std::int16_t rebuildResult = pVB6EXE(path, name, rebuildMode, type);
+    if (rebuildResult != BuildResult::Success || !rebuildAgain)
+        return rebuildResult == BuildResult::Success;
+
+    waitForm.fSetDispInfo(rebuildMessage, "再ﾋﾞﾙﾄﾞ");
+    waitForm.refresh();
+    data.fSetCompatibleMode(index, ownMode);
+    appendLog(rebuildStamp + name + "を「" + ownModeName + "」でﾋﾞﾙﾄﾞ中...");
+    result = pVB6EXE(path, name, ownMode, type);
+    pBuildResultCellDisplay(buildSetting, buildRow - 1, ownModeName, result);
+    if (result != BuildResult::Success)
+        return false;
+    successStep();
+    return true;
+}
+
+void CFVB6EXE::selectBuildRow(IProjectGrid& grid, std::int32_t row, bool scrollIntoView) {
+    grid.HighLight(0);
+    grid.FocusRect(1);
+    grid.Col(0);
+    grid.Row(row);
+    grid.ColSel(grid.Cols() - grid.FixedCols() - 1);
+    grid.RowSel(grid.Row());
+    if (scrollIntoView && !grid.RowIsVisible(grid.Row())) {
+        // Rows in view at about 211 twips a row; the row becomes the last one in view.
+        const auto rows = static_cast<std::int32_t>(std::nearbyint(grid.Height() / 211.0 - 0.5));
+        const std::int32_t top = grid.Row() - rows + grid.FixedRows() + 1;
+        if (top > 0)
+            grid.TopRow(top);
+    }
+    grid.Refresh();
+}
+
+// ---- Settings --------------------------------------------------------------------------------
+
+void CFVB6EXE::pSetBuildParameter(bool& rebuildAgain, std::string& keyText, std::string& extension) {
+    guard("pSetBuildParameter", [&] {
+        CCCommon common;
+        CFWin32API& api = *m_objWin32API;
+        const auto read = [&](std::string_view key) { return api.GetTerminalProfile("Build", key, ""); };
+        const auto readLong = [&](std::string_view key, std::int32_t& value) {
+            const std::string text = read(key);
+            if (common.fIsNumeric(text))
+                value = toLong(text);
+        };
+        const auto readBool = [&](std::string_view key, bool& value) {
+            const std::string text = read(key);
+            if (common.fIsNumeric(text))
+                value = toLong(text) != 0;
+        };
+        const auto readText = [&](std::string_view key, std::string& value) {
+            const std::string text = read(key);
+            if (!common.fIsNull(text))
+                value = text;
+        };
+
+        m_strAppPath = App_Path() + "\\";
+        m_lngLogWaitTime = 200;
+        readLong("LogWaitTime", m_lngLogWaitTime);
+        rebuildAgain = true;
+        readBool("ReBuildMode", rebuildAgain);
+        extension = ".vbp";
+        readText("Extension", extension);
+        keyText = "shell\\open\\command";
+        readText("ShellCommand", keyText);
+        m_blnExecute = true;
+        readBool("Execute", m_blnExecute);
+        m_lngProcessWaitTime = 1000;
+        readLong("ProcessWaitTime", m_lngProcessWaitTime);
+        readLong("BufferSize", m_lngBufferSize);
+
+        // The two bounds of the waits; a negative value means the default.
+        m_lngLogWaitLimit = 30000;
+        readLong("LogWaitLimit", m_lngLogWaitLimit);
+        if (m_lngLogWaitLimit < 0)
+            m_lngLogWaitLimit = 30000;
+        m_lngProcessWaitLimit = 600000;
+        readLong("ProcessWaitLimit", m_lngProcessWaitLimit);
+        if (m_lngProcessWaitLimit <= 0)
+            m_lngProcessWaitLimit = 600000;
+    });
+}
+
+// ---- One project -----------------------------------------------------------------------------
+
+// A path as one argument of the compiler's command line: quoted when it holds a space, as the
+// shell quotes paths. A path that quoting alone would not keep together (one holding '"' or a
+// tab, which a Windows path never has but a mapped host folder can, or one too long for the
+// shell's quoting) is quoted with escapes, so that it still reaches the compiler whole.
+std::string CFVB6EXE::argumentPath(std::string_view path) {
+    const bool plain = path.find_first_of("\"\t") == std::string_view::npos && path.size() < 257;
+    return plain ? CCCommon().fGetQuoteSpacesPath(path) : quoteArgument(path);
+}
+
+std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_view projectName,
+                               std::int16_t compatibleMode, std::string_view projectType) {
+    std::string command;
+    return guard("pVB6EXE", [&]() -> std::int16_t {
+        return noteCommandOnError(command, [&]() -> std::int16_t {
+            const std::string windowsFolder = getEnvironmentVariable("WINDIR");
+            for (int i = 0; i < 5; ++i) {
+                m_eventPump.processEvents();
+                pause(m_lngLogWaitTime);
+            }
+
+            m_objFileData->CopyBufferSize(m_lngBufferSize);
+            if (!m_objFileData->fUpdateProjectFileInfo(projectFilePath, compatibleMode, windowsFolder,
+                                                       *m_frmLog))
+                return BuildResult::NotUpdated;
+            if (!m_blnExecute)
+                return BuildResult::NotStarted;
+
+            const FileSystemObject fso;
+            const std::string logPath = m_strAppPath + std::string(projectName) + ".log";
+            if (fso.FileExists(logPath))
+                fso.DeleteFile(logPath, false);
+
+            const char* makeSwitch =
+                toUpper(projectType).find("DLL") != std::string::npos ? " /makedll " : " /make ";
+            const std::string arguments =
+                "/out " + argumentPath(logPath) + makeSwitch + argumentPath(projectFilePath);
+            command = replaceAll(m_strCommandTemplate, "\"%1\"", arguments);
+            const std::string modeName = compatibleModeName(compatibleMode);
+
+            const bool noCancel = false;
+            if (!m_objWin32API->CreateProcess_Execute("", command, 0, m_lngProcessWaitTime, noCancel,
+                                                      m_lngProcessWaitLimit, &m_eventPump)) {
+                WriteErrorLog(-1, "ShellExecute処理でｴﾗｰが発生しました。", m_strErrProcName, Module, 2, true);
+                appendLog(stamp() + std::string(projectName) + "のｺﾝﾊﾟｲﾗが" +
+                          std::to_string(m_lngProcessWaitLimit) + "ﾐﾘ秒以内に終了しませんでした。");
+                return BuildResult::Error;
+            }
+
+            if (!waitForLog(logPath)) {
+                const std::string text = "ｺﾝﾊﾟｲﾗのﾛｸﾞが" + std::to_string(m_lngLogWaitLimit) +
+                                         "ﾐﾘ秒以内に作成されませんでした。[" + logPath + "]";
+                WriteErrorLog(-1, text, "pVB6EXE", Module, 2, false);
+                appendLog(stamp() + std::string(projectName) + "の" + text);
+                return BuildResult::Error;
+            }
+
+            std::int16_t code = pCheckResult(logPath);
+            if (code != BuildResult::Success) {
+                bool rebuild;
+                if (!m_blnRebuildConfirm) {
+                    rebuild = m_messageBox.show(std::string(projectName) + "の「" + modeName +
+                                                    "」のﾋﾞﾙﾄﾞに失敗しました。" + Crlf + "再ﾋﾞﾙﾄﾞしますか？",
+                                                "ﾋﾞﾙﾄﾞ失敗", MsgButtons::YesNo, MsgIcon::Exclamation,
+                                                true) == MsgResult::Yes;
+                } else {
+                    rebuild = compatibleMode != 0;
+                }
+                return rebuild ? BuildResult::Rebuild : code;
+            }
+
+            m_objFileData->fDeleteBackupFile();
+            if (fso.FileExists(logPath))
+                fso.DeleteFile(logPath, false);
+            return BuildResult::Success;
+        });
+    });
+}
+
+// Waits until the compiler log exists with a size above 0. The compiler has ended by now, so a
+// log that does not come within the bound never will.
+bool CFVB6EXE::waitForLog(std::string_view logPath) {
+    using Clock = std::chrono::steady_clock;
+    const FileSystemObject fso;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(m_lngLogWaitLimit);
+    for (;;) {
+        pause(m_lngLogWaitTime);
+        if (fso.FileExists(logPath)) {
+            pause(m_lngLogWaitTime);
+            if (fso.FileExists(logPath) && fso.GetFileSize(logPath) > 0)
+                return true;
+        }
+        if (m_lngLogWaitLimit > 0 && Clock::now() >= deadline)
+            return false;
+        if (m_lngLogWaitTime <= 0)
+            pause(1);
+    }
+}
+
+std::int16_t CFVB6EXE::pCheckResult(std::string_view logPath) {
+    return guard("pCheckResult", [&]() -> std::int16_t {
+        const std::string lineStamp = stamp();
+        std::int32_t err = 0;
+        const auto bytes = readHostFile(hostPathOf(logPath), &err);
+        if (!bytes)
+            throw fileOpenError(err);
+        std::vector<std::string> lines;
+        for (std::string_view raw : splitLines(*bytes))
+            lines.push_back(ansiToUtf8(raw));
+        CompilerLogResult classified = classifyCompilerLog(lines);
+        for (std::string& line : classified.lines)
+            line = lineStamp + line;
+        if (m_frmLog != nullptr)
+            m_frmLog->appendLines(classified.lines);
+        return classified.code;
+    });
+}
+
+void CFVB6EXE::pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,
+                                       std::string_view modeName, std::int16_t result) {
+    guard("pBuildResultCellDisplay", [&] {
+        IProjectGrid& grid = buildSetting.vsgridProject();
+        const std::int32_t row = dataRow + grid.FixedRows();
+        grid.Col(buildSetting.gridColumnOf(GridColumn::Result));
+        grid.Row(row);
+        if (result == BuildResult::Success) {
+            grid.CellForeColor(vbBlue);
+            if (!m_blnNotAfterBuildTargetOff)
+                grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Enable), disabledMarkText());
+            grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Result), "OK");
+        } else {
+            grid.CellForeColor(vbRed);
+            grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Result), "NG");
+        }
+        grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Compatible), std::string(modeName));
+        selectBuildRow(grid, row, false);
+    });
+}
+
+// ---- Opening a project or its folder ---------------------------------------------------------
+
+bool CFVB6EXE::OpenVBFile(std::string_view strFilePath) {
+    return guard("OpenVBFile", [&] {
+        const FileSystemObject fso;
+        if (!fso.FileExists(strFilePath)) {
+            const std::string text = "ファイルが見つかりません。";
+            setLastError(m_lngErrNumber, text, m_strErrProcName);
+            m_messageBox.show(text, "ﾌﾟﾛｼﾞｪｸﾄを開く", MsgButtons::Ok, MsgIcon::Exclamation, false);
+            return false;
+        }
+        const std::string command =
+            replaceAll(CDRegistryData().fGetShellExProgPath(".vbp", "shell\\open\\command"), "\"%1\"",
+                       argumentPath(strFilePath));
+        CFWin32API ownApi;
+        (m_objWin32API != nullptr ? *m_objWin32API : ownApi).StartProcess(command);
+        return true;
+    });
+}
+
+bool CFVB6EXE::OpenDir(std::string_view strDirPath) {
+    return guard("OpenDir", [&] {
+        CCCommon common;
+        const FileSystemObject fso;
+        CFWin32API ownApi;
+        CFWin32API& api = m_objWin32API != nullptr ? *m_objWin32API : ownApi;
+        std::string browser = api.GetTerminalProfile("Shell", "Explorer", "");
+        if (browser.empty())
+            browser = "%systemroot%\\explorer.exe";
+        browser = common.fReplaceEnviron(browser);
+        const auto refuse = [&](const std::string& text, const char* title) {
+            setLastError(m_lngErrNumber, text, m_strErrProcName);
+            m_messageBox.show(text, title, MsgButtons::Ok, MsgIcon::Exclamation, false);
+            return false;
+        };
+        if (!fso.FileExists(browser))
+            return refuse(browser + "が見つかりません。", "ﾌﾟﾛｼﾞｪｸﾄを開く");
+        if (!fso.FolderExists(strDirPath))
+            return refuse("ﾊﾟｽが見つかりません。", "親ﾌｫﾙﾀﾞを開く");
+        // The browser is started without waiting for it: a browser window stays open for as
+        // long as the user likes, and nothing uses the result.
+        api.StartProcess("\"" + browser + "\" " + argumentPath(strDirPath));
+        return true;
+    });
+}
+
+} // namespace pelorix

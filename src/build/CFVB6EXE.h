@@ -1,0 +1,116 @@
+#pragma once
+
+#include "platform/ErrorConvention.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelorix {
+
+class CDFileData;
+class CFSender;
+class CFWin32API;
+class IBuildLog;
+class IBuildSettingForm;
+class IEventPump;
+class IMessageBox;
+class IProjectGrid;
+class IWaitForm;
+
+// The build engine: one build run over the projects marked in the main window's grid, in grid
+// order. For each project it shows progress, selects the row, writes time-stamped lines to the
+// build log, lets the project data bring the project file up to date, runs the compiler through
+// the .vbp shell command, waits for it and classifies its log, shows OK or NG in the grid, and
+// reacts to a failure with a rebuild in another compatibility mode. A cancel from the progress
+// window stops the run before the next project. It also opens a project in the development
+// environment or its folder in the file browser.
+//
+// The main window makes a new engine for every run: fInitialize, NotAfterBuildTargetOff,
+// BuildExecute, then CurrentBuildRow.
+//
+// Besides the keys of section "Build" the window program always knew, two bound its waits:
+//   "LogWaitLimit"     ms the compiler log may take to appear once the compiler has ended
+//                      (default 30000; 0 waits without a bound); when it is reached the project
+//                      ends with 99, a build-log line and an error-log entry.
+//   "ProcessWaitLimit" ms a compiler may run before the project ends with 99 (default 600000).
+class CFVB6EXE : public ErrorHolder {
+public:
+    CFVB6EXE(IMessageBox& messageBox, IEventPump& eventPump);
+    ~CFVB6EXE();
+    CFVB6EXE(const CFVB6EXE&) = delete;
+    CFVB6EXE& operator=(const CFVB6EXE&) = delete;
+
+    // Keeps the shared objects and a copy of the build rows (grid rows, header = row 0), and
+    // makes the event source the progress window's cancel button reaches the engine through.
+    void fInitialize(CDFileData& fileData, CFWin32API& win32Api, std::vector<std::int32_t> buildRows,
+                     IBuildLog& buildLog, std::string_view projectListPath);
+
+    // Keep the build marks of successful projects (the main window's option).
+    void NotAfterBuildTargetOff(bool keep) noexcept { m_blnNotAfterBuildTargetOff = keep; }
+    // The build row of the project the run worked on last.
+    std::int32_t CurrentBuildRow() const noexcept { return m_lngCurrentBuildRow; }
+
+    // Runs the build and returns the run's result code (see BuildResult). blnRebuldConfirm true
+    // rebuilds failed projects without asking; intReBuildCompatibleMode is the mode of rebuilds.
+    // On a run-time error the progress window is unloaded and objWaitForm cleared before the
+    // error is logged and raised.
+    std::int16_t BuildExecute(IWaitForm*& objWaitForm, bool blnRebuldConfirm,
+                              std::int16_t intReBuildCompatibleMode, IBuildSettingForm& objBuildSetting);
+
+    // Opens a project in the program the .vbp shell association names, without waiting.
+    bool OpenVBFile(std::string_view strFilePath);
+    // Opens a folder in the file browser of "Shell"/"Explorer", without waiting.
+    bool OpenDir(std::string_view strDirPath);
+
+    // The progress window's cancel button: the run stops before its next project.
+    void m_objSender_OnBuildCancel() noexcept { m_blnCancel = true; }
+
+    // The event source handed to the progress window.
+    const std::shared_ptr<CFSender>& Sender() const noexcept { return m_objSender; }
+
+private:
+    void pSetBuildParameter(bool& rebuildAgain, std::string& keyText, std::string& extension);
+    std::int16_t pVB6EXE(std::string_view projectFilePath, std::string_view projectName,
+                         std::int16_t compatibleMode, std::string_view projectType);
+    std::int16_t pCheckResult(std::string_view logPath);
+    void pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,
+                                 std::string_view modeName, std::int16_t result);
+
+    // One project of the run; false stops the loop.
+    bool buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting, std::int32_t buildRow,
+                     bool rebuildAgain, std::int16_t rebuildMode, std::int16_t& result, std::string& name,
+                     std::int32_t& successCount);
+    void selectBuildRow(IProjectGrid& grid, std::int32_t row, bool scrollIntoView);
+    bool waitForLog(std::string_view logPath);
+    std::string argumentPath(std::string_view path);
+    void pause(std::int32_t milliseconds);
+    void appendLog(const std::string& line);
+
+    IMessageBox& m_messageBox;
+    IEventPump& m_eventPump;
+    CDFileData* m_objFileData = nullptr;
+    CFWin32API* m_objWin32API = nullptr;
+    IBuildLog* m_frmLog = nullptr;
+    std::shared_ptr<CFSender> m_objSender;
+    std::uint64_t m_cancelConnection = 0;
+
+    std::string m_strAppPath;
+    std::string m_strProjectListPath;
+    std::string m_strCommandTemplate;
+    std::vector<std::int32_t> m_lngBuildRows;
+    std::int32_t m_lngLogWaitTime = 200;
+    std::int32_t m_lngProcessWaitTime = 1000;
+    std::int32_t m_lngBufferSize = 1024000;
+    std::int32_t m_lngLogWaitLimit = 30000;
+    std::int32_t m_lngProcessWaitLimit = 600000;
+    std::int32_t m_lngCurrentBuildRow = 0;
+    bool m_blnExecute = true;
+    bool m_blnCancel = false;
+    bool m_blnRebuildConfirm = false;
+    bool m_blnNotAfterBuildTargetOff = false;
+};
+
+} // namespace pelorix

@@ -1,0 +1,39 @@
+#include "build/CompilerLog.h"
+
+#include <string_view>
+
+namespace pelorix {
+
+namespace {
+bool contains(std::string_view line, const char* text) {
+    return line.find(text) != std::string_view::npos;
+}
+} // namespace
+
+CompilerLogResult classifyCompilerLog(const std::vector<std::string>& lines) {
+    CompilerLogResult result;
+    bool codeSet = false;
+    for (const std::string& line : lines) {
+        if (line.empty())
+            continue;
+        result.lines.push_back(line);
+        if (contains(line, CompilerLogText::Success)) {
+            result.code = BuildResult::Success;
+            break;
+        }
+        if (contains(line, CompilerLogText::NotFound)) {
+            result.code = BuildResult::NotFound;
+        } else if (contains(line, CompilerLogText::Implements) ||
+                   contains(line, CompilerLogText::VersionCompatible)) {
+            result.code = BuildResult::Compatibility;
+        } else if (contains(line, CompilerLogText::Error)) {
+            result.code = BuildResult::Error;
+        } else if (!codeSet) {
+            result.code = BuildResult::Error;
+        }
+        codeSet = true;
+    }
+    return result;
+}
+
+} // namespace pelorix
