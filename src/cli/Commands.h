@@ -7,6 +7,7 @@ namespace pelorix::cli {
 // Each command lives in a file of its own and contributes its Command here.
 std::vector<Command> allCommands();
 
+Command buildCommand();
 Command typelibInfoCommand();
 
 } // namespace pelorix::cli
