@@ -106,7 +106,8 @@ void CFFile::OpenFile(std::string_view path) {
     }
     const int fd = ::open(host->c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
-        setLastErrorFromErrno();
+        // With a file that is created when missing, a missing name can only be a missing folder.
+        SetLastError(errno == ENOENT ? win32::PathNotFound : win32::fromErrno(errno));
         fail(op, win32::AccessDenied);
     }
     auto reject = [&](std::int32_t code) {

@@ -1,0 +1,388 @@
+#include "platform/IniFile.h"
+
+#include "platform/CFWin32API.h"
+#include "platform/Environment.h"
+#include "support/TestEnvironment.h"
+
+#include <csignal>
+#include <filesystem>
+#include <optional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace pelorix {
+namespace {
+
+using test::fileExists;
+using test::readFile;
+using test::sjis;
+using test::TestEnvironment;
+using test::writeFile;
+
+using namespace std::string_literals;
+
+constexpr std::string_view kCp = "CP932";
+
+std::optional<std::string> read(std::string_view file, std::string_view section, std::string_view key,
+                                std::size_t bufferSize = 256) {
+    return readIniValue(file, section, key, kCp, bufferSize);
+}
+
+std::string write(std::string_view file, std::string_view section, std::string_view key,
+                  std::string_view value) {
+    auto out = writeIniValue(file, section, key, value, kCp);
+    EXPECT_TRUE(out.has_value());
+    return out.value_or(std::string(file));
+}
+
+// ---- Reading -------------------------------------------------------------------------------
+
+const std::string kVectorFile = "[Sec]\r\n"
+                                "  Key1  =   value one   \r\n"
+                                "Key2=\"  quoted  \"\r\n"
+                                "Key7=\r\n"
+                                "Key8\r\n"
+                                "Key9=x ; not a comment\r\n"
+                                ";Key10=commented\r\n"
+                                "key1=duplicate\r\n"
+                                "[ sec ]\r\n"
+                                "Key14=in second section of the same name\r\n";
+
+struct ReadCase {
+    const char* section;
+    const char* key;
+    std::optional<std::string> expected; // nothing: the caller's default applies
+};
+
+class IniReadVectors : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(IniReadVectors, GiveTheProfileFunctionsResult) {
+    const ReadCase& c = GetParam();
+    EXPECT_EQ(read(kVectorFile, c.section, c.key), c.expected) << c.section << " / " << c.key;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Notes, IniReadVectors,
+    ::testing::Values(ReadCase{"SEC", "key1", "value one"}, ReadCase{"Sec", "  Key1  ", "value one"},
+                      ReadCase{"Sec", "KEY2", "  quoted  "}, ReadCase{"Sec", "Key7", ""},
+                      ReadCase{"Sec", "Key8", std::nullopt}, ReadCase{"Sec", "Key9", "x ; not a comment"},
+                      ReadCase{"Sec", "Key10", std::nullopt}, ReadCase{"Sec", ";Key10", std::nullopt},
+                      ReadCase{"Sec", "Key14", std::nullopt}, ReadCase{"Sec", "Nope", std::nullopt},
+                      ReadCase{"Nope", "k", std::nullopt}));
+
+TEST(IniRead, RemovesOnePairOfMatchingQuotesOnly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\"val2\"", "val2"}, {"'single'", "single"}, {"\"abc", "\"abc"}, {"a\"b\"c", "a\"b\"c"},
+        {"\"a\"b\"", "a\"b"}, {"'abc\"", "'abc\""},   {"\"\"", ""},       {"\"", "\""},
+    };
+    for (const auto& [stored, expected] : cases)
+        EXPECT_EQ(read(std::string("[s]\r\nk=") + stored + "\r\n", "s", "k"), expected) << stored;
+}
+
+TEST(IniRead, ParsesHeadersCommentsAndStrayLines) {
+    const std::string file = "k=before any section\r\n"
+                             "[a] junk\r\n"
+                             "x=1\r\n"
+                             "[unclosed\r\n"
+                             "y=2\r\n"
+                             "  ; comment=3\r\n"
+                             "#z=4\r\n"
+                             "=empty name\r\n";
+    EXPECT_EQ(read(file, "", "k"), std::nullopt) << "lines before the first header belong to no section";
+    EXPECT_EQ(read(file, "A", "x"), "1");
+    EXPECT_EQ(read(file, "a", "y"), "2") << "a \"[\" line without \"]\" is an ordinary line";
+    EXPECT_EQ(read(file, "a", "; comment"), std::nullopt);
+    EXPECT_EQ(read(file, "a", "#z"), "4");
+    EXPECT_EQ(read(file, "a", ""), "empty name");
+    EXPECT_EQ(read(file, "unclosed", "y"), std::nullopt);
+}
+
+TEST(IniRead, AcceptsEveryLineEnd) {
+    for (const char* end : {"\r\n", "\r", "\n"}) {
+        const std::string file = std::string("[s]") + end + "a=1" + end + end + "b=2";
+        EXPECT_EQ(read(file, "s", "a"), "1");
+        EXPECT_EQ(read(file, "s", "b"), "2");
+    }
+    EXPECT_EQ(read("[s]\r\na=1\rb=2\n\r\nc=3", "s", "c"), "3");
+}
+
+TEST(IniRead, ComparesNamesAfterDecodingTheCodePage) {
+    // "ア" is 83 41 and "ヂ" is 83 61: folding raw bytes would make them one name.
+    const std::string file = sjis("[ア]\r\nキー=1\r\n[データ]\r\n表示=ソ\r\n");
+    EXPECT_EQ(read(file, "ア", "キー"), "1");
+    EXPECT_EQ(read(file, "ヂ", "キー"), std::nullopt);
+    EXPECT_EQ(read(file, "データ", "表示"), "ソ")
+        << "trail bytes 5B, 5C and 5D are not brackets or separators";
+}
+
+TEST(IniRead, CutsLongValuesToTheBufferAtACharacterBoundary) {
+    const std::string v300(300, 'v');
+    EXPECT_EQ(read("[s]\r\nk=" + v300 + "\r\n", "s", "k"), std::string(255, 'v'));
+    EXPECT_EQ(read("[s]\r\nk=" + std::string(255, 'v'), "s", "k"), std::string(255, 'v'));
+    EXPECT_EQ(read("[s]\r\nk=val1\r\n", "s", "k", 4), "val");
+    EXPECT_EQ(read("[s]\r\nk=val1\r\n", "s", "k", 1), "");
+    // 254 bytes and then a two-byte character: the character does not fit whole and is left out.
+    const std::string file = "[s]\r\nk=" + std::string(254, 'a') + sjis("あい") + "\r\n";
+    EXPECT_EQ(read(file, "s", "k"), std::string(254, 'a'));
+    EXPECT_EQ(read(file, "s", "k", 257), std::string(254, 'a') + "あ");
+}
+
+// ---- Writing -------------------------------------------------------------------------------
+
+TEST(IniWrite, BuildsANewFileAsTheProfileFunctionsDo) {
+    EXPECT_EQ(write("", "App", "key", ""), "[App]\r\nkey=\r\n");
+    std::string file;
+    file = write(file, "App1", "key1", "string1");
+    file = write(file, "App1", "key2", "string2");
+    file = write(file, "App1", "key3", "string3");
+    file = write(file, "App2", "key4", "string4");
+    file = write(file, "App3", "key5", "string5");
+    EXPECT_EQ(file, "[App1]\r\nkey1=string1\r\nkey2=string2\r\nkey3=string3\r\n"
+                    "[App2]\r\nkey4=string4\r\n[App3]\r\nkey5=string5\r\n");
+}
+
+TEST(IniWrite, ReplacesTheFirstEntryKeepingTheFilesSpellingAndLineEnd) {
+    const std::string file = "[S]\r\n  Key1  =  old  \nkey1=second\r\n";
+    EXPECT_EQ(write(file, "s", "KEY1", "new"), "[S]\r\nKey1=new\nkey1=second\r\n");
+    EXPECT_EQ(write(file, "S", "Key1", "old"), file) << "the same value again changes nothing";
+    EXPECT_EQ(write("[S]\r\nflag\r\n", "S", "FLAG", "1"), "[S]\r\nflag=1\r\n") << "a line without \"=\"";
+    EXPECT_EQ(write("[S]\r\nk=1", "S", "k", "2"), "[S]\r\nk=2") << "no line end is added to a replaced line";
+}
+
+TEST(IniWrite, AddsANewKeyAfterTheSectionsLastEntry) {
+    const std::string file = "[A]\r\nk=1\r\n;note\r\n\r\n; about B\r\n[B]\r\nm=2\r\n";
+    EXPECT_EQ(write(file, "a", "n", "3"), "[A]\r\nk=1\r\nn=3\r\n;note\r\n\r\n; about B\r\n[B]\r\nm=2\r\n");
+    EXPECT_EQ(write("[A]\r\n\r\n[B]\r\n", "A", "n", "3"), "[A]\r\nn=3\r\n\r\n[B]\r\n");
+    // The first of two sections of one name takes the key.
+    EXPECT_EQ(write("[A]\r\n[a]\r\nx=1\r\n", "A", "x", "2"), "[A]\r\nx=2\r\n[a]\r\nx=1\r\n");
+}
+
+TEST(IniWrite, TerminatesAnUnterminatedLastLineBeforeAddingOne) {
+    EXPECT_EQ(write("[A]\r\nk=1", "A", "n", "2"), "[A]\r\nk=1\r\nn=2\r\n");
+    EXPECT_EQ(write("[A]", "A", "n", "2"), "[A]\r\nn=2\r\n");
+    EXPECT_EQ(write("[A]\r\nk=1", "B", "n", "2"), "[A]\r\nk=1\r\n[B]\r\nn=2\r\n");
+    EXPECT_EQ(write("[A]\rk=1\r", "B", "n", "2"), "[A]\rk=1\r[B]\r\nn=2\r\n");
+}
+
+TEST(IniWrite, RefusesTextThatWouldBreakTheFile) {
+    for (const auto& [section, key, value] :
+         {std::tuple{"S", "k", "a\r\nb=c"}, std::tuple{"S", "k", "a\rb"}, std::tuple{"S", "k\n", "v"},
+          std::tuple{"S\r", "k", "v"}, std::tuple{"S", "k=x", "v"}})
+        EXPECT_EQ(writeIniValue("[S]\r\nk=1\r\n", section, key, value, kCp), std::nullopt) << value;
+}
+
+TEST(IniWrite, EncodesNamesAndValuesInTheCodePage) {
+    const std::string file = write(sjis("; 設定\r\n"), "ビルド", "表示", "ソース");
+    EXPECT_EQ(file, sjis("; 設定\r\n[ビルド]\r\n表示=ソース\r\n"));
+    EXPECT_EQ(read(file, "ビルド", "表示"), "ソース");
+}
+
+// Files that a write must not damage. Each holds "k=old" once in section [S].
+struct HostileFile {
+    const char* name;
+    std::string bytes;
+    bool unterminated; // the file's last line has no line end and is the section's last entry
+};
+
+std::string longLineFile() {
+    return "[S]\r\nlong=" + std::string(100000, 'x') + "\r\nk=old\r\n";
+}
+std::string everyByteFile() {
+    std::string garbage;
+    for (int b = 0; b < 256; ++b)
+        garbage += static_cast<char>(b);
+    return garbage + "\r\n[S]\r\nk=old\r\n" + garbage;
+}
+
+class IniBytePreservation : public ::testing::TestWithParam<HostileFile> {};
+
+// after must be before with added inserted at one place.
+::testing::AssertionResult isInsertion(const std::string& before, const std::string& after,
+                                       const std::string& added) {
+    if (after.size() != before.size() + added.size())
+        return ::testing::AssertionFailure()
+               << "size " << after.size() << " != " << before.size() + added.size();
+    std::size_t common = 0;
+    while (common < before.size() && before[common] == after[common])
+        ++common;
+    for (std::size_t p = common + 1; p-- > (common > added.size() ? common - added.size() : 0);)
+        if (after.compare(0, p, before, 0, p) == 0 && after.compare(p, added.size(), added) == 0 &&
+            after.compare(p + added.size(), std::string::npos, before, p) == 0)
+            return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "not a single insertion of " << added;
+}
+
+TEST_P(IniBytePreservation, ReadingWorksAndWritingChangesOnlyItsOwnLine) {
+    const HostileFile& f = GetParam();
+    EXPECT_EQ(read(f.bytes, "S", "k"), "old");
+
+    std::string replaced = f.bytes;
+    replaced.replace(replaced.find("k=old"), 5, "k=new");
+    EXPECT_EQ(write(f.bytes, "s", "K", "new"), replaced);
+
+    const std::string added = write(f.bytes, "S", "n", "v");
+    EXPECT_TRUE(isInsertion(f.bytes, added, f.unterminated ? "\r\nn=v\r\n" : "n=v\r\n"));
+    EXPECT_EQ(read(added, "S", "n"), "v");
+
+    const std::string appended = write(f.bytes, "New", "x", "y");
+    const bool terminated = f.bytes.back() == '\r' || f.bytes.back() == '\n';
+    EXPECT_EQ(appended, f.bytes + (terminated ? "" : "\r\n") + "[New]\r\nx=y\r\n");
+    EXPECT_EQ(read(appended, "new", "X"), "y");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, IniBytePreservation,
+    ::testing::Values(
+        HostileFile{"Cp932Comments",
+                    sjis("; 設定ファイル\r\n\r\n[S]\r\n; コメント ソ表\r\nk=old\r\n名前=値\r\n\r\n"), false},
+        HostileFile{"CrOnly", "[S]\rk=old\rz=1\r", false}, HostileFile{"LfOnly", "[S]\nk=old\nz=1\n", false},
+        HostileFile{"Mixed", "[S]\r\nk=old\rz=1\n\n\r\n\r\r", false},
+        HostileFile{"NoFinalLineEnd", "[S]\r\nz=1\r\nk=old", true},
+        HostileFile{"NoFinalLineEndAfterComment", "[S]\r\nk=old\r\n;last", false},
+        HostileFile{"LongLine", longLineFile(), false},
+        HostileFile{"BytesBeforeFirstSection", "\0\x01\xff\x80junk=1\r\n[S]\r\nk=old\r\n\x81\r\n"s, false},
+        HostileFile{"InvalidCp932", "[S]\r\nj=\x81\r\nk=old\r\nl=\xff\xfe\x85\x40\x81", true},
+        HostileFile{"EveryByte", everyByteFile(), true}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+// ---- Settings-file access --------------------------------------------------------------------
+
+std::string settingsFile(const TestEnvironment& env) {
+    return env.home() + "/Pelorix.ini";
+}
+std::string logFile(const TestEnvironment& env) {
+    return env.home() + "/Pelorix.log";
+}
+
+TEST(TerminalProfile, MissingFileSectionOrKeyReadsEmpty) {
+    TestEnvironment env;
+    CFWin32API api;
+    EXPECT_EQ(api.GetTerminalProfile("Build", "Mode", ""), "");
+    writeFile(settingsFile(env), "[Build]\r\nMode=1\r\nEmpty=\r\n");
+    EXPECT_EQ(api.GetTerminalProfile("Build", "Mode", ""), "1");
+    EXPECT_EQ(api.GetTerminalProfile("Build", "Nope", ""), "");
+    EXPECT_EQ(api.GetTerminalProfile("Nope", "Mode", ""), "");
+    EXPECT_EQ(api.GetTerminalProfile("Build", "Empty", ""), "");
+    EXPECT_FALSE(fileExists(logFile(env)));
+}
+
+TEST(TerminalProfile, WriteCreatesTheSettingsFileBesideTheProgram) {
+    TestEnvironment env;
+    CFWin32API api;
+    EXPECT_TRUE(api.SetTerminalProfile("Window", "Width", "11175"));
+    EXPECT_TRUE(api.SetTerminalProfile("Window", "Caption", ""));
+    EXPECT_TRUE(api.SetTerminalProfile("一覧", "パス", "C:\\ソース\\表.ini"));
+    EXPECT_EQ(readFile(settingsFile(env)),
+              sjis("[Window]\r\nWidth=11175\r\nCaption=\r\n[一覧]\r\nパス=C:\\ソース\\表.ini\r\n"));
+    EXPECT_EQ(api.GetTerminalProfile("一覧", "パス"), "C:\\ソース\\表.ini");
+
+    const std::string explicitPath = App_Path() + "\\Pelorix.ini";
+    EXPECT_EQ(api.GetTerminalProfile("window", "WIDTH", explicitPath), "11175");
+    EXPECT_TRUE(api.SetTerminalProfile("Window", "Width", "9000", explicitPath));
+    EXPECT_EQ(api.GetTerminalProfile("Window", "Width"), "9000");
+}
+
+TEST(TerminalProfile, OtherFilesLeaveTheSettingsFileAlone) {
+    TestEnvironment env;
+    writeFile(settingsFile(env), "[S]\r\nk=settings\r\n");
+    writeFile(env.driveC() + "/Lists/list.ini", "[S]\r\nk=list\r\n");
+    CFWin32API api;
+    EXPECT_EQ(api.GetTerminalProfile("S", "k", "C:\\lists\\LIST.INI"), "list");
+    EXPECT_TRUE(api.SetTerminalProfile("S", "k", "changed", "C:\\Lists\\list.ini"));
+    EXPECT_EQ(readFile(env.driveC() + "/Lists/list.ini"), "[S]\r\nk=changed\r\n");
+    EXPECT_EQ(readFile(settingsFile(env)), "[S]\r\nk=settings\r\n");
+
+    // A bare file name lives in the Windows folder.
+    std::filesystem::create_directories(env.driveC() + "/windows");
+    EXPECT_TRUE(api.SetTerminalProfile("S", "k", "win", "bare.ini"));
+    EXPECT_EQ(readFile(env.driveC() + "/windows/bare.ini"), "[S]\r\nk=win\r\n");
+}
+
+TEST(TerminalProfile, LongValuesReadBackAs255BytesAndNulEndsTheText) {
+    TestEnvironment env;
+    CFWin32API api;
+    ASSERT_TRUE(api.SetTerminalProfile("S", "k", std::string(300, 'x')));
+    EXPECT_EQ(api.GetTerminalProfile("S", "k"), std::string(255, 'x'));
+    writeFile(settingsFile(env), "[S]\r\nk=ab\0cd\r\n"s);
+    EXPECT_EQ(api.GetTerminalProfile("S", "k"), "ab");
+}
+
+TEST(TerminalProfile, WriteKeepsPermissionBitsAndTheLinkItWentThrough) {
+    TestEnvironment env;
+    const std::string real = env.path("elsewhere/real.ini");
+    writeFile(real, "[S]\r\nk=1\r\n");
+    ::chmod(real.c_str(), 0640);
+    std::filesystem::create_symlink(real, settingsFile(env));
+    CFWin32API api;
+    ASSERT_TRUE(api.SetTerminalProfile("S", "k", "2"));
+    EXPECT_TRUE(std::filesystem::is_symlink(settingsFile(env)));
+    EXPECT_EQ(readFile(real), "[S]\r\nk=2\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(TerminalProfile, FailedWritesGiveFalseAndLogNothing) {
+    TestEnvironment env;
+    writeFile(env.driveC() + "/file.txt", "not a folder");
+    std::filesystem::create_directories(env.driveC() + "/folder.ini");
+    CFWin32API api;
+    EXPECT_FALSE(api.SetTerminalProfile("S", "k", "v", "C:\\file.txt\\sub.ini"));
+    EXPECT_FALSE(api.SetTerminalProfile("S", "k", "v", "C:\\missing\\sub.ini"));
+    EXPECT_FALSE(api.SetTerminalProfile("S", "k", "v", "C:\\folder.ini"));
+    EXPECT_FALSE(api.SetTerminalProfile("S", "k", "a\r\nb", "C:\\ok.ini"));
+    EXPECT_FALSE(fileExists(env.driveC() + "/ok.ini"));
+    EXPECT_EQ(api.GetTerminalProfile("S", "k", "C:\\folder.ini"), "");
+    if (::geteuid() != 0) {
+        const std::string ro = env.driveC() + "/ro";
+        std::filesystem::create_directories(ro);
+        ::chmod(ro.c_str(), 0555);
+        EXPECT_FALSE(api.SetTerminalProfile("S", "k", "v", "C:\\ro\\a.ini"));
+        ::chmod(ro.c_str(), 0755);
+    }
+    EXPECT_FALSE(fileExists(logFile(env)));
+}
+
+// Limits the size of files this process may write while it lives (works for the superuser too).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved{};
+    void (*m_oldHandler)(int);
+};
+
+TEST(TerminalProfile, AFailedWriteLeavesTheOldFileWhole) {
+    TestEnvironment env;
+    const std::string old = "[S]\r\nk=1\r\n" + std::string(100, ';') + "\r\n";
+    writeFile(settingsFile(env), old);
+    CFWin32API api;
+    {
+        FileSizeLimit limit(old.size() + 20);
+        EXPECT_FALSE(api.SetTerminalProfile("S", "k", std::string(200, 'v')));
+    }
+    EXPECT_EQ(readFile(settingsFile(env)), old);
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(env.home()))
+        ++entries;
+    EXPECT_EQ(entries, 1u) << "no temporary file is left beside the settings file";
+}
+
+} // namespace
+} // namespace pelorix
