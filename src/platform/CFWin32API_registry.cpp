@@ -1,0 +1,169 @@
+// The registry operations of CFWin32API: enumerating sub-keys, walking the type-library
+// registrations, reading a key's value, and turning a key's last-write time into a date-time.
+
+#include "platform/CFWin32API.h"
+#include "platform/ErrorLog.h"
+#include "platform/Registry.h"
+#include "platform/TimeFormat.h"
+
+namespace pelorix {
+namespace {
+
+// Every name and value is read into a buffer of this many characters.
+constexpr std::uint32_t kBufferSize = 256;
+constexpr std::string_view kWin32 = "win32";
+
+bool isWin32Path(std::string_view path) {
+    return path.size() > kWin32.size() && path.ends_with(kWin32) &&
+           path[path.size() - kWin32.size() - 1] == '\\';
+}
+
+// The registration's key path: the path up to, not including, its first "\win32".
+std::string keyPathOf(std::string_view path) {
+    const std::size_t at = path.find("\\win32");
+    return std::string(path.substr(0, at));
+}
+
+// The walk of RecursiveRegEnumKeys over one key and its descendants. A registration is recorded
+// where a key named "win32" is visited: its time, its library path and its key path are appended
+// together, so that the three lists stay index-aligned whatever the registry holds. The sub-keys
+// of a "win32" key are not walked: the library path is the win32 key's own value.
+class RegistrationWalk {
+public:
+    RegistrationWalk(CFWin32API& api, std::vector<std::string>& libraryPaths,
+                     std::vector<std::string>& keyPaths, std::vector<VbDate>& writeTimes)
+        : m_api(api), m_libraryPaths(libraryPaths), m_keyPaths(keyPaths), m_writeTimes(writeTimes) {}
+
+    void visit(HKEY key, const std::string& path, std::optional<std::uint64_t> enumeratedTime) {
+        Registry& registry = Registry::process();
+        HKEY subKey = 0;
+        const std::int32_t openResult = registry.RegOpenKeyEx(key, path, KEY_ENUMERATE_SUB_KEYS, subKey);
+        if (openResult != 0)
+            logFailure(openResult, "[lnghSubKey=" + std::to_string(subKey) + "], [lnghInKey=" +
+                                       std::to_string(key) + "], [strSubKey=" + path + "]");
+
+        if (isWin32Path(path)) {
+            std::uint64_t time = 0;
+            if (enumeratedTime)
+                time = *enumeratedTime;
+            else
+                registry.RegQueryInfoKey(subKey, time);
+            record(path, time);
+        } else {
+            // Names and times first, then the walk below them, as the enumeration gives them.
+            std::vector<std::pair<std::string, std::uint64_t>> children;
+            for (std::uint32_t index = 0;; ++index) {
+                std::string name;
+                std::uint64_t time = 0;
+                if (registry.RegEnumKeyEx(subKey, index, kBufferSize, name, &time) != 0)
+                    break;
+                children.emplace_back(std::move(name), time);
+            }
+            for (const auto& [name, time] : children)
+                visit(key, path + "\\" + name,
+                      name == kWin32 ? std::optional<std::uint64_t>(time) : std::nullopt);
+        }
+
+        const std::int32_t closeResult = registry.RegCloseKey(subKey);
+        if (closeResult != 0)
+            logFailure(closeResult,
+                       "RegClose(lnghSubKey=" + std::to_string(subKey) + "), [strSubKey=" + path + "]");
+    }
+
+private:
+    void record(const std::string& path, std::uint64_t time) {
+        Registry& registry = Registry::process();
+        HKEY leaf = 0;
+        const std::int32_t openResult = registry.RegOpenKeyEx(HKEY_CLASSES_ROOT, path, KEY_READ, leaf);
+        if (openResult != 0)
+            logFailure(openResult, "RegOpenKeyEx(HKEY_CLASSES_ROOT,strSubKey=" + path +
+                                       ",0,KEY_READ,lnghSubKey2=" + std::to_string(leaf) + ")");
+        std::uint32_t type = static_cast<std::uint32_t>(REG_SZ);
+        std::string text;
+        std::uint32_t size = kBufferSize;
+        const bool read = registry.RegQueryValueEx(leaf, "", type, text, size) == 0 &&
+                          (type == regtype::Sz || type == regtype::ExpandSz || type == regtype::MultiSz);
+        const std::string value = read ? text.substr(0, text.find('\0')) : std::string();
+
+        m_writeTimes.push_back(m_api.pDosDateTimeToFileTime(time));
+        m_libraryPaths.push_back(normalizeLibraryPath(value));
+        m_keyPaths.push_back(keyPathOf(path));
+
+        const std::int32_t closeResult = registry.RegCloseKey(leaf);
+        if (closeResult != 0)
+            logFailure(closeResult,
+                       "RegClose(lnghSubKey2=" + std::to_string(leaf) + "), [strSubKey=" + path + "]");
+    }
+
+    void logFailure(std::int32_t code, const std::string& tail) {
+        WriteErrorLog(code, m_api.GetLastErrorMsg(code) + tail, "RecursiveRegEnumKeys", "CFWin32API",
+                      ErrorLevel::Error, false);
+    }
+
+    CFWin32API& m_api;
+    std::vector<std::string>& m_libraryPaths;
+    std::vector<std::string>& m_keyPaths;
+    std::vector<VbDate>& m_writeTimes;
+};
+
+} // namespace
+
+std::int32_t CFWin32API::EnumKeys(HKEY key, std::string_view subKey, std::vector<std::string>& names) {
+    return guard("EnumKeys", [&] {
+        Registry& registry = Registry::process();
+        HKEY opened = 0;
+        if (registry.RegOpenKeyEx(key, subKey, KEY_ENUMERATE_SUB_KEYS, opened) != 0)
+            return std::int32_t{0};
+        std::int32_t count = 0;
+        for (std::uint32_t index = 0;; ++index) {
+            std::string name;
+            if (registry.RegEnumKeyEx(opened, index, kBufferSize, name) != 0)
+                break;
+            names.resize(index + 1);
+            names[index] = std::move(name);
+            count = static_cast<std::int32_t>(index + 1);
+        }
+        registry.RegCloseKey(opened);
+        return count;
+    });
+}
+
+void CFWin32API::RecursiveRegEnumKeys(HKEY key, std::string_view path, std::vector<std::string>& libraryPaths,
+                                      std::vector<std::string>& keyPaths, std::vector<VbDate>& writeTimes) {
+    return guard("RecursiveRegEnumKeys", [&] {
+        RegistrationWalk(*this, libraryPaths, keyPaths, writeTimes)
+            .visit(key, std::string(path), std::nullopt);
+    });
+}
+
+std::string CFWin32API::fGetRegKeyValue(HKEY key, std::string_view subKey,
+                                        std::optional<std::string_view> valueName, std::int32_t valueType) {
+    return guard("fGetRegKeyValue", [&] {
+        Registry& registry = Registry::process();
+        HKEY opened = 0;
+        if (registry.RegOpenKeyEx(key, subKey, KEY_READ, opened) != 0)
+            return std::string();
+        auto type = static_cast<std::uint32_t>(valueType);
+        std::string text;
+        std::uint32_t size = kBufferSize;
+        // Only string data is text; any other type's bytes are never handed out as text.
+        const bool read = registry.RegQueryValueEx(opened, valueName.value_or(""), type, text, size) == 0 &&
+                          (type == regtype::Sz || type == regtype::ExpandSz || type == regtype::MultiSz);
+        const std::int32_t closeResult = registry.RegCloseKey(opened);
+        if (closeResult != 0) {
+            WriteErrorLog(closeResult, GetLastErrorMsg(closeResult), "fGetRegKeyValue", "CFWin32API",
+                          ErrorLevel::Error, false);
+            return std::string();
+        }
+        return read ? text.substr(0, text.find('\0')) : std::string();
+    });
+}
+
+VbDate CFWin32API::pDosDateTimeToFileTime(std::uint64_t fileTime) {
+    return guard("pDosDateTimeToFileTime", [&] {
+        const std::uint64_t local = fileTimeToLocalFileTime(fileTime);
+        return static_cast<double>(local) / 10000.0 / 86400000.0 - 109205.0;
+    });
+}
+
+} // namespace pelorix

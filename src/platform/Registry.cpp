@@ -1,0 +1,329 @@
+#include "platform/Registry.h"
+
+#include "platform/CodePage.h"
+#include "platform/Environment.h"
+#include "platform/ErrorLog.h"
+#include "platform/Text.h"
+#include "platform/TimeFormat.h"
+#include "platform/Win32Error.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pelorix {
+
+struct Registry::Snapshot {
+    std::shared_ptr<const RegistryFile> machine;
+    std::shared_ptr<const RegistryFile> user;
+};
+
+namespace {
+
+constexpr HKEY kFirstHandle = 0x40;
+constexpr std::string_view kClasses = "Software\\Classes";
+
+// A descriptor closed when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) noexcept : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const noexcept { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+std::shared_ptr<const RegistryFile> emptyFile() {
+    static const auto empty = std::make_shared<const RegistryFile>();
+    return empty;
+}
+
+std::optional<std::string> readAll(int fd, std::size_t expected) {
+    std::string bytes;
+    bytes.resize(expected);
+    std::size_t done = 0;
+    while (true) {
+        if (done == bytes.size())
+            bytes.resize(bytes.size() + 4096);
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+// The program's view of a name or text: through the ANSI code page and back.
+std::string throughAnsi(std::string_view text) {
+    if (isAscii(text))
+        return std::string(text);
+    return ansiToUtf8(utf8ToAnsi(text));
+}
+
+std::size_t ansiSize(std::string_view text) {
+    return isAscii(text) ? text.size() : utf8ToAnsi(text).size();
+}
+
+bool isStringType(std::uint32_t type) {
+    return type == regtype::Sz || type == regtype::ExpandSz || type == regtype::MultiSz;
+}
+
+} // namespace
+
+Registry& Registry::process() {
+    static Registry registry;
+    return registry;
+}
+
+std::shared_ptr<const RegistryFile> Registry::loadFile(CachedFile& cache, const std::string& hostPath) {
+    const Descriptor fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        cache = CachedFile{};
+        return emptyFile();
+    }
+    // The identity of the bytes we are about to read; an unchanged file is not parsed again.
+    const std::string identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+                                 std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+                                 std::to_string(st.st_mtim.tv_nsec);
+    if (cache.file == nullptr || cache.hostPath != hostPath || cache.identity != identity) {
+        cache = CachedFile{hostPath, identity, false, emptyFile()};
+        const auto bytes = readAll(fd.get(), static_cast<std::size_t>(st.st_size));
+        if (bytes) {
+            const std::uint64_t fileTime =
+                fileTimeFromUnix(st.st_mtim.tv_sec, static_cast<std::uint32_t>(st.st_mtim.tv_nsec));
+            if (auto parsed = RegistryFile::parse(*bytes, fileTime))
+                cache.file = std::make_shared<const RegistryFile>(std::move(*parsed));
+            else
+                cache.notRegistry = true;
+        }
+    }
+    if (cache.notRegistry)
+        WriteErrorLog(0, "Not a Wine registry file, read as an empty registry: " + hostPath, "RegOpenKeyEx",
+                      "Registry", ErrorLevel::Error, false);
+    return cache.file;
+}
+
+std::shared_ptr<const Registry::Snapshot> Registry::currentSnapshot() {
+    if (m_current != nullptr && m_openCount > 0)
+        return m_current;
+    const std::string prefix = winePrefix();
+    auto snapshot = std::make_shared<Snapshot>();
+    snapshot->machine = loadFile(m_machineCache, prefix + "/system.reg");
+    snapshot->user = loadFile(m_userCache, prefix + "/user.reg");
+    m_current = std::move(snapshot);
+    return m_current;
+}
+
+std::optional<Registry::View> Registry::rootView(HKEY key,
+                                                 const std::shared_ptr<const Snapshot>& snapshot) const {
+    const RegistryFile& machine = *snapshot->machine;
+    const RegistryFile& user = *snapshot->user;
+    switch (key) {
+    case HKEY_LOCAL_MACHINE:
+        return View{Node{&machine, &machine.root()}, Node{}};
+    case HKEY_CURRENT_USER:
+        return View{Node{&user, &user.root()}, Node{}};
+    case HKEY_CLASSES_ROOT: {
+        const Node userClasses{&user, user.find(kClasses)};
+        const Node machineClasses{&machine, machine.find(kClasses)};
+        if (userClasses && machineClasses)
+            return View{userClasses, machineClasses};
+        return View{userClasses ? userClasses : machineClasses, Node{}};
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+Registry::View Registry::childView(const View& parent, std::string_view name) {
+    auto childOf = [&](const Node& node) {
+        return node ? Node{node.file, node.file->child(*node.key, name)} : Node{};
+    };
+    const Node primary = childOf(parent.primary);
+    const Node secondary = childOf(parent.secondary);
+    if (primary && secondary)
+        return View{primary, secondary};
+    return View{primary ? primary : secondary, Node{}};
+}
+
+const std::vector<Registry::View>& Registry::children(OpenKey& open) const {
+    if (open.mergedChildren)
+        return *open.mergedChildren;
+    // Both halves are sorted by folded name: merge them, the user's key winning a tie.
+    std::vector<View> merged;
+    const Node& a = open.view.primary;
+    const Node& b = open.view.secondary;
+    const auto& ca = a.key->children;
+    const auto& cb = b.key->children;
+    merged.reserve(ca.size() + cb.size());
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < ca.size() || j < cb.size()) {
+        const RegistryKey* ka = i < ca.size() ? &a.file->key(ca[i]) : nullptr;
+        const RegistryKey* kb = j < cb.size() ? &b.file->key(cb[j]) : nullptr;
+        if (ka != nullptr && kb != nullptr && ka->foldedName == kb->foldedName) {
+            merged.push_back(View{Node{a.file, ka}, Node{b.file, kb}});
+            ++i;
+            ++j;
+        } else if (kb == nullptr || (ka != nullptr && ka->foldedName < kb->foldedName)) {
+            merged.push_back(View{Node{a.file, ka}, Node{}});
+            ++i;
+        } else {
+            merged.push_back(View{Node{b.file, kb}, Node{}});
+            ++j;
+        }
+    }
+    open.mergedChildren = std::move(merged);
+    return *open.mergedChildren;
+}
+
+Registry::OpenKey* Registry::find(HKEY key) {
+    if (key < kFirstHandle || (key - kFirstHandle) % 4 != 0)
+        return nullptr;
+    const auto slot = static_cast<std::size_t>((key - kFirstHandle) / 4);
+    if (slot >= m_open.size() || !m_open[slot])
+        return nullptr;
+    return &*m_open[slot];
+}
+
+std::int32_t Registry::RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint32_t /*access*/,
+                                    HKEY& result) {
+    const std::lock_guard lock(m_mutex);
+    result = 0;
+    std::shared_ptr<const Snapshot> snapshot;
+    View view;
+    if (OpenKey* parent = find(key)) {
+        snapshot = parent->snapshot;
+        view = parent->view;
+    } else {
+        if (key >= 0)
+            return win32::InvalidHandle;
+        snapshot = currentSnapshot();
+        const auto root = rootView(key, snapshot);
+        if (!root)
+            return win32::InvalidHandle;
+        view = *root;
+    }
+    const std::string path = throughAnsi(subKey);
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t sep = std::min(path.find('\\', start), path.size());
+        if (sep > start) {
+            view = childView(view, std::string_view(path).substr(start, sep - start));
+            if (!view.primary)
+                return win32::FileNotFound;
+        }
+        start = sep + 1;
+    }
+    if (!view.primary)
+        return win32::FileNotFound;
+
+    std::size_t slot = 0;
+    while (slot < m_open.size() && m_open[slot])
+        ++slot;
+    if (slot == m_open.size())
+        m_open.emplace_back();
+    m_open[slot] = OpenKey{std::move(snapshot), view, std::nullopt};
+    ++m_openCount;
+    result = kFirstHandle + static_cast<HKEY>(slot) * 4;
+    return win32::Success;
+}
+
+std::int32_t Registry::RegCloseKey(HKEY key) {
+    const std::lock_guard lock(m_mutex);
+    if (key < 0 && (key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE))
+        return win32::Success;
+    if (find(key) == nullptr)
+        return win32::InvalidHandle;
+    m_open[static_cast<std::size_t>((key - kFirstHandle) / 4)].reset();
+    --m_openCount;
+    return win32::Success;
+}
+
+std::int32_t Registry::RegEnumKeyEx(HKEY key, std::uint32_t index, std::uint32_t nameCapacity,
+                                    std::string& name, std::uint64_t* lastWriteTime) {
+    const std::lock_guard lock(m_mutex);
+    OpenKey* open = find(key);
+    if (open == nullptr)
+        return win32::InvalidHandle;
+    const RegistryKey* child = nullptr;
+    if (!open->view.secondary) {
+        const auto& list = open->view.primary.key->children;
+        if (index >= list.size())
+            return win32::NoMoreItems;
+        child = &open->view.primary.file->key(list[index]);
+    } else {
+        const auto& list = children(*open);
+        if (index >= list.size())
+            return win32::NoMoreItems;
+        child = list[index].primary.key;
+    }
+    if (ansiSize(child->name) >= nameCapacity)
+        return win32::MoreData;
+    name = throughAnsi(child->name);
+    if (lastWriteTime != nullptr)
+        *lastWriteTime = child->lastWriteTime;
+    return win32::Success;
+}
+
+std::int32_t Registry::RegQueryValueEx(HKEY key, std::string_view valueName, std::uint32_t& type,
+                                       std::string& text, std::uint32_t& dataSize) {
+    const std::lock_guard lock(m_mutex);
+    OpenKey* open = find(key);
+    if (open == nullptr)
+        return win32::InvalidHandle;
+    const RegistryValue* value = RegistryFile::value(*open->view.primary.key, throughAnsi(valueName));
+    if (value == nullptr)
+        return win32::FileNotFound;
+    type = value->type;
+    text.clear();
+    if (!isStringType(value->type) || !value->text) {
+        dataSize = 0;
+        return win32::Success;
+    }
+    const std::uint32_t capacity = dataSize;
+    const std::size_t needed = ansiSize(*value->text) + 1;
+    dataSize = static_cast<std::uint32_t>(needed);
+    if (needed > capacity)
+        return win32::MoreData;
+    text = throughAnsi(*value->text);
+    return win32::Success;
+}
+
+std::int32_t Registry::RegQueryInfoKey(HKEY key, std::uint64_t& lastWriteTime) {
+    const std::lock_guard lock(m_mutex);
+    const OpenKey* open = find(key);
+    if (open == nullptr)
+        return win32::InvalidHandle;
+    lastWriteTime = open->view.primary.key->lastWriteTime;
+    return win32::Success;
+}
+
+std::size_t Registry::openKeyCount() const {
+    const std::lock_guard lock(m_mutex);
+    return m_openCount;
+}
+
+std::string normalizeLibraryPath(std::string_view path) {
+    if (startsWithIgnoreCase(path, "\\\\?\\UNC\\"))
+        return "\\\\" + std::string(path.substr(8));
+    if (path.starts_with("\\\\?\\"))
+        return std::string(path.substr(4));
+    return std::string(path);
+}
+
+} // namespace pelorix

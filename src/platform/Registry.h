@@ -1,0 +1,109 @@
+#pragma once
+
+#include "platform/CFWin32API.h"
+#include "platform/RegistryFile.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelorix {
+
+// Access rights the program asks for (kept for the calls' shape; the files are only ever read).
+inline constexpr std::uint32_t KEY_ENUMERATE_SUB_KEYS = 0x8;
+inline constexpr std::uint32_t KEY_READ = 0x20019;
+
+// The registry of the Wine prefix as the Win32 ANSI registry functions show it, read straight
+// from the prefix's files: HKEY_LOCAL_MACHINE is system.reg, HKEY_CURRENT_USER is user.reg, and
+// HKEY_CLASSES_ROOT is HKCU\Software\Classes merged over HKLM\Software\Classes (a key present in
+// both is the user's, and the sub-keys of both are listed).
+//
+// Open keys are objects of this layer with handle numbers as Win32 gives them; functions return
+// Win32 error codes (0 success). Names and texts are the program's UTF-8 as they pass through
+// the ANSI code page: a character the code page cannot hold reads as "?", and lengths that meet
+// a caller's buffer are counted in ANSI bytes.
+//
+// A walk sees the files as they are when it starts: opening a key of a predefined root while no
+// key is open looks at the files again (a file whose identity, size and time are unchanged is
+// not parsed again), and every key opened while another stays open sees the same state. A file
+// that is not a registry is logged and read as empty; a missing file is an empty registry.
+class Registry {
+public:
+    // The process's registry: handles are process-wide, as in Win32.
+    static Registry& process();
+
+    Registry() = default;
+    Registry(const Registry&) = delete;
+    Registry& operator=(const Registry&) = delete;
+
+    std::int32_t RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint32_t access, HKEY& result);
+    std::int32_t RegCloseKey(HKEY key);
+
+    // The name and last-write time (FILETIME, UTC) of the sub-key at index, in the order Windows
+    // gives them (sorted by name without regard to case). 259 past the end; 234 when the name
+    // needs nameCapacity ANSI bytes or more (its terminating NUL would not fit).
+    std::int32_t RegEnumKeyEx(HKEY key, std::uint32_t index, std::uint32_t nameCapacity, std::string& name,
+                              std::uint64_t* lastWriteTime = nullptr);
+
+    // A value by name ("" for the default value): its type, and for a string type (REG_SZ,
+    // REG_EXPAND_SZ, REG_MULTI_SZ) its text, inner NULs kept. dataSize gives the buffer's
+    // capacity in bytes and receives the size the data needs (ANSI bytes with the terminating
+    // NUL); 234 when the data does not fit. 2 when there is no such value.
+    std::int32_t RegQueryValueEx(HKEY key, std::string_view valueName, std::uint32_t& type, std::string& text,
+                                 std::uint32_t& dataSize);
+
+    // The last-write time of an open key (FILETIME, UTC).
+    std::int32_t RegQueryInfoKey(HKEY key, std::uint64_t& lastWriteTime);
+
+    // How many keys are open (tests).
+    std::size_t openKeyCount() const;
+
+private:
+    struct Snapshot;
+    struct Node {
+        const RegistryFile* file = nullptr;
+        const RegistryKey* key = nullptr;
+        explicit operator bool() const noexcept { return key != nullptr; }
+    };
+    // A key as seen: values and time come from primary; secondary (the machine's half of a
+    // merged key) only adds sub-keys.
+    struct View {
+        Node primary;
+        Node secondary;
+    };
+    struct OpenKey {
+        std::shared_ptr<const Snapshot> snapshot;
+        View view;
+        std::optional<std::vector<View>> mergedChildren;
+    };
+    struct CachedFile {
+        std::string hostPath;
+        std::string identity;
+        bool notRegistry = false;
+        std::shared_ptr<const RegistryFile> file;
+    };
+
+    std::shared_ptr<const Snapshot> currentSnapshot();
+    std::shared_ptr<const RegistryFile> loadFile(CachedFile& cache, const std::string& hostPath);
+    std::optional<View> rootView(HKEY key, const std::shared_ptr<const Snapshot>& snapshot) const;
+    static View childView(const View& parent, std::string_view name);
+    const std::vector<View>& children(OpenKey& open) const;
+    OpenKey* find(HKEY key);
+
+    mutable std::mutex m_mutex;
+    std::vector<std::optional<OpenKey>> m_open;
+    std::size_t m_openCount = 0;
+    std::shared_ptr<const Snapshot> m_current;
+    CachedFile m_machineCache;
+    CachedFile m_userCache;
+};
+
+// A library path as the registry stores it, made comparable with the paths in project files:
+// "\\?\" removed and "\\?\UNC\server" made "\\server". A trailing "\N" (a resource id) stays.
+std::string normalizeLibraryPath(std::string_view path);
+
+} // namespace pelorix

@@ -1,0 +1,583 @@
+#include "platform/RegistryFile.h"
+
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace pelorix {
+namespace {
+
+constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
+constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool isHex(char c) noexcept {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+unsigned hexValue(char c) noexcept {
+    return c <= '9' ? static_cast<unsigned>(c - '0') : static_cast<unsigned>((c | 0x20) - 'a' + 10);
+}
+bool isBlank(char c) noexcept {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+std::string_view skipBlanks(std::string_view s) noexcept {
+    std::size_t i = 0;
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    return s.substr(i);
+}
+
+std::string_view trimRight(std::string_view s) noexcept {
+    std::size_t n = s.size();
+    while (n > 0 && isBlank(s[n - 1]))
+        --n;
+    return s.substr(0, n);
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Collects UTF-16 code units (what the registry holds) and writes them out as UTF-8, pairing
+// surrogates; a lone surrogate becomes U+FFFD.
+class Utf16Sink {
+public:
+    explicit Utf16Sink(std::string& out) : m_out(out) {}
+    ~Utf16Sink() { flush(); }
+    Utf16Sink(const Utf16Sink&) = delete;
+    Utf16Sink& operator=(const Utf16Sink&) = delete;
+
+    void unit(char16_t u) {
+        if (m_high != 0) {
+            if (u >= 0xDC00 && u <= 0xDFFF) {
+                appendUtf8(m_out, 0x10000 + ((static_cast<char32_t>(m_high) - 0xD800) << 10) + (u - 0xDC00));
+                m_high = 0;
+                return;
+            }
+            appendUtf8(m_out, kReplacement);
+            m_high = 0;
+        }
+        if (u >= 0xD800 && u <= 0xDBFF)
+            m_high = u;
+        else if (u >= 0xDC00 && u <= 0xDFFF)
+            appendUtf8(m_out, kReplacement);
+        else
+            appendUtf8(m_out, u);
+    }
+    void codePoint(char32_t c) {
+        if (c >= 0x10000) {
+            unit(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            unit(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            unit(static_cast<char16_t>(c));
+        }
+    }
+    void flush() {
+        if (m_high != 0)
+            appendUtf8(m_out, kReplacement);
+        m_high = 0;
+    }
+
+private:
+    std::string& m_out;
+    char16_t m_high = 0;
+};
+
+// Reads one raw UTF-8 character of the file at s[i]; an invalid sequence reads as U+FFFD and
+// one byte.
+std::size_t readRawChar(std::string_view s, std::size_t i, char32_t& c) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    const std::size_t len = b0 < 0x80             ? 1
+                            : (b0 & 0xE0) == 0xC0 ? 2
+                            : (b0 & 0xF0) == 0xE0 ? 3
+                            : (b0 & 0xF8) == 0xF0 ? 4
+                                                  : 0;
+    if (len == 1) {
+        c = b0;
+        return 1;
+    }
+    if (len == 0 || i + len > s.size()) {
+        c = kReplacement;
+        return 1;
+    }
+    char32_t v = len == 2 ? (b0 & 0x1Fu) : len == 3 ? (b0 & 0x0Fu) : (b0 & 0x07u);
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) {
+            c = kReplacement;
+            return 1;
+        }
+        v = (v << 6) | (b & 0x3Fu);
+    }
+    c = v > 0x10FFFF ? kReplacement : v;
+    return len;
+}
+
+std::optional<std::uint64_t> parseHexNumber(std::string_view s) {
+    if (s.empty() || s.size() > 16)
+        return std::nullopt;
+    std::uint64_t v = 0;
+    for (char c : s) {
+        if (!isHex(c))
+            return std::nullopt;
+        v = v << 4 | hexValue(c);
+    }
+    return v;
+}
+
+// The text of UTF-16LE bytes (a string value saved in hex form); a final NUL is dropped.
+std::string textOfUtf16Bytes(const std::string& bytes) {
+    std::size_t units = bytes.size() / 2;
+    auto unitAt = [&](std::size_t k) {
+        return static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * k]) |
+                                     static_cast<unsigned char>(bytes[2 * k + 1]) << 8);
+    };
+    if (units > 0 && unitAt(units - 1) == 0)
+        --units;
+    std::string out;
+    {
+        Utf16Sink sink(out);
+        for (std::size_t k = 0; k < units; ++k)
+            sink.unit(unitAt(k));
+    }
+    return out;
+}
+
+bool lessFolded(std::string_view a, std::string_view b) noexcept {
+    return a < b;
+}
+
+} // namespace
+
+std::string foldRegistryName(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    return out;
+}
+
+std::optional<std::string> unescapeRegistryString(std::string_view text, char terminator, std::size_t& end) {
+    // Plain text up to the terminator needs no decoding.
+    std::size_t plain = 0;
+    while (plain < text.size() && text[plain] != terminator && text[plain] != '\\' &&
+           static_cast<unsigned char>(text[plain]) < 0x80)
+        ++plain;
+    if (plain < text.size() && text[plain] == terminator) {
+        end = plain + 1;
+        return std::string(text.substr(0, plain));
+    }
+
+    std::string out(text.substr(0, plain));
+    Utf16Sink sink(out);
+    std::size_t i = plain;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == terminator) {
+            sink.flush();
+            end = i + 1;
+            return out;
+        }
+        if (c != '\\') {
+            char32_t cp = 0;
+            i += readRawChar(text, i, cp);
+            sink.codePoint(cp);
+            continue;
+        }
+        if (++i >= text.size())
+            return std::nullopt; // a backslash that escapes nothing: the text has no end
+        const char e = text[i];
+        switch (e) {
+        case 'a':
+            sink.unit(u'\a');
+            ++i;
+            continue;
+        case 'b':
+            sink.unit(u'\b');
+            ++i;
+            continue;
+        case 'e':
+            sink.unit(0x1B);
+            ++i;
+            continue;
+        case 'f':
+            sink.unit(u'\f');
+            ++i;
+            continue;
+        case 'n':
+            sink.unit(u'\n');
+            ++i;
+            continue;
+        case 'r':
+            sink.unit(u'\r');
+            ++i;
+            continue;
+        case 't':
+            sink.unit(u'\t');
+            ++i;
+            continue;
+        case 'v':
+            sink.unit(u'\v');
+            ++i;
+            continue;
+        case 'x': {
+            std::size_t p = i + 1;
+            unsigned v = 0;
+            while (p < text.size() && p < i + 5 && isHex(text[p]))
+                v = v * 16 + hexValue(text[p++]);
+            sink.unit(p == i + 1 ? u'x' : static_cast<char16_t>(v));
+            i = p;
+            continue;
+        }
+        default:
+            break;
+        }
+        if (e >= '0' && e <= '7') {
+            std::size_t p = i;
+            unsigned v = 0;
+            while (p < text.size() && p < i + 3 && text[p] >= '0' && text[p] <= '7')
+                v = v * 8 + static_cast<unsigned>(text[p++] - '0');
+            sink.unit(static_cast<char16_t>(v));
+            i = p;
+            continue;
+        }
+        // Any other escaped character stands for itself ("\\", "\"", "\[", "\]").
+        char32_t cp = 0;
+        i += readRawChar(text, i, cp);
+        sink.codePoint(cp);
+    }
+    return std::nullopt;
+}
+
+// Reads the lines of a registry file into a RegistryFile.
+class RegistryFileParser {
+public:
+    RegistryFileParser(std::string_view bytes, std::uint64_t fallbackTime)
+        : m_bytes(bytes), m_fallbackTime(fallbackTime) {}
+
+    std::optional<RegistryFile> run() {
+        std::string_view line;
+        if (!nextLine(line) || line != kHeader)
+            return std::nullopt;
+        m_file.m_keys.front().lastWriteTime = m_fallbackTime;
+        m_times.push_back({});
+        while (nextLine(line)) {
+            const std::string_view body = skipBlanks(line);
+            if (body.empty())
+                continue;
+            switch (body.front()) {
+            case ';':
+                break;
+            case '[':
+                keyLine(body);
+                break;
+            case '#':
+                optionLine(body);
+                break;
+            case '@':
+            case '"':
+                valueLine(body);
+                break;
+            default:
+                break; // not a line of any kind Wine knows: ignored, as Wine reports and skips it
+            }
+        }
+        resolveTimesAndOrder();
+        return std::move(m_file);
+    }
+
+private:
+    struct Times {
+        std::optional<std::uint64_t> fileTime;
+        std::optional<std::uint64_t> lineTime;
+        std::uint32_t firstChild = kNone;
+    };
+
+    bool nextLine(std::string_view& line) {
+        if (m_pos >= m_bytes.size())
+            return false;
+        const std::size_t nl = m_bytes.find('\n', m_pos);
+        const std::size_t end = nl == std::string_view::npos ? m_bytes.size() : nl;
+        line = m_bytes.substr(m_pos, end - m_pos);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        m_pos = nl == std::string_view::npos ? m_bytes.size() : nl + 1;
+        return true;
+    }
+
+    std::uint32_t childOf(std::uint32_t parent, std::string_view name) {
+        std::string folded = foldRegistryName(name);
+        std::string indexKey(reinterpret_cast<const char*>(&parent), sizeof parent);
+        indexKey += folded;
+        const auto [it, inserted] = m_index.try_emplace(std::move(indexKey), static_cast<std::uint32_t>(0));
+        if (!inserted)
+            return it->second;
+        const auto index = static_cast<std::uint32_t>(m_file.m_keys.size());
+        it->second = index;
+        RegistryKey key;
+        key.name = std::string(name);
+        key.foldedName = std::move(folded);
+        m_file.m_keys.push_back(std::move(key));
+        m_times.push_back({});
+        m_file.m_keys[parent].children.push_back(index);
+        if (m_times[parent].firstChild == kNone)
+            m_times[parent].firstChild = index;
+        return index;
+    }
+
+    void keyLine(std::string_view body) {
+        m_current = kNone;
+        std::size_t end = 0;
+        const auto path = unescapeRegistryString(body.substr(1), ']', end);
+        if (!path)
+            return;
+        std::uint32_t key = 0;
+        std::size_t start = 0;
+        while (start <= path->size()) {
+            const std::size_t sep = std::min(path->find('\\', start), path->size());
+            if (sep > start)
+                key = childOf(key, std::string_view(*path).substr(start, sep - start));
+            start = sep + 1;
+        }
+        if (key == 0)
+            return; // an empty path names no key
+        m_current = key;
+        const std::string_view rest = skipBlanks(body.substr(1 + end));
+        std::size_t digits = 0;
+        while (digits < rest.size() && digits < 10 && rest[digits] >= '0' && rest[digits] <= '9')
+            ++digits;
+        if (digits > 0) {
+            std::uint64_t seconds = 0;
+            for (std::size_t k = 0; k < digits; ++k)
+                seconds = seconds * 10 + static_cast<unsigned>(rest[k] - '0');
+            if (seconds <= 0xFFFFFFFFu)
+                m_times[key].lineTime = seconds * 10000000ULL + kUnixEpochAsFileTime;
+        }
+    }
+
+    void optionLine(std::string_view body) {
+        if (m_current == kNone) {
+            if (body.starts_with("#arch="))
+                m_file.m_arch = std::string(trimRight(body.substr(6)));
+            return;
+        }
+        RegistryKey& key = m_file.m_keys[m_current];
+        if (body.starts_with("#time=")) {
+            if (const auto t = parseHexNumber(trimRight(body.substr(6))))
+                m_times[m_current].fileTime = *t;
+        } else if (body.starts_with("#class=\"")) {
+            std::size_t end = 0;
+            if (auto text = unescapeRegistryString(body.substr(8), '"', end))
+                key.className = std::move(*text);
+        } else if (trimRight(body) == "#link") {
+            key.isLink = true;
+        }
+        // Other options are ignored, as Wine ignores options it does not know.
+    }
+
+    void valueLine(std::string_view body) {
+        RegistryValue value;
+        std::string_view rest;
+        if (body.front() == '@') {
+            rest = body.substr(1);
+        } else {
+            std::size_t end = 0;
+            auto name = unescapeRegistryString(body.substr(1), '"', end);
+            if (!name)
+                return;
+            value.name = std::move(*name);
+            rest = body.substr(1 + end);
+        }
+        rest = skipBlanks(rest);
+        if (rest.empty() || rest.front() != '=')
+            return;
+        rest = skipBlanks(rest.substr(1));
+        // The data is read even when no key is current, so that a continued hex value does not
+        // leave its continuation lines behind to be read as lines of their own.
+        if (!parseData(rest, value) || m_current == kNone)
+            return;
+        auto& values = m_file.m_keys[m_current].values;
+        for (RegistryValue& existing : values) {
+            if (equalsIgnoreCase(existing.name, value.name)) {
+                existing.type = value.type;
+                existing.text = std::move(value.text);
+                return;
+            }
+        }
+        values.push_back(std::move(value));
+    }
+
+    bool parseQuoted(std::string_view data, RegistryValue& value, std::uint32_t type) {
+        std::size_t end = 0;
+        auto text = unescapeRegistryString(data, '"', end);
+        if (!text)
+            return false;
+        // A string value's data ends in one NUL that is not part of its text; a multi-string
+        // text keeps its inner NULs and the last string's terminator is implied.
+        value.type = type;
+        value.text = std::move(*text);
+        return true;
+    }
+
+    // Hex bytes "01,02,..." with continuation lines ("...,\" then the next line).
+    bool parseHexBytes(std::string_view data, std::string& bytes) {
+        while (true) {
+            std::size_t i = 0;
+            while (true) {
+                while (i < data.size() && isBlank(data[i]))
+                    ++i;
+                if (i >= data.size())
+                    return true;
+                if (data[i] == '\\') {
+                    if (!trimRight(data.substr(i + 1)).empty())
+                        return false;
+                    break; // continued on the next line
+                }
+                std::size_t n = 0;
+                unsigned v = 0;
+                while (i + n < data.size() && n < 3 && isHex(data[i + n]))
+                    v = v * 16 + hexValue(data[i + n++]);
+                if (n == 0 || n > 2)
+                    return false;
+                bytes += static_cast<char>(v);
+                i += n;
+                while (i < data.size() && isBlank(data[i]))
+                    ++i;
+                if (i < data.size() && data[i] == ',')
+                    ++i;
+            }
+            std::string_view next;
+            if (!nextLine(next))
+                return false;
+            data = next;
+        }
+    }
+
+    bool parseData(std::string_view data, RegistryValue& value) {
+        if (data.starts_with("\""))
+            return parseQuoted(data.substr(1), value, regtype::Sz);
+        if (data.starts_with("str:\""))
+            return parseQuoted(data.substr(5), value, regtype::Sz);
+        if (data.starts_with("str(2):\""))
+            return parseQuoted(data.substr(8), value, regtype::ExpandSz);
+        if (data.starts_with("str(7):\""))
+            return parseQuoted(data.substr(8), value, regtype::MultiSz);
+        if (data.starts_with("dword:")) {
+            const std::string_view digits = trimRight(data.substr(6));
+            if (digits.size() > 8 || !parseHexNumber(digits))
+                return false;
+            value.type = regtype::Dword;
+            return true;
+        }
+        std::uint32_t type = regtype::Binary;
+        std::string_view bytesText;
+        if (data.starts_with("hex:")) {
+            bytesText = data.substr(4);
+        } else if (data.starts_with("hex(")) {
+            const std::size_t close = data.find("):");
+            if (close == std::string_view::npos || close - 4 > 8)
+                return false;
+            const auto t = parseHexNumber(data.substr(4, close - 4));
+            if (!t)
+                return false;
+            type = static_cast<std::uint32_t>(*t);
+            bytesText = data.substr(close + 2);
+        } else {
+            return false;
+        }
+        std::string bytes;
+        if (!parseHexBytes(bytesText, bytes))
+            return false;
+        value.type = type;
+        if (type == regtype::Sz || type == regtype::ExpandSz || type == regtype::MultiSz)
+            value.text = textOfUtf16Bytes(bytes);
+        return true;
+    }
+
+    void resolveTimesAndOrder() {
+        auto& keys = m_file.m_keys;
+        // Children were created after their parents, so walking backwards sees every child's time
+        // before its parent needs it.
+        for (std::size_t i = keys.size(); i-- > 1;) {
+            const Times& t = m_times[i];
+            if (t.fileTime)
+                keys[i].lastWriteTime = *t.fileTime;
+            else if (t.lineTime)
+                keys[i].lastWriteTime = *t.lineTime;
+            else if (t.firstChild != kNone)
+                keys[i].lastWriteTime = keys[t.firstChild].lastWriteTime;
+            else
+                keys[i].lastWriteTime = m_fallbackTime;
+        }
+        for (RegistryKey& key : keys) {
+            std::stable_sort(key.children.begin(), key.children.end(), [&](std::uint32_t a, std::uint32_t b) {
+                return lessFolded(keys[a].foldedName, keys[b].foldedName);
+            });
+        }
+    }
+
+    std::string_view m_bytes;
+    std::size_t m_pos = 0;
+    std::uint64_t m_fallbackTime;
+    RegistryFile m_file;
+    std::vector<Times> m_times;
+    std::unordered_map<std::string, std::uint32_t> m_index;
+    std::uint32_t m_current = kNone;
+};
+
+RegistryFile::RegistryFile() {
+    m_keys.emplace_back();
+}
+
+std::optional<RegistryFile> RegistryFile::parse(std::string_view bytes, std::uint64_t fallbackTime) {
+    return RegistryFileParser(bytes, fallbackTime).run();
+}
+
+const RegistryKey* RegistryFile::child(const RegistryKey& parent, std::string_view name) const {
+    const std::string folded = foldRegistryName(name);
+    const auto it = std::lower_bound(parent.children.begin(), parent.children.end(), folded,
+                                     [&](std::uint32_t index, const std::string& wanted) {
+                                         return lessFolded(m_keys[index].foldedName, wanted);
+                                     });
+    if (it == parent.children.end() || m_keys[*it].foldedName != folded)
+        return nullptr;
+    return &m_keys[*it];
+}
+
+const RegistryKey* RegistryFile::find(const RegistryKey& from, std::string_view path) const {
+    const RegistryKey* key = &from;
+    std::size_t start = 0;
+    while (key != nullptr && start <= path.size()) {
+        const std::size_t sep = std::min(path.find('\\', start), path.size());
+        if (sep > start)
+            key = child(*key, path.substr(start, sep - start));
+        start = sep + 1;
+    }
+    return key;
+}
+
+const RegistryValue* RegistryFile::value(const RegistryKey& key, std::string_view name) {
+    for (const RegistryValue& v : key.values)
+        if (equalsIgnoreCase(v.name, name))
+            return &v;
+    return nullptr;
+}
+
+} // namespace pelorix
