@@ -1,0 +1,277 @@
+// The reader against type libraries no one here wrote: the ones Wine ships, raw MSFT files made by
+// widl, and the registrations of a prefix made by wineboot. Skipped where Wine is not installed.
+
+#include "platform/Text.h"
+#include "platform/TypeLibReader.h"
+#include "support/TestEnvironment.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace pelorix {
+namespace {
+namespace fs = std::filesystem;
+
+// The first of the candidates that exists as an executable, looking at PATH for bare names.
+std::string findProgram(std::initializer_list<std::string_view> candidates) {
+    for (std::string_view c : candidates) {
+        if (c.find('/') != std::string_view::npos) {
+            if (::access(std::string(c).c_str(), X_OK) == 0)
+                return std::string(c);
+            continue;
+        }
+        const char* path = std::getenv("PATH");
+        std::istringstream dirs(path != nullptr ? path : "");
+        for (std::string dir; std::getline(dirs, dir, ':');) {
+            const std::string full = dir + "/" + std::string(c);
+            if (!dir.empty() && ::access(full.c_str(), X_OK) == 0)
+                return full;
+        }
+    }
+    return {};
+}
+
+std::string hex(unsigned v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%x", v);
+    return buf;
+}
+
+struct ShippedLibrary {
+    const char* file;
+    int resource;
+    const char* guid;
+    int major;
+    int minor;
+};
+
+// Every TYPELIB resource of Wine 8's Windows-side files (the same in its i386 and x86_64 trees).
+constexpr ShippedLibrary shipped[] = {
+    {"activeds.tlb", 1, "{97D25DB0-0363-11CF-ABC4-02608C9E7553}", 1, 0},
+    {"atl.dll", 1, "{44EC0535-400F-11D0-9DCD-00A0C90391D3}", 1, 0},
+    {"atl100.dll", 1, "{44EC0535-400F-11D0-9DCD-00A0C90391D3}", 1, 0},
+    {"atl110.dll", 1, "{44EC0535-400F-11D0-9DCD-00A0C90391D3}", 1, 0},
+    {"atl80.dll", 1, "{44EC0535-400F-11D0-9DCD-00A0C90391D3}", 1, 0},
+    {"atl90.dll", 1, "{44EC0535-400F-11D0-9DCD-00A0C90391D3}", 1, 0},
+    {"comsvcs.dll", 1, "{2A005C00-A5DE-11CF-9E66-00AA00A3F464}", 1, 0},
+    {"cscript.exe", 1, "{60254CA0-953B-11CF-8C96-00AA00B8708C}", 5, 6},
+    {"dhtmled.ocx", 1, "{683364A1-B37D-11D1-ADC5-006008A5848C}", 1, 0},
+    {"gameux.dll", 1, "{4F48A59C-942D-4F3C-83C9-4EFFE84E4959}", 1, 0},
+    {"hhctrl.ocx", 1, "{ADB880A2-D8FF-11CF-9377-00AA003B7A11}", 4, 0},
+    {"hnetcfg.dll", 1, "{DB4F3345-3EF8-45ED-B976-25A6D3B81B71}", 1, 0},
+    {"hnetcfg.dll", 2, "{1C565858-F302-471E-B409-F180AA4ABEC6}", 1, 0},
+    {"ieframe.dll", 1, "{EAB22AC0-30C1-11CF-A7EB-0000C05BAE0B}", 1, 1},
+    {"jscript.dll", 1, "{3EEF9759-35FC-11D1-8CE4-00C04FC2B085}", 1, 0},
+    {"mmcndmgr.dll", 1, "{9EECDD85-B715-4188-8A72-61159ABDB8C4}", 1, 0},
+    {"msado15.dll", 1, "{2A75196C-D9EB-4129-B803-931327F72D5C}", 2, 8},
+    {"mshtml.dll", 1, "{90DE541E-380B-4530-94A9-97367FE49D8D}", 1, 0},
+    {"mshtml.tlb", 1, "{3050F1C5-98B5-11CF-BB82-00AA00BDCE0B}", 4, 0},
+    {"msi.dll", 1, "{000C1092-0000-0000-C000-000000000046}", 1, 0},
+    {"msscript.ocx", 1, "{0E59F1D2-1FBE-11D0-8FF2-00A0D10038BC}", 1, 0},
+    {"msxml.dll", 1, "{D63E0CE2-A0A2-11D0-9C02-00C04FC99C8E}", 2, 0},
+    {"msxml2.dll", 1, "{F5078F18-C551-11D3-89B9-0000F81FE221}", 2, 6},
+    {"msxml3.dll", 1, "{F5078F18-C551-11D3-89B9-0000F81FE221}", 3, 0},
+    {"msxml4.dll", 1, "{F5078F18-C551-11D3-89B9-0000F81FE221}", 4, 0},
+    {"msxml6.dll", 1, "{F5078F18-C551-11D3-89B9-0000F81FE221}", 6, 0},
+    {"oleacc.dll", 1, "{1EA4DBF0-3C3B-11CF-810C-00AA00389B71}", 1, 1},
+    {"oledb32.dll", 1, "{2206CEB0-19C1-11D1-89E0-00C04FD7A829}", 1, 0},
+    {"olepro32.dll", 1, "{BEF6E001-A874-101A-8BBA-00AA00300CAB}", 2, 0},
+    {"pstorec.dll", 1, "{5A6F1EBD-2DB1-11D0-8C39-00C04FD9126B}", 1, 0},
+    {"quartz.dll", 1, "{56A868B0-0AD4-11CE-B03A-0020AF0BA770}", 1, 0},
+    {"riched20.dll", 1, "{8CC497C9-A1DF-11CE-8098-00AA0047BE5D}", 1, 0},
+    {"sapi.dll", 1, "{C866CA3A-32F7-11D2-9602-00C04F8EE628}", 5, 4},
+    {"scrobj.dll", 1, "{06290C00-48AA-11D2-8432-006008C3FBFC}", 1, 0},
+    {"scrrun.dll", 1, "{420B2830-E718-11CF-893D-00A0C9054228}", 1, 0},
+    {"shdocvw.dll", 1, "{EAB22AC0-30C1-11CF-A7EB-0000C05BAE0B}", 1, 1},
+    {"shell32.dll", 1, "{50A7E9B0-70EF-11D1-B75A-00A0C90564FE}", 1, 0},
+    {"stdole2.tlb", 1, "{00020430-0000-0000-C000-000000000046}", 2, 0},
+    {"stdole32.tlb", 1, "{00020430-0000-0000-C000-000000000046}", 1, 0},
+    {"taskschd.dll", 1, "{E34CB9F1-C7F7-424C-BE29-027DCC09363A}", 1, 0},
+    {"uianimation.dll", 1, "{44CA24DB-1A92-4149-BAB5-FB14D64B401E}", 1, 0},
+    {"uiautomationcore.dll", 1, "{8A9CA8EB-856B-43D9-ABD7-4A590054064F}", 1, 0},
+    {"vbscript.dll", 1, "{3EEF9758-35FC-11D1-8CE4-00C04FC2B185}", 1, 0},
+    {"vbscript.dll", 2, "{3F4DACA7-160D-11D2-A8E9-00104B365C9F}", 1, 0},
+    {"vbscript.dll", 3, "{3F4DACA7-160D-11D2-A8E9-00104B365C9F}", 5, 5},
+    {"wbemdisp.dll", 1, "{565783C6-CB41-11D1-8B02-00600806D9B6}", 1, 2},
+    {"winhttp.dll", 1, "{662901FC-6951-4854-9EB2-D9A2570F2B2E}", 5, 1},
+    {"wmp.dll", 1, "{6BF52A50-394A-11D3-B153-00C04F79FAA6}", 1, 0},
+    {"wscript.exe", 1, "{60254CA0-953B-11CF-8C96-00AA00B8708C}", 5, 6},
+    {"wshom.ocx", 1, "{F935DC20-1CF0-11D0-ADB9-00C04FD58A0B}", 1, 0},
+    {"wuapi.dll", 1, "{B596CC9F-56E5-419E-A622-E01BB457431E}", 2, 0},
+};
+
+constexpr const char* i386Tree = "/usr/lib/i386-linux-gnu/wine/i386-windows";
+constexpr const char* x86_64Tree = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows";
+
+class ShippedTypeLibs : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ShippedTypeLibs, EveryResourceGivesItsGuidAndVersion) {
+    const std::string tree = GetParam();
+    if (!fs::is_directory(tree))
+        GTEST_SKIP() << "Wine's Windows-side files are not installed: " << tree;
+    test::TestEnvironment env; // Z: is the host's root
+    int found = 0;
+    for (const ShippedLibrary& lib : shipped) {
+        std::string path = "Z:" + tree + "/" + lib.file;
+        for (char& c : path)
+            c = c == '/' ? '\\' : c;
+        if (lib.resource != 1)
+            path += "\\" + std::to_string(lib.resource);
+        SCOPED_TRACE(path);
+        if (!fs::exists(tree + "/" + lib.file))
+            continue; // a Wine other than the one this table was taken from
+        const auto got = readTypeLibAttributes(path);
+        ASSERT_TRUE(got.has_value());
+        EXPECT_EQ(got->guid, lib.guid);
+        EXPECT_EQ(got->majorVersion, lib.major);
+        EXPECT_EQ(got->minorVersion, lib.minor);
+        ++found;
+    }
+    EXPECT_GT(found, 40);
+    // Files without a TYPELIB resource, and a resource id the file does not have.
+    EXPECT_FALSE(readTypeLibAttributes("Z:" + std::string(tree) + "/kernel32.dll"));
+    EXPECT_FALSE(readTypeLibAttributes("Z:" + std::string(tree) + "/vbscript.dll\\4"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Wine, ShippedTypeLibs, ::testing::Values(i386Tree, x86_64Tree),
+                         [](const auto& param) { return std::string(param.index == 0 ? "i386" : "x86_64"); });
+
+struct WidlCase {
+    const char* name;
+    const char* arch;
+    const char* guid;
+    const char* version; // as the IDL writes it
+    int major;
+    int minor;
+};
+
+class WidlTypeLibs : public ::testing::TestWithParam<WidlCase> {};
+
+TEST_P(WidlTypeLibs, RawMsftFileGivesTheIdlsGuidAndVersion) {
+    const std::string widl = findProgram({"widl", "/usr/lib/wine/widl", "/usr/bin/widl-stable"});
+    if (widl.empty())
+        GTEST_SKIP() << "widl is not installed";
+    const WidlCase& c = GetParam();
+    const std::string tree = std::string(c.arch) == "--win32" ? i386Tree : x86_64Tree;
+    if (!fs::exists(tree + "/stdole2.tlb"))
+        GTEST_SKIP() << "stdole2.tlb for " << c.arch << " is not installed";
+    test::TestEnvironment env;
+    const std::string idl = env.driveC() + "/lib.idl";
+    const std::string tlb = env.driveC() + "/out/lib.tlb";
+    fs::create_directories(env.driveC() + "/out");
+    test::writeFile(
+        idl, std::string("import \"oaidl.idl\";\n[ uuid(") + std::string(c.guid).substr(1, 36) +
+                 "), version(" + c.version +
+                 "), lcid(0x0411), helpstring(\"Test Library\") ]\n"
+                 "library TestLib\n{\n    importlib(\"stdole2.tlb\");\n"
+                 "    [ uuid(87654321-0000-1111-2222-333344445555), dual, oleautomation ]\n"
+                 "    interface ITest : IDispatch { HRESULT Foo([in] long x); };\n"
+                 "    [ uuid(11111111-2222-3333-4444-555555555555) ] coclass Test { [default] interface "
+                 "ITest; };\n};\n");
+    const std::string command = "'" + widl + "' " + c.arch + " -L '" + tree + "' -t -o '" + tlb + "' '" +
+                                idl + "' >'" + env.root() + "/widl.log' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << test::readFile(env.root() + "/widl.log");
+    ASSERT_EQ(test::readFile(tlb).substr(0, 4), "MSFT");
+
+    const auto got = readTypeLibAttributes("C:\\OUT\\lib.tlb");
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(got->guid, c.guid);
+    EXPECT_EQ(got->majorVersion, c.major);
+    EXPECT_EQ(got->minorVersion, c.minor);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Widl, WidlTypeLibs,
+    ::testing::Values(
+        WidlCase{"win32", "--win32", "{12345678-9ABC-DEF0-1122-334455667788}", "1.10", 1, 10},
+        WidlCase{"win64", "--win64", "{ABCDEF01-2345-6789-ABCD-EF0123456789}", "65535.255", 65535, 255},
+        WidlCase{"win32Zero", "--win32", "{00000001-0000-0000-C000-000000000046}", "0.0", 0, 0}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// Text of a registry value as Wine writes it: "\\" and "\"" escaped.
+std::string unescapeRegistryString(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 1 < s.size())
+            ++i;
+        out += s[i];
+    }
+    return out;
+}
+
+struct Registration {
+    std::string guid;
+    std::string version; // "%x.%x" as the key names it
+    std::string path;
+};
+
+// The win32 type-library registrations of a freshly made prefix's system.reg. A fresh prefix
+// writes them in one plain form, so a line scan does.
+std::vector<Registration> win32Registrations(const std::string& systemReg) {
+    static const std::regex key(
+        R"(^\[Software\\\\Classes\\\\Typelib\\\\(\{[^\\]+\})\\\\([^\\]+)\\\\[^\\]+\\\\win32\])",
+        std::regex::icase);
+    std::vector<Registration> found;
+    std::istringstream lines(test::readFile(systemReg));
+    std::optional<Registration> open;
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (std::regex_search(line, m, key)) {
+            open = Registration{toUpper(m[1].str()), m[2].str(), {}};
+        } else if (line.starts_with("[")) {
+            open.reset();
+        } else if (open && line.starts_with("@=\"") && line.size() >= 4) {
+            open->path = unescapeRegistryString(std::string_view(line).substr(3, line.size() - 4));
+            found.push_back(*open);
+            open.reset();
+        }
+    }
+    return found;
+}
+
+TEST(WinebootPrefix, EveryRegisteredWin32LibraryGivesItsRegistration) {
+    const std::string wine = findProgram({"/usr/lib/wine/wine", "wine"});
+    const std::string wineserver = findProgram({"/usr/lib/wine/wineserver", "wineserver"});
+    if (wine.empty() || wineserver.empty() || !fs::is_directory(i386Tree))
+        GTEST_SKIP() << "32-bit Wine is not installed";
+    test::TestEnvironment env;
+    const std::string prefix = env.root() + "/wineboot-prefix";
+    const std::string home = env.root() + "/wine-home";
+    fs::create_directories(home);
+    const std::string vars = "HOME='" + home + "' XDG_CONFIG_HOME='" + home + "/.config' XDG_DATA_HOME='" +
+                             home + "/.local/share' WINEPREFIX='" + prefix +
+                             "' WINEARCH=win32 WINEDEBUG=-all "
+                             "WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d' ";
+    const std::string command = vars + "'" + wine + "' wineboot -i >'" + env.root() +
+                                "/wineboot.log' 2>&1; " + vars + "'" + wineserver + "' -w";
+    ASSERT_EQ(std::system(command.c_str()), 0) << test::readFile(env.root() + "/wineboot.log");
+    ASSERT_TRUE(fs::exists(prefix + "/system.reg")) << test::readFile(env.root() + "/wineboot.log");
+    ::setenv("WINEPREFIX", prefix.c_str(), 1); // the environment puts the old value back
+
+    const auto registrations = win32Registrations(prefix + "/system.reg");
+    ASSERT_EQ(registrations.size(), 42u);
+    int matched = 0;
+    int withResourceSuffix = 0;
+    for (const Registration& r : registrations) {
+        SCOPED_TRACE(r.guid + " " + r.version + " " + r.path);
+        const auto got = readTypeLibAttributes(r.path);
+        ASSERT_TRUE(got.has_value());
+        if (const auto at = locateTypeLib(r.path); at && at->resourceId != 1)
+            ++withResourceSuffix;
+        EXPECT_EQ(got->guid, r.guid);
+        EXPECT_EQ(hex(got->majorVersion) + "." + hex(got->minorVersion), r.version);
+        if (got->guid == r.guid && hex(got->majorVersion) + "." + hex(got->minorVersion) == r.version)
+            ++matched;
+    }
+    EXPECT_EQ(matched, 42);
+    EXPECT_EQ(withResourceSuffix, 3);
+}
+
+} // namespace
+} // namespace pelorix
