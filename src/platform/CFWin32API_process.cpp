@@ -1,14 +1,446 @@
 #include "platform/CFWin32API.h"
+#include "platform/CommandLine.h"
+#include "platform/DriveMap.h"
+#include "platform/Environment.h"
+#include "platform/FileSystemObject.h"
+#include "platform/Text.h"
+#include "platform/UserInterface.h"
+#include "platform/Win32Error.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+extern char** environ;
 
 namespace pelorix {
+namespace {
 
-bool CFWin32API::CreateProcess_Execute(std::string_view, std::string_view, std::int16_t, std::int32_t,
-                                       const bool&, std::int32_t, IEventPump*) {
-    return false;
+// Results of one wait, numbered as the system numbers them.
+constexpr std::int32_t WaitObject0 = 0;
+constexpr std::int32_t WaitTimeout = 258;
+constexpr std::int32_t WaitFailed = -1;
+
+// Pending window events are handled at least this often while waiting, whatever the wait slice.
+constexpr int EventIntervalMs = 50;
+// With a wait slice of 0 the wait polls; each poll waits this long so that it does not burn a core.
+constexpr int PollIntervalMs = 5;
+
+constexpr std::int32_t Overflow = 6;
+
+// A failure to start a program: its Win32 code and the system's text for it.
+[[noreturn]] void failStart(std::int32_t code) {
+    SetLastError(code);
+    throw RuntimeError(code, CFWin32API().GetLastErrorMsg(code));
 }
-void CFWin32API::StartProcess(std::string_view) {}
-std::string CFWin32API::GetLastErrorMsg(std::int32_t) {
+
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) noexcept : m_fd(fd) {}
+    ~UniqueFd() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    UniqueFd& operator=(UniqueFd&&) = delete;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const noexcept { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Children whose reaper thread could not be started; each later start reaps those that ended.
+// This is the one piece of process-wide state here: a child belongs to the process, not to the
+// object that started it.
+class UnreapedChildren {
+public:
+    static UnreapedChildren& instance() {
+        static UnreapedChildren children;
+        return children;
+    }
+    void add(pid_t pid) {
+        const std::lock_guard lock(m_mutex);
+        m_pids.push_back(pid);
+    }
+    void reapEnded() {
+        const std::lock_guard lock(m_mutex);
+        std::erase_if(m_pids, [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<pid_t> m_pids;
+};
+
+// Collects the exit of a child that outlives the wait, so that it never stays a zombie. The
+// child itself is left alone: it runs to its end.
+void reapWhenEnded(pid_t pid) noexcept {
+    try {
+        std::thread([pid] {
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (...) {
+        try {
+            UnreapedChildren::instance().add(pid);
+        } catch (...) {
+        }
+    }
+}
+
+// A descriptor that becomes readable when the process ends; -1 where the kernel has none.
+int openProcessDescriptor(pid_t pid) noexcept {
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    static_cast<void>(pid);
+    return -1;
+#endif
+}
+
+// A started process. Waiting uses a process descriptor where the kernel has one, else a short
+// poll. A process still running when this object goes is reaped in the background.
+class ChildProcess {
+public:
+    explicit ChildProcess(pid_t pid) noexcept : m_pid(pid), m_pidfd(openProcessDescriptor(pid)) {}
+    ~ChildProcess() {
+        if (!m_reaped)
+            reapWhenEnded(m_pid);
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // WaitObject0 when the process has ended, WaitTimeout when it still runs after timeoutMs,
+    // WaitFailed when waiting is not possible.
+    std::int32_t waitFor(int timeoutMs) {
+        if (m_reaped)
+            return WaitObject0;
+        if (m_pidfd.get() >= 0)
+            return waitOnDescriptor(timeoutMs);
+        return waitByPolling(timeoutMs);
+    }
+
+private:
+    std::int32_t collect() {
+        int status = 0;
+        const pid_t r = ::waitpid(m_pid, &status, WNOHANG);
+        if (r == m_pid) {
+            m_reaped = true;
+            return WaitObject0;
+        }
+        return r == 0 ? WaitTimeout : WaitFailed;
+    }
+
+    std::int32_t waitOnDescriptor(int timeoutMs) {
+        pollfd pfd{m_pidfd.get(), POLLIN, 0};
+        int r = 0;
+        while ((r = ::poll(&pfd, 1, timeoutMs)) < 0 && errno == EINTR) {
+        }
+        if (r < 0)
+            return WaitFailed;
+        if (r == 0)
+            return WaitTimeout;
+        const std::int32_t result = collect();
+        if (result == WaitFailed && errno == ECHILD) {
+            m_reaped = true; // ended, and collected elsewhere (SIGCHLD ignored)
+            return WaitObject0;
+        }
+        return result;
+    }
+
+    std::int32_t waitByPolling(int timeoutMs) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            const std::int32_t result = collect();
+            if (result != WaitTimeout || std::chrono::steady_clock::now() >= deadline)
+                return result;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    pid_t m_pid;
+    UniqueFd m_pidfd;
+    bool m_reaped = false;
+};
+
+bool isRegularFile(const std::string& hostPath, bool* isFolder = nullptr) {
+    struct stat st {};
+    if (::stat(hostPath.c_str(), &st) != 0)
+        return false;
+    if (isFolder != nullptr)
+        *isFolder = S_ISDIR(st.st_mode);
+    return S_ISREG(st.st_mode);
+}
+
+bool hasFolderPart(std::string_view name) {
+    return name.find_first_of("\\/") != std::string_view::npos || (name.size() >= 2 && name[1] == ':');
+}
+
+// The names tried for a program: a name without an extension is first tried with ".exe", as the
+// system does, and then as written (host programs and scripts have no extension).
+std::vector<std::string> nameCandidates(std::string_view name, bool appendExe) {
+    const auto lastSep = name.find_last_of("\\/:");
+    const std::string_view file = lastSep == std::string_view::npos ? name : name.substr(lastSep + 1);
+    if (appendExe && !file.empty() && file.find('.') == std::string_view::npos)
+        return {std::string(name) + ".exe", std::string(name)};
+    return {std::string(name)};
+}
+
+std::string joinWindows(std::string_view folder, std::string_view name) {
+    std::string out(folder);
+    if (!out.empty() && out.back() != '\\')
+        out.push_back('\\');
+    return out + std::string(name);
+}
+
+// An executable file on the host PATH, as a host program is found.
+std::string findOnHostPath(std::string_view name) {
+    const std::string path = hostEnv("PATH").value_or("/usr/local/bin:/usr/bin:/bin");
+    for (const std::string& dir : split(path, ':')) {
+        const std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + std::string(name);
+        if (isRegularFile(candidate) && ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
     return {};
+}
+
+// The host path of a program named by a Windows path or a plain name. A path is taken as given
+// (relative to the current folder); a plain name is looked for in the program folder, the current
+// folder, the system folder and the Windows folder, then on the host PATH.
+std::string locateProgram(std::string_view name, bool searchAndAppendExe) {
+    if (name.empty())
+        failStart(win32::FileNotFound);
+    const DriveMap& drives = DriveMap::current();
+    if (hasFolderPart(name) || !searchAndAppendExe) {
+        bool sawFolder = false;
+        for (const std::string& candidate : nameCandidates(name, searchAndAppendExe)) {
+            const auto host = drives.toHost(candidate);
+            bool isFolder = false;
+            if (host && isRegularFile(*host, &isFolder))
+                return *host;
+            sawFolder = sawFolder || isFolder;
+        }
+        if (sawFolder)
+            failStart(win32::AccessDenied);
+        const std::string parent = FileSystemObject::GetParentFolderName(name);
+        const bool folderExists = parent.empty() || FileSystemObject().FolderExists(parent);
+        failStart(folderExists ? win32::FileNotFound : win32::PathNotFound);
+    }
+    const std::string systemRoot = getEnvironmentVariable("SystemRoot");
+    const std::vector<std::string> folders = {App_Path(), ".", joinWindows(systemRoot, "system32"),
+                                              systemRoot};
+    for (const std::string& folder : folders) {
+        for (const std::string& candidate : nameCandidates(name, true)) {
+            const auto host = drives.toHost(folder == "." ? candidate : joinWindows(folder, candidate));
+            if (host && isRegularFile(*host))
+                return *host;
+        }
+    }
+    if (std::string host = findOnHostPath(name); !host.empty())
+        return host;
+    failStart(win32::FileNotFound);
+}
+
+bool startsWithMz(const std::string& hostPath) {
+    const UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        failStart(errno == EACCES || errno == EPERM ? win32::AccessDenied : win32::fromErrno(errno));
+    char magic[2] = {};
+    ssize_t got = 0;
+    while ((got = ::read(fd.get(), magic, sizeof magic)) < 0 && errno == EINTR) {
+    }
+    return got == 2 && magic[0] == 'M' && magic[1] == 'Z';
+}
+
+// The environment of the caller, with WINEPREFIX naming the prefix for a Windows program.
+std::vector<std::string> childEnvironment(bool forWine) {
+    std::vector<std::string> env;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        if (!forWine || !std::string_view(*entry).starts_with("WINEPREFIX="))
+            env.emplace_back(*entry);
+    }
+    if (forWine)
+        env.push_back("WINEPREFIX=" + winePrefix());
+    return env;
+}
+
+std::vector<char*> pointersOf(std::vector<std::string>& strings) {
+    std::vector<char*> out;
+    out.reserve(strings.size() + 1);
+    for (std::string& s : strings)
+        out.push_back(s.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+class SpawnSetup {
+public:
+    SpawnSetup() {
+        ::posix_spawn_file_actions_init(&m_actions);
+        ::posix_spawnattr_init(&m_attr);
+        // The child reads nothing from our terminal and inherits no descriptor of ours.
+        ::posix_spawn_file_actions_addopen(&m_actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        ::posix_spawn_file_actions_addclosefrom_np(&m_actions, STDERR_FILENO + 1);
+        // Signals this process ignores or blocks are not passed on.
+        sigset_t all;
+        sigfillset(&all);
+        sigdelset(&all, SIGKILL);
+        sigdelset(&all, SIGSTOP);
+        sigset_t none;
+        sigemptyset(&none);
+        ::posix_spawnattr_setsigdefault(&m_attr, &all);
+        ::posix_spawnattr_setsigmask(&m_attr, &none);
+        ::posix_spawnattr_setflags(&m_attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    }
+    ~SpawnSetup() {
+        ::posix_spawn_file_actions_destroy(&m_actions);
+        ::posix_spawnattr_destroy(&m_attr);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    const posix_spawn_file_actions_t* actions() const noexcept { return &m_actions; }
+    const posix_spawnattr_t* attr() const noexcept { return &m_attr; }
+
+private:
+    posix_spawn_file_actions_t m_actions;
+    posix_spawnattr_t m_attr;
+};
+
+std::int32_t startErrorCode(int err) {
+    switch (err) {
+    case ENOEXEC:
+    case ELIBBAD:
+        return win32::BadExeFormat;
+    case EACCES:
+    case EPERM:
+        return win32::AccessDenied;
+    default:
+        return win32::fromErrno(err);
+    }
+}
+
+// Starts the program of a Windows command line without any shell. programPath, when given, names
+// the program exactly (no search, no ".exe" added); else the line's first argument does.
+std::unique_ptr<ChildProcess> launch(std::string_view programPath, std::string_view commandLine) {
+    UnreapedChildren::instance().reapEnded();
+    const std::vector<std::string> args = splitCommandLine(commandLine);
+    std::string hostProgram;
+    if (!programPath.empty())
+        hostProgram = locateProgram(programPath, false);
+    else if (!args.empty())
+        hostProgram = locateProgram(args.front(), true);
+    else
+        failStart(win32::FileNotFound);
+
+    std::vector<std::string> argv;
+    std::string executable;
+    const bool windowsProgram = startsWithMz(hostProgram);
+    if (windowsProgram) {
+        executable = findOnHostPath("wine");
+        if (executable.empty())
+            failStart(win32::FileNotFound);
+        argv = {"wine", hostProgram};
+    } else {
+        if (::access(hostProgram.c_str(), X_OK) != 0)
+            failStart(win32::BadExeFormat); // a file, but not a program
+        executable = hostProgram;
+        argv = {hostProgram};
+    }
+    if (!args.empty())
+        argv.insert(argv.end(), args.begin() + 1, args.end());
+
+    std::vector<std::string> env = childEnvironment(windowsProgram);
+    std::vector<char*> argvPtrs = pointersOf(argv);
+    std::vector<char*> envPtrs = pointersOf(env);
+    const SpawnSetup setup;
+    pid_t pid = 0;
+    const int err = ::posix_spawn(&pid, executable.c_str(), setup.actions(), setup.attr(), argvPtrs.data(),
+                                  envPtrs.data());
+    if (err != 0)
+        failStart(startErrorCode(err));
+    return std::make_unique<ChildProcess>(pid);
+}
+
+// One wait of the given slice. Events are handled every EventIntervalMs within the slice; a set
+// cancel flag ends the slice early (the pass still counts the whole slice).
+std::int32_t waitOneSlice(ChildProcess& child, std::int32_t slice, IEventPump& events,
+                          const bool& cancelFlag) {
+    if (slice == 0)
+        return child.waitFor(PollIntervalMs);
+    std::int64_t remaining = slice < 0 ? std::numeric_limits<std::int64_t>::max() : slice;
+    for (;;) {
+        const int step = static_cast<int>(std::min<std::int64_t>(remaining, EventIntervalMs));
+        const std::int32_t result = child.waitFor(step);
+        if (result != WaitTimeout)
+            return result;
+        remaining -= step;
+        if (remaining <= 0 || cancelFlag)
+            return WaitTimeout;
+        events.processEvents();
+    }
+}
+
+std::int32_t addSlice(std::int32_t elapsed, std::int32_t slice) {
+    std::int32_t sum = 0;
+    if (__builtin_add_overflow(elapsed, slice, &sum))
+        throw RuntimeError(Overflow, "オーバーフローしました。");
+    return sum;
+}
+
+} // namespace
+
+// Starts a program and waits for it to end, handling pending events between waits. The time
+// limit counts wait slices, not real time; a slice of 0 waits until the process ends or the cancel
+// flag is set. The process is never stopped: when the wait gives up, it runs on and is reaped when
+// it ends. The window state has no meaning for a program started here.
+bool CFWin32API::CreateProcess_Execute(std::string_view programPath, std::string_view commandLine,
+                                       std::int16_t windowState, std::int32_t waitSlice,
+                                       const bool& cancelFlag, std::int32_t timeLimit, IEventPump* pump) {
+    return guard("CreateProcess_Execute", [&] {
+        static_cast<void>(windowState);
+        NullEventPump noEvents;
+        IEventPump& events = pump != nullptr ? *pump : noEvents;
+        const auto child = launch(programPath, commandLine);
+        std::int32_t elapsed = 0;
+        std::int32_t result = WaitTimeout;
+        do {
+            result = waitOneSlice(*child, waitSlice, events, cancelFlag);
+            if (result == WaitFailed)
+                break;
+            elapsed = addSlice(elapsed, waitSlice);
+            events.processEvents();
+        } while (elapsed < timeLimit && !cancelFlag && result == WaitTimeout);
+        return result == WaitObject0;
+    });
+}
+
+// Starts a command line and returns at once; the process is reaped when it ends.
+void CFWin32API::StartProcess(std::string_view commandLine) {
+    guard("StartProcess", [&] { launch({}, commandLine); });
+}
+
+std::string CFWin32API::GetLastErrorMsg(std::int32_t errorCode) {
+    try {
+        return win32::systemMessage(errorCode);
+    } catch (...) {
+        return {};
+    }
 }
 
 } // namespace pelorix
