@@ -1,0 +1,335 @@
+#include "platform/CFWin32API.h"
+#include "platform/CommandLine.h"
+#include "platform/UserInterface.h"
+#include "platform/Win32Error.h"
+#include "support/TestEnvironment.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace pelorix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TestEnvironment;
+using test::writeFile;
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (m_old)
+            ::setenv(m_name, m_old->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+class CountingPump final : public IEventPump {
+public:
+    std::function<void(int)> onCall;
+    int calls = 0;
+    void processEvents() override {
+        ++calls;
+        if (onCall)
+            onCall(calls);
+    }
+};
+
+// Waits (bounded, never asserting on time) until the condition holds.
+bool eventually(const std::function<bool()>& condition) {
+    for (int i = 0; i < 2000; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return condition();
+}
+
+// 'R', 'S', 'Z' ... for a process that exists, 0 when it is gone (reaped).
+char processState(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return 0;
+    const auto close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : 0;
+}
+
+int openDescriptors() {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        static_cast<void>(entry);
+        ++count;
+    }
+    return count;
+}
+
+std::vector<std::string> splitNul(const std::string& bytes) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\0') {
+            out.push_back(bytes.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return out;
+}
+
+// Writes its arguments, each ended by NUL, to $PX_OUT (the first entry is the Wine prefix).
+constexpr const char* RecorderScript = "#!/bin/sh\n"
+                                       ": > \"$PX_OUT.part\"\n"
+                                       "printf 'WINEPREFIX=%s\\0' \"${WINEPREFIX-}\" >> \"$PX_OUT.part\"\n"
+                                       "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$PX_OUT.part\"; done\n"
+                                       "mv \"$PX_OUT.part\" \"$PX_OUT\"\n";
+
+// Writes its process id to $PX_PID and runs until $PX_REL exists.
+constexpr const char* WaiterScript = "#!/bin/sh\n"
+                                     "echo $$ > \"$PX_PID.part\" && mv \"$PX_PID.part\" \"$PX_PID\"\n"
+                                     "while [ ! -e \"$PX_REL\" ]; do sleep 0.01; done\n";
+
+class Process : public ::testing::Test {
+protected:
+    Process()
+        : m_path("PATH", env.path("bin") + ":" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")),
+          m_out("PX_OUT", env.root() + "/out"), m_pid("PX_PID", env.root() + "/pid"),
+          m_rel("PX_REL", env.root() + "/release") {
+        script(env.path("bin") + "/wine", RecorderScript); // Wine as seen by the test
+        script(env.driveC() + "/tools/rec.sh", RecorderScript);
+        script(env.driveC() + "/tools/wait.sh", WaiterScript);
+    }
+
+    static void script(const std::string& hostPath, const char* text) {
+        writeFile(hostPath, text);
+        ::chmod(hostPath.c_str(), 0755);
+    }
+
+    std::vector<std::string> recorded() const {
+        const std::string out = env.root() + "/out";
+        EXPECT_TRUE(eventually([&] { return test::fileExists(out); }));
+        return test::fileExists(out) ? splitNul(test::readFile(out)) : std::vector<std::string>{};
+    }
+
+    pid_t waiterPid() const {
+        const std::string file = env.root() + "/pid";
+        if (!eventually([&] { return test::fileExists(file); }))
+            return 0;
+        return static_cast<pid_t>(std::stoi(test::readFile(file)));
+    }
+
+    void release() const { writeFile(env.root() + "/release", ""); }
+
+    // The waiter runs on after the wait gave up, and is reaped once it ends.
+    void expectStillRunningThenReaped() const {
+        const pid_t pid = waiterPid();
+        ASSERT_GT(pid, 0);
+        const char state = processState(pid);
+        EXPECT_TRUE(state != 0 && state != 'Z') << state;
+        release();
+        EXPECT_TRUE(eventually([&] { return processState(pid) == 0; }))
+            << "not reaped: " << processState(pid);
+    }
+
+    std::string log() const {
+        const std::string file = env.home() + "/Pelorix.log";
+        return test::fileExists(file) ? test::readFile(file) : std::string();
+    }
+
+    TestEnvironment env;
+    CFWin32API api;
+    bool cancel = false;
+
+private:
+    ScopedEnv m_path;
+    ScopedEnv m_out;
+    ScopedEnv m_pid;
+    ScopedEnv m_rel;
+};
+
+TEST_F(Process, HostProgramGetsEachArgumentWholeAndNoShellRunsThem) {
+    const std::string marker = env.root() + "/shell-ran";
+    script(env.driveC() + "/my tools/rec $(x);y.sh", RecorderScript);
+    const std::vector<std::string> args = {R"(C:\My Tools\rec $(x);y.sh)",
+                                           "a b",
+                                           R"(say "hi")",
+                                           "x;y|z&w",
+                                           "$(touch " + marker + ")",
+                                           "`touch " + marker + "`",
+                                           "日本語 テキスト",
+                                           "",
+                                           R"(C:\dir\)",
+                                           "*"};
+    EXPECT_TRUE(api.CreateProcess_Execute("", joinCommandLine(args), 1, 100, cancel, 600000));
+    std::vector<std::string> expected(args.begin() + 1, args.end());
+    expected.insert(expected.begin(), "WINEPREFIX=" + env.prefix());
+    EXPECT_EQ(recorded(), expected);
+    EXPECT_FALSE(test::fileExists(marker));
+}
+
+TEST_F(Process, WindowsProgramRunsUnderWineWithThePrefix) {
+    writeFile(env.driveC() + "/Program Files/VB98/VB6.EXE", std::string("MZ\x90\0\x03\0\0\0", 8));
+    const std::string host = fs::canonical(env.driveC() + "/Program Files/VB98/VB6.EXE").string();
+    EXPECT_TRUE(api.CreateProcess_Execute(
+        "", R"("c:\program files\vb98\VB6" /make "C:\proj\a b.vbp" /out C:\log.txt)", 7, 50, cancel, 600000));
+    EXPECT_EQ(recorded(), (std::vector<std::string>{"WINEPREFIX=" + env.prefix(), host, "/make",
+                                                    R"(C:\proj\a b.vbp)", "/out", R"(C:\log.txt)"}));
+}
+
+TEST_F(Process, PlainNamesAreFoundInTheWindowsFolderAndOnTheHostPath) {
+    writeFile(env.driveC() + "/windows/helper.exe", "MZ");
+    EXPECT_TRUE(api.CreateProcess_Execute("", "HELPER one", 1, 50, cancel, 600000));
+    EXPECT_EQ(recorded(), (std::vector<std::string>{
+                              "WINEPREFIX=" + env.prefix(),
+                              fs::canonical(env.driveC() + "/windows/helper.exe").string(), "one"}));
+    fs::remove(env.root() + "/out");
+    script(env.path("bin") + "/hostrec", RecorderScript);
+    EXPECT_TRUE(api.CreateProcess_Execute("", "hostrec two", 1, 50, cancel, 600000));
+    EXPECT_EQ(recorded().back(), "two");
+}
+
+TEST_F(Process, ProgramPathNamesTheProgramAndTheLineKeepsItsArguments) {
+    EXPECT_TRUE(api.CreateProcess_Execute(R"(C:\tools\rec.sh)", "anything first", 1, 50, cancel, 600000));
+    EXPECT_EQ(recorded().back(), "first");
+}
+
+struct StartFailure {
+    const char* commandLine;
+    std::int32_t code;
+};
+
+class ProcessStartFailure : public Process, public ::testing::WithParamInterface<StartFailure> {};
+
+TEST_P(ProcessStartFailure, IsLoggedAndRaisedWithTheSystemCodeAndNothingIsLeftOpen) {
+    writeFile(env.driveC() + "/data.txt", "not a program");
+    const int descriptors = openDescriptors();
+    try {
+        api.CreateProcess_Execute("", GetParam().commandLine, 1, 50, cancel, 600000);
+        FAIL() << "no error raised";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), GetParam().code);
+        EXPECT_EQ(e.description(), win32::systemMessage(GetParam().code));
+        EXPECT_FALSE(e.description().empty());
+        EXPECT_EQ(e.source(), "CreateProcess_Execute");
+    }
+    EXPECT_EQ(api.ErrNumber(), GetParam().code);
+    EXPECT_EQ(api.ErrProcName(), "CreateProcess_Execute");
+    EXPECT_NE(log().find(test::sjis(win32::systemMessage(GetParam().code))), std::string::npos);
+    EXPECT_NE(log().find("CFWin32API"), std::string::npos);
+    EXPECT_EQ(openDescriptors(), descriptors);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, ProcessStartFailure,
+                         ::testing::Values(StartFailure{R"(C:\missing.exe /x)", win32::FileNotFound},
+                                           StartFailure{R"("C:\no folder\x.exe")", win32::PathNotFound},
+                                           StartFailure{R"(Q:\x.exe)", win32::PathNotFound},
+                                           StartFailure{"pelorix-no-such-program", win32::FileNotFound},
+                                           StartFailure{"", win32::FileNotFound},
+                                           StartFailure{R"(C:\data.txt)", win32::BadExeFormat},
+                                           StartFailure{R"(C:\tools)", win32::AccessDenied}));
+
+TEST_F(Process, UnreadableProgramIsAccessDenied) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    writeFile(env.driveC() + "/secret.exe", "MZ");
+    ::chmod((env.driveC() + "/secret.exe").c_str(), 0);
+    try {
+        api.CreateProcess_Execute("", R"(C:\secret.exe)", 1, 50, cancel, 600000);
+        FAIL();
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), win32::AccessDenied);
+    }
+}
+
+TEST_F(Process, ProgramThatEndsAtOnceIsTrue) {
+    script(env.driveC() + "/tools/fail.sh", "#!/bin/sh\nexit 3\n");
+    CountingPump pump;
+    EXPECT_TRUE(api.CreateProcess_Execute("", R"(C:\tools\fail.sh)", 0, 10000, cancel, 600000, &pump));
+    EXPECT_GE(pump.calls, 1);
+}
+
+TEST_F(Process, TimeLimitCountsSlicesAndLeavesTheProgramRunning) {
+    CountingPump pump;
+    EXPECT_FALSE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 20, cancel, 60, &pump));
+    EXPECT_EQ(pump.calls, 3); // one pass per slice until 3 x 20 reaches 60
+    expectStillRunningThenReaped();
+}
+
+TEST_F(Process, CancelFlagEndsTheWait) {
+    CountingPump pump;
+    pump.onCall = [&](int call) { cancel = call >= 2; };
+    EXPECT_FALSE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 60000, cancel, 600000, &pump));
+    EXPECT_EQ(pump.calls, 3); // two inside the slice, one for the pass
+    expectStillRunningThenReaped();
+}
+
+TEST_F(Process, EventsAreHandledWithinALongSlice) {
+    // The program ends only after five rounds of events; the single 5000 ms slice reaches the time
+    // limit, so the wait is true only if events were handled inside the slice.
+    CountingPump pump;
+    pump.onCall = [&](int call) {
+        if (call == 5)
+            release();
+    };
+    EXPECT_TRUE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 5000, cancel, 5000, &pump));
+    EXPECT_GE(pump.calls, 5);
+}
+
+TEST_F(Process, SliceZeroWaitsForTheEndOrTheCancelFlag) {
+    CountingPump pump;
+    pump.onCall = [&](int call) {
+        if (call == 3)
+            release();
+    };
+    EXPECT_TRUE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 0, cancel, 1, &pump));
+    EXPECT_GE(pump.calls, 3);
+
+    fs::remove(env.root() + "/release");
+    fs::remove(env.root() + "/pid");
+    CountingPump cancelling;
+    cancelling.onCall = [&](int call) { cancel = call == 3; };
+    EXPECT_FALSE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 0, cancel, 1, &cancelling));
+    EXPECT_EQ(cancelling.calls, 3);
+    expectStillRunningThenReaped();
+}
+
+TEST_F(Process, StartProcessReturnsAtOnceAndTheProgramIsReaped) {
+    api.StartProcess(R"(C:\tools\wait.sh)");
+    expectStillRunningThenReaped();
+    EXPECT_THROW(api.StartProcess(R"(C:\missing.exe)"), RuntimeError);
+    EXPECT_EQ(api.ErrProcName(), "StartProcess");
+}
+
+TEST(GetLastErrorMsg, SystemTextsAndUnknownCodes) {
+    CFWin32API api;
+    EXPECT_EQ(api.GetLastErrorMsg(0), "この操作を正しく終了しました。");
+    EXPECT_EQ(api.GetLastErrorMsg(2), "指定されたファイルが見つかりません。");
+    EXPECT_EQ(api.GetLastErrorMsg(193), "%1 は有効な Win32 アプリケーションではありません。");
+    EXPECT_EQ(api.GetLastErrorMsg(12345), "");
+    EXPECT_EQ(api.GetLastErrorMsg(-1), "");
+}
+
+} // namespace
+} // namespace pelorix
