@@ -6,6 +6,9 @@ std::vector<Command> allCommands() {
     std::vector<Command> all;
     all.push_back(buildCommand());
     all.push_back(typelibInfoCommand());
+    all.push_back(projectCommand());
+    all.push_back(updateCommand());
+    all.push_back(importCommand());
     return all;
 }
 

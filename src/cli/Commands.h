@@ -9,5 +9,8 @@ std::vector<Command> allCommands();
 
 Command buildCommand();
 Command typelibInfoCommand();
+Command projectCommand();
+Command updateCommand();
+Command importCommand();
 
 } // namespace pelorix::cli

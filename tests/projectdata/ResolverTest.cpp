@@ -1,0 +1,135 @@
+#include "ProjectDataTestSupport.h"
+#include "platform/TypeLibFiles.h"
+
+namespace pelorix::test {
+namespace {
+
+constexpr const char* Guid = "{00020430-0000-0000-C000-000000000046}";
+
+class ResolverTest : public ProjectDataTest {
+protected:
+    void add(std::string library, std::string keyPath, VbDate time) {
+        libraries.push_back(std::move(library));
+        keys.push_back(std::move(keyPath));
+        times.push_back(time);
+    }
+    std::string reference(std::string_view line, std::string_view windows = "C:\\WINDOWS",
+                          std::string_view project = "C:\\proj\\P.vbp") {
+        return data.pGetNewReferenceByLastWriteTime(project, line, libraries, keys, times, windows);
+    }
+    std::string component(std::string_view line, std::string_view windows = "C:\\WINDOWS") {
+        return data.pGetNewComponentByLastWriteTime("C:\\proj\\P.vbp", line, libraries, keys, times, windows);
+    }
+
+    std::vector<std::string> libraries;
+    std::vector<std::string> keys;
+    std::vector<VbDate> times;
+};
+
+TEST_F(ResolverTest, NewestRegistrationOfTheSameFileWinsAndTiesGoToTheLater) {
+    add("C:\\lib\\x.tlb", std::string("TypeLib\\") + Guid + "\\1.0\\0", 45000.0);
+    add("c:\\LIB\\X.TLB", std::string("TypeLib\\") + Guid + "\\2.0\\0", 45001.0);
+    add("C:\\lib\\x.tlb", std::string("TypeLib\\") + Guid + "\\3.0\\411", 44000.0);
+    add("C:\\lib\\y.tlb", std::string("TypeLib\\") + Guid + "\\9.0\\0", 46000.0);
+    EXPECT_EQ(data.pSearchLastWriteData("C:\\lib\\x.tlb", libraries, times), 1);
+    times[0] = 45001.0;
+    EXPECT_EQ(data.pSearchLastWriteData("C:\\lib\\x.tlb", libraries, times), 1);
+    times[2] = 45001.0;
+    EXPECT_EQ(data.pSearchLastWriteData("C:\\lib\\x.tlb", libraries, times), 2);
+    EXPECT_EQ(data.pSearchLastWriteData("C:\\lib\\z.tlb", libraries, times), -1);
+    EXPECT_EQ(reference(std::string("Reference=*\\G") + Guid + "#1.0#0#C:\\lib\\x.tlb#X Library"),
+              std::string("Reference=*\\G") + Guid + "#3.0#411#C:\\lib\\x.tlb#X Library");
+}
+
+TEST_F(ResolverTest, ShortNamesAreNeverChosenForReferences) {
+    add("C:\\PROGRA~1\\x.tlb", "TypeLib\\{A}\\2.0\\0", 46000.0);
+    add("C:\\PROGRA~1\\x.tlb", "TypeLib\\{A}\\1.0\\0", 45000.0);
+    EXPECT_EQ(data.pSearchLastWriteData("C:\\PROGRA~1\\x.tlb", libraries, times), -1);
+    // Components match by name anywhere, short names included.
+    EXPECT_EQ(data.pSearchComponentLastWriteData("x.TLB", libraries, times), 0);
+}
+
+TEST_F(ResolverTest, DescriptionHoldingHashKeepsThePath) {
+    add("C:\\lib\\x.tlb", std::string("TypeLib\\") + Guid + "\\2.1\\0", 46000.0);
+    EXPECT_EQ(reference(std::string("Reference=*\\G") + Guid + "#2.0#0#C:\\lib\\x.tlb#Desc # more"),
+              std::string("Reference=*\\G") + Guid + "#2.1#0#C:\\lib\\x.tlb#Desc # more");
+    // A line without a description keeps its path too.
+    EXPECT_EQ(reference(std::string("Reference=*\\G") + Guid + "#2.0#0#C:\\lib\\x.tlb"),
+              std::string("Reference=*\\G") + Guid + "#2.1#0#C:\\lib\\x.tlb");
+}
+
+TEST_F(ResolverTest, RelativePathFoundOnAnotherDriveKeepsItsRelativeForm) {
+    const std::string d = env.path("d");
+    writeFile(d + "/shared/lib/r.tlb", "x");
+    env.mapDrive('d', d);
+    std::string found;
+    EXPECT_TRUE(data.pAppendDrivePath("shared\\lib\\r.tlb", found));
+    EXPECT_EQ(found, "D:\\shared\\lib\\r.tlb");
+    EXPECT_FALSE(data.pAppendDrivePath("\\shared\\lib\\none.tlb", found));
+
+    add("D:\\shared\\lib\\r.tlb", "TypeLib\\{R}\\1.1\\0", 46000.0);
+    EXPECT_EQ(reference("Reference=*\\G{R}#1.0#0#..\\shared\\lib\\r.tlb#R", "C:\\WINDOWS", "C:\\proj\\P.vbp"),
+              "Reference=*\\G{R}#1.1#0#..\\shared\\lib\\r.tlb#R");
+}
+
+TEST_F(ResolverTest, WindowsFolderNamesAreExchanged) {
+    add("C:\\WINDOWS\\System32\\x.tlb", "TypeLib\\{W}\\2.0\\0", 46000.0);
+    EXPECT_EQ(reference("Reference=*\\G{W}#1.0#0#C:\\WINNT\\System32\\x.tlb#W"),
+              "Reference=*\\G{W}#2.0#0#C:\\WINDOWS\\System32\\x.tlb#W");
+    // Written in mixed case the folder is recognised but not replaced, so nothing matches.
+    EXPECT_EQ(reference("Reference=*\\G{W}#1.0#0#C:\\WinNT\\System32\\x.tlb#W"), "");
+
+    libraries = {"C:\\WINNT\\System32\\x.tlb"};
+    EXPECT_EQ(reference("Reference=*\\G{W}#1.0#0#c:\\WINDOWS\\System32\\x.tlb#W", "C:\\WINNT"),
+              "Reference=*\\G{W}#2.0#0#c:\\WINNT\\System32\\x.tlb#W");
+}
+
+TEST_F(ResolverTest, ComponentsMatchByFileName) {
+    add("C:\\WINDOWS\\system32\\MSCOMCTL.OCX", "TypeLib\\{C}\\2.2\\0", 46000.0);
+    add("C:\\other\\mscomctl.ocx", "TypeLib\\{C}\\2.1\\0", 45000.0);
+    EXPECT_EQ(component("Object={C}#2.0#0; MSCOMCTL.OCX"), "Object={C}#2.2#0; MSCOMCTL.OCX");
+    EXPECT_EQ(component("Object={C}#2.0#0"), "");
+    EXPECT_EQ(component("Object={C}#2.0#0;   "), "");
+    EXPECT_EQ(component("Object=*\\A..\\Ocx\\Ocx.vbp"), "");
+    EXPECT_EQ(component("Object={C}#2.0#0; none.ocx"), "");
+    EXPECT_EQ(errorOf([&] { component("Object={C}#2.0"); }), vberr::SubscriptOutOfRange);
+    EXPECT_EQ(data.ErrProcName(), "pGetNewComponentByLastWriteTime");
+}
+
+TEST_F(ResolverTest, MalformedReferenceLines) {
+    add("C:\\lib\\x.tlb", "TypeLib\\{X}\\2.0\\0", 46000.0);
+    EXPECT_EQ(reference("Reference=*\\Gnothing"), "");
+    EXPECT_EQ(errorOf([&] { reference("Reference=*\\G{X}#1.0#0"); }), vberr::SubscriptOutOfRange);
+    EXPECT_EQ(
+        errorOf([&] { data.pGetNewReferenceByTypeLibInfo("C:\\proj\\P.vbp", "Reference=*\\Gnothing"); }),
+        vberr::InvalidArgument);
+    EXPECT_EQ(data.ErrDescription(), vberr::description(5) + "[]");
+}
+
+TEST_F(ResolverTest, TypeLibraryFileSuppliesIdentityWhenNothingIsRegistered) {
+    MsftOptions options;
+    options.guid = "{12345678-9ABC-DEF0-1122-334455667788}";
+    options.major = 2;
+    options.minor = 10;
+    putC("proj/lib/own.tlb", makeMsft(options).bytes);
+    EXPECT_EQ(data.pGetNewReferenceByTypeLibInfo("C:\\proj\\sub\\P.vbp",
+                                                 "Reference=*\\G{0}#1.0#0#..\\lib\\own.tlb#Own#extra"),
+              "Reference=*\\G{12345678-9ABC-DEF0-1122-334455667788}#2.a#0#..\\lib\\own.tlb#Own#extra");
+    putC("proj/lib/bad.tlb", "not a library");
+    EXPECT_EQ(data.pGetNewReferenceByTypeLibInfo("C:\\proj\\P.vbp",
+                                                 "Reference=*\\G{0}#1.0#0#C:\\proj\\lib\\bad.tlb#B"),
+              "Reference=*\\G{0}#1.0#0#C:\\proj\\lib\\bad.tlb#B");
+}
+
+TEST_F(ResolverTest, MissingLibraryIsLoggedOnce) {
+    EXPECT_EQ(
+        data.pGetNewReferenceByTypeLibInfo("C:\\proj\\P.vbp", "Reference=*\\G{0}#1.0#0#C:\\gone\\g.tlb#G"),
+        "");
+    const std::string logText = readFile(env.home() + "/Pelorix.log");
+    EXPECT_NE(logText.find(sjis("参照設定:「C:\\gone\\g.tlb」ファイルが見つかりません。")), std::string::npos)
+        << logText;
+    EXPECT_NE(logText.find("pGetNewReferenceByTypeLibInfo"), std::string::npos);
+}
+
+} // namespace
+} // namespace pelorix::test
