@@ -8,6 +8,7 @@
 #include "platform/Win32Error.h"
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,26 +96,49 @@ std::shared_ptr<const RegistryFile> Registry::loadFile(CachedFile& cache, const 
         cache = CachedFile{};
         return emptyFile();
     }
-    // The identity of the bytes we are about to read; an unchanged file is not parsed again.
+    // The identity of the bytes about to be read; an unchanged file is not parsed again.
     const std::string identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
                                  std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
                                  std::to_string(st.st_mtim.tv_nsec);
-    if (cache.file == nullptr || cache.hostPath != hostPath || cache.identity != identity) {
-        cache = CachedFile{hostPath, identity, false, emptyFile()};
-        const auto bytes = readAll(fd.get(), static_cast<std::size_t>(st.st_size));
-        if (bytes) {
-            const std::uint64_t fileTime =
-                fileTimeFromUnix(st.st_mtim.tv_sec, static_cast<std::uint32_t>(st.st_mtim.tv_nsec));
-            if (auto parsed = RegistryFile::parse(*bytes, fileTime))
-                cache.file = std::make_shared<const RegistryFile>(std::move(*parsed));
-            else
-                cache.notRegistry = true;
-        }
+    const bool sameIdentity =
+        cache.file != nullptr && cache.hostPath == hostPath && cache.identity == identity;
+    if (sameIdentity && !cache.racyBytes) {
+        logIfNotRegistry(cache);
+        return cache.file;
     }
-    if (cache.notRegistry)
-        WriteErrorLog(0, "Not a Wine registry file, read as an empty registry: " + hostPath, "RegOpenKeyEx",
-                      "Registry", ErrorLevel::Error, false);
+    auto bytes = readAll(fd.get(), static_cast<std::size_t>(st.st_size));
+    if (!bytes) {
+        cache = CachedFile{};
+        return emptyFile();
+    }
+    // A file changed within the clock tick of its last read can keep its size and time: such
+    // a file is compared byte for byte until its time lies safely in the past.
+    const auto modified = std::chrono::system_clock::time_point(std::chrono::seconds(st.st_mtim.tv_sec) +
+                                                                std::chrono::nanoseconds(st.st_mtim.tv_nsec));
+    const bool racy = std::chrono::system_clock::now() - modified < std::chrono::seconds(2);
+    if (sameIdentity && *cache.racyBytes == *bytes) {
+        if (!racy)
+            cache.racyBytes.reset();
+        logIfNotRegistry(cache);
+        return cache.file;
+    }
+    cache = CachedFile{hostPath, identity, false, emptyFile(), std::nullopt};
+    const std::uint64_t fileTime =
+        fileTimeFromUnix(st.st_mtim.tv_sec, static_cast<std::uint32_t>(st.st_mtim.tv_nsec));
+    if (auto parsed = RegistryFile::parse(*bytes, fileTime))
+        cache.file = std::make_shared<const RegistryFile>(std::move(*parsed));
+    else
+        cache.notRegistry = true;
+    if (racy)
+        cache.racyBytes = std::move(*bytes);
+    logIfNotRegistry(cache);
     return cache.file;
+}
+
+void Registry::logIfNotRegistry(const CachedFile& cache) {
+    if (cache.notRegistry)
+        WriteErrorLog(0, "Not a Wine registry file, read as an empty registry: " + cache.hostPath,
+                      "RegOpenKeyEx", "Registry", ErrorLevel::Error, false);
 }
 
 std::shared_ptr<const Registry::Snapshot> Registry::currentSnapshot() {

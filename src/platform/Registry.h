@@ -85,10 +85,12 @@ private:
         std::string identity;
         bool notRegistry = false;
         std::shared_ptr<const RegistryFile> file;
+        std::optional<std::string> racyBytes; // kept while the file may still change unseen
     };
 
     std::shared_ptr<const Snapshot> currentSnapshot();
     std::shared_ptr<const RegistryFile> loadFile(CachedFile& cache, const std::string& hostPath);
+    static void logIfNotRegistry(const CachedFile& cache);
     std::optional<View> rootView(HKEY key, const std::shared_ptr<const Snapshot>& snapshot) const;
     static View childView(const View& parent, std::string_view name);
     const std::vector<View>& children(OpenKey& open) const;
