@@ -9,6 +9,7 @@ std::vector<Command> allCommands();
 
 Command buildCommand();
 Command typelibInfoCommand();
+Command typelibsCommand();
 Command projectCommand();
 Command updateCommand();
 Command importCommand();
