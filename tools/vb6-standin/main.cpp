@@ -143,6 +143,15 @@ std::string logText(std::string_view outcome, const std::string& target) {
     return "'" + target + "' のﾋﾞﾙﾄﾞが正常に終了しました。" + crlf;
 }
 
+// What the compiler makes of the project: a control project becomes an .ocx.
+std::string targetExtension(const std::optional<std::string>& projectBytes, bool makeDll) {
+    if (projectBytes)
+        for (std::string_view line : splitLines(*projectBytes))
+            if (equalsIgnoreCase(line, "Type=Control"))
+                return ".ocx";
+    return makeDll ? ".dll" : ".exe";
+}
+
 void sleepMs(long ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -155,10 +164,11 @@ int main(int argc, char** argv) {
 
     const Invocation inv = parseArguments(args);
     const std::string projectHost = hostPath(inv.projectPath);
-    const std::string target = fs::path(projectHost).stem().string() + (inv.makeDll ? ".dll" : ".exe");
+    const auto projectBytes = projectHost.empty() ? std::nullopt : readHostFile(projectHost);
+    const std::string target =
+        fs::path(projectHost).stem().string() + targetExtension(projectBytes, inv.makeDll);
 
     std::string outcome = "ok";
-    const auto projectBytes = projectHost.empty() ? std::nullopt : readHostFile(projectHost);
     if (!projectBytes) {
         outcome = "notfound";
     } else if (const std::string script = scriptOf(ansiToUtf8(*projectBytes)); !script.empty()) {
