@@ -58,7 +58,8 @@ std::string canonicalize(std::string_view path) {
             break;
         rest.remove_prefix(sep + 1);
         if (rest.empty()) {
-            segments.emplace_back(); // the path ends with a separator
+            if (!segments.empty())
+                segments.emplace_back(); // the path ends with a separator
             break;
         }
     }

@@ -50,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
         Canon{R"(.\x)", "x"}, Canon{R"(..\x)", R"(..\x)"}, Canon{R"(..\..\x)", R"(..\..\x)"},
         Canon{R"(a\..\b)", "b"}, Canon{R"(C:\a\b\.)", R"(C:\a\b)"}, Canon{R"(C:\a\b.)", R"(C:\a\b)"},
         Canon{R"(C:\a\..b)", R"(C:\a\..b)"}, Canon{R"(C:\a\\b)", R"(C:\a\\b)"},
-        Canon{R"(C:\a\b\)", R"(C:\a\b\)"}, Canon{R"(C:\a\b\..\)", R"(C:\a\)"},
+        Canon{R"(C:\a\b\)", R"(C:\a\b\)"}, Canon{R"(C:\a\b\..\)", R"(C:\a\)"}, Canon{R"(\\s\..\)", R"(\\s)"},
         // "ソ" and "表" end in the byte of "\" in CP932: they must not split.
         Canon{R"(C:\ソ\..\x)", R"(C:\x)"}, Canon{R"(C:\表示\ソース\..\a.frm)", R"(C:\表示\a.frm)"}));
 
