@@ -1,7 +1,11 @@
 #include "cli/Cli.h"
+#include "platform/CDRegistryData.h"
 #include "platform/TypeLibFiles.h"
+#include "platform/TypeLibReader.h"
+#include "platform/WineTools.h"
 #include "support/TestEnvironment.h"
 
+#include <cstdio>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -80,6 +84,51 @@ TEST_F(TypelibInfoCommand, UsageErrorsAndHelp) {
     // A file whose name begins with "-" is reachable after "--".
     test::writeFile(env.driveC() + "/-lib.tlb", test::makeMsft().bytes);
     EXPECT_EQ(run({"typelib-info", "--", env.driveC() + "/-lib.tlb"}).status, ExitOk);
+}
+
+// Every win32 registration of a prefix made by wineboot, as the registration walk finds it
+// (resource suffixes and all), names a file whose library has the registration's GUID and version.
+TEST(TypelibInfoOnAWinebootPrefix, EveryRegisteredWin32LibraryGivesItsRegistration) {
+    test::TestEnvironment env;
+    const auto made = test::makeWinebootPrefix(env);
+    if (!made)
+        GTEST_SKIP() << "32-bit Wine is not installed";
+    ASSERT_EQ(made->failure, "");
+    ::setenv("WINEPREFIX", made->prefix.c_str(), 1); // the environment puts the old value back
+
+    std::vector<std::string> libraryPaths, keyPaths;
+    std::vector<VbDate> writeTimes;
+    CDRegistryData().fSetRegistryData(HKEY_CLASSES_ROOT, "TypeLib", libraryPaths, keyPaths, writeTimes);
+    ASSERT_EQ(keyPaths.size(), 42u);
+    int matched = 0;
+    int resourceSuffixes = 0;
+    for (std::size_t i = 0; i < keyPaths.size(); ++i) {
+        SCOPED_TRACE(keyPaths[i] + " = " + libraryPaths[i]);
+        // "TypeLib\{GUID}\<major hex>.<minor hex>\<lcid>"
+        const auto parts = [&] {
+            std::vector<std::string> p;
+            std::istringstream in(keyPaths[i]);
+            for (std::string part; std::getline(in, part, '\\');)
+                p.push_back(part);
+            return p;
+        }();
+        ASSERT_EQ(parts.size(), 4u);
+        const Outcome o = run({"typelib-info", libraryPaths[i]});
+        ASSERT_EQ(o.status, ExitOk) << o.err;
+        unsigned major = 0, minor = 0;
+        char guid[39] = {};
+        ASSERT_EQ(std::sscanf(o.out.c_str(), "%38s\t%u.%x", guid, &major, &minor), 3) << o.out;
+        char version[16];
+        std::snprintf(version, sizeof version, "%x.%x", major, minor);
+        EXPECT_EQ(guid, parts[1]);
+        EXPECT_EQ(version, parts[2]);
+        if (guid == parts[1] && version == parts[2])
+            ++matched;
+        if (locateTypeLib(libraryPaths[i])->resourceId != 1)
+            ++resourceSuffixes;
+    }
+    EXPECT_EQ(matched, 42);
+    EXPECT_EQ(resourceSuffixes, 3);
 }
 
 } // namespace

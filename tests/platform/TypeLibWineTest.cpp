@@ -1,47 +1,18 @@
-// The reader against type libraries no one here wrote: the ones Wine ships, raw MSFT files made by
-// widl, and the registrations of a prefix made by wineboot. Skipped where Wine is not installed.
+// The reader against type libraries no one here wrote: the ones Wine ships and raw MSFT files made
+// by widl. Skipped where Wine is not installed.
 
-#include "platform/Text.h"
+#include "WineTools.h"
 #include "platform/TypeLibReader.h"
 #include "support/TestEnvironment.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
-#include <sstream>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 namespace pelorix {
 namespace {
 namespace fs = std::filesystem;
-
-// The first of the candidates that exists as an executable, looking at PATH for bare names.
-std::string findProgram(std::initializer_list<std::string_view> candidates) {
-    for (std::string_view c : candidates) {
-        if (c.find('/') != std::string_view::npos) {
-            if (::access(std::string(c).c_str(), X_OK) == 0)
-                return std::string(c);
-            continue;
-        }
-        const char* path = std::getenv("PATH");
-        std::istringstream dirs(path != nullptr ? path : "");
-        for (std::string dir; std::getline(dirs, dir, ':');) {
-            const std::string full = dir + "/" + std::string(c);
-            if (!dir.empty() && ::access(full.c_str(), X_OK) == 0)
-                return full;
-        }
-    }
-    return {};
-}
-
-std::string hex(unsigned v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%x", v);
-    return buf;
-}
 
 struct ShippedLibrary {
     const char* file;
@@ -106,8 +77,9 @@ constexpr ShippedLibrary shipped[] = {
     {"wuapi.dll", 1, "{B596CC9F-56E5-419E-A622-E01BB457431E}", 2, 0},
 };
 
-constexpr const char* i386Tree = "/usr/lib/i386-linux-gnu/wine/i386-windows";
-constexpr const char* x86_64Tree = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows";
+using test::findProgram;
+constexpr const char* i386Tree = test::wineI386Tree;
+constexpr const char* x86_64Tree = test::wineX86_64Tree;
 
 class ShippedTypeLibs : public ::testing::TestWithParam<const char*> {};
 
@@ -193,85 +165,6 @@ INSTANTIATE_TEST_SUITE_P(
         WidlCase{"win64", "--win64", "{ABCDEF01-2345-6789-ABCD-EF0123456789}", "65535.255", 65535, 255},
         WidlCase{"win32Zero", "--win32", "{00000001-0000-0000-C000-000000000046}", "0.0", 0, 0}),
     [](const auto& param) { return std::string(param.param.name); });
-
-// Text of a registry value as Wine writes it: "\\" and "\"" escaped.
-std::string unescapeRegistryString(std::string_view s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 1 < s.size())
-            ++i;
-        out += s[i];
-    }
-    return out;
-}
-
-struct Registration {
-    std::string guid;
-    std::string version; // "%x.%x" as the key names it
-    std::string path;
-};
-
-// The win32 type-library registrations of a freshly made prefix's system.reg. A fresh prefix
-// writes them in one plain form, so a line scan does.
-std::vector<Registration> win32Registrations(const std::string& systemReg) {
-    static const std::regex key(
-        R"(^\[Software\\\\Classes\\\\Typelib\\\\(\{[^\\]+\})\\\\([^\\]+)\\\\[^\\]+\\\\win32\])",
-        std::regex::icase);
-    std::vector<Registration> found;
-    std::istringstream lines(test::readFile(systemReg));
-    std::optional<Registration> open;
-    for (std::string line; std::getline(lines, line);) {
-        std::smatch m;
-        if (std::regex_search(line, m, key)) {
-            open = Registration{toUpper(m[1].str()), m[2].str(), {}};
-        } else if (line.starts_with("[")) {
-            open.reset();
-        } else if (open && line.starts_with("@=\"") && line.size() >= 4) {
-            open->path = unescapeRegistryString(std::string_view(line).substr(3, line.size() - 4));
-            found.push_back(*open);
-            open.reset();
-        }
-    }
-    return found;
-}
-
-TEST(WinebootPrefix, EveryRegisteredWin32LibraryGivesItsRegistration) {
-    const std::string wine = findProgram({"/usr/lib/wine/wine", "wine"});
-    const std::string wineserver = findProgram({"/usr/lib/wine/wineserver", "wineserver"});
-    if (wine.empty() || wineserver.empty() || !fs::is_directory(i386Tree))
-        GTEST_SKIP() << "32-bit Wine is not installed";
-    test::TestEnvironment env;
-    const std::string prefix = env.root() + "/wineboot-prefix";
-    const std::string home = env.root() + "/wine-home";
-    fs::create_directories(home);
-    const std::string vars = "HOME='" + home + "' XDG_CONFIG_HOME='" + home + "/.config' XDG_DATA_HOME='" +
-                             home + "/.local/share' WINEPREFIX='" + prefix +
-                             "' WINEARCH=win32 WINEDEBUG=-all "
-                             "WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d' ";
-    const std::string command = vars + "'" + wine + "' wineboot -i >'" + env.root() +
-                                "/wineboot.log' 2>&1; " + vars + "'" + wineserver + "' -w";
-    ASSERT_EQ(std::system(command.c_str()), 0) << test::readFile(env.root() + "/wineboot.log");
-    ASSERT_TRUE(fs::exists(prefix + "/system.reg")) << test::readFile(env.root() + "/wineboot.log");
-    ::setenv("WINEPREFIX", prefix.c_str(), 1); // the environment puts the old value back
-
-    const auto registrations = win32Registrations(prefix + "/system.reg");
-    ASSERT_EQ(registrations.size(), 42u);
-    int matched = 0;
-    int withResourceSuffix = 0;
-    for (const Registration& r : registrations) {
-        SCOPED_TRACE(r.guid + " " + r.version + " " + r.path);
-        const auto got = readTypeLibAttributes(r.path);
-        ASSERT_TRUE(got.has_value());
-        if (const auto at = locateTypeLib(r.path); at && at->resourceId != 1)
-            ++withResourceSuffix;
-        EXPECT_EQ(got->guid, r.guid);
-        EXPECT_EQ(hex(got->majorVersion) + "." + hex(got->minorVersion), r.version);
-        if (got->guid == r.guid && hex(got->majorVersion) + "." + hex(got->minorVersion) == r.version)
-            ++matched;
-    }
-    EXPECT_EQ(matched, 42);
-    EXPECT_EQ(withResourceSuffix, 3);
-}
 
 } // namespace
 } // namespace pelorix
