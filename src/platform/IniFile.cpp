@@ -170,26 +170,23 @@ bool holdsLineEnd(std::string_view s) noexcept {
     return s.find_first_of("\r\n") != std::string_view::npos;
 }
 
-} // namespace
-
-std::optional<std::string> readIniValue(std::string_view fileBytes, std::string_view section,
-                                        std::string_view key, std::string_view encoding,
-                                        std::size_t bufferSize) {
+// Reads from text in fileEncoding; the buffer counts bytes in bufferEncoding (the code page of
+// the caller, which differs for a Unicode file).
+std::optional<std::string> readValue(std::string_view fileBytes, std::string_view section,
+                                     std::string_view key, std::string_view fileEncoding,
+                                     std::string_view bufferEncoding, std::size_t bufferSize) {
     const auto lines = rawLines(fileBytes);
-    const Location where = locate(fileBytes, lines, section, key, encoding);
+    const Location where = locate(fileBytes, lines, section, key, fileEncoding);
     if (!where.key || !where.keyValue)
         return std::nullopt;
     if (bufferSize == 0)
         return std::string();
-    return fitToBytes(stripEnclosingQuotes(*where.keyValue), encoding, bufferSize - 1);
+    return fitToBytes(stripEnclosingQuotes(*where.keyValue), bufferEncoding, bufferSize - 1);
 }
 
-std::optional<std::string> writeIniValue(std::string_view fileBytes, std::string_view section,
-                                         std::string_view key, std::string_view value,
-                                         std::string_view encoding) {
-    if (holdsLineEnd(section) || holdsLineEnd(key) || holdsLineEnd(value) ||
-        key.find('=') != std::string_view::npos)
-        return std::nullopt;
+std::optional<std::string> writeValue(std::string_view fileBytes, std::string_view section,
+                                      std::string_view key, std::string_view value,
+                                      std::string_view encoding) {
     const auto lines = rawLines(fileBytes);
     const Location where = locate(fileBytes, lines, section, key, encoding);
     const std::string encodedValue = encodeTo(encoding, value);
@@ -231,6 +228,105 @@ std::optional<std::string> writeIniValue(std::string_view fileBytes, std::string
     out += "]\r\n";
     out += newKeyLine;
     return out;
+}
+
+// A file that starts with the UTF-16LE byte order mark is a Unicode INI file. It is worked on as
+// UTF-8 text and written back in UTF-16LE; the conversion keeps every code unit, unpaired
+// surrogates included (they travel as three-byte sequences), so untouched lines stay as they were.
+constexpr std::string_view kUtf16Mark = "\xFF\xFE";
+
+std::string utf16ToText(std::string_view units) {
+    std::string text;
+    text.reserve(units.size());
+    auto unitAt = [&](std::size_t i) {
+        return static_cast<char32_t>(static_cast<unsigned char>(units[i]) |
+                                     static_cast<unsigned char>(units[i + 1]) << 8);
+    };
+    for (std::size_t i = 0; i + 1 < units.size(); i += 2) {
+        char32_t c = unitAt(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < units.size()) {
+            const char32_t low = unitAt(i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        if (c < 0x80) {
+            text += static_cast<char>(c);
+        } else if (c < 0x800) {
+            text += static_cast<char>(0xC0 | (c >> 6));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            text += static_cast<char>(0xE0 | (c >> 12));
+            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            text += static_cast<char>(0xF0 | (c >> 18));
+            text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return text;
+}
+
+std::string textToUtf16(std::string_view text) {
+    std::string units;
+    units.reserve(text.size() * 2);
+    auto put = [&](char32_t u) {
+        units += static_cast<char>(u & 0xFF);
+        units += static_cast<char>(u >> 8);
+    };
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b0 = static_cast<unsigned char>(text[i]);
+        const std::size_t len = utf8Length(text, i);
+        char32_t c = len == 1 ? b0 : len == 2 ? (b0 & 0x1F) : len == 3 ? (b0 & 0x0F) : (b0 & 0x07);
+        bool valid = len > 1 || b0 < 0x80;
+        for (std::size_t k = 1; k < len && valid; ++k) {
+            const auto b = static_cast<unsigned char>(text[i + k]);
+            valid = (b & 0xC0) == 0x80;
+            c = (c << 6) | (b & 0x3F);
+        }
+        i += valid ? len : 1;
+        if (!valid)
+            put(u'?');
+        else if (c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(c);
+        }
+    }
+    return units;
+}
+
+} // namespace
+
+std::optional<std::string> readIniValue(std::string_view fileBytes, std::string_view section,
+                                        std::string_view key, std::string_view encoding,
+                                        std::size_t bufferSize) {
+    if (fileBytes.starts_with(kUtf16Mark))
+        return readValue(utf16ToText(fileBytes.substr(kUtf16Mark.size())), section, key, "UTF-8", encoding,
+                         bufferSize);
+    return readValue(fileBytes, section, key, encoding, encoding, bufferSize);
+}
+
+std::optional<std::string> writeIniValue(std::string_view fileBytes, std::string_view section,
+                                         std::string_view key, std::string_view value,
+                                         std::string_view encoding) {
+    if (holdsLineEnd(section) || holdsLineEnd(key) || holdsLineEnd(value) ||
+        key.find('=') != std::string_view::npos)
+        return std::nullopt;
+    if (!fileBytes.starts_with(kUtf16Mark))
+        return writeValue(fileBytes, section, key, value, encoding);
+    const std::string_view units = fileBytes.substr(kUtf16Mark.size());
+    const auto written = writeValue(utf16ToText(units), section, key, value, "UTF-8");
+    if (!written)
+        return std::nullopt;
+    // A stray last byte (an odd length) stays where it was.
+    return std::string(kUtf16Mark) + textToUtf16(*written) +
+           std::string(units.substr(units.size() & ~std::size_t{1}));
 }
 
 } // namespace pelorix

@@ -180,6 +180,25 @@ TEST(IniWrite, EncodesNamesAndValuesInTheCodePage) {
     EXPECT_EQ(read(file, "ビルド", "表示"), "ソース");
 }
 
+// A file beginning with the UTF-16LE mark stays a UTF-16LE file, every other unit unchanged.
+TEST(IniWrite, KeepsAUnicodeFileUnicode) {
+    auto utf16 = [](std::u16string_view text) {
+        std::string bytes = "\xFF\xFE";
+        for (const char16_t unit : text) {
+            bytes += static_cast<char>(unit & 0xFF);
+            bytes += static_cast<char>(unit >> 8);
+        }
+        return bytes;
+    };
+    std::u16string comment = u"; 日本語 ";
+    comment += char16_t{0xD800}; // an unpaired surrogate
+    const std::u16string body = comment + u"\r\n[S]\r\nk=値 𠮷\r\n";
+    const std::string file = utf16(body);
+    EXPECT_EQ(read(file, "s", "K"), "値 𠮷");
+    EXPECT_EQ(write(file, "S", "k", "新"), utf16(comment + u"\r\n[S]\r\nk=新\r\n"));
+    EXPECT_EQ(write(file, "T", "x", "1"), utf16(body + u"[T]\r\nx=1\r\n"));
+}
+
 // Files that a write must not damage. Each holds "k=old" once in section [S].
 struct HostileFile {
     const char* name;
