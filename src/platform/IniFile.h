@@ -19,6 +19,9 @@ namespace pelorix {
 // name ends at its first "=" (a line without "=" is an entry without a value). Names compare
 // without regard to ASCII case. Only the first section of a name and the first entry of a name
 // in it count. Lines before the first section header belong to no section.
+//
+// A file that begins with the UTF-16LE byte order mark is a Unicode INI file: it is read as such
+// and written back in UTF-16LE. No other file is ever made Unicode.
 
 // The value of key in section as GetPrivateProfileStringA copies it into a buffer of bufferSize
 // bytes: trimmed, one pair of matching enclosing quotes (" or ') removed, cut at a character
