@@ -15,9 +15,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool isDriveLetter(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDriveLetter(char c) noexcept {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
-bool isSeparator(char c) noexcept { return c == '\\' || c == '/'; }
+bool isSeparator(char c) noexcept {
+    return c == '\\' || c == '/';
+}
 
 std::string canonicalFolder(const fs::path& p) {
     std::error_code ec;
@@ -90,7 +94,8 @@ DriveMap::DriveMap(const std::string& prefix) {
     }
     if (findDrive('Z') == nullptr)
         m_drives.push_back({"Z:", "/"});
-    std::sort(m_drives.begin(), m_drives.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    std::sort(m_drives.begin(), m_drives.end(),
+              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
     if (const Drive* c = findDrive('C'))
         m_wow64 = isDirectory(joinHost(c->hostFolder, "windows/syswow64"));
 }
@@ -199,17 +204,20 @@ std::string DriveMap::toWindows(std::string_view hostPath) const {
     const Drive* best = nullptr;
     for (const Drive& d : m_drives) {
         const std::string& root = d.hostFolder;
-        const bool matches = root == "/" || canonical == root ||
-                             (canonical.size() > root.size() && canonical.starts_with(root) &&
-                              canonical[root.size()] == '/');
+        const bool matches =
+            root == "/" || canonical == root ||
+            (canonical.size() > root.size() && canonical.starts_with(root) && canonical[root.size()] == '/');
         if (matches && (best == nullptr || root.size() > best->hostFolder.size()))
             best = &d;
     }
-    std::string rest = best == nullptr ? canonical : canonical.substr(best->hostFolder == "/" ? 0 : best->hostFolder.size());
-    std::replace(rest.begin(), rest.end(), '/', '\\');
-    if (rest.empty())
-        rest = "\\";
-    return (best == nullptr ? std::string("Z:") : best->letter) + rest;
+    const std::size_t skip = best == nullptr || best->hostFolder == "/" ? 0 : best->hostFolder.size();
+    std::string windows = best == nullptr ? std::string("Z:") : best->letter;
+    windows.reserve(windows.size() + canonical.size() - skip + 1);
+    for (std::size_t i = skip; i < canonical.size(); ++i)
+        windows += canonical[i] == '/' ? '\\' : canonical[i];
+    if (windows.size() == 2)
+        windows += '\\';
+    return windows;
 }
 
 std::string hostPathOf(std::string_view windowsPath) {
