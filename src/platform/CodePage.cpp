@@ -149,8 +149,12 @@ std::string encodeTo(std::string_view encoding, std::string_view text) {
     return out;
 }
 
-std::string ansiToUtf8(std::string_view bytes) { return decodeFrom(ansiCodePage(), bytes); }
+std::string ansiToUtf8(std::string_view bytes) {
+    return decodeFrom(ansiCodePage(), bytes);
+}
 
-std::string utf8ToAnsi(std::string_view text) { return encodeTo(ansiCodePage(), text); }
+std::string utf8ToAnsi(std::string_view text) {
+    return encodeTo(ansiCodePage(), text);
+}
 
 } // namespace pelorix

@@ -53,7 +53,9 @@ std::string programFolderHost() {
     return folder.string();
 }
 
-std::string App_Path() { return DriveMap::current().toWindows(programFolderHost()); }
+std::string App_Path() {
+    return DriveMap::current().toWindows(programFolderHost());
+}
 
 std::string winePrefix() {
     if (auto prefix = hostEnv("WINEPREFIX"); prefix && !prefix->empty())

@@ -22,7 +22,9 @@ void writeToStandardError(const std::string& line, std::int32_t code) {
 
 } // namespace
 
-void setErrorLogMessageBox(IMessageBox* box) noexcept { g_messageBox = box; }
+void setErrorLogMessageBox(IMessageBox* box) noexcept {
+    g_messageBox = box;
+}
 
 std::string shortenDescription(std::string_view description) {
     // The text before the last CR LF is kept: system texts end with CR LF, and the program's own
@@ -72,8 +74,7 @@ void WriteErrorLog(std::int32_t number, std::string_view description, std::strin
         line = formatErrorLogLine(timeStamp(), number, text, procName, moduleName);
         const std::string logPath = App_Path() + "\\Pelorix.log";
         const std::string host = hostPathOf(logPath);
-        const std::int32_t code =
-            host.empty() ? 3 : appendHostFile(host, utf8ToAnsi(line) + "\r\n");
+        const std::int32_t code = host.empty() ? 3 : appendHostFile(host, utf8ToAnsi(line) + "\r\n");
         if (code != 0)
             writeToStandardError(line, code);
     } catch (...) {

@@ -10,7 +10,9 @@
 namespace pelorix {
 namespace {
 
-bool isSeparator(char c) noexcept { return c == '\\' || c == '/'; }
+bool isSeparator(char c) noexcept {
+    return c == '\\' || c == '/';
+}
 
 bool statWindowsPath(std::string_view path, struct stat& st) {
     if (path.empty())

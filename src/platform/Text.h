@@ -9,8 +9,12 @@ namespace pelorix {
 // Small text helpers on UTF-8 strings. Case folding touches ASCII letters only, which is safe on
 // UTF-8 (every byte of a multi-byte character is 0x80 or above).
 
-constexpr char toUpperAscii(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-constexpr char toLowerAscii(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+constexpr char toUpperAscii(char c) noexcept {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+constexpr char toLowerAscii(char c) noexcept {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
 
 std::string toUpper(std::string_view s);
 std::string toLower(std::string_view s);

@@ -16,8 +16,8 @@ class IMessageBox {
 public:
     virtual ~IMessageBox() = default;
     // foreground: bring the box to the front (the MB_SETFOREGROUND flag).
-    virtual MsgResult show(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon,
-                           bool foreground) = 0;
+    virtual MsgResult show(const std::string& text, const std::string& title, MsgButtons buttons,
+                           MsgIcon icon, bool foreground) = 0;
 };
 
 class IEventPump {

@@ -7,8 +7,12 @@ namespace {
 thread_local std::int32_t t_lastError = 0;
 }
 
-std::int32_t GetLastError() noexcept { return t_lastError; }
-void SetLastError(std::int32_t code) noexcept { t_lastError = code; }
+std::int32_t GetLastError() noexcept {
+    return t_lastError;
+}
+void SetLastError(std::int32_t code) noexcept {
+    t_lastError = code;
+}
 
 namespace win32 {
 

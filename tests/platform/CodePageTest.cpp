@@ -1,4 +1,5 @@
 #include "platform/CodePage.h"
+
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -24,8 +25,10 @@ TEST(CodePage, InvalidBytesSurviveDecodeAndEncode) {
 
 TEST(CodePage, CharactersOutsideTheCodePageBecomeQuestionMarks) {
     test::TestEnvironment env;
-    EXPECT_EQ(utf8ToAnsi("a\xF0\x9F\x98\x80" "b"), "a?b"); // an emoji
-    EXPECT_EQ(utf8ToAnsi(std::string("x\xFFy")), "x?y");   // invalid UTF-8
+    EXPECT_EQ(utf8ToAnsi("a\xF0\x9F\x98\x80"
+                         "b"),
+              "a?b");                                    // an emoji
+    EXPECT_EQ(utf8ToAnsi(std::string("x\xFFy")), "x?y"); // invalid UTF-8
 }
 
 TEST(CodePage, EncodingComesFromTheEnvironment) {

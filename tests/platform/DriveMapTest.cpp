@@ -1,9 +1,11 @@
 #include "platform/DriveMap.h"
+
 #include "platform/Environment.h"
 #include "support/TestEnvironment.h"
 
 #include <algorithm>
 #include <filesystem>
+
 #include <gtest/gtest.h>
 
 namespace pelorix {
@@ -28,7 +30,8 @@ TEST(DriveMap, LooksUpEachComponentWithoutCase) {
     EXPECT_EQ(DriveMap::current().toHost("c:\\PROGRAM FILES\\vb98\\vb6.exe"),
               env.driveC() + "/Program Files/VB98/VB6.EXE");
     // A missing component is kept as written, and so is the rest.
-    EXPECT_EQ(DriveMap::current().toHost("C:\\program files\\New\\Sub"), env.driveC() + "/Program Files/New/Sub");
+    EXPECT_EQ(DriveMap::current().toHost("C:\\program files\\New\\Sub"),
+              env.driveC() + "/Program Files/New/Sub");
 }
 
 TEST(DriveMap, ResolvesDotSegmentsAndLongPathPrefix) {
@@ -44,7 +47,8 @@ TEST(DriveMap, SixtyFourBitPrefixShowsSyswow64AsSystem32) {
     writeFile(env.driveC() + "/windows/system32/stdole2.tlb", "64");
     std::filesystem::create_directories(env.prefix() + "/dosdevices"); // touch the map
     const DriveMap map(env.prefix());
-    EXPECT_EQ(map.toHost("C:\\Windows\\System32\\stdole2.tlb"), env.driveC() + "/windows/syswow64/stdole2.tlb");
+    EXPECT_EQ(map.toHost("C:\\Windows\\System32\\stdole2.tlb"),
+              env.driveC() + "/windows/syswow64/stdole2.tlb");
 }
 
 TEST(DriveMap, HostPathsBecomeWindowsPathsDeepestDriveFirst) {

@@ -1,12 +1,14 @@
 #include "platform/ErrorConvention.h"
+
 #include "platform/ErrorLog.h"
 #include "platform/UserInterface.h"
 #include "support/TestEnvironment.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <regex>
 #include <sys/stat.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 namespace pelorix {
 namespace {
@@ -148,7 +150,8 @@ TEST(ErrorLog, UnwritableLogGoesToStandardErrorAndTheErrorGoesOn) {
     ::testing::internal::CaptureStderr();
     EXPECT_THROW(chain.B(), RuntimeError);
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("\"53\", \"ファイルが見つかりません。\", \"C\", \"CFChain\""), std::string::npos) << err;
+    EXPECT_NE(err.find("\"53\", \"ファイルが見つかりません。\", \"C\", \"CFChain\""), std::string::npos)
+        << err;
     EXPECT_NE(err.find("\"B\", \"CFChain\""), std::string::npos);
 }
 

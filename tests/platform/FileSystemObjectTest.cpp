@@ -1,9 +1,11 @@
 #include "platform/FileSystemObject.h"
+
 #include "platform/RuntimeError.h"
 #include "support/TestEnvironment.h"
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <gtest/gtest.h>
 
 namespace pelorix {
 namespace {
@@ -70,13 +72,13 @@ TEST_P(FsoPathHelpers, ParentAndDrive) {
 INSTANTIATE_TEST_SUITE_P(
     Vectors, FsoPathHelpers,
     ::testing::Values(PathCase{"C:\\a\\b.txt", "C:\\a", "C:"}, PathCase{"C:\\a\\", "C:\\", "C:"},
-                      PathCase{"C:\\a\\b\\\\", "C:\\a", "C:"}, PathCase{"C:\\", "", "C:"}, PathCase{"C:", "", "C:"},
-                      PathCase{"a\\b", "a", ""}, PathCase{"b", "", ""},
+                      PathCase{"C:\\a\\b\\\\", "C:\\a", "C:"}, PathCase{"C:\\", "", "C:"},
+                      PathCase{"C:", "", "C:"}, PathCase{"a\\b", "a", ""}, PathCase{"b", "", ""},
                       PathCase{"\\\\server\\share\\x", "\\\\server\\share", "\\\\server\\share"},
                       PathCase{"\\\\server\\share", "\\\\server", "\\\\server\\share"}, PathCase{"", "", ""},
                       PathCase{"C:/a/b.txt", "C:/a", "C:"}, PathCase{"a/a//\\\\", "a", ""},
-                      PathCase{"c:\\\\a", "c:\\", "c:"}, PathCase{"ac:\\a", "ac:", ""}, PathCase{"\\a", "", ""},
-                      PathCase{"OO:", "", ""}, PathCase{":", "", ""}));
+                      PathCase{"c:\\\\a", "c:\\", "c:"}, PathCase{"ac:\\a", "ac:", ""},
+                      PathCase{"\\a", "", ""}, PathCase{"OO:", "", ""}, PathCase{":", "", ""}));
 
 TEST(FileSystemObject, DrivesInAlphabeticalOrder) {
     TestEnvironment env;

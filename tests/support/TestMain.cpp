@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <ctime>
+
 #include <gtest/gtest.h>
 
 // Every test binary starts in the same environment, whoever runs it: Japanese local time, the
