@@ -1,0 +1,95 @@
+#include "projectdata/ProjectFileReader.h"
+
+#include "platform/CCCommon.h"
+#include "projectdata/ProjectText.h"
+
+#include <array>
+
+namespace pelorix {
+namespace {
+
+// The keys a project file gives its record, tested in this order on every line.
+enum class Key { Name, CompatibleMode, Title, OptimizationType, StartMode, Type, Description };
+
+// One "found" mark per key; "Type=" has none (its last line wins).
+struct FoundMarks {
+    std::array<bool, 7> found{};
+    bool& operator[](Key key) noexcept { return found[static_cast<std::size_t>(key)]; }
+};
+
+bool contains(std::string_view text, std::string_view what) {
+    return text.find(what) != std::string_view::npos;
+}
+
+// Everything after the first "=" of the line.
+std::string_view afterFirstEquals(std::string_view line) {
+    const auto eq = line.find('=');
+    return eq == std::string_view::npos ? std::string_view{} : line.substr(eq + 1);
+}
+
+// A quoted text value: taken (and marked) only from a line that holds a quote.
+void takeQuoted(std::string_view line, std::string_view key, Key which, FoundMarks& marks,
+                std::string& field) {
+    if (marks[which] || !contains(line, key))
+        return;
+    if (auto value = quotedValue(line)) {
+        field = std::move(*value);
+        marks[which] = true;
+    }
+}
+
+// A number; the mark is set even when the text is no number (the field keeps -1 then). A text
+// that passes the number test but does not fit a 16-bit integer also keeps -1: one odd value must
+// not stop the whole list from loading.
+void takeNumber(std::optional<std::string_view> value, Key which, FoundMarks& marks, std::int16_t& field,
+                CCCommon& common) {
+    if (!value)
+        return;
+    marks[which] = true;
+    if (common.fIsNumeric(*value))
+        field = toInteger16(*value).value_or(-1);
+}
+
+void readProjectLine(std::string_view line, ProjectRecord& record, FoundMarks& marks, CCCommon& common) {
+    takeQuoted(line, "Name=", Key::Name, marks, record.ProjectName);
+
+    if (!marks[Key::CompatibleMode] && contains(line, "CompatibleMode=")) {
+        if (const auto value = quotedValue(line))
+            takeNumber(std::string_view(*value), Key::CompatibleMode, marks, record.CompatibleMode, common);
+    }
+
+    takeQuoted(line, "Title=", Key::Title, marks, record.Title);
+
+    if (!marks[Key::OptimizationType] && contains(line, "OptimizationType="))
+        takeNumber(afterFirstEquals(line), Key::OptimizationType, marks, record.OptimizationType, common);
+    if (!marks[Key::StartMode] && contains(line, "StartMode="))
+        takeNumber(afterFirstEquals(line), Key::StartMode, marks, record.StartMode, common);
+
+    if (line.starts_with("Type=")) {
+        const auto value = afterFirstEquals(line);
+        if (!common.fIsNull(value))
+            record.ProjectType = std::string(value);
+    }
+
+    takeQuoted(line, "Description", Key::Description, marks, record.Description);
+}
+
+} // namespace
+
+void readProjectFileBytes(std::string_view bytes, ProjectRecord& record) {
+    record.ProjectName.clear();
+    record.Title.clear();
+    record.Description.clear();
+    record.ProjectType.clear();
+    record.CompatibleMode = -1;
+    record.StartMode = -1;
+    record.OptimizationType = -1;
+    CCCommon common;
+    FoundMarks marks;
+    for (const auto& line : decodedLines(bytes)) {
+        if (!line.empty())
+            readProjectLine(line, record, marks, common);
+    }
+}
+
+} // namespace pelorix

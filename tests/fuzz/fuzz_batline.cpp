@@ -1,0 +1,47 @@
+// Parses arbitrary batch-file lines: nothing may crash, and a line yields either nothing or a
+// path ending in ".vbp" whose text stands in the line.
+#include "platform/Text.h"
+#include "projectdata/CDFileData.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    ::setenv("PELORIX_HOME", "/nonexistent/pelorix-fuzz-home", 1);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0)
+        return 0;
+    // The first byte picks the keyword list: the default one or a shorter custom one.
+    static const std::vector<std::string> defaults{"/MAKE", "/M",   "/MAKEDLL", "/L",
+                                                   "/R",    "/RUN", "/RUNEXIT", "/OUT"};
+    static const std::vector<std::string> shortList{"/MAKE", "/OUT"};
+    const auto& keyWords = data[0] % 2 == 0 ? defaults : shortList;
+    const std::string_view line(reinterpret_cast<const char*>(data + 1), size - 1);
+
+    pelorix::CDFileData fileData;
+    const std::string path = fileData.pGetProjectFilePath(line, keyWords, {});
+    if (path.empty())
+        return 0;
+    check(pelorix::endsWithIgnoreCase(path, ".vbp"));
+    const bool asWritten = line.find(path) != std::string_view::npos;
+    const bool named =
+        path.size() >= 4 && line.find(path.substr(0, path.size() - 4)) != std::string_view::npos;
+    check(asWritten || named);
+    check(!pelorix::startsWithIgnoreCase(line, "REM "));
+    return 0;
+}
