@@ -49,7 +49,11 @@ public:
     FileSource(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {}
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
-    ~FileSource() override { ::close(m_fd); }
+    FileSource(FileSource&& other) noexcept : m_fd(other.m_fd), m_size(other.m_size) { other.m_fd = -1; }
+    ~FileSource() override {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
 
     // Opens a regular file for reading; nothing for anything else (a FIFO must not block us, a
     // folder has no bytes).
@@ -72,8 +76,6 @@ public:
         }
         return true;
     }
-
-    FileSource(FileSource&& other) noexcept : m_fd(other.m_fd), m_size(other.m_size) { other.m_fd = -1; }
 
 private:
     int m_fd;
