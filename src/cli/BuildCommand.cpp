@@ -3,6 +3,10 @@
 #include "cli/Commands.h"
 #include "platform/CCCommon.h"
 #include "platform/CFWin32API.h"
+#include "platform/DriveMap.h"
+#include "platform/Environment.h"
+#include "platform/HostFile.h"
+#include "platform/IniFile.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
 #include "projectdata/CDFileData.h"
@@ -89,11 +93,14 @@ WindowSettings readWindowSettings(CFWin32API& api, CCCommon& common) {
 }
 
 // The rows "EnableState" of the list file marks: numeric entries between 1 and the number of
-// projects.
-std::vector<std::int32_t> enabledRows(CFWin32API& api, CCCommon& common, const std::string& listPath,
-                                      std::int32_t count) {
+// projects. The value is read whole: cut to a settings buffer, a list of about 90 marked rows or
+// more would lose its later marks and could end in a cut number that marks a wrong row.
+std::vector<std::int32_t> enabledRows(CCCommon& common, const std::string& listPath, std::int32_t count) {
     std::vector<std::int32_t> rows;
-    const std::string state = api.GetTerminalProfile("Build", "EnableState", listPath);
+    const auto bytes = readHostFile(hostPathOf(listPath));
+    const std::string state =
+        bytes ? readIniValue(*bytes, "Build", "EnableState", ansiCodePage(), std::string::npos).value_or("")
+              : "";
     if (common.fIsNull(state) || count == 0)
         return rows;
     for (const std::string& entry : split(state, ',')) {
@@ -133,7 +140,7 @@ int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
             form.markRow(row);
     } else {
         IProjectGrid& grid = form.vsgridProject();
-        for (const std::int32_t row : enabledRows(api, common, options.listPath, count))
+        for (const std::int32_t row : enabledRows(common, options.listPath, count))
             if (!grid.TextMatrix(row, form.gridColumnOf(GridColumn::Enable)).empty())
                 form.markRow(row);
     }

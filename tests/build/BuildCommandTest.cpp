@@ -48,6 +48,17 @@ TEST(BuildCommand, BuildsTheMarkedProjectsAndPrintsOneLinePerProject) {
     EXPECT_EQ(world.recorded().size(), 2u);
 }
 
+TEST(BuildCommand, ReadsALongEnableStateWhole) {
+    BuildWorld world;
+    const std::string a = world.addProject("a", "Alpha", {});
+    std::string state;
+    for (int i = 0; i < 150; ++i)
+        state += "0,";
+    state += "1,";
+    const CliResult r = runBuild({world.host(world.writeList({a}, &state))});
+    EXPECT_EQ(summary(r.out), (std::vector<std::string>{"OK\t\t" + a, "result=0"}));
+}
+
 TEST(BuildCommand, NothingMarkedBuildsNothingAndFailsWithSeven) {
     BuildWorld world;
     const std::string a = world.addProject("a", "Alpha", {});
