@@ -52,12 +52,12 @@ public:
         } else {
             // Names and times first, then the walk below them, as the enumeration gives them.
             std::vector<std::pair<std::string, std::uint64_t>> children;
+            std::string enumerated;
             for (std::uint32_t index = 0;; ++index) {
-                std::string name;
                 std::uint64_t time = 0;
-                if (registry.RegEnumKeyEx(subKey, index, kBufferSize, name, &time) != 0)
+                if (registry.RegEnumKeyEx(subKey, index, kBufferSize, enumerated, &time) != 0)
                     break;
-                children.emplace_back(std::move(name), time);
+                children.emplace_back(enumerated, time);
             }
             for (const auto& [name, time] : children)
                 visit(key, path + "\\" + name,

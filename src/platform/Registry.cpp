@@ -224,15 +224,80 @@ Registry::OpenKey* Registry::find(HKEY key) {
     return &*m_open[slot];
 }
 
+std::optional<Registry::View> Registry::resolveFromRoot(HKEY root,
+                                                        const std::shared_ptr<const Snapshot>& snapshot,
+                                                        const View& rootKey, std::string_view path) {
+    // A walk opens each key by its full path, depth first: the keys along the previous path are
+    // kept, so that only the parts that differ are looked up again.
+    if (m_lastRoot != root || m_lastSnapshot != snapshot) {
+        m_lastRoot = root;
+        m_lastSnapshot = snapshot;
+        m_lastPath.clear();
+    }
+    std::size_t depth = 0;
+    bool reusing = true;
+    View view = rootKey;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t sep = std::min(path.find('\\', start), path.size());
+        if (sep > start) {
+            const std::string_view part = path.substr(start, sep - start);
+            if (reusing && depth < m_lastPath.size() && equalsIgnoreCase(m_lastPath[depth].folded, part)) {
+                view = m_lastPath[depth].view;
+            } else {
+                // The sibling after the one at this depth last time is the likely one.
+                std::size_t position =
+                    depth < m_lastPath.size() ? m_lastPath[depth].position : std::string_view::npos;
+                if (!reusing)
+                    position = std::string_view::npos;
+                reusing = false;
+                m_lastPath.resize(depth);
+                if (!view.primary)
+                    return std::nullopt;
+                if (!view.secondary) {
+                    const Node parent = view.primary;
+                    view = View{Node{parent.file, parent.file->child(*parent.key, part, position)}, Node{}};
+                } else {
+                    view = childView(view, part);
+                    position = std::string_view::npos;
+                }
+                if (!view.primary)
+                    return std::nullopt;
+                m_lastPath.push_back({foldRegistryName(part), view, position});
+            }
+            ++depth;
+        }
+        start = sep + 1;
+    }
+    return view;
+}
+
 std::int32_t Registry::RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint32_t /*access*/,
                                     HKEY& result) {
     const std::lock_guard lock(m_mutex);
     result = 0;
+    std::string converted;
+    std::string_view path = subKey;
+    if (!isAscii(subKey)) {
+        converted = throughAnsi(subKey);
+        path = converted;
+    }
+
     std::shared_ptr<const Snapshot> snapshot;
     View view;
     if (OpenKey* parent = find(key)) {
         snapshot = parent->snapshot;
         view = parent->view;
+        std::size_t start = 0;
+        while (start <= path.size()) {
+            const std::size_t sep = std::min(path.find('\\', start), path.size());
+            if (sep > start) {
+                view = childView(view, path.substr(start, sep - start));
+                if (!view.primary)
+                    return win32::FileNotFound;
+            }
+            start = sep + 1;
+        }
     } else {
         if (key >= 0)
             return win32::InvalidHandle;
@@ -240,18 +305,10 @@ std::int32_t Registry::RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint
         const auto root = rootView(key, snapshot);
         if (!root)
             return win32::InvalidHandle;
-        view = *root;
-    }
-    const std::string path = throughAnsi(subKey);
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        const std::size_t sep = std::min(path.find('\\', start), path.size());
-        if (sep > start) {
-            view = childView(view, std::string_view(path).substr(start, sep - start));
-            if (!view.primary)
-                return win32::FileNotFound;
-        }
-        start = sep + 1;
+        const auto resolved = resolveFromRoot(key, snapshot, *root, path);
+        if (!resolved)
+            return win32::FileNotFound;
+        view = *resolved;
     }
     if (!view.primary)
         return win32::FileNotFound;
@@ -296,9 +353,16 @@ std::int32_t Registry::RegEnumKeyEx(HKEY key, std::uint32_t index, std::uint32_t
             return win32::NoMoreItems;
         child = list[index].primary.key;
     }
-    if (ansiSize(child->name) >= nameCapacity)
-        return win32::MoreData;
-    name = throughAnsi(child->name);
+    if (isAscii(child->name)) {
+        if (child->name.size() >= nameCapacity)
+            return win32::MoreData;
+        name.assign(child->name);
+    } else {
+        const std::string ansi = utf8ToAnsi(child->name);
+        if (ansi.size() >= nameCapacity)
+            return win32::MoreData;
+        name = ansiToUtf8(ansi);
+    }
     if (lastWriteTime != nullptr)
         *lastWriteTime = child->lastWriteTime;
     return win32::Success;

@@ -93,6 +93,8 @@ private:
     static void logIfNotRegistry(const CachedFile& cache);
     std::optional<View> rootView(HKEY key, const std::shared_ptr<const Snapshot>& snapshot) const;
     static View childView(const View& parent, std::string_view name);
+    std::optional<View> resolveFromRoot(HKEY root, const std::shared_ptr<const Snapshot>& snapshot,
+                                        const View& rootKey, std::string_view path);
     const std::vector<View>& children(OpenKey& open) const;
     OpenKey* find(HKEY key);
 
@@ -100,6 +102,14 @@ private:
     std::vector<std::optional<OpenKey>> m_open;
     std::size_t m_openCount = 0;
     std::shared_ptr<const Snapshot> m_current;
+    struct PathPart {
+        std::string folded;
+        View view;
+        std::size_t position; // among the parent's children, for the next sibling's look-up
+    };
+    HKEY m_lastRoot = 0;
+    std::shared_ptr<const Snapshot> m_lastSnapshot;
+    std::vector<PathPart> m_lastPath;
     CachedFile m_machineCache;
     CachedFile m_userCache;
 };

@@ -550,14 +550,44 @@ std::optional<RegistryFile> RegistryFile::parse(std::string_view bytes, std::uin
     return RegistryFileParser(bytes, fallbackTime).run();
 }
 
+namespace {
+
+// Compares a stored folded name with a wanted name folded on the fly: no copy per look-up.
+int compareFolded(std::string_view folded, std::string_view wanted) noexcept {
+    const std::size_t n = std::min(folded.size(), wanted.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto a = static_cast<unsigned char>(folded[i]);
+        const auto b = static_cast<unsigned char>(toLowerAscii(wanted[i]));
+        if (a != b)
+            return a < b ? -1 : 1;
+    }
+    return folded.size() == wanted.size() ? 0 : (folded.size() < wanted.size() ? -1 : 1);
+}
+
+} // namespace
+
 const RegistryKey* RegistryFile::child(const RegistryKey& parent, std::string_view name) const {
-    const std::string folded = foldRegistryName(name);
-    const auto it = std::lower_bound(parent.children.begin(), parent.children.end(), folded,
-                                     [&](std::uint32_t index, const std::string& wanted) {
-                                         return lessFolded(m_keys[index].foldedName, wanted);
+    std::size_t position = std::string_view::npos;
+    return child(parent, name, position);
+}
+
+const RegistryKey* RegistryFile::child(const RegistryKey& parent, std::string_view name,
+                                       std::size_t& position) const {
+    const auto& children = parent.children;
+    if (position != std::string_view::npos && position + 1 < children.size() &&
+        compareFolded(m_keys[children[position + 1]].foldedName, name) == 0) {
+        ++position;
+        return &m_keys[children[position]];
+    }
+    const auto it = std::lower_bound(children.begin(), children.end(), name,
+                                     [&](std::uint32_t index, std::string_view wanted) {
+                                         return compareFolded(m_keys[index].foldedName, wanted) < 0;
                                      });
-    if (it == parent.children.end() || m_keys[*it].foldedName != folded)
+    if (it == children.end() || compareFolded(m_keys[*it].foldedName, name) != 0) {
+        position = std::string_view::npos;
         return nullptr;
+    }
+    position = static_cast<std::size_t>(it - children.begin());
     return &m_keys[*it];
 }
 

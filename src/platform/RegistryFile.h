@@ -58,6 +58,10 @@ public:
 
     // The direct child of parent with the given name (any ASCII case), or null.
     const RegistryKey* child(const RegistryKey& parent, std::string_view name) const;
+    // The same, for callers that visit siblings in order: position is the child's place among
+    // parent's children from the previous look-up (npos when none), and receives the new one.
+    // The next sibling is tried first.
+    const RegistryKey* child(const RegistryKey& parent, std::string_view name, std::size_t& position) const;
     // The key at a path of names separated by "\" below from, or null. Empty parts are skipped.
     const RegistryKey* find(const RegistryKey& from, std::string_view path) const;
     const RegistryKey* find(std::string_view path) const { return find(root(), path); }

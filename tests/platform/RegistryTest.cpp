@@ -98,6 +98,26 @@ TEST_F(RegistryView, HandlesAreNumberedObjectsAndMissingKeysFailWithTwo) {
     EXPECT_EQ(registry.RegCloseKey(HKEY_CLASSES_ROOT), 0);
 }
 
+TEST_F(RegistryView, KeysOpenRightInAnyOrderOfPaths) {
+    // Opens reuse what the previous path found: siblings out of order, other case, a missing
+    // key halfway, and a path shorter than the last must all find the right key.
+    RegistryWriter w;
+    for (const char* name : {"a", "b", "c", "d"})
+        w.setString(std::string("Software\\Classes\\K\\") + name + "\\leaf", "", name);
+    w.write(env);
+    const std::vector<std::pair<std::string, std::string>> opens = {{"K\\a\\leaf", "a"},
+                                                                    {"K\\c\\leaf", "c"},
+                                                                    {"K\\b\\leaf", "b"},
+                                                                    {"K\\B\\LEAF", "b"},
+                                                                    {"K\\x\\leaf", "<open 2>"},
+                                                                    {"K\\d\\leaf", "d"},
+                                                                    {"K\\d\\leaf\\more", "<open 2>"},
+                                                                    {"k\\a\\leaf", "a"},
+                                                                    {"K\\a", "<query 2>"}};
+    for (const auto& [path, expected] : opens)
+        EXPECT_EQ(defaultValue(HKEY_CLASSES_ROOT, path), expected) << path;
+}
+
 TEST_F(RegistryView, NamesAndTextsPassThroughTheAnsiCodePage) {
     const std::string name255(255, 'n');
     const std::string name256(256, 'n');
