@@ -12,6 +12,7 @@
 #include "projectdata/ProjectText.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace pelorix {
 namespace {
@@ -92,6 +93,40 @@ std::string_view tailAfterLocale(std::string_view line) {
         ++pos;
     }
     return line.substr(pos);
+}
+
+// Whether the text holds the upper-case needle, ASCII letters compared without case. Every
+// component line scans every registration, so candidates are found by looking for the first
+// character (either case) with memchr before the rest is compared.
+bool containsUpperNeedle(std::string_view text, std::string_view upperNeedle) noexcept {
+    const std::size_t n = upperNeedle.size();
+    if (n == 0)
+        return true;
+    if (n > text.size())
+        return false;
+    const char* const begin = text.data();
+    const char* const end = begin + (text.size() - n + 1); // last possible start + 1
+    const char first = upperNeedle[0];
+    const char firstLower = toLowerAscii(first);
+    auto next = [end](const char* from, char c) {
+        const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
+        return hit ? static_cast<const char*>(hit) : end;
+    };
+    const char* upperHit = next(begin, first);
+    const char* lowerHit = first == firstLower ? end : next(begin, firstLower);
+    while (upperHit < end || lowerHit < end) {
+        const char* at = upperHit < lowerHit ? upperHit : lowerHit;
+        std::size_t k = 1;
+        while (k < n && toUpperAscii(at[k]) == upperNeedle[k])
+            ++k;
+        if (k == n)
+            return true;
+        if (at == upperHit)
+            upperHit = next(at + 1, first);
+        else
+            lowerHit = next(at + 1, firstLower);
+    }
+    return false;
 }
 
 // Lower-case hexadecimal of a minor version, as type-library versions are written.
@@ -216,7 +251,7 @@ std::int32_t CDFileData::pSearchLastWriteData(std::string_view libraryPath,
         VbDate bestTime = 0;
         for (std::size_t i = libraryPaths.size(); i-- > 0;) {
             const std::string& candidate = libraryPaths[i];
-            if (contains(candidate, "~") || !equalsIgnoreCase(candidate, libraryPath))
+            if (!equalsIgnoreCase(candidate, libraryPath) || contains(candidate, "~"))
                 continue;
             const VbDate time = i < writeTimes.size() ? writeTimes[i] : VbDate{0};
             if (best == -1 || time > bestTime) {
@@ -232,10 +267,11 @@ std::int32_t CDFileData::pSearchComponentLastWriteData(std::string_view fileName
                                                        const std::vector<std::string>& libraryPaths,
                                                        const std::vector<VbDate>& writeTimes) {
     return guard("pSearchComponentLastWriteData", [&] {
+        const std::string upperName = toUpper(fileName);
         std::int32_t best = -1;
         VbDate bestTime = 0;
         for (std::size_t i = libraryPaths.size(); i-- > 0;) {
-            if (findIgnoreCase(libraryPaths[i], fileName) == std::string::npos)
+            if (!containsUpperNeedle(libraryPaths[i], upperName))
                 continue;
             const VbDate time = i < writeTimes.size() ? writeTimes[i] : VbDate{0};
             if (best == -1 || time > bestTime) {
