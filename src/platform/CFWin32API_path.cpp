@@ -77,7 +77,7 @@ std::string canonicalize(std::string_view path) {
         out.append(segment);
     }
     if (out.empty())
-        out = "\\";
+        out.push_back('\\');
     return out;
 }
 
