@@ -2,7 +2,7 @@
 # Runs every fuzzer built in BUILD/tests/fuzz for SECONDS each on a copy of its seed corpus.
 # Usage: tests/fuzz/run-all.sh BUILD [SECONDS]
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)
 seconds=${2:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 status=0
