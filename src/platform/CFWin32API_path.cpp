@@ -64,6 +64,11 @@ std::string canonicalize(std::string_view path) {
         }
     }
 
+    // What is left of a network path after ".." climbed back to its server is the server itself,
+    // without a separator (so that resolving the result again gives the same text).
+    if (rootIsServer && segments.size() == 1 && segments[0].empty())
+        segments.clear();
+
     std::string out(root);
     for (std::size_t i = 0; i < segments.size(); ++i) {
         if (i > 0 || rootIsServer)
