@@ -14,6 +14,7 @@ namespace pelorix {
 namespace {
 
 std::atomic<IMessageBox*> g_messageBox{nullptr};
+std::atomic<std::uint64_t> g_callCount{0};
 
 void writeToStandardError(const std::string& line, std::int32_t code) {
     std::fprintf(stderr, "Pelorix.log could not be written (Win32 error %d): %s\n", static_cast<int>(code),
@@ -24,6 +25,10 @@ void writeToStandardError(const std::string& line, std::int32_t code) {
 
 void setErrorLogMessageBox(IMessageBox* box) noexcept {
     g_messageBox = box;
+}
+
+std::uint64_t errorLogCallCount() noexcept {
+    return g_callCount.load();
 }
 
 std::string shortenDescription(std::string_view description) {
@@ -67,6 +72,7 @@ std::string formatErrorLogLine(std::string_view stamp, std::int32_t number, std:
 
 void WriteErrorLog(std::int32_t number, std::string_view description, std::string_view procName,
                    std::string_view moduleName, std::int32_t level, bool show) {
+    ++g_callCount;
     std::string text;
     std::string line;
     try {

@@ -28,6 +28,10 @@ std::string formatErrorLogLine(std::string_view stamp, std::int32_t number, std:
 // A description holding CR LF, shortened so that the log keeps one line per call.
 std::string shortenDescription(std::string_view description);
 
+// How many times WriteErrorLog has been called in this process: lets an operation tell whether
+// anything it called reported a failure.
+std::uint64_t errorLogCallCount() noexcept;
+
 // The message box WriteErrorLog uses for show = true; none (the default) shows nothing. The window
 // program sets its own at start-up; the box must outlive its use.
 void setErrorLogMessageBox(IMessageBox* box) noexcept;

@@ -324,6 +324,14 @@ std::int32_t Registry::RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint
     return win32::Success;
 }
 
+std::optional<Registry::Contents> Registry::contentsOf(HKEY key) {
+    const std::lock_guard lock(m_mutex);
+    const OpenKey* open = find(key);
+    if (open == nullptr)
+        return std::nullopt;
+    return Contents{open->snapshot->machine, open->snapshot->user};
+}
+
 std::int32_t Registry::RegCloseKey(HKEY key) {
     const std::lock_guard lock(m_mutex);
     if (key < 0 && (key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE))

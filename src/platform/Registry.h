@@ -62,6 +62,15 @@ public:
     // How many keys are open (tests).
     std::size_t openKeyCount() const;
 
+    // The parsed files an open key sees. Two keys see the same registry contents exactly when
+    // these are equal (an unchanged file is not parsed again, so it keeps its parsed object).
+    struct Contents {
+        std::shared_ptr<const RegistryFile> machine;
+        std::shared_ptr<const RegistryFile> user;
+        bool operator==(const Contents&) const = default;
+    };
+    std::optional<Contents> contentsOf(HKEY key);
+
 private:
     struct Snapshot;
     struct Node {

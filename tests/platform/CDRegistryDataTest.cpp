@@ -356,3 +356,49 @@ TEST_F(RegistrationWalk, ShellAssociation) {
 
 } // namespace
 } // namespace pelorix
+
+namespace pelorix {
+namespace {
+
+// A build walks the registrations before every project. A walk repeated on unchanged files may
+// reuse the last result, but it must still see every change of the files and of the time zone,
+// and a walk that reported failures must report them again.
+TEST_F(RegistrationWalk, RepeatedWalksSeeEveryChange) {
+    TypeLibRegistration lib;
+    lib.guid = kStdole;
+    lib.win32 = "C:\\a.tlb";
+    lib.time = RegistryKeyTime::unix(tokyo(2024, 5, 6, 3, 4, 5));
+    RegistryWriter w;
+    w.addTypeLib(lib);
+    w.write(env);
+    const Walk first = walk();
+    EXPECT_EQ(walk().libraryPaths, first.libraryPaths);
+    EXPECT_EQ(first.times, std::vector<std::string>{"2024/05/06 03:04:05"});
+
+    // Same size, rewritten at once: the change must still be seen.
+    RegistryWriter changed;
+    lib.win32 = "C:\\b.tlb";
+    changed.addTypeLib(lib);
+    changed.write(env);
+    EXPECT_EQ(walk().libraryPaths, std::vector<std::string>{"C:\\b.tlb"});
+
+    ::setenv("TZ", "UTC", 1);
+    EXPECT_EQ(walk().times, std::vector<std::string>{"2024/05/05 18:04:05"});
+    ::setenv("TZ", "Asia/Tokyo", 1);
+    EXPECT_EQ(walk().times, std::vector<std::string>{"2024/05/06 03:04:05"});
+}
+
+TEST_F(RegistrationWalk, AWalkThatReportedFailuresReportsThemAgain) {
+    RegistryWriter w;
+    w.setString("Software\\Classes\\Typelib\\" + std::string(kStdole) + "\\1.0\\caf\xC3\xA9\\win32", "",
+                "C:\\x");
+    w.write(env);
+    walk();
+    const std::size_t once = logLines(env).size();
+    ASSERT_GT(once, 0u);
+    walk();
+    EXPECT_EQ(logLines(env).size(), 2 * once);
+}
+
+} // namespace
+} // namespace pelorix
