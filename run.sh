@@ -13,14 +13,14 @@ cd "$(dirname "$0")"
 source scripts/packages.sh
 ensure_packages "${PELORIX_BUILD_PACKAGES[@]}"
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELORIX_BUILD_TESTS=OFF >/dev/null
-cmake --build build -j "$(nproc)" --target pelorix-cli vb6-standin
+cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELORIX_BUILD_TESTS=OFF >/dev/null
+cmake --build build-run -j "$(nproc)" --target pelorix-cli vb6-standin
 
 demo=$PWD/demo
 prefix=$demo/prefix
 drive_c=$prefix/drive_c
 home=$demo/home
-standin=$PWD/build/tools/vb6-standin/vb6-standin
+standin=$PWD/build-run/tools/vb6-standin/vb6-standin
 
 # A host path as drive Z: sees it.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
@@ -110,6 +110,8 @@ make_demo() {
 }
 
 [ -f "$demo/.made" ] || make_demo
+# The registry names the stand-in by its path in this checkout, so it is written on every run.
+make_registry
 
 # Every run starts from the original project files.
 rm -rf "$drive_c/Demo/Projects" "$home"/*.log
@@ -119,8 +121,8 @@ cp -a "$demo/pristine/." "$drive_c/Demo/Projects/"
 echo "Building the demo list (compiler: the stand-in, $standin):"
 echo
 status=0
-WINEPREFIX=$prefix PELORIX_HOME=$home build/src/cli/pelorix-cli build "$demo/ProjectList.ini" || status=$?
+WINEPREFIX=$prefix PELORIX_HOME=$home build-run/src/cli/pelorix-cli build "$demo/ProjectList.ini" || status=$?
 echo
 echo "pelorix-cli exited with $status. The list is demo/ProjectList.ini, the settings demo/home/Pelorix.ini;"
 echo "failed compiler logs stay in demo/home/, project backups beside the projects in demo/prefix/drive_c/Demo/."
-echo "See build/src/cli/pelorix-cli build --help."
+echo "See build-run/src/cli/pelorix-cli build --help."

@@ -8,6 +8,6 @@ ensure_packages "${PELORIX_BUILD_PACKAGES[@]}" "${PELORIX_WINE_PACKAGES[@]}"
 
 build=${1:-build}
 # shellcheck disable=SC2086
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${PELORIX_CMAKE_ARGS:-}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELORIX_BUILD_TESTS=ON ${PELORIX_CMAKE_ARGS:-}
 cmake --build "$build" -j "$(nproc)"
 ctest --test-dir "$build" -j "$(nproc)" --output-on-failure --timeout 300
