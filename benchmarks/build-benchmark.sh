@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-bench}
 runs=${PELORIX_BENCH_RUNS:-3}
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELORIX_BUILD_TESTS=OFF -DPELORIX_WERROR=OFF >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELORIX_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target pelorix-cli vb6-standin >/dev/null
 cli=$PWD/$build/src/cli/pelorix-cli
 standin=$PWD/$build/tools/vb6-standin/vb6-standin
