@@ -4,6 +4,7 @@
 #include "platform/Environment.h"
 #include "platform/FileSystemObject.h"
 #include "platform/Text.h"
+#include "platform/UniqueFd.h"
 #include "platform/UserInterface.h"
 #include "platform/Win32Error.h"
 
@@ -46,23 +47,6 @@ constexpr std::int32_t Overflow = 6;
     SetLastError(code);
     throw RuntimeError(code, CFWin32API().GetLastErrorMsg(code));
 }
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) noexcept : m_fd(fd) {}
-    ~UniqueFd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    UniqueFd& operator=(UniqueFd&&) = delete;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const noexcept { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // Children whose reaper thread could not be started; each later start reaps those that ended.
 // This is the one piece of process-wide state here: a child belongs to the process, not to the

@@ -19,6 +19,9 @@ std::string utf8ToAnsi(std::string_view text);
 std::string decodeFrom(std::string_view encoding, std::string_view bytes);
 std::string encodeTo(std::string_view encoding, std::string_view text);
 
+// Appends a code point to UTF-8 text.
+void appendUtf8(std::string& out, char32_t c);
+
 // True when the text holds only ASCII characters (the same bytes in every code page we use).
 bool isAscii(std::string_view text) noexcept;
 

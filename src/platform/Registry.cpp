@@ -5,6 +5,7 @@
 #include "platform/ErrorLog.h"
 #include "platform/Text.h"
 #include "platform/TimeFormat.h"
+#include "platform/UniqueFd.h"
 #include "platform/Win32Error.h"
 
 #include <cerrno>
@@ -24,22 +25,6 @@ namespace {
 
 constexpr HKEY kFirstHandle = 0x40;
 constexpr std::string_view kClasses = "Software\\Classes";
-
-// A descriptor closed when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) noexcept : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const noexcept { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 std::shared_ptr<const RegistryFile> emptyFile() {
     static const auto empty = std::make_shared<const RegistryFile>();
@@ -90,7 +75,7 @@ Registry& Registry::process() {
 }
 
 std::shared_ptr<const RegistryFile> Registry::loadFile(CachedFile& cache, const std::string& hostPath) {
-    const Descriptor fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         cache = CachedFile{};

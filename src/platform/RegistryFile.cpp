@@ -1,5 +1,6 @@
 #include "platform/RegistryFile.h"
 
+#include "platform/CodePage.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -35,24 +36,6 @@ std::string_view trimRight(std::string_view s) noexcept {
     while (n > 0 && isBlank(s[n - 1]))
         --n;
     return s.substr(0, n);
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // Collects UTF-16 code units (what the registry holds) and writes them out as UTF-8, pairing

@@ -12,11 +12,11 @@
 #include "platform/DriveMap.h"
 #include "platform/FileSystemObject.h"
 #include "platform/RuntimeError.h"
+#include "platform/StagedFile.h"
 #include "platform/Text.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
 #include "projectdata/ProjectText.h"
-#include "projectdata/StagedFile.h"
 
 #include <algorithm>
 
@@ -26,6 +26,23 @@ namespace {
 constexpr std::int32_t DefaultCopyBufferSize = 1024000;
 constexpr std::string_view CrLf = "\r\n";
 constexpr std::string_view VersionCompatibleLine = "VersionCompatible32=\"1\"";
+
+void raiseOnFailure(std::int32_t win32Code) {
+    if (win32Code != 0)
+        throw fileError(win32Code);
+}
+
+// A replacement of the file at a Windows path, written beside it until it is committed.
+StagedFile stageBeside(std::string_view windowsPath) {
+    const auto host = DriveMap::current().toHost(windowsPath);
+    if (!host || host->empty())
+        throw vberr::make(vberr::BadFileNameOrNumber);
+    std::int32_t code = 0;
+    auto staged = StagedFile::create(*host, code);
+    if (!staged)
+        throw fileError(code);
+    return std::move(*staged);
+}
 
 enum UpdateKind : std::int32_t {
     None = 0,
@@ -167,11 +184,11 @@ bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::i
                 reachStep(UpdateStep::LineDone, lineNumber);
             }
 
-            StagedFile staged(path);
-            staged.write(output);
-            staged.setMode(permissionBitsOf(hostPathOf(path), 0644));
+            StagedFile staged = stageBeside(path);
+            raiseOnFailure(staged.write(output));
+            raiseOnFailure(staged.setPermissionBits(permissionBitsOf(hostPathOf(path), 0644)));
             reachStep(UpdateStep::NewFileWritten, lineNumber);
-            staged.commit();
+            raiseOnFailure(staged.commit());
             replaced = true;
             reachStep(UpdateStep::Replaced, lineNumber);
             return true;
@@ -210,12 +227,12 @@ bool CDFileData::fCopyFile(std::string_view sourcePath, std::string_view destina
             throw vberr::make(vberr::FileNotFound);
         const std::string sourceHost = hostPathOf(sourcePath);
         const std::string destinationHost = hostPathOf(destinationPath);
-        StagedFile staged(destinationPath);
+        StagedFile staged = stageBeside(destinationPath);
 
         CFFile source;
         source.OpenFile(sourcePath);
         CFFile destination;
-        destination.OpenFile(staged.windowsPath());
+        destination.OpenFile(DriveMap::current().toWindows(staged.hostPath()));
         const std::int32_t size = source.FileSize();
         std::int32_t chunk = m_lngCopyBufferSize > 0 ? m_lngCopyBufferSize : DefaultCopyBufferSize;
         for (std::int32_t position = 0; position < size; position += chunk) {
@@ -223,13 +240,13 @@ bool CDFileData::fCopyFile(std::string_view sourcePath, std::string_view destina
             auto bytes = source.ReadBytes(chunk);
             destination.WriteBytes(std::span<const std::uint8_t>(bytePointer(bytes), bytes.size()));
         }
-        destination.Flush();
         destination.CloseFile();
         source.CloseFile();
 
         // An existing destination keeps its permission bits; a new one takes the source's.
-        staged.setMode(permissionBitsOf(destinationHost, permissionBitsOf(sourceHost, 0644)));
-        staged.commit();
+        raiseOnFailure(
+            staged.setPermissionBits(permissionBitsOf(destinationHost, permissionBitsOf(sourceHost, 0644))));
+        raiseOnFailure(staged.commit()); // flushes the copy to disk before it takes the name
         return false;
     });
 }
