@@ -1,5 +1,6 @@
 #include "BuildWorld.h"
 #include "cli/Cli.h"
+#include "support/CliRun.h"
 
 #include <sstream>
 
@@ -8,18 +9,9 @@
 namespace pelorix::test {
 namespace {
 
-struct CliResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliResult runBuild(std::vector<std::string> args) {
+CliOutcome runBuild(std::vector<std::string> args) {
     args.insert(args.begin(), "build");
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = cli::runCli(args, out, err);
-    return {status, out.str(), err.str()};
+    return runCli(args);
 }
 
 // The lines of the output that report a project or the result.
@@ -39,7 +31,7 @@ TEST(BuildCommand, BuildsTheMarkedProjectsAndPrintsOneLinePerProject) {
     const std::string c = world.addProject("c", "Gamma", {"CompatibleMode=\"1\""});
     const std::string state = "1,3,";
     const std::string list = world.writeList({a, b, c}, &state);
-    const CliResult r = runBuild({world.host(list)});
+    const CliOutcome r = runBuild({world.host(list)});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(summary(r.out),
               (std::vector<std::string>{"OK\tﾊﾞｲﾅﾘ互換\t" + a, "OK\tﾌﾟﾛｼﾞｪｸﾄ互換\t" + c, "result=0"}));
@@ -55,14 +47,14 @@ TEST(BuildCommand, ReadsALongEnableStateWhole) {
     for (int i = 0; i < 150; ++i)
         state += "0,";
     state += "1,";
-    const CliResult r = runBuild({world.host(world.writeList({a}, &state))});
+    const CliOutcome r = runBuild({world.host(world.writeList({a}, &state))});
     EXPECT_EQ(summary(r.out), (std::vector<std::string>{"OK\t\t" + a, "result=0"}));
 }
 
 TEST(BuildCommand, NothingMarkedBuildsNothingAndFailsWithSeven) {
     BuildWorld world;
     const std::string a = world.addProject("a", "Alpha", {});
-    const CliResult r = runBuild({world.host(world.writeList({a}))});
+    const CliOutcome r = runBuild({world.host(world.writeList({a}))});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(summary(r.out), (std::vector<std::string>{"result=7"}));
 }
@@ -75,13 +67,13 @@ TEST(BuildCommand, AnswersNoUnlessToldYes) {
         world.addProject("a", "Alpha", {"CompatibleMode=\"2\"", "StandIn@2=implements", "StandIn@0=ok"});
     const std::string list = world.writeList({a});
 
-    const CliResult no = runBuild({world.host(list), "--all"});
+    const CliOutcome no = runBuild({world.host(list), "--all"});
     EXPECT_EQ(no.status, 1);
     EXPECT_EQ(summary(no.out), (std::vector<std::string>{"NG\tﾊﾞｲﾅﾘ互換\t" + a, "result=2"}));
     EXPECT_NE(no.err.find("ﾋﾞﾙﾄﾞ失敗: Alphaの「ﾊﾞｲﾅﾘ互換」のﾋﾞﾙﾄﾞに失敗しました。 再ﾋﾞﾙﾄﾞしますか？ -> No"),
               std::string::npos);
 
-    const CliResult yes = runBuild({world.host(list), "--all", "--yes"});
+    const CliOutcome yes = runBuild({world.host(list), "--all", "--yes"});
     EXPECT_EQ(yes.status, 1);
     EXPECT_EQ(summary(yes.out), (std::vector<std::string>{"NG\tﾊﾞｲﾅﾘ互換\t" + a, "result=1"}));
     EXPECT_NE(yes.out.find("Alphaを「互換なし」でﾋﾞﾙﾄﾞ中..."), std::string::npos);
@@ -94,7 +86,7 @@ TEST(BuildCommand, AllBuildsMissingAndModelessProjectsToTheEnd) {
     const std::string missing = TestEnvironment::windowsPath(world.env.driveC() + "/gone/Gone.vbp");
     const std::string noMode = world.addProject("n", "NoMode", {});
     const std::string list = world.writeList({noMode, missing});
-    const CliResult r = runBuild({world.host(list), "--all"});
+    const CliOutcome r = runBuild({world.host(list), "--all"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(summary(r.out), (std::vector<std::string>{"OK\t\t" + noMode, "NG\t\t" + missing, "result=6"}));
     EXPECT_NE(r.out.find("-の更新に失敗しました。"), std::string::npos);
@@ -102,7 +94,7 @@ TEST(BuildCommand, AllBuildsMissingAndModelessProjectsToTheEnd) {
 
     // Without --all the missing project's saved mark is not restored.
     const std::string state = "1,2,";
-    const CliResult marked = runBuild({world.host(world.writeList({noMode, missing}, &state))});
+    const CliOutcome marked = runBuild({world.host(world.writeList({noMode, missing}, &state))});
     EXPECT_EQ(summary(marked.out), (std::vector<std::string>{"OK\t\t" + noMode, "result=0"}));
 }
 
@@ -111,10 +103,10 @@ TEST(BuildCommand, ReportsUsageAndFileErrors) {
     EXPECT_EQ(runBuild({"a.ini", "b.ini"}).status, 2);
     EXPECT_EQ(runBuild({"a.ini", "--fast"}).status, 2);
     BuildWorld world;
-    const CliResult r = runBuild({world.env.root() + "/no-such-list.ini"});
+    const CliOutcome r = runBuild({world.env.root() + "/no-such-list.ini"});
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(r.err.empty());
-    const CliResult help = runBuild({"--help"});
+    const CliOutcome help = runBuild({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("LogWaitLimit"), std::string::npos);
     EXPECT_NE(help.out.find("ProcessWaitLimit"), std::string::npos);

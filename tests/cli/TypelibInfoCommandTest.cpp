@@ -2,8 +2,9 @@
 #include "platform/CDRegistryData.h"
 #include "platform/TypeLibFiles.h"
 #include "platform/TypeLibReader.h"
-#include "platform/WineTools.h"
+#include "support/CliRun.h"
 #include "support/TestEnvironment.h"
+#include "support/WineTools.h"
 
 #include <cstdio>
 #include <sstream>
@@ -12,18 +13,6 @@
 
 namespace pelorix::cli {
 namespace {
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome run(const Args& args) {
-    std::ostringstream out, err;
-    const int status = runCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 class TypelibInfoCommand : public ::testing::Test {
 protected:
@@ -46,13 +35,15 @@ protected:
 };
 
 TEST_F(TypelibInfoCommand, PrintsGuidTabDecimalMajorAndHexMinor) {
-    const Outcome windowsPath = run({"typelib-info", "C:\\Program Files\\Lib Dir\\two.dll"});
+    const test::CliOutcome windowsPath =
+        test::runCli({"typelib-info", "C:\\Program Files\\Lib Dir\\two.dll"});
     EXPECT_EQ(windowsPath.status, ExitOk);
     EXPECT_EQ(windowsPath.out, "{12345678-9ABC-DEF0-1122-334455667788}\t10.a\n");
     EXPECT_EQ(windowsPath.err, "");
 
-    EXPECT_EQ(run({"typelib-info", library}).out, windowsPath.out); // a host path names the same file
-    const Outcome second = run({"typelib-info", "C:\\Program Files\\Lib Dir\\two.dll\\2"});
+    EXPECT_EQ(test::runCli({"typelib-info", library}).out,
+              windowsPath.out); // a host path names the same file
+    const test::CliOutcome second = test::runCli({"typelib-info", "C:\\Program Files\\Lib Dir\\two.dll\\2"});
     EXPECT_EQ(second.status, ExitOk);
     EXPECT_EQ(second.out, "{3F4DACA7-160D-11D2-A8E9-00104B365C9F}\t5.1f\n");
 }
@@ -62,28 +53,30 @@ TEST_F(TypelibInfoCommand, MissingFileOrNoLibraryFailsWithAMessage) {
     for (const std::string& path : {std::string("C:\\missing.tlb"), std::string("C:\\notes.txt"),
                                     std::string("C:\\Program Files\\Lib Dir\\two.dll\\3")}) {
         SCOPED_TRACE(path);
-        const Outcome r = run({"typelib-info", path});
+        const test::CliOutcome r = test::runCli({"typelib-info", path});
         EXPECT_EQ(r.status, ExitFailure);
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(path), std::string::npos);
     }
-    EXPECT_NE(run({"typelib-info", "C:\\missing.tlb"}).err.find("does not exist"), std::string::npos);
-    EXPECT_NE(run({"typelib-info", "C:\\notes.txt"}).err.find("not a type library"), std::string::npos);
+    EXPECT_NE(test::runCli({"typelib-info", "C:\\missing.tlb"}).err.find("does not exist"),
+              std::string::npos);
+    EXPECT_NE(test::runCli({"typelib-info", "C:\\notes.txt"}).err.find("not a type library"),
+              std::string::npos);
 }
 
 TEST_F(TypelibInfoCommand, UsageErrorsAndHelp) {
     for (const Args& args : {Args{"typelib-info"}, Args{"typelib-info", "a.tlb", "b.tlb"},
                              Args{"typelib-info", "--verbose", "a.tlb"}}) {
-        const Outcome r = run(args);
+        const test::CliOutcome r = test::runCli(args);
         EXPECT_EQ(r.status, ExitUsage);
         EXPECT_NE(r.err.find("Usage: pelorix-cli typelib-info FILE"), std::string::npos);
     }
-    const Outcome help = run({"typelib-info", "--help"});
+    const test::CliOutcome help = test::runCli({"typelib-info", "--help"});
     EXPECT_EQ(help.status, ExitOk);
     EXPECT_TRUE(help.out.starts_with("Usage: pelorix-cli typelib-info FILE\n"));
     // A file whose name begins with "-" is reachable after "--".
     test::writeFile(env.driveC() + "/-lib.tlb", test::makeMsft().bytes);
-    EXPECT_EQ(run({"typelib-info", "--", env.driveC() + "/-lib.tlb"}).status, ExitOk);
+    EXPECT_EQ(test::runCli({"typelib-info", "--", env.driveC() + "/-lib.tlb"}).status, ExitOk);
 }
 
 // Every win32 registration of a prefix made by wineboot, as the registration walk finds it
@@ -113,7 +106,7 @@ TEST(TypelibInfoOnAWinebootPrefix, EveryRegisteredWin32LibraryGivesItsRegistrati
             return p;
         }();
         ASSERT_EQ(parts.size(), 4u);
-        const Outcome o = run({"typelib-info", libraryPaths[i]});
+        const test::CliOutcome o = test::runCli({"typelib-info", libraryPaths[i]});
         ASSERT_EQ(o.status, ExitOk) << o.err;
         unsigned major = 0, minor = 0;
         char guid[39] = {};

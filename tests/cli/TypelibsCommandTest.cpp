@@ -1,6 +1,8 @@
 #include "cli/Cli.h"
+#include "support/CliRun.h"
 #include "support/RegistryWriter.h"
 #include "support/TestEnvironment.h"
+#include "support/WineTools.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -18,26 +20,6 @@ namespace fs = std::filesystem;
 using test::RegistryKeyTime;
 using test::RegistryWriter;
 using test::TypeLibRegistration;
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome run(const Args& args) {
-    std::ostringstream out, err;
-    const int status = runCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
-}
 
 // A FILETIME as the local "YYYY/MM/DD HH:MM:SS", rounded to the nearest second.
 std::string localText(std::uint64_t fileTime) {
@@ -67,7 +49,7 @@ TEST(TypelibsCommand, OneLinePerRegistrationWithItsLocalTime) {
     w.addTypeLib(lib);
     w.write(env);
 
-    const Outcome o = run({"typelibs"});
+    const test::CliOutcome o = test::runCli({"typelibs"});
     EXPECT_EQ(o.status, ExitOk) << o.err;
     EXPECT_EQ(o.out, "2026/12/08 03:04:05\tTypeLib\\{00020430-0000-0000-C000-000000000046}\\2.0\\0\t"
                      "C:\\windows\\system32\\stdole2.tlb\n"
@@ -78,35 +60,19 @@ TEST(TypelibsCommand, OneLinePerRegistrationWithItsLocalTime) {
 
 TEST(TypelibsCommand, HelpAndUsage) {
     test::TestEnvironment env;
-    const Outcome help = run({"typelibs", "--help"});
+    const test::CliOutcome help = test::runCli({"typelibs", "--help"});
     EXPECT_EQ(help.status, ExitOk);
     EXPECT_NE(help.out.find("Usage: pelorix-cli typelibs"), std::string::npos);
-    EXPECT_NE(run({"--help"}).out.find("typelibs"), std::string::npos);
+    EXPECT_NE(test::runCli({"--help"}).out.find("typelibs"), std::string::npos);
 
-    const Outcome extra = run({"typelibs", "TypeLib"});
+    const test::CliOutcome extra = test::runCli({"typelibs", "TypeLib"});
     EXPECT_EQ(extra.status, ExitUsage);
     EXPECT_EQ(extra.out, "");
     EXPECT_NE(extra.err.find("Usage:"), std::string::npos);
 
-    const Outcome empty = run({"typelibs"});
+    const test::CliOutcome empty = test::runCli({"typelibs"});
     EXPECT_EQ(empty.status, ExitOk) << "a prefix without registrations lists nothing";
     EXPECT_EQ(empty.out, "");
-}
-
-std::string findProgram(std::initializer_list<const char*> candidates) {
-    for (const char* c : candidates) {
-        if (fs::path(c).is_absolute()) {
-            if (fs::exists(c))
-                return c;
-            continue;
-        }
-        const char* path = std::getenv("PATH");
-        std::istringstream dirs(path != nullptr ? path : "");
-        for (std::string dir; std::getline(dirs, dir, ':');)
-            if (!dir.empty() && fs::exists(dir + "/" + c))
-                return dir + "/" + c;
-    }
-    return {};
 }
 
 // The win32 registrations of a system.reg as the file spells them: key path -> {time, path}.
@@ -138,29 +104,19 @@ std::map<std::string, std::pair<std::string, std::string>> win32Keys(const std::
 }
 
 TEST(TypelibsCommand, FindsEveryRegistrationOfAPrefixMadeByWineboot) {
-    const std::string wine = findProgram({"/usr/lib/wine/wine", "wine"});
-    const std::string wineserver = findProgram({"/usr/lib/wine/wineserver", "wineserver"});
-    if (wine.empty() || wineserver.empty() || !fs::is_directory("/usr/lib/i386-linux-gnu/wine"))
-        GTEST_SKIP() << "32-bit Wine is not installed";
     test::TestEnvironment env;
-    const std::string prefix = env.root() + "/wineboot-prefix";
-    const std::string home = env.root() + "/wine-home";
-    fs::create_directories(home);
-    const std::string vars = "HOME='" + home + "' XDG_CONFIG_HOME='" + home + "/.config' XDG_DATA_HOME='" +
-                             home + "/.local/share' WINEPREFIX='" + prefix +
-                             "' WINEARCH=win32 WINEDEBUG=-all "
-                             "WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d' ";
-    const std::string command = vars + "'" + wine + "' wineboot -i >'" + env.root() +
-                                "/wineboot.log' 2>&1; " + vars + "'" + wineserver + "' -w";
-    ASSERT_EQ(std::system(command.c_str()), 0) << test::readFile(env.root() + "/wineboot.log");
-    ASSERT_TRUE(fs::exists(prefix + "/system.reg")) << test::readFile(env.root() + "/wineboot.log");
+    const auto made = test::makeWinebootPrefix(env);
+    if (!made)
+        GTEST_SKIP() << "32-bit Wine is not installed";
+    ASSERT_EQ(made->failure, "");
+    const std::string& prefix = made->prefix;
     ::setenv("WINEPREFIX", prefix.c_str(), 1); // the environment puts the old value back
 
     const auto expected = win32Keys(prefix + "/system.reg");
     ASSERT_EQ(expected.size(), 42u);
-    const Outcome o = run({"typelibs"});
+    const test::CliOutcome o = test::runCli({"typelibs"});
     ASSERT_EQ(o.status, ExitOk) << o.err;
-    const auto got = lines(o.out);
+    const auto got = test::outputLines(o.out);
     EXPECT_EQ(got.size(), 42u);
     std::size_t found = 0;
     for (const std::string& line : got) {

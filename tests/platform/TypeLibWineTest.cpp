@@ -1,9 +1,9 @@
 // The reader against type libraries no one here wrote: the ones Wine ships and raw MSFT files made
 // by widl. Skipped where Wine is not installed.
 
-#include "WineTools.h"
 #include "platform/TypeLibReader.h"
 #include "support/TestEnvironment.h"
+#include "support/WineTools.h"
 
 #include <cstdlib>
 #include <filesystem>
