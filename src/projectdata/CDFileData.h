@@ -86,10 +86,6 @@ public:
     // index that names no record.
     bool fGetProjectFileInfo(std::int32_t index, std::string& rowText);
 
-    // The value of a "key=value" line: everything after the key and "=" ("" when the key is not
-    // in the line). For a CompatibleMode line the quotes stay part of the value.
-    std::string pGetKeyValue(std::string_view line, std::string_view key);
-
     // ---- Project list --------------------------------------------------------------------
 
     // Back to the empty list: one record (index 0, path ""), no rows.
@@ -107,15 +103,6 @@ public:
                                       const std::vector<std::string>& keyWords,
                                       const std::vector<std::string>& keyWordIndexes,
                                       std::string_view baseFolder);
-
-    // The project path one batch line names, or "".
-    std::string pGetProjectFilePath(std::string_view line, const std::vector<std::string>& keyWords,
-                                    const std::vector<std::string>& keyWordIndexes);
-    // The position in keyWords of the keyword the token names, or -1; records the token's
-    // position in foundPositions.
-    std::int32_t pSearchKeyWord(std::string_view token, std::int32_t tokenPosition,
-                                const std::vector<std::string>& keyWords,
-                                std::vector<std::int32_t>& foundPositions);
 
     // Adds a record for the path and lists it: at the end for beforeRow -1, else before that row.
     bool fAddProjectFileList(std::string_view projectFilePath, std::int32_t beforeRow);
@@ -174,8 +161,24 @@ public:
     // Called at each step of an update; for tests that stop an update part-way.
     void setUpdateStepHook(UpdateStepHook hook) { m_updateStepHook = std::move(hook); }
 
-    // ---- Reference resolution (internal steps of the updater) ------------------------------
+protected:
+    // The internal steps of reading, importing and updating; tests reach them through a derived
+    // class to check each rule on its own.
 
+    // The value of a "key=value" line: everything after the key and "=" ("" when the key is not
+    // in the line). For a CompatibleMode line the quotes stay part of the value.
+    std::string pGetKeyValue(std::string_view line, std::string_view key);
+
+    // The project path one batch line names, or "".
+    std::string pGetProjectFilePath(std::string_view line, const std::vector<std::string>& keyWords,
+                                    const std::vector<std::string>& keyWordIndexes);
+    // The position in keyWords of the keyword the token names, or -1; records the token's
+    // position in foundPositions.
+    std::int32_t pSearchKeyWord(std::string_view token, std::int32_t tokenPosition,
+                                const std::vector<std::string>& keyWords,
+                                std::vector<std::int32_t>& foundPositions);
+
+    // Reference resolution.
     // The reference line pointed at the newest registration of its library file, or "".
     std::string pGetNewReferenceByLastWriteTime(std::string_view projectFilePath, std::string_view line,
                                                 const std::vector<std::string>& libraryPaths,

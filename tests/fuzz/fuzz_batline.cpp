@@ -18,6 +18,13 @@ void check(bool condition) {
 
 } // namespace
 
+namespace {
+// The project data with the internal steps this target drives reachable.
+struct FuzzedFileData : pelorix::CDFileData {
+    using CDFileData::pGetProjectFilePath;
+};
+} // namespace
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     ::setenv("PELORIX_HOME", "/nonexistent/pelorix-fuzz-home", 1);
     return 0;
@@ -33,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& keyWords = data[0] % 2 == 0 ? defaults : shortList;
     const std::string_view line(reinterpret_cast<const char*>(data + 1), size - 1);
 
-    pelorix::CDFileData fileData;
+    FuzzedFileData fileData;
     const std::string path = fileData.pGetProjectFilePath(line, keyWords, {});
     if (path.empty())
         return 0;

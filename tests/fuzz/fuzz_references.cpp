@@ -31,6 +31,16 @@ std::string resolve(Call&& call) {
 
 } // namespace
 
+namespace {
+// The project data with the internal steps this target drives reachable.
+struct FuzzedFileData : pelorix::CDFileData {
+    using CDFileData::pGetNewComponentByLastWriteTime;
+    using CDFileData::pGetNewReferenceByLastWriteTime;
+    using CDFileData::pSearchComponentLastWriteData;
+    using CDFileData::pSearchLastWriteData;
+};
+} // namespace
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // No prefix: only the host root as drive Z:, and an error log that goes nowhere.
     ::setenv("WINEPREFIX", "/nonexistent/pelorix-fuzz-prefix", 1);
@@ -61,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         times.pop_back();
 
     const std::string windows = (selector & 1) ? "C:\\WINNT" : "C:\\WINDOWS";
-    pelorix::CDFileData fileData;
+    FuzzedFileData fileData;
     const std::string project = "C:\\proj\\sub\\P.vbp";
     switch ((selector >> 1) % 3) {
     case 0: {

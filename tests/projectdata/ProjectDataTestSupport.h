@@ -11,14 +11,29 @@
 
 namespace pelorix {
 inline void PrintTo(const ProjectRecord& r, std::ostream* os) {
-    *os << "{" << r.ProjectFilePath << " | " << r.ProjectName << " | " << r.Title << " | " << r.Description << " | "
-        << r.ProjectType << " | " << r.CompatibleMode << " | " << r.StartMode << " | " << r.OptimizationType << "}";
+    *os << "{" << r.ProjectFilePath << " | " << r.ProjectName << " | " << r.Title << " | " << r.Description
+        << " | " << r.ProjectType << " | " << r.CompatibleMode << " | " << r.StartMode << " | "
+        << r.OptimizationType << "}";
 }
 } // namespace pelorix
 
 namespace pelorix::test {
 
 // A test prefix with drive C: and a project data object whose list has been reset.
+// The project data with its internal steps reachable, so that each rule can be checked alone.
+class InspectableFileData : public CDFileData {
+public:
+    using CDFileData::pAppendDrivePath;
+    using CDFileData::pGetKeyValue;
+    using CDFileData::pGetNewComponentByLastWriteTime;
+    using CDFileData::pGetNewReferenceByLastWriteTime;
+    using CDFileData::pGetNewReferenceByTypeLibInfo;
+    using CDFileData::pGetProjectFilePath;
+    using CDFileData::pSearchComponentLastWriteData;
+    using CDFileData::pSearchKeyWord;
+    using CDFileData::pSearchLastWriteData;
+};
+
 class ProjectDataTest : public ::testing::Test {
 protected:
     ProjectDataTest() { data.fClearAllProjectInfo(); }
@@ -35,7 +50,7 @@ protected:
     std::string hostC(std::string_view relative) const { return env.driveC() + "/" + std::string(relative); }
 
     TestEnvironment env;
-    CDFileData data;
+    InspectableFileData data;
 };
 
 // The error number a call raises, or 0 when it raises nothing.
