@@ -22,6 +22,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <thread>
 
@@ -36,9 +37,8 @@ std::string stamp() {
     return timeStamp() + " ";
 }
 
-// A numeric setting as a 32-bit integer, rounded half to even as the runtime converts; overflow
-// is the runtime's error 6.
-std::int32_t toLong(std::string_view numericText) {
+// The value of a text that passed the numeric test (digits, one "-" and one "." anywhere).
+double toDouble(std::string_view numericText) {
     std::string digits;
     bool negative = false;
     for (char c : trimSpaces(numericText)) {
@@ -47,8 +47,14 @@ std::int32_t toLong(std::string_view numericText) {
         else
             digits += c;
     }
-    double value = digits == "." || digits.empty() ? 0.0 : std::stod("0" + digits);
-    value = std::nearbyint(negative ? -value : value);
+    const double value = std::strtod(("0" + digits).c_str(), nullptr);
+    return negative ? -value : value;
+}
+
+// A numeric setting as a 32-bit integer, rounded half to even as the runtime converts; overflow
+// is the runtime's error 6.
+std::int32_t toLong(std::string_view numericText) {
+    const double value = std::nearbyint(toDouble(numericText));
     if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
         throw RuntimeError(6, "オーバーフローしました。");
     return static_cast<std::int32_t>(value);
@@ -226,8 +232,9 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
 
     appendLog(stamp() + name + "を「" + ownModeName + "」のﾋﾞﾙﾄﾞで失敗しました。");
     if (!m_blnRebuildConfirm) {
-        const MsgResult answer = m_messageBox.show(name + "を「互換なし」で再ﾋﾞﾙﾄﾞしますか？" + Crlf +
-                                                       "※互換ﾓｰﾄﾞを変更しない場合は「いいえ」",
+        // The question names the mode the rebuild will use, so that Yes means what it says.
+        const MsgResult answer = m_messageBox.show(name + "を「" + rebuildModeName + "」で再ﾋﾞﾙﾄﾞしますか？" +
+                                                       Crlf + "※互換ﾓｰﾄﾞを変更しない場合は「いいえ」",
                                                    "再ﾋﾞﾙﾄﾞ", MsgButtons::YesNo, MsgIcon::Question, true);
         // No keeps the compatibility mode: the project stays failed and, like every other
         // failure that is not rebuilt, it ends the run.
@@ -287,8 +294,9 @@ void CFVB6EXE::pSetBuildParameter(bool& rebuildAgain, std::string& keyText, std:
         };
         const auto readBool = [&](std::string_view key, bool& value) {
             const std::string text = read(key);
+            // Any number but 0 is True, a fraction such as 0.5 included.
             if (common.fIsNumeric(text))
-                value = toLong(text) != 0;
+                value = toDouble(text) != 0.0;
         };
         const auto readText = [&](std::string_view key, std::string& value) {
             const std::string text = read(key);

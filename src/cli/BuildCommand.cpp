@@ -12,6 +12,8 @@
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <ostream>
 
 namespace pelorix::cli {
@@ -78,15 +80,35 @@ struct WindowSettings {
     bool updateComponentReference = false;
 };
 
+// The value of a text that passed the numeric test, which allows its one "-" and one "."
+// anywhere among the digits (".-5" is -0.5).
+double numericValue(std::string_view numericText) {
+    std::string digits;
+    bool negative = false;
+    for (const char c : trimSpaces(numericText)) {
+        if (c == '-')
+            negative = true;
+        else
+            digits += c;
+    }
+    const double value = std::strtod(("0" + digits).c_str(), nullptr);
+    return negative ? -value : value;
+}
+
 // The main window's options that a build uses, from Pelorix.ini.
 WindowSettings readWindowSettings(CFWin32API& api, CCCommon& common) {
     WindowSettings s;
     const std::string hide = api.GetTerminalProfile("Build", "RebuildHideConfirm", "");
     if (common.fIsNumeric(hide))
-        s.rebuildHideConfirm = std::stod(std::string(trimSpaces(hide))) != 0;
+        s.rebuildHideConfirm = numericValue(hide) != 0;
+    // A numeric value picks the mode of that number ("2.0" is 2); any other number, like the
+    // window's list of modes without it, leaves "互換なし".
     const std::string mode = api.GetTerminalProfile("Build", "RebuildCompatibleMode", "");
-    if (const std::string_view m = trimSpaces(mode); m == "1" || m == "2")
-        s.rebuildCompatibleMode = static_cast<std::int16_t>(m[0] - '0');
+    if (common.fIsNumeric(mode)) {
+        const double m = std::nearbyint(numericValue(mode));
+        if (m == 1.0 || m == 2.0)
+            s.rebuildCompatibleMode = static_cast<std::int16_t>(m);
+    }
     s.notAfterBuildTargetOff = api.GetTerminalProfile("Option", "NotAfterBuildTargetOff", "") == "1";
     s.updateComponentReference = api.GetTerminalProfile("Option", "UpdateComponentReference", "") == "1";
     return s;
@@ -106,7 +128,7 @@ std::vector<std::int32_t> enabledRows(CCCommon& common, const std::string& listP
     for (const std::string& entry : split(state, ',')) {
         if (!common.fIsNumeric(entry))
             continue;
-        const double row = std::stod(std::string(trimSpaces(entry)));
+        const double row = std::nearbyint(numericValue(entry));
         if (row >= 1 && row <= count)
             rows.push_back(static_cast<std::int32_t>(row));
     }

@@ -79,6 +79,21 @@ TEST(BuildCommand, AnswersNoUnlessToldYes) {
     EXPECT_NE(yes.out.find("Alphaを「互換なし」でﾋﾞﾙﾄﾞ中..."), std::string::npos);
 }
 
+// The window's settings and the list's marks are numbers in any form the numeric test allows.
+TEST(BuildCommand, ReadsSettingsAndMarksAsNumbers) {
+    BuildWorld world;
+    world.setting("Build", "RebuildHideConfirm", ".-5");
+    world.setting("Build", "RebuildCompatibleMode", "1.0");
+    world.setting("Build", "ReBuildMode", "0");
+    const std::string a =
+        world.addProject("a", "Alpha", {"CompatibleMode=\"2\"", "StandIn@2=implements", "StandIn@1=ok"});
+    const std::string state = ".-1,1.0,";
+    const CliOutcome r = runBuild({world.host(world.writeList({a}, &state))});
+    EXPECT_EQ(summary(r.out), (std::vector<std::string>{"NG\tﾊﾞｲﾅﾘ互換\t" + a, "result=1"})) << r.err;
+    EXPECT_NE(r.out.find("Alphaを「ﾌﾟﾛｼﾞｪｸﾄ互換」でﾋﾞﾙﾄﾞ中..."), std::string::npos);
+    EXPECT_EQ(r.err.find("?"), std::string::npos);
+}
+
 // --all marks a project whose file is missing too; with one whose file has no CompatibleMode
 // line the run still goes to its end.
 TEST(BuildCommand, AllBuildsMissingAndModelessProjectsToTheEnd) {

@@ -116,6 +116,33 @@ TEST(BuildEngine, ExecuteOffUpdatesTheProjectFileButStartsNoCompiler) {
     EXPECT_NE(readFile(world.host(project)).find("CompatibleMode=\"0\""), std::string::npos);
 }
 
+// A switch of section "Build" is False for 0 only: any other number, a fraction included, is
+// True, and a text that is no number keeps the default.
+struct FlagCase {
+    const char* name;
+    const char* execute;
+    std::int16_t result;
+};
+
+class BuildExecuteSetting : public ::testing::TestWithParam<FlagCase> {};
+
+TEST_P(BuildExecuteSetting, IsFalseOnlyForZero) {
+    BuildWorld world;
+    world.setting("Build", "Execute", GetParam().execute);
+    const std::string project = world.addProject("p", "Alpha", {"CompatibleMode=\"0\""});
+    EngineRun run;
+    run.load({project});
+    EXPECT_EQ(run.build({1}), GetParam().result);
+    EXPECT_EQ(world.recorded().size(), GetParam().result == 9 ? 0u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, BuildExecuteSetting,
+                         ::testing::Values(FlagCase{"Zero", "0", 9}, FlagCase{"ZeroPointZero", " 0.0 ", 9},
+                                           FlagCase{"Fraction", "0.4", 0}, FlagCase{"Negative", "-1", 0},
+                                           FlagCase{"Huge", "99999999999999999999", 0},
+                                           FlagCase{"NoNumber", "off", 0}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
 // A marked project whose file is missing and one without a CompatibleMode line both carry mode
 // -1: the run goes on past them, shows an empty mode name and never writes mode -1 anywhere.
 TEST(BuildEngine, ProjectsWithoutAModeRunToTheEndWithTheirOwnCodes) {
@@ -194,8 +221,12 @@ TEST(BuildRebuild, AnsweredNoToTheRebuildStopsTheRunWithOne) {
     EngineRun run;
     run.load({a, b});
     run.box.queueAnswers({true, false});
-    EXPECT_EQ(run.build({1, 2}), 1);
+    EXPECT_EQ(run.build({1, 2}, false, 1), 1);
     EXPECT_EQ(world.recorded().size(), 1u);
+    // The question names the mode the rebuild would use.
+    ASSERT_EQ(run.box.shown().size(), 2u);
+    EXPECT_EQ(run.box.shown()[1].text,
+              "Alphaを「ﾌﾟﾛｼﾞｪｸﾄ互換」で再ﾋﾞﾙﾄﾞしますか？\r\n※互換ﾓｰﾄﾞを変更しない場合は「いいえ」");
 }
 
 TEST(BuildRebuild, AutomaticRebuildWithReBuildModeBuildsOnceMoreInTheOwnMode) {
