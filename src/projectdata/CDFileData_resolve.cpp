@@ -59,12 +59,12 @@ std::string fixWindowsFolder(std::string a, std::string_view windowsFolder, CCCo
         return a; // no Windows folder known: nothing to exchange it with
     const std::string drive = common.fGetDriveName(windowsFolder);
     const std::string upper = toUpper(a);
+    // The "\WINDOWS" test is made whenever the "\WINNT" one does not apply, also when the path
+    // names "\WINNT" and that is this system's own folder.
     for (const std::string_view folder : {std::string_view("\\WINNT"), std::string_view("\\WINDOWS")}) {
-        if (!contains(upper, folder))
-            continue;
         const std::string driveFolder = drive + std::string(folder);
-        if (driveFolder == windowsFolder)
-            return a;
+        if (!contains(upper, folder) || driveFolder == windowsFolder)
+            continue;
         a = replaceLeadingChars(a, drive);
         return replaceAll(a, driveFolder, windowsFolder);
     }

@@ -82,6 +82,11 @@ TEST_F(ResolverTest, WindowsFolderNamesAreExchanged) {
     libraries = {"C:\\WINNT\\System32\\x.tlb"};
     EXPECT_EQ(reference("Reference=*\\G{W}#1.0#0#c:\\WINDOWS\\System32\\x.tlb#W", "C:\\WINNT"),
               "Reference=*\\G{W}#2.0#0#c:\\WINNT\\System32\\x.tlb#W");
+    // A path that also holds "\WINNT" (here as the start of a file name) while this system's
+    // folder is C:\WINNT still gets its "\WINDOWS" exchanged.
+    libraries = {"C:\\WINNT\\System32\\winntx.tlb"};
+    EXPECT_EQ(reference("Reference=*\\G{W}#1.0#0#C:\\WINDOWS\\System32\\winntx.tlb#W", "C:\\WINNT"),
+              "Reference=*\\G{W}#2.0#0#C:\\WINNT\\System32\\winntx.tlb#W");
 }
 
 TEST_F(ResolverTest, ComponentsMatchByFileName) {
