@@ -117,6 +117,8 @@ void CFVB6EXE::fInitialize(CDFileData& fileData, CFWin32API& win32Api, std::vect
         m_objFileData = &fileData;
         m_objWin32API = &win32Api;
         m_lngBuildRows = std::move(buildRows);
+        // The main window marks an empty target list with the single row -1: no project to build.
+        std::erase_if(m_lngBuildRows, [](std::int32_t row) { return row < 0; });
         m_frmLog = &buildLog;
         m_strProjectListPath = std::string(projectListPath);
         if (m_objSender)

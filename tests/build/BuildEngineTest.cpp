@@ -101,6 +101,13 @@ TEST(BuildEngine, AnEmptyRunReturnsSevenAndReportsAFailureWithoutAName) {
     EXPECT_EQ(run.build({}), 7);
     EXPECT_EQ(run.wait.displayMode(), 1);
     EXPECT_EQ(run.wait.message(), "のﾋﾞﾙﾄﾞに失敗しました。");
+
+    // The window's marker of an empty target list, the single row -1, is an empty run too.
+    CFVB6EXE engine(run.box, run.pump);
+    engine.fInitialize(run.data, run.api, {-1}, run.log, "");
+    IWaitForm* waitForm = &run.wait;
+    EXPECT_EQ(engine.BuildExecute(waitForm, false, 0, run.form), 7);
+    EXPECT_EQ(waitForm, &run.wait);
 }
 
 TEST(BuildEngine, ExecuteOffUpdatesTheProjectFileButStartsNoCompiler) {
