@@ -23,6 +23,9 @@ bool isSeparator(char c) noexcept {
     return c == '\\' || c == '/';
 }
 
+// How Wine writes a host path that no drive reaches: "\\?\unix\etc\passwd".
+constexpr std::string_view kUnixPrefix = "\\\\?\\unix\\";
+
 std::string canonicalFolder(const fs::path& p) {
     std::error_code ec;
     fs::path c = fs::weakly_canonical(p, ec);
@@ -80,7 +83,11 @@ struct CacheEntry {
 DriveMap::DriveMap(const std::string& prefix) {
     const fs::path devices = fs::path(prefix) / "dosdevices";
     std::error_code ec;
-    for (fs::directory_iterator it(devices, ec), end; !ec && it != end; it.increment(ec)) {
+    fs::directory_iterator it(devices, ec);
+    // Without a prefix Z: is the host's root folder, as in a default prefix. A prefix's own
+    // drives are exactly its links: one whose z: was removed has no Z:, as Wine sees it.
+    const bool havePrefix = !ec;
+    for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (name.size() != 2 || name[1] != ':' || !isDriveLetter(name[0]))
             continue;
@@ -92,7 +99,7 @@ DriveMap::DriveMap(const std::string& prefix) {
             target = devices / target;
         m_drives.push_back({std::string(1, toUpperAscii(name[0])) + ":", canonicalFolder(target)});
     }
-    if (findDrive('Z') == nullptr)
+    if (!havePrefix)
         m_drives.push_back({"Z:", "/"});
     std::sort(m_drives.begin(), m_drives.end(),
               [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
@@ -135,6 +142,13 @@ const DriveMap::Drive* DriveMap::findDrive(char letter) const {
 std::optional<std::string> DriveMap::toHost(std::string_view path) const {
     if (startsWithIgnoreCase(path, "\\\\?\\UNC\\"))
         return std::nullopt;
+    // A host path outside every drive, in the form Wine gives it.
+    if (startsWithIgnoreCase(path, kUnixPrefix)) {
+        std::string host = "/";
+        host += path.substr(kUnixPrefix.size());
+        std::replace(host.begin(), host.end(), '\\', '/');
+        return fs::path(host).lexically_normal().string();
+    }
     if (path.starts_with("\\\\?\\") || path.starts_with("\\??\\"))
         path.remove_prefix(4);
     if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]))
@@ -210,8 +224,10 @@ std::string DriveMap::toWindows(std::string_view hostPath) const {
         if (matches && (best == nullptr || root.size() > best->hostFolder.size()))
             best = &d;
     }
+    // Outside every drive the path keeps its host form behind Wine's "\\?\unix" prefix.
     const std::size_t skip = best == nullptr || best->hostFolder == "/" ? 0 : best->hostFolder.size();
-    std::string windows = best == nullptr ? std::string("Z:") : best->letter;
+    std::string windows =
+        best == nullptr ? std::string(kUnixPrefix.substr(0, kUnixPrefix.size() - 1)) : best->letter;
     windows.reserve(windows.size() + canonical.size() - skip + 1);
     for (std::size_t i = skip; i < canonical.size(); ++i)
         windows += canonical[i] == '/' ? '\\' : canonical[i];

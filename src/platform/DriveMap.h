@@ -9,9 +9,10 @@
 namespace pelorix {
 
 // The drive letters of a Wine prefix: each link "x:" in dosdevices/ names the host folder of
-// drive X:. Without a prefix (or without a z: link) Z: is the host's root folder, as in a
-// default prefix. Windows paths inside the program are mapped to host paths here, and host paths
-// that enter the program (arguments, dialogs) are mapped to Windows paths here, once.
+// drive X:, and a letter without a link is no drive. Without a prefix Z: is the host's root
+// folder, as in a default prefix. Windows paths inside the program are mapped to host paths
+// here, and host paths that enter the program (arguments, dialogs) are mapped to Windows paths
+// here, once.
 class DriveMap {
 public:
     struct Drive {
@@ -32,7 +33,8 @@ public:
     std::optional<std::string> toHost(std::string_view windowsPath) const;
 
     // The Windows path of a host path (relative paths are taken from the current folder); the
-    // deepest mapped drive wins. "Z:\..." when nothing else matches and Z: is not mapped.
+    // deepest mapped drive wins. A path no drive holds takes Wine's form "\\?\unix\...", which
+    // toHost maps back.
     std::string toWindows(std::string_view hostPath) const;
 
     // The drives in alphabetical order.

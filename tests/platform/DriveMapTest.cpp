@@ -67,6 +67,18 @@ TEST(DriveMap, HostPathsBecomeWindowsPathsDeepestDriveFirst) {
     EXPECT_EQ(map.drives()[2].letter, "Z:");
 }
 
+TEST(DriveMap, APrefixWithoutZHasNoZAndKeepsOtherHostPathsInWinesForm) {
+    TestEnvironment env;
+    std::filesystem::remove(env.prefix() + "/dosdevices/z:");
+    const DriveMap map(env.prefix());
+    ASSERT_EQ(map.drives().size(), 1u);
+    EXPECT_EQ(map.drives()[0].letter, "C:");
+    EXPECT_FALSE(map.toHost("Z:\\etc").has_value());
+    EXPECT_EQ(map.toWindows("/usr/share"), "\\\\?\\unix\\usr\\share");
+    EXPECT_EQ(map.toHost("\\\\?\\unix\\usr\\share"), "/usr/share");
+    EXPECT_EQ(map.toWindows(env.driveC() + "/x"), "C:\\x");
+}
+
 TEST(DriveMap, WithoutPrefixOnlyZExists) {
     TestEnvironment env;
     ::setenv("WINEPREFIX", (env.root() + "/missing").c_str(), 1);
