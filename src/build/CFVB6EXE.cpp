@@ -92,6 +92,18 @@ private:
     int m_exceptions;
 };
 
+// A project name as the compiler log's file name in the program folder. A name is an identifier
+// in a well-formed project file, but the reader may take it from another key ending in "Name"; a
+// character that would lead out of the folder or is no file-name character becomes "_", so the
+// log, which the build deletes, stays inside the program folder.
+std::string logFileName(std::string_view projectName) {
+    std::string name(projectName);
+    for (char& c : name)
+        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
+            c = '_';
+    return name;
+}
+
 RuntimeError fileOpenError(std::int32_t win32Code) {
     if (win32Code == win32::FileNotFound)
         return vberr::make(vberr::FileNotFound);
@@ -363,7 +375,7 @@ std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_vie
                 return BuildResult::NotStarted;
 
             const FileSystemObject fso;
-            const std::string logPath = m_strAppPath + std::string(projectName) + ".log";
+            const std::string logPath = m_strAppPath + logFileName(projectName) + ".log";
             if (fso.FileExists(logPath))
                 fso.DeleteFile(logPath, false);
 

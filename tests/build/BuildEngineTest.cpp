@@ -373,6 +373,19 @@ TEST(BuildEngine, DeletesLogAndBackupAfterASuccessAndKeepsBothAfterAFailure) {
     EXPECT_TRUE(stamped);
 }
 
+TEST(BuildEngine, TheCompilerLogStaysInTheProgramFolderWhateverTheProjectName) {
+    BuildWorld world;
+    const std::string host = world.env.driveC() + "/p/Odd.vbp";
+    writeFile(host, sjis("Type=Exe\r\nName=\"..\\victim\"\r\nCompatibleMode=\"0\"\r\n"));
+    writeFile(world.env.root() + "/victim.log", "keep");
+    EngineRun run;
+    run.load({TestEnvironment::windowsPath(host)});
+    EXPECT_EQ(run.build({1}), 0);
+    ASSERT_EQ(world.recorded().size(), 1u);
+    EXPECT_EQ(world.recorded()[0][1], TestEnvironment::windowsPath(world.env.home()) + "\\.._victim.log");
+    EXPECT_EQ(readFile(world.env.root() + "/victim.log"), "keep");
+}
+
 // ---- Command lines -----------------------------------------------------------------------------
 
 TEST(BuildCommandLine, EveryPathReachesTheCompilerAsOneArgumentUntouched) {
