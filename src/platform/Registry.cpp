@@ -402,7 +402,8 @@ std::size_t Registry::openKeyCount() const {
 std::string normalizeLibraryPath(std::string_view path) {
     if (startsWithIgnoreCase(path, "\\\\?\\UNC\\"))
         return "\\\\" + std::string(path.substr(8));
-    if (path.starts_with("\\\\?\\"))
+    // "\\?\unix\" names a host path outside every drive: that prefix is part of the path.
+    if (path.starts_with("\\\\?\\") && !startsWithIgnoreCase(path, "\\\\?\\unix\\"))
         return std::string(path.substr(4));
     return std::string(path);
 }

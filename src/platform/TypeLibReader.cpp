@@ -488,7 +488,8 @@ std::optional<std::uint32_t> resourceSuffix(std::string_view path, std::size_t& 
 std::string withoutLongPathPrefix(std::string_view path) {
     if (path.starts_with("\\\\?\\UNC\\"))
         return "\\\\" + std::string(path.substr(8));
-    if (path.starts_with("\\\\?\\"))
+    // "\\?\unix\" names a host path outside every drive: that prefix is part of the path.
+    if (path.starts_with("\\\\?\\") && !startsWithIgnoreCase(path, "\\\\?\\unix\\"))
         return std::string(path.substr(4));
     return std::string(path);
 }

@@ -206,7 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"\\\\?\\unc\\server\\x.dll\\2", "\\\\server\\x.dll\\2"},
                       PathCase{"C:\\windows\\system32\\vbscript.dll\\3",
                                "C:\\windows\\system32\\vbscript.dll\\3"},
-                      PathCase{"\\\\server\\share\\x.tlb", "\\\\server\\share\\x.tlb"}, PathCase{"", ""}));
+                      PathCase{"\\\\server\\share\\x.tlb", "\\\\server\\share\\x.tlb"},
+                      PathCase{"\\\\?\\unix\\opt\\x.tlb", "\\\\?\\unix\\opt\\x.tlb"}, PathCase{"", ""}));
 
 } // namespace
 } // namespace pelorix

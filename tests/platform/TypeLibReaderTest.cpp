@@ -3,6 +3,7 @@
 #include "TypeLibFiles.h"
 #include "support/TestEnvironment.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -286,6 +287,10 @@ TEST_F(TypeLibReaderFiles, TrailingNumberSelectsTheResourceOnlyWhenTheWholeNameI
     EXPECT_FALSE(readTypeLibAttributes("C:\\windows\\system32\\missing.dll\\3"));
     // Registrations written through a final-path look-up.
     EXPECT_EQ(readTypeLibAttributes("\\\\?\\C:\\windows\\system32\\multi.dll\\3")->majorVersion, 2);
+    // A host path outside every drive, in Wine's form.
+    std::string unixPath = "\\\\?\\unix" + host + "\\3";
+    std::replace(unixPath.begin(), unixPath.end(), '/', '\\');
+    EXPECT_EQ(readTypeLibAttributes(unixPath)->majorVersion, 2);
 
     const auto located = locateTypeLib("C:\\windows\\system32\\multi.dll\\3");
     ASSERT_TRUE(located);
