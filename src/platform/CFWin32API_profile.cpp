@@ -16,15 +16,24 @@ namespace {
 
 constexpr std::size_t kProfileBufferSize = 256;
 
-// The Windows path of the file a profile call works on. "" is the settings file beside the
+// A text as the ANSI profile functions receive it: a C string, which ends at its first NUL.
+std::string_view asCString(std::string_view text) {
+    return text.substr(0, text.find('\0'));
+}
+
+// The host path of the file a profile call works on. "" is the settings file beside the
 // program, computed afresh on every call; a bare file name lives in the Windows folder, as the
-// profile functions look it up.
-std::string profilePath(std::string_view filePath) {
+// profile functions look it up. "" when there is no such file (a name that is empty as the
+// functions receive it, or a drive that is not mapped).
+std::string profileHostPath(std::string_view filePath) {
     if (filePath.empty())
-        return App_Path() + "\\Pelorix.ini";
+        return hostPathOf(App_Path() + "\\Pelorix.ini");
+    filePath = asCString(filePath);
+    if (filePath.empty())
+        return {};
     if (filePath.find_first_of("\\/") == std::string_view::npos)
-        return getEnvironmentVariable("WINDIR") + "\\" + std::string(filePath);
-    return std::string(filePath);
+        return hostPathOf(getEnvironmentVariable("WINDIR") + "\\" + std::string(filePath));
+    return hostPathOf(filePath);
 }
 
 // The host file a write replaces: a settings file kept as a link elsewhere is written where the
@@ -42,7 +51,7 @@ std::string writeTarget(const std::string& hostPath) {
 std::string CFWin32API::GetTerminalProfile(std::string_view sectionName, std::string_view keyName,
                                            std::string_view filePath) {
     return guard("GetTerminalProfile", [&]() -> std::string {
-        const std::string host = hostPathOf(profilePath(filePath));
+        const std::string host = profileHostPath(filePath);
         if (host.empty())
             return {};
         std::int32_t err = 0;
@@ -51,7 +60,8 @@ std::string CFWin32API::GetTerminalProfile(std::string_view sectionName, std::st
             SetLastError(err);
             return {};
         }
-        auto value = readIniValue(*bytes, sectionName, keyName, ansiCodePage(), kProfileBufferSize);
+        auto value = readIniValue(*bytes, asCString(sectionName), asCString(keyName), ansiCodePage(),
+                                  kProfileBufferSize);
         if (!value || value->empty())
             return {};
         // The caller sees the buffer's text up to its first NUL.
@@ -65,7 +75,7 @@ bool CFWin32API::SetTerminalProfile(std::string_view sectionName, std::string_vi
                                     std::string_view value, std::string_view filePath) {
     return guard("SetTerminalProfile", [&] {
         // A failed write is an expected outcome: it gives False and logs nothing.
-        const std::string host = hostPathOf(profilePath(filePath));
+        const std::string host = profileHostPath(filePath);
         if (host.empty()) {
             SetLastError(win32::PathNotFound);
             return false;
@@ -78,7 +88,8 @@ bool CFWin32API::SetTerminalProfile(std::string_view sectionName, std::string_vi
             return false;
         }
         const std::string oldBytes = old.value_or(std::string());
-        const auto updated = writeIniValue(oldBytes, sectionName, keyName, value, ansiCodePage());
+        const auto updated = writeIniValue(oldBytes, asCString(sectionName), asCString(keyName),
+                                           asCString(value), ansiCodePage());
         if (!updated) {
             SetLastError(win32::InvalidParameter);
             return false;

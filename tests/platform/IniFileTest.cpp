@@ -365,6 +365,16 @@ TEST(TerminalProfile, FailedWritesGiveFalseAndLogNothing) {
     EXPECT_FALSE(fileExists(logFile(env)));
 }
 
+TEST(TerminalProfile, TextsEndAtTheirFirstNulAsTheAnsiFunctionsReceiveThem) {
+    TestEnvironment env;
+    CFWin32API api;
+    ASSERT_TRUE(api.SetTerminalProfile("S\0x"s, "k\0y"s, "abc\0def"s));
+    EXPECT_EQ(readFile(settingsFile(env)), "[S]\r\nk=abc\r\n") << "no NUL is written into the file";
+    EXPECT_EQ(api.GetTerminalProfile("S\0z"s, "k\0z"s, ""), "abc");
+    EXPECT_FALSE(api.SetTerminalProfile("S", "k", "v", "\0C:\\x.ini"s)) << "an empty file name";
+    EXPECT_EQ(api.GetTerminalProfile("S", "k", "\0"s), "");
+}
+
 // Limits the size of files this process may write while it lives (works for the superuser too).
 class FileSizeLimit {
 public:
