@@ -99,7 +99,8 @@ void CFFile::OpenFile(std::string_view path) {
     if (IsOpen())
         fail(op, win32::AccessDenied);
 
-    const auto host = DriveMap::current().toHost(path);
+    // An empty name is no path at all (the drive map would read it as the current folder).
+    const auto host = path.empty() ? std::nullopt : DriveMap::current().toHost(path);
     if (!host || host->empty()) {
         SetLastError(win32::PathNotFound);
         fail(op, win32::PathNotFound);

@@ -149,6 +149,7 @@ TEST(CFFile, FailedOpensReportTheirWin32CodeAndKeepNothing) {
         {"C:\\missing\\new.bin", win32::PathNotFound},
         {"C:\\ro.vbp", win32::AccessDenied},
         {"C:\\", win32::AccessDenied},
+        {"", win32::PathNotFound},
     };
     for (const auto& [path, code] : cases) {
         CFFile file;
