@@ -101,8 +101,9 @@ std::string CDFileData::pGetProjectFilePath(std::string_view line, const std::ve
             const std::int32_t k = pSearchKeyWord(token, tokenPosition, keyWords, foundPositions);
             // After the log-file switch, a token that is no keyword names a project without its
             // extension, except the log file name right after the switch. A keyword list shorter
-            // than the default has no such switch.
-            if (k == -1 && foundPositions.size() > OutKeyWordPosition) {
+            // than the default has no such switch. The empty token that a doubled or trailing
+            // space leaves names nothing (it would give the project ".vbp").
+            if (k == -1 && !token.empty() && foundPositions.size() > OutKeyWordPosition) {
                 const std::int32_t outPosition = foundPositions[OutKeyWordPosition];
                 if (outPosition > 0 && tokenPosition != outPosition + 1)
                     result = token + ".vbp";

@@ -128,6 +128,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, BatchLine,
                                            BatchLineCase{"vb6.exe /make \"C:\\a b\\p.vbp\"", ""},
                                            BatchLineCase{"vb6.exe /make C:\\a b\\p.vbp", "b\\p.vbp"},
                                            BatchLineCase{"vb6.exe /out log /make Proj Other", "Other.vbp"},
+                                           BatchLineCase{"vb6.exe /out build.log /make Proj  ", "Proj.vbp"},
                                            BatchLineCase{"", ""}, BatchLineCase{"echo done", ""}));
 
 TEST_F(ProjectDataTest, ShortKeyWordListNeverIndexesPastItsEnd) {
