@@ -37,24 +37,10 @@ std::string stamp() {
     return timeStamp() + " ";
 }
 
-// The value of a text that passed the numeric test (digits, one "-" and one "." anywhere).
-double toDouble(std::string_view numericText) {
-    std::string digits;
-    bool negative = false;
-    for (char c : trimSpaces(numericText)) {
-        if (c == '-')
-            negative = true;
-        else
-            digits += c;
-    }
-    const double value = std::strtod(("0" + digits).c_str(), nullptr);
-    return negative ? -value : value;
-}
-
 // A numeric setting as a 32-bit integer, rounded half to even as the runtime converts; overflow
 // is the runtime's error 6.
 std::int32_t toLong(std::string_view numericText) {
-    const double value = std::nearbyint(toDouble(numericText));
+    const double value = std::nearbyint(numericValue(numericText));
     if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
         throw RuntimeError(6, "オーバーフローしました。");
     return static_cast<std::int32_t>(value);
@@ -310,7 +296,7 @@ void CFVB6EXE::pSetBuildParameter(bool& rebuildAgain, std::string& keyText, std:
             const std::string text = read(key);
             // Any number but 0 is True, a fraction such as 0.5 included.
             if (common.fIsNumeric(text))
-                value = toDouble(text) != 0.0;
+                value = numericValue(text) != 0.0;
         };
         const auto readText = [&](std::string_view key, std::string& value) {
             const std::string text = read(key);

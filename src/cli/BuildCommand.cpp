@@ -80,21 +80,6 @@ struct WindowSettings {
     bool updateComponentReference = false;
 };
 
-// The value of a text that passed the numeric test, which allows its one "-" and one "."
-// anywhere among the digits (".-5" is -0.5).
-double numericValue(std::string_view numericText) {
-    std::string digits;
-    bool negative = false;
-    for (const char c : trimSpaces(numericText)) {
-        if (c == '-')
-            negative = true;
-        else
-            digits += c;
-    }
-    const double value = std::strtod(("0" + digits).c_str(), nullptr);
-    return negative ? -value : value;
-}
-
 // The main window's options that a build uses, from Pelorix.ini.
 WindowSettings readWindowSettings(CFWin32API& api, CCCommon& common) {
     WindowSettings s;

@@ -5,6 +5,8 @@
 #include "platform/FileSystemObject.h"
 #include "platform/Text.h"
 
+#include <cstdlib>
+
 namespace pelorix {
 
 bool CCCommon::fIsNull(std::string_view text) {
@@ -145,6 +147,19 @@ std::string CCCommon::fPathSkipRoot(std::string_view path) {
             return std::string(trimmed.substr(2));
         return std::string();
     });
+}
+
+double numericValue(std::string_view numericText) {
+    std::string digits;
+    bool negative = false;
+    for (const char c : trimSpaces(numericText)) {
+        if (c == '-')
+            negative = true;
+        else
+            digits += c;
+    }
+    const double value = std::strtod(("0" + digits).c_str(), nullptr);
+    return negative ? -value : value;
 }
 
 } // namespace pelorix
