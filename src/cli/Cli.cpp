@@ -32,7 +32,8 @@ void printOverview(std::ostream& out) {
            "Builds Visual Basic 6.0 project lists and shows the program's view of the machine.\n\n"
            "Commands:\n";
     for (const Command& c : commands())
-        out << "  " << c.name << std::string(c.name.size() < 14 ? 14 - c.name.size() : 1, ' ') << c.summary << '\n';
+        out << "  " << c.name << std::string(c.name.size() < 14 ? 14 - c.name.size() : 1, ' ') << c.summary
+            << '\n';
     out << "\nRun 'pelorix-cli COMMAND --help' for a command's arguments.\n";
 }
 

@@ -42,9 +42,9 @@ public:
 
     // Processes. Starts the command line and waits for the process to end, processing pending
     // events through pump between wait slices; see the implementation for the rules.
-    bool CreateProcess_Execute(std::string_view programPath, std::string_view commandLine, std::int16_t windowState,
-                               std::int32_t waitSlice, const bool& cancelFlag, std::int32_t timeLimit,
-                               IEventPump* pump = nullptr);
+    bool CreateProcess_Execute(std::string_view programPath, std::string_view commandLine,
+                               std::int16_t windowState, std::int32_t waitSlice, const bool& cancelFlag,
+                               std::int32_t timeLimit, IEventPump* pump = nullptr);
     // Starts the command line and returns at once (opening a project or a folder).
     void StartProcess(std::string_view commandLine);
     std::string GetLastErrorMsg(std::int32_t errorCode);

@@ -36,8 +36,8 @@ TestEnvironment::~TestEnvironment() {
     }
     std::error_code ec;
     // Give back write permission that a test took away, so that everything can be removed.
-    for (auto it = fs::recursive_directory_iterator(m_root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(m_root, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         std::error_code permEc;
         if (!it->is_symlink())
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, permEc);
@@ -69,7 +69,9 @@ void TestEnvironment::mapDrive(char letter, const std::string& hostFolder) const
     fs::create_symlink(hostFolder, link);
 }
 
-void TestEnvironment::setCodePage(const std::string& codePage) const { ::setenv("PELORIX_CODEPAGE", codePage.c_str(), 1); }
+void TestEnvironment::setCodePage(const std::string& codePage) const {
+    ::setenv("PELORIX_CODEPAGE", codePage.c_str(), 1);
+}
 
 void writeFile(const std::string& hostPath, std::string_view bytes) {
     fs::create_directories(fs::path(hostPath).parent_path());
@@ -86,8 +88,12 @@ std::string readFile(const std::string& hostPath) {
     return ss.str();
 }
 
-bool fileExists(const std::string& hostPath) { return fs::exists(fs::symlink_status(hostPath)); }
+bool fileExists(const std::string& hostPath) {
+    return fs::exists(fs::symlink_status(hostPath));
+}
 
-std::string sjis(std::string_view utf8) { return encodeTo("CP932", utf8); }
+std::string sjis(std::string_view utf8) {
+    return encodeTo("CP932", utf8);
+}
 
 } // namespace pelorix::test
