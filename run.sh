@@ -20,7 +20,7 @@ demo=$PWD/demo
 prefix=$demo/prefix
 drive_c=$prefix/drive_c
 home=$demo/home
-standin=$PWD/build-run/tools/vb6-standin/vb6-standin
+standin=$PWD/build-run/bin/vb6-standin
 
 # A host path as drive Z: sees it.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
@@ -121,8 +121,8 @@ cp -a "$demo/pristine/." "$drive_c/Demo/Projects/"
 echo "Building the demo list (compiler: the stand-in, $standin):"
 echo
 status=0
-WINEPREFIX=$prefix PELORIX_HOME=$home build-run/src/cli/pelorix-cli build "$demo/ProjectList.ini" || status=$?
+WINEPREFIX=$prefix PELORIX_HOME=$home build-run/bin/pelorix-cli build "$demo/ProjectList.ini" || status=$?
 echo
 echo "pelorix-cli exited with $status. The list is demo/ProjectList.ini, the settings demo/home/Pelorix.ini;"
 echo "failed compiler logs stay in demo/home/, project backups beside the projects in demo/prefix/drive_c/Demo/."
-echo "See build-run/src/cli/pelorix-cli build --help."
+echo "See build-run/bin/pelorix-cli build --help."

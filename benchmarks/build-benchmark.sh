@@ -12,8 +12,8 @@ runs=${PELORIX_BENCH_RUNS:-3}
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELORIX_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target pelorix-cli vb6-standin >/dev/null
-cli=$PWD/$build/src/cli/pelorix-cli
-standin=$PWD/$build/tools/vb6-standin/vb6-standin
+cli=$PWD/$build/bin/pelorix-cli
+standin=$PWD/$build/bin/vb6-standin
 
 work=$(mktemp -d /tmp/pelorix-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT

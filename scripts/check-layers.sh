@@ -11,7 +11,7 @@ if [ -n "$os" ]; then
     echo "check-layers: OS headers or platform tests outside src/platform/:"; echo "$os"; status=1
 fi
 
-qt=$(git grep -n -E '#include <Q' -- 'src/platform/*' 'src/projectdata/*' 'src/build/*' 'src/lists/*' 'src/cli/*')
+qt=$(git grep -n -E '#include <Q' -- 'src/platform/*' 'src/projectdata/*' 'src/engine/*' 'src/lists/*' 'src/cli/*')
 if [ -n "$qt" ]; then
     echo "check-layers: Qt in the core or the command-line front end:"; echo "$qt"; status=1
 fi

@@ -1,5 +1,5 @@
-#include "build/BuildWindows.h"
-#include "build/CFVB6EXE.h"
+#include "engine/BuildWindows.h"
+#include "engine/CFVB6EXE.h"
 #include "cli/Commands.h"
 #include "platform/CCCommon.h"
 #include "platform/CFWin32API.h"

@@ -1,4 +1,4 @@
-#include "build/ProjectGrid.h"
+#include "engine/ProjectGrid.h"
 
 #include "platform/RuntimeError.h"
 

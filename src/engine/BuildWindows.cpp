@@ -1,6 +1,6 @@
-#include "build/BuildWindows.h"
+#include "engine/BuildWindows.h"
 
-#include "build/CFSender.h"
+#include "engine/CFSender.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystemObject.h"
 #include "projectdata/CDFileData.h"

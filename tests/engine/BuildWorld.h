@@ -1,7 +1,7 @@
 #pragma once
 
-#include "build/BuildWindows.h"
-#include "build/CFVB6EXE.h"
+#include "engine/BuildWindows.h"
+#include "engine/CFVB6EXE.h"
 #include "platform/CFWin32API.h"
 #include "platform/UserInterface.h"
 #include "projectdata/CDFileData.h"

@@ -1,4 +1,4 @@
-#include "build/CompilerLog.h"
+#include "engine/CompilerLog.h"
 
 #include <string_view>
 

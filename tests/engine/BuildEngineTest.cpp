@@ -1,5 +1,5 @@
 #include "BuildWorld.h"
-#include "build/CompilerLog.h"
+#include "engine/CompilerLog.h"
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
 #include "support/RegistryWriter.h"

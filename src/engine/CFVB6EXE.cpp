@@ -1,8 +1,8 @@
-#include "build/CFVB6EXE.h"
+#include "engine/CFVB6EXE.h"
 
-#include "build/BuildWindows.h"
-#include "build/CFSender.h"
-#include "build/CompilerLog.h"
+#include "engine/BuildWindows.h"
+#include "engine/CFSender.h"
+#include "engine/CompilerLog.h"
 #include "platform/CCCommon.h"
 #include "platform/CDRegistryData.h"
 #include "platform/CFWin32API.h"

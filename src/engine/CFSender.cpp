@@ -1,4 +1,4 @@
-#include "build/CFSender.h"
+#include "engine/CFSender.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "build/ProjectGrid.h"
+#include "engine/ProjectGrid.h"
 #include "platform/UserInterface.h"
 
 #include <cstdint>
