@@ -11,7 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
-ensure_packages "${PELORIX_BUILD_PACKAGES[@]}"
+ensure_packages "${PELORIX_BUILD_PACKAGES[@]}" "${PELORIX_UI_PACKAGES[@]}"
 
 cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELORIX_BUILD_TESTS=OFF >/dev/null
 cmake --build build-run -j "$(nproc)" --target pelorix-cli vb6-standin

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
-ensure_packages "${PELORIX_BUILD_PACKAGES[@]}" "${PELORIX_WINE_PACKAGES[@]}"
+ensure_packages "${PELORIX_BUILD_PACKAGES[@]}" "${PELORIX_UI_PACKAGES[@]}" "${PELORIX_WINE_PACKAGES[@]}"
 
 build=${1:-build}
 # shellcheck disable=SC2086
