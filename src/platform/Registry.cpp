@@ -137,67 +137,26 @@ std::shared_ptr<const Registry::Snapshot> Registry::currentSnapshot() {
     return m_current;
 }
 
-std::optional<Registry::View> Registry::rootView(HKEY key,
-                                                 const std::shared_ptr<const Snapshot>& snapshot) const {
-    const RegistryFile& machine = *snapshot->machine;
-    const RegistryFile& user = *snapshot->user;
+std::optional<Registry::OpenKey> Registry::rootKey(HKEY key, std::shared_ptr<const Snapshot> snapshot) {
+    const RegistryFile* file = nullptr;
+    const RegistryKey* root = nullptr;
     switch (key) {
     case HKEY_LOCAL_MACHINE:
-        return View{Node{&machine, &machine.root()}, Node{}};
+        file = snapshot->machine.get();
+        root = &file->root();
+        break;
     case HKEY_CURRENT_USER:
-        return View{Node{&user, &user.root()}, Node{}};
-    case HKEY_CLASSES_ROOT: {
-        const Node userClasses{&user, user.find(kClasses)};
-        const Node machineClasses{&machine, machine.find(kClasses)};
-        if (userClasses && machineClasses)
-            return View{userClasses, machineClasses};
-        return View{userClasses ? userClasses : machineClasses, Node{}};
-    }
+        file = snapshot->user.get();
+        root = &file->root();
+        break;
+    case HKEY_CLASSES_ROOT:
+        file = snapshot->machine.get();
+        root = file->find(kClasses); // null when the machine has no classes at all
+        break;
     default:
         return std::nullopt;
     }
-}
-
-Registry::View Registry::childView(const View& parent, std::string_view name) {
-    auto childOf = [&](const Node& node) {
-        return node ? Node{node.file, node.file->child(*node.key, name)} : Node{};
-    };
-    const Node primary = childOf(parent.primary);
-    const Node secondary = childOf(parent.secondary);
-    if (primary && secondary)
-        return View{primary, secondary};
-    return View{primary ? primary : secondary, Node{}};
-}
-
-const std::vector<Registry::View>& Registry::children(OpenKey& open) const {
-    if (open.mergedChildren)
-        return *open.mergedChildren;
-    // Both halves are sorted by folded name: merge them, the user's key winning a tie.
-    std::vector<View> merged;
-    const Node& a = open.view.primary;
-    const Node& b = open.view.secondary;
-    const auto& ca = a.key->children;
-    const auto& cb = b.key->children;
-    merged.reserve(ca.size() + cb.size());
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < ca.size() || j < cb.size()) {
-        const RegistryKey* ka = i < ca.size() ? &a.file->key(ca[i]) : nullptr;
-        const RegistryKey* kb = j < cb.size() ? &b.file->key(cb[j]) : nullptr;
-        if (ka != nullptr && kb != nullptr && ka->foldedName == kb->foldedName) {
-            merged.push_back(View{Node{a.file, ka}, Node{b.file, kb}});
-            ++i;
-            ++j;
-        } else if (kb == nullptr || (ka != nullptr && ka->foldedName < kb->foldedName)) {
-            merged.push_back(View{Node{a.file, ka}, Node{}});
-            ++i;
-        } else {
-            merged.push_back(View{Node{b.file, kb}, Node{}});
-            ++j;
-        }
-    }
-    open.mergedChildren = std::move(merged);
-    return *open.mergedChildren;
+    return OpenKey{std::move(snapshot), file, root};
 }
 
 Registry::OpenKey* Registry::find(HKEY key) {
@@ -209,52 +168,42 @@ Registry::OpenKey* Registry::find(HKEY key) {
     return &*m_open[slot];
 }
 
-std::optional<Registry::View> Registry::resolveFromRoot(HKEY root,
-                                                        const std::shared_ptr<const Snapshot>& snapshot,
-                                                        const View& rootKey, std::string_view path) {
+const RegistryKey* Registry::resolveFromRoot(HKEY root, const OpenKey& rootKey, std::string_view path) {
     // A walk opens each key by its full path, depth first: the keys along the previous path are
     // kept, so that only the parts that differ are looked up again.
-    if (m_lastRoot != root || m_lastSnapshot != snapshot) {
+    if (m_lastRoot != root || m_lastSnapshot != rootKey.snapshot) {
         m_lastRoot = root;
-        m_lastSnapshot = snapshot;
+        m_lastSnapshot = rootKey.snapshot;
         m_lastPath.clear();
     }
     std::size_t depth = 0;
     bool reusing = true;
-    View view = rootKey;
+    const RegistryKey* key = rootKey.key;
     std::size_t start = 0;
     while (start <= path.size()) {
         const std::size_t sep = std::min(path.find('\\', start), path.size());
         if (sep > start) {
             const std::string_view part = path.substr(start, sep - start);
             if (reusing && depth < m_lastPath.size() && equalsIgnoreCase(m_lastPath[depth].folded, part)) {
-                view = m_lastPath[depth].view;
+                key = m_lastPath[depth].key;
             } else {
                 // The sibling after the one at this depth last time is the likely one.
-                std::size_t position =
-                    depth < m_lastPath.size() ? m_lastPath[depth].position : std::string_view::npos;
-                if (!reusing)
-                    position = std::string_view::npos;
+                std::size_t position = reusing && depth < m_lastPath.size() ? m_lastPath[depth].position
+                                                                            : std::string_view::npos;
                 reusing = false;
                 m_lastPath.resize(depth);
-                if (!view.primary)
-                    return std::nullopt;
-                if (!view.secondary) {
-                    const Node parent = view.primary;
-                    view = View{Node{parent.file, parent.file->child(*parent.key, part, position)}, Node{}};
-                } else {
-                    view = childView(view, part);
-                    position = std::string_view::npos;
-                }
-                if (!view.primary)
-                    return std::nullopt;
-                m_lastPath.push_back({foldRegistryName(part), view, position});
+                if (key == nullptr)
+                    return nullptr;
+                key = rootKey.file->child(*key, part, position);
+                if (key == nullptr)
+                    return nullptr;
+                m_lastPath.push_back({foldRegistryName(part), key, position});
             }
             ++depth;
         }
         start = sep + 1;
     }
-    return view;
+    return key;
 }
 
 std::int32_t Registry::RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint32_t /*access*/,
@@ -268,34 +217,20 @@ std::int32_t Registry::RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint
         path = converted;
     }
 
-    std::shared_ptr<const Snapshot> snapshot;
-    View view;
-    if (OpenKey* parent = find(key)) {
-        snapshot = parent->snapshot;
-        view = parent->view;
-        std::size_t start = 0;
-        while (start <= path.size()) {
-            const std::size_t sep = std::min(path.find('\\', start), path.size());
-            if (sep > start) {
-                view = childView(view, path.substr(start, sep - start));
-                if (!view.primary)
-                    return win32::FileNotFound;
-            }
-            start = sep + 1;
-        }
+    OpenKey opened;
+    if (const OpenKey* parent = find(key)) {
+        opened = *parent;
+        opened.key = opened.file->find(*parent->key, path);
     } else {
         if (key >= 0)
             return win32::InvalidHandle;
-        snapshot = currentSnapshot();
-        const auto root = rootView(key, snapshot);
+        auto root = rootKey(key, currentSnapshot());
         if (!root)
             return win32::InvalidHandle;
-        const auto resolved = resolveFromRoot(key, snapshot, *root, path);
-        if (!resolved)
-            return win32::FileNotFound;
-        view = *resolved;
+        opened = std::move(*root);
+        opened.key = resolveFromRoot(key, opened, path);
     }
-    if (!view.primary)
+    if (opened.key == nullptr)
         return win32::FileNotFound;
 
     std::size_t slot = 0;
@@ -303,7 +238,7 @@ std::int32_t Registry::RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint
         ++slot;
     if (slot == m_open.size())
         m_open.emplace_back();
-    m_open[slot] = OpenKey{std::move(snapshot), view, std::nullopt};
+    m_open[slot] = std::move(opened);
     ++m_openCount;
     result = kFirstHandle + static_cast<HKEY>(slot) * 4;
     return win32::Success;
@@ -334,18 +269,10 @@ std::int32_t Registry::RegEnumKeyEx(HKEY key, std::uint32_t index, std::uint32_t
     OpenKey* open = find(key);
     if (open == nullptr)
         return win32::InvalidHandle;
-    const RegistryKey* child = nullptr;
-    if (!open->view.secondary) {
-        const auto& list = open->view.primary.key->children;
-        if (index >= list.size())
-            return win32::NoMoreItems;
-        child = &open->view.primary.file->key(list[index]);
-    } else {
-        const auto& list = children(*open);
-        if (index >= list.size())
-            return win32::NoMoreItems;
-        child = list[index].primary.key;
-    }
+    const auto& children = open->key->children;
+    if (index >= children.size())
+        return win32::NoMoreItems;
+    const RegistryKey* child = &open->file->key(children[index]);
     if (isAscii(child->name)) {
         if (child->name.size() >= nameCapacity)
             return win32::MoreData;
@@ -367,7 +294,7 @@ std::int32_t Registry::RegQueryValueEx(HKEY key, std::string_view valueName, std
     OpenKey* open = find(key);
     if (open == nullptr)
         return win32::InvalidHandle;
-    const RegistryValue* value = RegistryFile::value(*open->view.primary.key, throughAnsi(valueName));
+    const RegistryValue* value = RegistryFile::value(*open->key, throughAnsi(valueName));
     if (value == nullptr)
         return win32::FileNotFound;
     type = value->type;
@@ -390,7 +317,7 @@ std::int32_t Registry::RegQueryInfoKey(HKEY key, std::uint64_t& lastWriteTime) {
     const OpenKey* open = find(key);
     if (open == nullptr)
         return win32::InvalidHandle;
-    lastWriteTime = open->view.primary.key->lastWriteTime;
+    lastWriteTime = open->key->lastWriteTime;
     return win32::Success;
 }
 

@@ -17,10 +17,12 @@ namespace pelorix {
 inline constexpr std::uint32_t KEY_ENUMERATE_SUB_KEYS = 0x8;
 inline constexpr std::uint32_t KEY_READ = 0x20019;
 
-// The registry of the Wine prefix as the Win32 ANSI registry functions show it, read straight
-// from the prefix's files: HKEY_LOCAL_MACHINE is system.reg, HKEY_CURRENT_USER is user.reg, and
-// HKEY_CLASSES_ROOT is HKCU\Software\Classes merged over HKLM\Software\Classes (a key present in
-// both is the user's, and the sub-keys of both are listed).
+// The registry of the Wine prefix as the Win32 ANSI registry functions show it to a program
+// running in the prefix, read straight from the prefix's files: HKEY_LOCAL_MACHINE is system.reg,
+// HKEY_CURRENT_USER is user.reg, and HKEY_CLASSES_ROOT is HKLM\Software\Classes alone. Wine
+// does not merge the user's HKCU\Software\Classes into it, so neither does this view: a class
+// or type library registered only for the user is invisible to the compiler in the prefix, and
+// must be invisible to the program that picks libraries for it.
 //
 // Open keys are objects of this layer with handle numbers as Win32 gives them; functions return
 // Win32 error codes (0 success). Names and texts are the program's UTF-8 as they pass through
@@ -73,21 +75,10 @@ public:
 
 private:
     struct Snapshot;
-    struct Node {
-        const RegistryFile* file = nullptr;
-        const RegistryKey* key = nullptr;
-        explicit operator bool() const noexcept { return key != nullptr; }
-    };
-    // A key as seen: values and time come from primary; secondary (the machine's half of a
-    // merged key) only adds sub-keys.
-    struct View {
-        Node primary;
-        Node secondary;
-    };
     struct OpenKey {
         std::shared_ptr<const Snapshot> snapshot;
-        View view;
-        std::optional<std::vector<View>> mergedChildren;
+        const RegistryFile* file = nullptr;
+        const RegistryKey* key = nullptr;
     };
     struct CachedFile {
         std::string hostPath;
@@ -100,11 +91,8 @@ private:
     std::shared_ptr<const Snapshot> currentSnapshot();
     std::shared_ptr<const RegistryFile> loadFile(CachedFile& cache, const std::string& hostPath);
     static void logIfNotRegistry(const CachedFile& cache);
-    std::optional<View> rootView(HKEY key, const std::shared_ptr<const Snapshot>& snapshot) const;
-    static View childView(const View& parent, std::string_view name);
-    std::optional<View> resolveFromRoot(HKEY root, const std::shared_ptr<const Snapshot>& snapshot,
-                                        const View& rootKey, std::string_view path);
-    const std::vector<View>& children(OpenKey& open) const;
+    static std::optional<OpenKey> rootKey(HKEY key, std::shared_ptr<const Snapshot> snapshot);
+    const RegistryKey* resolveFromRoot(HKEY root, const OpenKey& rootKey, std::string_view path);
     OpenKey* find(HKEY key);
 
     mutable std::mutex m_mutex;
@@ -113,7 +101,7 @@ private:
     std::shared_ptr<const Snapshot> m_current;
     struct PathPart {
         std::string folded;
-        View view;
+        const RegistryKey* key;
         std::size_t position; // among the parent's children, for the next sibling's look-up
     };
     HKEY m_lastRoot = 0;

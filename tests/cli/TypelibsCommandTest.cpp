@@ -58,6 +58,34 @@ TEST(TypelibsCommand, OneLinePerRegistrationWithItsLocalTime) {
     EXPECT_EQ(o.err, "");
 }
 
+TEST(TypelibsCommand, ListsNoneOfTheUsersRegistrations) {
+    // Wine does not merge the user's classes into HKEY_CLASSES_ROOT, so the compiler in the
+    // prefix cannot load a library registered there: none of them may be listed or chosen.
+    test::TestEnvironment env;
+    RegistryWriter w;
+    TypeLibRegistration lib;
+    lib.guid = "{00020430-0000-0000-C000-000000000046}";
+    lib.version = "2.0";
+    lib.win32 = "C:\\windows\\system32\\stdole2.tlb";
+    lib.time = RegistryKeyTime::unix(1796666645);
+    w.addTypeLib(lib);
+    lib.hive = test::RegistryHive::User;
+    lib.win32 = "C:\\users\\me\\stdole2.tlb"; // the same key, newer, in the user's classes
+    lib.time = RegistryKeyTime::unix(1796666700);
+    w.addTypeLib(lib);
+    lib.version = "3.0";
+    w.addTypeLib(lib);
+    lib.guid = "{12345678-9ABC-DEF0-1122-334455667788}";
+    lib.win32 = "C:\\users\\me\\mine.tlb";
+    w.addTypeLib(lib);
+    w.write(env);
+
+    const test::CliOutcome o = test::runCli({"typelibs"});
+    EXPECT_EQ(o.status, ExitOk) << o.err;
+    EXPECT_EQ(o.out, "2026/12/08 03:04:05\tTypeLib\\{00020430-0000-0000-C000-000000000046}\\2.0\\0\t"
+                     "C:\\windows\\system32\\stdole2.tlb\n");
+}
+
 TEST(TypelibsCommand, HelpAndUsage) {
     test::TestEnvironment env;
     const test::CliOutcome help = test::runCli({"typelibs", "--help"});

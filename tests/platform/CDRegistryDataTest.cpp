@@ -231,7 +231,9 @@ TEST_F(RegistrationWalk, NothingToWalk) {
     EXPECT_TRUE(paths.empty() && keys.empty() && times.empty());
 }
 
-TEST_F(RegistrationWalk, TheUsersRegistrationsJoinTheMachines) {
+TEST_F(RegistrationWalk, OnlyTheMachinesRegistrationsAreWalked) {
+    // Wine's programs, the compiler among them, do not see the user's classes: a library
+    // registered only there is not walked, and one registered in both has the machine's path.
     RegistryWriter w;
     TypeLibRegistration lib;
     lib.guid = kStdole;
@@ -244,7 +246,7 @@ TEST_F(RegistrationWalk, TheUsersRegistrationsJoinTheMachines) {
     lib.win32 = "C:\\useronly.tlb";
     w.addTypeLib(lib);
     w.write(env);
-    EXPECT_EQ(walk().libraryPaths, (std::vector<std::string>{"C:\\user.tlb", "C:\\useronly.tlb"}));
+    EXPECT_EQ(walk().libraryPaths, std::vector<std::string>{"C:\\machine.tlb"});
 }
 
 TEST_F(RegistrationWalk, FailuresAreLoggedWithTheirTailsAndTheWalkGoesOn) {
@@ -345,13 +347,16 @@ TEST_F(RegistrationWalk, ShellAssociation) {
     EXPECT_EQ(data.fGetShellExProgPath(".ctl", "shell\\open\\command"), "%SystemRoot%\\x.exe \"%1\"")
         << "an expandable string exactly as stored";
 
-    // The user's own association wins.
+    // An association of the user's alone is as invisible here as it is to Wine's shell.
     RegistryWriter()
         .addShellAssociation(".vbp", "VisualBasic.Project", "shell\\open\\command", command)
         .addShellAssociation(".vbp", "Mine.Project", "shell\\open\\command", "mine.exe \"%1\"",
                              RegistryHive::User)
+        .addShellAssociation(".vbg", "Mine.Group", "shell\\open\\command", "mine.exe \"%1\"",
+                             RegistryHive::User)
         .write(env);
-    EXPECT_EQ(data.fGetShellExProgPath(".vbp", "shell\\open\\command"), "mine.exe \"%1\"");
+    EXPECT_EQ(data.fGetShellExProgPath(".vbp", "shell\\open\\command"), command);
+    EXPECT_EQ(data.fGetShellExProgPath(".vbg", "shell\\open\\command"), "");
 }
 
 } // namespace

@@ -47,7 +47,7 @@ protected:
     TestEnvironment env;
 };
 
-TEST_F(RegistryView, ClassesRootMergesTheUsersClassesOverTheMachines) {
+TEST_F(RegistryView, ClassesRootIsTheMachinesClassesAloneAsWineShowsIt) {
     RegistryWriter()
         .setString("Software\\Classes\\.both", "", "machine")
         .setString("Software\\Classes\\.both\\fromMachine", "", "m")
@@ -58,15 +58,20 @@ TEST_F(RegistryView, ClassesRootMergesTheUsersClassesOverTheMachines) {
         .setString("Software\\Other", "", "o", RegistryHive::User)
         .write(env);
 
-    EXPECT_EQ(subKeys(HKEY_CLASSES_ROOT, ""), (std::vector<std::string>{".BOTH", ".machine", ".user"}));
-    EXPECT_EQ(defaultValue(HKEY_CLASSES_ROOT, ".both"), "user");
-    EXPECT_EQ(defaultValue(HKEY_CLASSES_ROOT, ".Machine"), "m");
-    EXPECT_EQ(subKeys(HKEY_CLASSES_ROOT, ".both"), (std::vector<std::string>{"fromMachine", "fromUser"}));
-    EXPECT_EQ(defaultValue(HKEY_CLASSES_ROOT, ".both\\fromMachine"), "m");
-    // Each hive is its own file.
-    EXPECT_EQ(defaultValue(HKEY_LOCAL_MACHINE, "Software\\Classes\\.both"), "machine");
+    // The user's classes neither add keys nor override the machine's values.
+    EXPECT_EQ(subKeys(HKEY_CLASSES_ROOT, ""), (std::vector<std::string>{".both", ".machine"}));
+    EXPECT_EQ(defaultValue(HKEY_CLASSES_ROOT, ".BOTH"), "machine");
+    EXPECT_EQ(subKeys(HKEY_CLASSES_ROOT, ".both"), std::vector<std::string>{"fromMachine"});
+    EXPECT_EQ(defaultValue(HKEY_CLASSES_ROOT, ".user"), "<open 2>");
+    // HKEY_CURRENT_USER still reads the user's file.
     EXPECT_EQ(defaultValue(HKEY_CURRENT_USER, "software\\classes\\.both"), "user");
+    EXPECT_EQ(subKeys(HKEY_CURRENT_USER, "Software\\Classes\\.both"), std::vector<std::string>{"fromUser"});
+    EXPECT_EQ(defaultValue(HKEY_LOCAL_MACHINE, "Software\\Classes\\.both"), "machine");
     EXPECT_EQ(defaultValue(HKEY_LOCAL_MACHINE, "Software\\Other"), "<open 2>");
+
+    // Without any machine classes there is no HKEY_CLASSES_ROOT to open, whatever the user has.
+    RegistryWriter().setString("Software\\Classes\\.user", "", "u", RegistryHive::User).write(env);
+    EXPECT_EQ(subKeys(HKEY_CLASSES_ROOT, ""), std::vector<std::string>{"<cannot open>"});
 }
 
 TEST_F(RegistryView, HandlesAreNumberedObjectsAndMissingKeysFailWithTwo) {
@@ -177,7 +182,8 @@ TEST_F(RegistryView, AFileThatIsNotARegistryIsLoggedAndReadsEmpty) {
     RegistryWriter().setString("Software\\Classes\\.u", "", "user", RegistryHive::User).write(env);
     test::writeFile(env.prefix() + "/system.reg", "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\.x]\r\n@=\"x\"\r\n");
     EXPECT_EQ(defaultValue(HKEY_CLASSES_ROOT, ".x"), "<open 2>");
-    EXPECT_EQ(defaultValue(HKEY_CLASSES_ROOT, ".u"), "user") << "the other file still reads";
+    EXPECT_EQ(defaultValue(HKEY_CURRENT_USER, "Software\\Classes\\.u"), "user")
+        << "the other file still reads";
     const std::string log = test::readFile(env.home() + "/Pelorix.log");
     EXPECT_NE(log.find("system.reg"), std::string::npos) << log;
 
