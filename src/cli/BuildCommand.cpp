@@ -1,19 +1,13 @@
-#include "engine/BuildWindows.h"
-#include "engine/CFVB6EXE.h"
 #include "cli/Commands.h"
-#include "platform/CCCommon.h"
+#include "engine/BuildHandOver.h"
+#include "engine/BuildWindows.h"
+#include "lists/ProjectListFile.h"
 #include "platform/CFWin32API.h"
-#include "platform/DriveMap.h"
-#include "platform/Environment.h"
-#include "platform/HostFile.h"
-#include "platform/IniFile.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
 
-#include <cmath>
-#include <cstdlib>
 #include <ostream>
 
 namespace pelorix::cli {
@@ -73,53 +67,6 @@ struct BuildOptions {
     bool yes = false;
 };
 
-struct WindowSettings {
-    bool rebuildHideConfirm = true;
-    std::int16_t rebuildCompatibleMode = 0;
-    bool notAfterBuildTargetOff = false;
-    bool updateComponentReference = false;
-};
-
-// The main window's options that a build uses, from Pelorix.ini.
-WindowSettings readWindowSettings(CFWin32API& api, CCCommon& common) {
-    WindowSettings s;
-    const std::string hide = api.GetTerminalProfile("Build", "RebuildHideConfirm", "");
-    if (common.fIsNumeric(hide))
-        s.rebuildHideConfirm = numericValue(hide) != 0;
-    // A numeric value picks the mode of that number ("2.0" is 2); any other number, like the
-    // window's list of modes without it, leaves "互換なし".
-    const std::string mode = api.GetTerminalProfile("Build", "RebuildCompatibleMode", "");
-    if (common.fIsNumeric(mode)) {
-        const double m = std::nearbyint(numericValue(mode));
-        if (m == 1.0 || m == 2.0)
-            s.rebuildCompatibleMode = static_cast<std::int16_t>(m);
-    }
-    s.notAfterBuildTargetOff = api.GetTerminalProfile("Option", "NotAfterBuildTargetOff", "") == "1";
-    s.updateComponentReference = api.GetTerminalProfile("Option", "UpdateComponentReference", "") == "1";
-    return s;
-}
-
-// The rows "EnableState" of the list file marks: numeric entries between 1 and the number of
-// projects. The value is read whole: cut to a settings buffer, a list of about 90 marked rows or
-// more would lose its later marks and could end in a cut number that marks a wrong row.
-std::vector<std::int32_t> enabledRows(CCCommon& common, const std::string& listPath, std::int32_t count) {
-    std::vector<std::int32_t> rows;
-    const auto bytes = readHostFile(hostPathOf(listPath));
-    const std::string state =
-        bytes ? readIniValue(*bytes, "Build", "EnableState", ansiCodePage(), std::string::npos).value_or("")
-              : "";
-    if (common.fIsNull(state) || count == 0)
-        return rows;
-    for (const std::string& entry : split(state, ',')) {
-        if (!common.fIsNumeric(entry))
-            continue;
-        const double row = std::nearbyint(numericValue(entry));
-        if (row >= 1 && row <= count)
-            rows.push_back(static_cast<std::int32_t>(row));
-    }
-    return rows;
-}
-
 // Questions go to standard error with the answer the command gives.
 void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes) {
     box.onShow([&err, yes](const AnswerMessageBox::Shown& shown) {
@@ -132,39 +79,21 @@ void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes) {
 
 int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
     CFWin32API api;
-    CCCommon common;
     CDFileData data;
-    data.fClearAllProjectInfo();
-    const std::int32_t count = data.fSetProjectFilePathList(options.listPath, "ProjectName", "vbp");
-    const std::vector<std::string> paths = data.ProjectFilePathList();
-    for (std::int32_t i = 0; i < count; ++i)
-        data.fSetProjectNameList(paths[static_cast<std::size_t>(i)], i, false);
+    const std::int32_t count = loadProjectList(data, options.listPath);
 
     HeadlessBuildSettingForm form;
-    form.fillGrid(data);
+    fillProjectGrid(form, data);
     if (options.all) {
+        // Every listed project, a missing one too: its build then fails and says so.
         for (std::int32_t row = 1; row <= count; ++row)
-            form.markRow(row);
+            form.grid().TextMatrix(row, form.gridColumnOf(GridColumn::Enable), enabledMarkText());
     } else {
-        IProjectGrid& grid = form.vsgridProject();
-        for (const std::int32_t row : enabledRows(common, options.listPath, count))
-            if (!grid.TextMatrix(row, form.gridColumnOf(GridColumn::Enable)).empty())
-                form.markRow(row);
+        restoreBuildMarks(form, readListBuildState(options.listPath).enableRows);
     }
-
-    // Each target is built in the mode its row shows, as the window hands it over.
-    const std::vector<std::int32_t> buildRows = form.markedRows();
-    for (const std::int32_t row : buildRows) {
-        const std::string modeText =
-            form.vsgridProject().TextMatrix(row, form.gridColumnOf(GridColumn::Compatible));
-        std::int16_t mode = -1;
-        for (std::int16_t m = 0; m <= 2; ++m)
-            if (modeText == compatibleModeName(m))
-                mode = m;
-        data.fSetCompatibleMode(data.fGetProjectArrayIndex(row), mode);
-    }
-    const WindowSettings settings = readWindowSettings(api, common);
-    data.UpdateComponentReference(settings.updateComponentReference);
+    const WindowOptions windowOptions = readWindowOptions(api);
+    const std::vector<std::int32_t> buildRows =
+        handOverBuildTargets(form, data, windowOptions.updateComponentReference);
 
     AnswerMessageBox box(options.yes);
     reportQuestions(box, err, options.yes);
@@ -172,23 +101,21 @@ int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
     PrintingBuildLog log(out);
     HeadlessWaitForm waitForm;
     IWaitForm* waitFormRef = &waitForm;
-
-    CFVB6EXE engine(box, pump);
-    engine.fInitialize(data, api, buildRows, log, options.listPath);
-    engine.NotAfterBuildTargetOff(settings.notAfterBuildTargetOff);
-    const std::int16_t result =
-        engine.BuildExecute(waitFormRef, settings.rebuildHideConfirm, settings.rebuildCompatibleMode, form);
+    const BuildRunOutcome outcome =
+        runBuild({data, api, log, box, pump}, buildRows, options.listPath, windowOptions, waitFormRef, form);
 
     const IProjectGrid& grid = form.vsgridProject();
     for (const std::int32_t row : buildRows) {
-        const std::string outcome = grid.TextMatrix(row, form.gridColumnOf(GridColumn::Result));
-        if (outcome.empty())
+        if (row < 1)
             continue;
-        out << outcome << '\t' << grid.TextMatrix(row, form.gridColumnOf(GridColumn::Compatible)) << '\t'
+        const std::string result = grid.TextMatrix(row, form.gridColumnOf(GridColumn::Result));
+        if (result.empty())
+            continue;
+        out << result << '\t' << grid.TextMatrix(row, form.gridColumnOf(GridColumn::Compatible)) << '\t'
             << grid.TextMatrix(row, form.gridColumnOf(GridColumn::FilePath)) << '\n';
     }
-    out << "result=" << result << '\n';
-    return result == 0 ? ExitOk : ExitFailure;
+    out << "result=" << outcome.result << '\n';
+    return outcome.result == 0 ? ExitOk : ExitFailure;
 }
 
 int runBuild(const Args& args, std::ostream& out, std::ostream& err) {

@@ -1,8 +1,7 @@
 #include "cli/Commands.h"
-#include "platform/CCCommon.h"
+#include "lists/ProjectListFile.h"
 #include "platform/CFWin32API.h"
 #include "platform/RuntimeError.h"
-#include "platform/Text.h"
 #include "projectdata/CDFileData.h"
 
 #include <ostream>
@@ -23,14 +22,6 @@ constexpr std::string_view importHelp =
     "\n"
     "Exit status: 0 on success, 1 when the file cannot be read, 2 for a usage error.\n";
 
-constexpr std::string_view DefaultKeyWords = "/make,/m,/makedll,/l,/run,/r,/runexit,/out";
-constexpr std::string_view DefaultKeyWordIndexes = "*,*,*,*,*,*,*";
-
-std::string settingOr(CFWin32API& api, std::string_view key, std::string_view fallback) {
-    std::string value = api.GetTerminalProfile("Import", key);
-    return value.empty() ? std::string(fallback) : value;
-}
-
 int runImport(const Args& args, std::ostream& out, std::ostream& err) {
     if (args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-')) {
         err << "pelorix-cli import: " << (args.empty() ? "missing FILE" : "expects exactly one FILE") << '\n'
@@ -40,12 +31,8 @@ int runImport(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string path = windowsPathArgument(args[0]);
     try {
         CFWin32API api;
-        const auto keyWords = split(toUpper(settingOr(api, "KeyWord", DefaultKeyWords)), ',');
-        const auto keyWordIndexes = split(settingOr(api, "KeyWordIndex", DefaultKeyWordIndexes), ',');
-        const std::string baseFolder = CCCommon().fGetParentDirPath(path);
         CDFileData data;
-        data.fClearAllProjectInfo();
-        data.fMakeProjectFileList(path, keyWords, keyWordIndexes, baseFolder);
+        importBatchFile(data, api, path);
         for (const std::int32_t index : data.ProjectIndexCollection())
             out << data.fProjectFilePath(index) << '\n';
     } catch (const RuntimeError& e) {

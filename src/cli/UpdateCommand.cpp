@@ -3,6 +3,7 @@
 #include "platform/CFWin32API.h"
 #include "platform/Environment.h"
 #include "platform/FileSystemObject.h"
+#include "platform/Numbers.h"
 #include "platform/RuntimeError.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
@@ -52,7 +53,7 @@ int runUpdate(const Args& args, std::ostream& out, std::ostream& err) {
         } else if (a == "--mode") {
             if (i + 1 >= args.size())
                 return usage(err, "--mode needs a value");
-            mode = toInteger16(args[++i]);
+            mode = integerValue(args[++i]);
             if (!mode || *mode < -1 || *mode > 2 || args[i].find('.') != std::string::npos)
                 return usage(err, "--mode must be -1, 0, 1 or 2");
         } else if (a.size() > 1 && a[0] == '-') {
@@ -78,11 +79,8 @@ int runUpdate(const Args& args, std::ostream& out, std::ostream& err) {
     int status = ExitOk;
     try {
         const std::string bufferSize = CFWin32API().GetTerminalProfile("Build", "BufferSize");
-        if (CCCommon().fIsNumeric(bufferSize)) {
-            const long long bytes = std::strtoll(bufferSize.c_str(), nullptr, 10);
-            if (bytes > 0 && bytes <= INT32_MAX)
-                data.CopyBufferSize(static_cast<std::int32_t>(bytes));
-        }
+        if (const auto bytes = longValue(bufferSize); bytes && *bytes > 0)
+            data.CopyBufferSize(*bytes);
         data.UpdateComponentReference(components);
         if (!data.fUpdateProjectFileInfo(path, *mode, getEnvironmentVariable("WINDIR"), log))
             status = ExitFailure;

@@ -2,8 +2,6 @@
 
 #include "engine/CFSender.h"
 #include "platform/CodePage.h"
-#include "platform/FileSystemObject.h"
-#include "projectdata/CDFileData.h"
 
 #include <array>
 
@@ -56,37 +54,6 @@ void HeadlessBuildSettingForm::fUpdateProjectListStatusInfo(std::int32_t targets
 
 std::int32_t HeadlessBuildSettingForm::gridColumnOf(std::int32_t logicalColumn) const {
     return m_columnOrder.at(static_cast<std::size_t>(logicalColumn));
-}
-
-void HeadlessBuildSettingForm::fillGrid(CDFileData& fileData) {
-    const std::int32_t count = fileData.ProjectCount();
-    m_grid.Rows(m_grid.FixedRows() + std::max(count, 1));
-    const FileSystemObject fso;
-    for (std::int32_t row = 1; row <= count; ++row) {
-        const std::int32_t index = fileData.fGetProjectArrayIndex(row);
-        const std::string path = fileData.fProjectFilePath(index);
-        const bool exists = !path.empty() && fso.FileExists(path);
-        m_grid.TextMatrix(row, gridColumnOf(GridColumn::Enable), exists ? disabledMarkText() : "");
-        m_grid.TextMatrix(row, gridColumnOf(GridColumn::Result), "");
-        m_grid.TextMatrix(row, gridColumnOf(GridColumn::Compatible),
-                          compatibleModeName(fileData.fGetCompatibleMode(index)));
-        m_grid.TextMatrix(row, gridColumnOf(GridColumn::Title), fileData.fGetTile(index));
-        m_grid.TextMatrix(row, gridColumnOf(GridColumn::Description), fileData.fGetProjectDescription(index));
-        m_grid.TextMatrix(row, gridColumnOf(GridColumn::FilePath), path);
-    }
-}
-
-void HeadlessBuildSettingForm::markRow(std::int32_t row) {
-    m_grid.TextMatrix(row, gridColumnOf(GridColumn::Enable), enabledMarkText());
-}
-
-std::vector<std::int32_t> HeadlessBuildSettingForm::markedRows() const {
-    std::vector<std::int32_t> rows;
-    const std::string mark = enabledMarkText();
-    for (std::int32_t row = m_grid.FixedRows(); row < m_grid.Rows(); ++row)
-        if (m_grid.TextMatrix(row, gridColumnOf(GridColumn::Enable)) == mark)
-            rows.push_back(row);
-    return rows;
 }
 
 MsgResult AnswerMessageBox::show(const std::string& text, const std::string& title, MsgButtons buttons,

@@ -106,7 +106,7 @@ private:
 };
 
 // A main window without a screen: a MemoryGrid with the seven columns in their default order,
-// the build flag and the status line text.
+// the build flag and the status line text. BuildHandOver.h fills and marks it.
 class HeadlessBuildSettingForm final : public IBuildSettingForm {
 public:
     HeadlessBuildSettingForm();
@@ -116,15 +116,6 @@ public:
     void fUpdateProjectListStatusInfo(std::int32_t targets, std::int32_t total) override;
     IProjectGrid& vsgridProject() override { return m_grid; }
     std::int32_t gridColumnOf(std::int32_t logicalColumn) const override;
-
-    // Fills the grid from the project list: one row per listed project (one empty row for an
-    // empty list), the mark cell "not a target" or empty for a missing project file, the
-    // compatibility text and the file path.
-    void fillGrid(CDFileData& fileData);
-    // Puts the target mark into a data row's mark cell.
-    void markRow(std::int32_t row);
-    // The grid rows that carry the target mark, in grid order.
-    std::vector<std::int32_t> markedRows() const;
 
     MemoryGrid& grid() noexcept { return m_grid; }
     const MemoryGrid& grid() const noexcept { return m_grid; }

@@ -13,6 +13,7 @@
 #include "platform/ErrorLog.h"
 #include "platform/FileSystemObject.h"
 #include "platform/HostFile.h"
+#include "platform/Numbers.h"
 #include "platform/Text.h"
 #include "platform/TimeFormat.h"
 #include "platform/UserInterface.h"
@@ -37,13 +38,12 @@ std::string stamp() {
     return timeStamp() + " ";
 }
 
-// A numeric setting as a 32-bit integer, rounded half to even as the runtime converts; overflow
-// is the runtime's error 6.
+// A numeric setting as a 32-bit integer (rounded as every number is, see Numbers.h); overflow is
+// the runtime's error 6.
 std::int32_t toLong(std::string_view numericText) {
-    const double value = std::nearbyint(numericValue(numericText));
-    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
-        throw RuntimeError(6, "オーバーフローしました。");
-    return static_cast<std::int32_t>(value);
+    if (const auto value = longValue(numericText))
+        return *value;
+    throw RuntimeError(6, "オーバーフローしました。");
 }
 
 // An error raised while a compiler command line existed carries that line in its description.
@@ -296,7 +296,7 @@ void CFVB6EXE::pSetBuildParameter(bool& rebuildAgain, std::string& keyText, std:
             const std::string text = read(key);
             // Any number but 0 is True, a fraction such as 0.5 included.
             if (common.fIsNumeric(text))
-                value = numericValue(text) != 0.0;
+                value = numberValue(text) != 0.0;
         };
         const auto readText = [&](std::string_view key, std::string& value) {
             const std::string text = read(key);

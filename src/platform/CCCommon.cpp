@@ -3,6 +3,7 @@
 #include "platform/CFWin32API.h"
 #include "platform/Environment.h"
 #include "platform/FileSystemObject.h"
+#include "platform/Numbers.h"
 #include "platform/Text.h"
 
 #include <cstdlib>
@@ -17,25 +18,7 @@ bool CCCommon::fIsNull(std::string_view text) {
 }
 
 bool CCCommon::fIsNumeric(std::string_view text) {
-    return guard("fIsNumeric", [&] {
-        const std::string_view trimmed = trimSpaces(text);
-        if (trimmed.empty() || trimmed == "-" || trimmed == ".")
-            return false;
-        // At most one minus sign and one decimal point, each anywhere among the digits.
-        bool minusAllowed = true;
-        bool pointAllowed = true;
-        for (const char c : trimmed) {
-            if (c >= '0' && c <= '9')
-                continue;
-            if (c == '-' && minusAllowed)
-                minusAllowed = false;
-            else if (c == '.' && pointAllowed)
-                pointAllowed = false;
-            else
-                return false;
-        }
-        return true;
-    });
+    return guard("fIsNumeric", [&] { return isNumericText(text); });
 }
 
 bool CCCommon::fCheckPath(std::string_view path, int kind) {
@@ -147,19 +130,6 @@ std::string CCCommon::fPathSkipRoot(std::string_view path) {
             return std::string(trimmed.substr(2));
         return std::string();
     });
-}
-
-double numericValue(std::string_view numericText) {
-    std::string digits;
-    bool negative = false;
-    for (const char c : trimSpaces(numericText)) {
-        if (c == '-')
-            negative = true;
-        else
-            digits += c;
-    }
-    const double value = std::strtod(("0" + digits).c_str(), nullptr);
-    return negative ? -value : value;
 }
 
 } // namespace pelorix

@@ -45,8 +45,4 @@ public:
     std::string fPathSkipRoot(std::string_view path);
 };
 
-// The value of a text that fIsNumeric accepts. Its one "-" and one "." may stand anywhere among
-// the digits, and the value is read as the runtime converts such a text (".-5" is -0.5).
-double numericValue(std::string_view numericText);
-
 } // namespace pelorix

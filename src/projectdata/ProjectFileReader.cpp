@@ -1,6 +1,7 @@
 #include "projectdata/ProjectFileReader.h"
 
 #include "platform/CCCommon.h"
+#include "platform/Numbers.h"
 #include "projectdata/ProjectText.h"
 
 #include <array>
@@ -47,7 +48,7 @@ void takeNumber(std::optional<std::string_view> value, Key which, FoundMarks& ma
         return;
     marks[which] = true;
     if (common.fIsNumeric(*value))
-        field = toInteger16(*value).value_or(-1);
+        field = integerValue(*value).value_or(-1);
 }
 
 void readProjectLine(std::string_view line, ProjectRecord& record, FoundMarks& marks, CCCommon& common) {

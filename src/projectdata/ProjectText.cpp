@@ -62,21 +62,6 @@ std::optional<std::string> quotedValue(std::string_view line) {
     return std::string(line.substr(first + 1, last - first - 1));
 }
 
-std::optional<std::int16_t> toInteger16(std::string_view text) {
-    const std::string trimmed(trimSpaces(text));
-    if (trimmed.empty())
-        return std::nullopt;
-    char* end = nullptr;
-    const double value = std::strtod(trimmed.c_str(), &end);
-    if (end != trimmed.c_str() + trimmed.size() || !std::isfinite(value))
-        return std::nullopt;
-    // Half to even, as the platform converts: 0.5 gives 0, 1.5 gives 2.
-    const double rounded = std::nearbyint(value);
-    if (rounded < -32768.0 || rounded > 32767.0)
-        return std::nullopt;
-    return static_cast<std::int16_t>(rounded);
-}
-
 std::vector<std::string> decodedLines(std::string_view bytes) {
     std::vector<std::string> lines;
     for (const auto raw : splitLines(bytes))

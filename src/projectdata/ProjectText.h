@@ -25,10 +25,6 @@ std::string_view skipChars(std::string_view text, std::size_t n) noexcept;
 // the line holds no quote; error 5 when it holds exactly one (the length would be negative).
 std::optional<std::string> quotedValue(std::string_view line);
 
-// A numeric text as a 16-bit integer, rounded half to even as the platform's conversion does;
-// nothing when it is not a number or does not fit.
-std::optional<std::int16_t> toInteger16(std::string_view text);
-
 // The decoded lines of a text file's bytes (CR LF, CR or a lone LF end a line).
 std::vector<std::string> decodedLines(std::string_view bytes);
 

@@ -91,7 +91,7 @@ TEST(BuildEngine, AFailureOtherThanAnUpdateStopsTheRun) {
     EXPECT_EQ(run.build({1, 2}), 5);
     EXPECT_EQ(world.recorded().size(), 1u);
     EXPECT_EQ(run.cell(2, GridColumn::Result), "");
-    EXPECT_EQ(run.engine->CurrentBuildRow(), 1);
+    EXPECT_EQ(run.currentBuildRow, 1);
 }
 
 TEST(BuildEngine, AnEmptyRunReturnsSevenAndReportsAFailureWithoutAName) {
@@ -183,7 +183,7 @@ TEST(BuildEngine, AnUpdateFailureOfTheLastProjectIsTheRunsResult) {
     run.load({first, missing});
     EXPECT_EQ(run.build({1, 2}), 6);
     EXPECT_EQ(run.cell(1, GridColumn::Result), "OK");
-    EXPECT_EQ(run.engine->CurrentBuildRow(), 2);
+    EXPECT_EQ(run.currentBuildRow, 2);
 }
 
 // ---- Rebuilds ----------------------------------------------------------------------------------

@@ -107,24 +107,24 @@ void EngineRun::load(const std::vector<std::string>& projectPaths) {
         data.fAddProjectFileList(path, -1);
         data.fSetProjectNameList(path, data.ProjectMaxIndex(), false);
     }
-    form.fillGrid(data);
+    fillProjectGrid(form, data);
 }
 
 std::int16_t EngineRun::build(const std::vector<std::int32_t>& rows, bool autoRebuild,
                               std::int16_t rebuildMode, bool keepMarks) {
-    for (const std::int32_t row : rows) {
-        form.markRow(row);
-        std::int16_t mode = -1;
-        for (std::int16_t m = 0; m <= 2; ++m)
-            if (cell(row, GridColumn::Compatible) == compatibleModeName(m))
-                mode = m;
-        data.fSetCompatibleMode(data.fGetProjectArrayIndex(row), mode);
-    }
-    engine = std::make_unique<CFVB6EXE>(box, pump);
-    engine->fInitialize(data, api, rows, log, "");
-    engine->NotAfterBuildTargetOff(keepMarks);
+    for (const std::int32_t row : rows)
+        form.grid().TextMatrix(row, form.gridColumnOf(GridColumn::Enable), enabledMarkText());
+    WindowOptions options;
+    options.rebuildHideConfirm = autoRebuild;
+    options.rebuildCompatibleMode = rebuildMode;
+    options.notAfterBuildTargetOff = keepMarks;
+    const std::vector<std::int32_t> targets =
+        handOverBuildTargets(form, data, data.UpdateComponentReference());
     IWaitForm* waitForm = &wait;
-    return engine->BuildExecute(waitForm, autoRebuild, rebuildMode, form);
+    const BuildRunOutcome outcome =
+        runBuild({data, api, log, box, pump}, targets, "", options, waitForm, form);
+    currentBuildRow = outcome.currentBuildRow;
+    return outcome.result;
 }
 
 std::string EngineRun::cell(std::int32_t row, std::int32_t logicalColumn) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/BuildHandOver.h"
 #include "engine/BuildWindows.h"
 #include "engine/CFVB6EXE.h"
 #include "platform/CFWin32API.h"
@@ -76,7 +77,7 @@ struct EngineRun {
     AnswerMessageBox box{false};
     HeadlessWaitForm wait;
     CallbackPump pump;
-    std::unique_ptr<CFVB6EXE> engine;
+    std::int32_t currentBuildRow = 0;
 
     // Loads the projects as a list, fills the grid.
     void load(const std::vector<std::string>& projectPaths);

@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"unquoted title skipped", "Title=plain\nTitle=\"quoted\"",
                  record("", "quoted", "", "", -1, -1, -1)},
         ReadCase{"inner quotes stay", "Title=\"a\"b\"\"", record("", "a\"b\"", "", "", -1, -1, -1)},
-        ReadCase{"numbers out of range keep no value", "StartMode=99999\nOptimizationType=1-2",
+        ReadCase{"numbers out of range keep no value", "StartMode=99999\nOptimizationType=-32769",
                  record("", "", "", "", -1, -1, -1)},
         ReadCase{"numbers round half to even", "StartMode=2.5\nOptimizationType= 1.5",
                  record("", "", "", "", -1, 2, 2)},

@@ -1,0 +1,152 @@
+#include "engine/BuildHandOver.h"
+
+#include "engine/BuildWindows.h"
+#include "engine/CFVB6EXE.h"
+#include "platform/CCCommon.h"
+#include "platform/CFWin32API.h"
+#include "platform/FileSystemObject.h"
+#include "platform/Numbers.h"
+#include "projectdata/CDFileData.h"
+
+#include <algorithm>
+#include <array>
+
+namespace pelorix {
+
+namespace {
+
+std::string markCell(IBuildSettingForm& form, std::int32_t row) {
+    return form.vsgridProject().TextMatrix(row, form.gridColumnOf(GridColumn::Enable));
+}
+
+std::int32_t dataRowCount(IBuildSettingForm& form) {
+    IProjectGrid& grid = form.vsgridProject();
+    return grid.Rows() - grid.FixedRows();
+}
+
+} // namespace
+
+WindowOptions readWindowOptions(CFWin32API& api) {
+    WindowOptions options;
+    const auto setting = [&api](std::string_view section, std::string_view key) {
+        return api.GetTerminalProfile(section, key, "");
+    };
+    if (const auto hide = numberValue(setting("Build", "RebuildHideConfirm")))
+        options.rebuildHideConfirm = *hide != 0.0;
+    if (const auto mode = longValue(setting("Build", "RebuildCompatibleMode"));
+        mode && (*mode == 1 || *mode == 2))
+        options.rebuildCompatibleMode = static_cast<std::int16_t>(*mode);
+    options.notAfterBuildTargetOff = setting("Option", "NotAfterBuildTargetOff") == "1";
+    options.startupImpBat = setting("Option", "StartupImpBat") == "1";
+    options.updateComponentReference = setting("Option", "UpdateComponentReference") == "1";
+    return options;
+}
+
+std::int16_t pCompatibleModeToInt(std::string_view text) {
+    for (std::int16_t mode = 0; mode <= 2; ++mode)
+        if (text == compatibleModeName(mode))
+            return mode;
+    return -1;
+}
+
+std::string pGetOptimizationTypeString(std::int32_t optimizationType) {
+    static const std::array<const char*, 3> names = {"実行速度", "ｻｲｽﾞ", "なし"};
+    if (optimizationType < 0 || optimizationType >= static_cast<std::int32_t>(names.size()))
+        return "-";
+    return names[static_cast<std::size_t>(optimizationType)];
+}
+
+bool isBuildMark(std::string_view markText) {
+    return !CCCommon().fIsNull(markText) && markText.starts_with(enabledMarkText());
+}
+
+void fillProjectRow(IBuildSettingForm& form, std::int32_t row, CDFileData& fileData, std::int32_t index) {
+    IProjectGrid& grid = form.vsgridProject();
+    const auto put = [&](std::int32_t logicalColumn, const std::string& text) {
+        grid.TextMatrix(row, form.gridColumnOf(logicalColumn), text);
+    };
+    const std::string path = fileData.fProjectFilePath(index);
+    const bool exists = CCCommon().fCheckPath(path, vbNormal);
+    put(GridColumn::Enable, exists ? disabledMarkText() : "");
+    put(GridColumn::Result, "");
+    put(GridColumn::Compatible, compatibleModeName(fileData.fGetCompatibleMode(index)));
+    put(GridColumn::Optimization, pGetOptimizationTypeString(fileData.fGetOptimizationType(index)));
+    put(GridColumn::Title, fileData.fGetTile(index));
+    put(GridColumn::Description, fileData.fGetProjectDescription(index));
+    put(GridColumn::FilePath, path);
+    grid.Row(row);
+    grid.Col(form.gridColumnOf(GridColumn::FilePath));
+    grid.CellForeColor(exists ? vbBlack : vbRed);
+}
+
+void fillProjectGrid(IBuildSettingForm& form, CDFileData& fileData) {
+    IProjectGrid& grid = form.vsgridProject();
+    const std::int32_t count = fileData.ProjectCount();
+    grid.Rows(grid.FixedRows() + std::max(count, 1));
+    for (std::int32_t row = 1; row <= count; ++row)
+        fillProjectRow(form, row, fileData, fileData.fGetProjectArrayIndex(row));
+}
+
+std::int32_t restoreBuildMarks(IBuildSettingForm& form, const std::vector<std::int32_t>& rows) {
+    IProjectGrid& grid = form.vsgridProject();
+    const std::int32_t column = form.gridColumnOf(GridColumn::Enable);
+    std::int32_t restored = 0;
+    for (const std::int32_t row : rows) {
+        if (row < 1 || row > dataRowCount(form) || grid.TextMatrix(row, column).empty())
+            continue;
+        if (!isBuildMark(grid.TextMatrix(row, column)))
+            ++restored;
+        grid.TextMatrix(row, column, enabledMarkText());
+    }
+    return restored;
+}
+
+std::vector<std::int32_t> markedRows(IBuildSettingForm& form) {
+    std::vector<std::int32_t> rows;
+    for (std::int32_t row = 1; row <= dataRowCount(form); ++row)
+        if (isBuildMark(markCell(form, row)))
+            rows.push_back(row);
+    return rows;
+}
+
+std::vector<std::int32_t> handOverBuildTargets(IBuildSettingForm& form, CDFileData& fileData,
+                                               bool updateComponentReference) {
+    std::vector<std::int32_t> rows = markedRows(form);
+    const std::int32_t compatibleColumn = form.gridColumnOf(GridColumn::Compatible);
+    for (const std::int32_t row : rows) {
+        const std::string modeText = form.vsgridProject().TextMatrix(row, compatibleColumn);
+        fileData.fSetCompatibleMode(fileData.fGetProjectArrayIndex(row), pCompatibleModeToInt(modeText));
+    }
+    fileData.UpdateComponentReference(updateComponentReference);
+    if (rows.empty())
+        rows.push_back(-1); // the engine's marker for a run without targets
+    return rows;
+}
+
+BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::int32_t>& buildRows,
+                         std::string_view projectListPath, const WindowOptions& options, IWaitForm*& waitForm,
+                         IBuildSettingForm& form) {
+    CFVB6EXE engine(context.messageBox, context.eventPump);
+    engine.fInitialize(context.fileData, context.win32Api, buildRows, context.buildLog, projectListPath);
+    engine.NotAfterBuildTargetOff(options.notAfterBuildTargetOff);
+    BuildRunOutcome outcome;
+    outcome.result =
+        engine.BuildExecute(waitForm, options.rebuildHideConfirm, options.rebuildCompatibleMode, form);
+    outcome.currentBuildRow = engine.CurrentBuildRow();
+    return outcome;
+}
+
+BuildSummary buildSummary(std::int16_t result) {
+    switch (result) {
+    case 0:
+        return {"ﾋﾞﾙﾄﾞが正常に終了しました。", "完了", 2, false, false};
+    case 4:
+        return {"ﾋﾞﾙﾄﾞ処理を中断しました。", "中断", 4, true, false};
+    case 99:
+        return {"ﾋﾞﾙﾄﾞに失敗したﾌﾟﾛｼﾞｪｸﾄがあります。", "完了", 4, false, false};
+    default:
+        return {"ﾋﾞﾙﾄﾞに失敗しました。", "警告", 4, false, true};
+    }
+}
+
+} // namespace pelorix
