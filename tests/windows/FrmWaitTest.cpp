@@ -1,6 +1,7 @@
 #include "windows/frmWait.h"
 
 #include "../engine/BuildWorld.h"
+#include "engine/BuildHandOver.h"
 #include "engine/CFSender.h"
 #include "support/QtTestMain.h"
 #include "windows/Twips.h"
@@ -89,11 +90,9 @@ private Q_SLOTS:
             data.fSetProjectNameList(path, data.ProjectMaxIndex(), false);
         }
         OwnerWindow owner;
-        owner.form.fillGrid(data);
-        for (std::int32_t row = 1; row <= 3; ++row) {
-            owner.form.markRow(row);
-            data.fSetCompatibleMode(data.fGetProjectArrayIndex(row), row == 3 ? 1 : 0);
-        }
+        fillProjectGrid(owner, data);
+        restoreBuildMarks(owner, {1, 2, 3});
+        const std::vector<std::int32_t> rows = handOverBuildTargets(owner, data, false);
         owner.show();
 
         CFWin32API api;
@@ -101,7 +100,7 @@ private Q_SLOTS:
         AnswerMessageBox box;
         QtPump pump;
         CFVB6EXE engine(box, pump);
-        engine.fInitialize(data, api, {1, 2, 3}, log, "");
+        engine.fInitialize(data, api, rows, log, "");
         auto* wait = new frmWait(&owner);
         QPointer<frmWait> guardWait(wait);
 
