@@ -5,6 +5,7 @@
 #include "engine/CFSender.h"
 #include "support/QtTestMain.h"
 #include "windows/Twips.h"
+#include "windows/frmLog.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -96,7 +97,8 @@ private Q_SLOTS:
         owner.show();
 
         CFWin32API api;
-        MemoryBuildLog log;
+        // The build log window the main window would show.
+        frmLog log(&owner);
         AnswerMessageBox box;
         QtPump pump;
         CFVB6EXE engine(box, pump);
@@ -130,6 +132,10 @@ private Q_SLOTS:
         QVERIFY(clicked);
         QCOMPARE(world.recorded().size(), std::size_t{2});
         QCOMPARE(owner.form.grid().TextMatrix(2, 1), std::string("OK"));
+        const std::vector<std::string> lines = log.lines();
+        QVERIFY(lines.size() > 2);
+        QCOMPARE(lines.front().substr(19), std::string(" Alphaを「互換なし」でﾋﾞﾙﾄﾞ中..."));
+        QCOMPARE(lines.back().substr(20), std::string("Gammaの「ﾌﾟﾛｼﾞｪｸﾄ互換」ﾋﾞﾙﾄﾞをｷｬﾝｾﾙしました。"));
         QVERIFY(!runningPicture.isNull());
         QCOMPARE(runningPicture.width(), runningPicture.height());
         // The engine went on writing into the closed window.
