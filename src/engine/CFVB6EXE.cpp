@@ -149,10 +149,8 @@ std::int16_t CFVB6EXE::BuildExecute(IWaitForm*& objWaitForm, bool blnRebuldConfi
 
         std::int16_t result = BuildResult::NothingProcessed;
         bool rebuildAgain = true;
-        std::string keyText;
-        std::string extension;
-        pSetBuildParameter(rebuildAgain, keyText, extension);
-        m_strCommandTemplate = CDRegistryData().fGetShellExProgPath(extension, keyText);
+        pSetBuildParameter(rebuildAgain, m_strShellCommand, m_strExtension);
+        m_strCommandTemplate = CDRegistryData().fGetShellExProgPath(m_strExtension, m_strShellCommand);
         m_blnRebuildConfirm = blnRebuldConfirm;
 
         objWaitForm->setEventSource(m_objSender);
@@ -372,14 +370,8 @@ std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_vie
             command = replaceAll(m_strCommandTemplate, "\"%1\"", arguments);
             const std::string modeName = compatibleModeName(compatibleMode);
 
-            const bool noCancel = false;
-            if (!m_objWin32API->CreateProcess_Execute("", command, 0, m_lngProcessWaitTime, noCancel,
-                                                      m_lngProcessWaitLimit, &m_eventPump)) {
-                WriteErrorLog(-1, "ShellExecute処理でｴﾗｰが発生しました。", m_strErrProcName, Module, 2, true);
-                appendLog(stamp() + std::string(projectName) + "のｺﾝﾊﾟｲﾗが" +
-                          std::to_string(m_lngProcessWaitLimit) + "ﾐﾘ秒以内に終了しませんでした。");
+            if (!runCompiler(command, projectName))
                 return BuildResult::Error;
-            }
 
             if (!waitForLog(logPath)) {
                 const std::string text = "ｺﾝﾊﾟｲﾗのﾛｸﾞが" + std::to_string(m_lngLogWaitLimit) +
@@ -409,6 +401,31 @@ std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_vie
             return BuildResult::Success;
         });
     });
+}
+
+// Runs the compiler and waits for it; false when it did not end (a time-out or a failed wait) or,
+// with nothing registered as the compiler, could not be started. Each of these is logged here.
+bool CFVB6EXE::runCompiler(const std::string& command, std::string_view projectName) {
+    const bool noCancel = false;
+    ProcessWaitEnd end = ProcessWaitEnd::Ended;
+    try {
+        if (m_objWin32API->CreateProcess_Execute("", command, 0, m_lngProcessWaitTime, noCancel,
+                                                 m_lngProcessWaitLimit, &m_eventPump, &end))
+            return true;
+    } catch (...) {
+        if (!trimWhite(m_strCommandTemplate).empty())
+            throw;
+        // The start failure is in the error log already, and this procedure's line follows it as
+        // for any failed start; the build log says what is missing, and the project fails.
+        recordAndLog(currentAsRuntimeError(), "pVB6EXE", false);
+        appendLog(stamp() + std::string(projectName) + "のｺﾝﾊﾟｲﾗを起動できません。拡張子「" + m_strExtension +
+                  "」のｷｰ「" + m_strShellCommand + "」にｺﾝﾊﾟｲﾗが登録されていません。[Prefix=" + winePrefix() +
+                  "]");
+        return false;
+    }
+    WriteErrorLog(-1, "ShellExecute処理でｴﾗｰが発生しました。", "pVB6EXE", Module, ErrorLevel::Error, true);
+    appendLog(stamp() + compilerNotEndedText(projectName, end, m_lngProcessWaitLimit));
+    return false;
 }
 
 // Waits until the compiler log exists with a size above 0. The compiler has ended by now, so a

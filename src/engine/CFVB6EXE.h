@@ -36,6 +36,8 @@ class IWaitForm;
 //                      (default 30000; 0 waits without a bound); when it is reached the project
 //                      ends with 99, a build-log line and an error-log entry.
 //   "ProcessWaitLimit" ms a compiler may run before the project ends with 99 (default 600000).
+// A prefix in which nothing is registered for "Extension" and "ShellCommand" has no compiler to
+// start: the project ends with 99 and the build log names the extension, the key and the prefix.
 class CFVB6EXE : public ErrorHolder {
 public:
     CFVB6EXE(IMessageBox& messageBox, IEventPump& eventPump);
@@ -84,6 +86,7 @@ private:
                      bool rebuildAgain, std::int16_t rebuildMode, std::int16_t& result, std::string& name,
                      std::int32_t& successCount);
     void selectBuildRow(IProjectGrid& grid, std::int32_t row, bool scrollIntoView);
+    bool runCompiler(const std::string& command, std::string_view projectName);
     bool waitForLog(std::string_view logPath);
     std::string argumentPath(std::string_view path);
     void pause(std::int32_t milliseconds);
@@ -100,6 +103,8 @@ private:
     std::string m_strAppPath;
     std::string m_strProjectListPath;
     std::string m_strCommandTemplate;
+    std::string m_strExtension;    // "Extension" of the run: the file type whose command is the compiler
+    std::string m_strShellCommand; // "ShellCommand" of the run: the key that holds the command
     std::vector<std::int32_t> m_lngBuildRows;
     std::int32_t m_lngLogWaitTime = 200;
     std::int32_t m_lngProcessWaitTime = 1000;

@@ -36,4 +36,19 @@ CompilerLogResult classifyCompilerLog(const std::vector<std::string>& lines) {
     return result;
 }
 
+std::string compilerNotEndedText(std::string_view projectName, ProcessWaitEnd end, std::int32_t limitMs) {
+    const std::string name(projectName);
+    switch (end) {
+    case ProcessWaitEnd::TimeLimit:
+        return name + "のｺﾝﾊﾟｲﾗが" + std::to_string(limitMs) + "ﾐﾘ秒以内に終了しませんでした。";
+    case ProcessWaitEnd::WaitFailed:
+        return name + "のｺﾝﾊﾟｲﾗの終了を待てませんでした。";
+    case ProcessWaitEnd::Cancelled:
+        return name + "のｺﾝﾊﾟｲﾗの終了待ちを中止しました。";
+    case ProcessWaitEnd::Ended:
+        break;
+    }
+    return {};
+}
+
 } // namespace pelorix

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/CFWin32API.h"
+
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pelorix {
@@ -42,5 +45,9 @@ struct CompilerLogResult {
 // binary-compatibility text gives 2; "ｴﾗｰ" gives 99; a line with none of them gives 99 only when
 // no earlier line set a code. A later line overrides an earlier one. No non-empty line: -1.
 CompilerLogResult classifyCompilerLog(const std::vector<std::string>& lines);
+
+// The build-log text for a compiler that the build stopped waiting for before it ended: a time-out
+// names the limit in milliseconds; a wait that failed or was cancelled says so, and names no limit.
+std::string compilerNotEndedText(std::string_view projectName, ProcessWaitEnd end, std::int32_t limitMs);
 
 } // namespace pelorix

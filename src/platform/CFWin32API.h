@@ -20,6 +20,9 @@ inline constexpr HKEY HKEY_CURRENT_USER = static_cast<HKEY>(0x80000001u);
 inline constexpr HKEY HKEY_LOCAL_MACHINE = static_cast<HKEY>(0x80000002u);
 inline constexpr std::int32_t REG_SZ = 1;
 
+// Why CreateProcess_Execute stopped waiting for the process it started.
+enum class ProcessWaitEnd { Ended, TimeLimit, Cancelled, WaitFailed };
+
 // The Win32 service class: settings files, registry, processes, system texts and path
 // operations. It keeps no state that callers rely on; every user creates its own instance.
 class CFWin32API : public ErrorHolder {
@@ -41,10 +44,12 @@ public:
     VbDate pDosDateTimeToFileTime(std::uint64_t fileTime);
 
     // Processes. Starts the command line and waits for the process to end, processing pending
-    // events through pump between wait slices; see the implementation for the rules.
+    // events through pump between wait slices; see the implementation for the rules. True when
+    // the process ended; howEnded, when given, receives why the wait stopped.
     bool CreateProcess_Execute(std::string_view programPath, std::string_view commandLine,
                                std::int16_t windowState, std::int32_t waitSlice, const bool& cancelFlag,
-                               std::int32_t timeLimit, IEventPump* pump = nullptr);
+                               std::int32_t timeLimit, IEventPump* pump = nullptr,
+                               ProcessWaitEnd* howEnded = nullptr);
     // Starts the command line and returns at once (opening a project or a folder).
     void StartProcess(std::string_view commandLine);
     std::string GetLastErrorMsg(std::int32_t errorCode);

@@ -395,7 +395,8 @@ std::int32_t addSlice(std::int32_t elapsed, std::int32_t slice) {
 // it ends. The window state has no meaning for a program started here.
 bool CFWin32API::CreateProcess_Execute(std::string_view programPath, std::string_view commandLine,
                                        std::int16_t windowState, std::int32_t waitSlice,
-                                       const bool& cancelFlag, std::int32_t timeLimit, IEventPump* pump) {
+                                       const bool& cancelFlag, std::int32_t timeLimit, IEventPump* pump,
+                                       ProcessWaitEnd* howEnded) {
     return guard("CreateProcess_Execute", [&] {
         static_cast<void>(windowState);
         NullEventPump noEvents;
@@ -410,6 +411,11 @@ bool CFWin32API::CreateProcess_Execute(std::string_view programPath, std::string
             elapsed = addSlice(elapsed, waitSlice);
             events.processEvents();
         } while (elapsed < timeLimit && !cancelFlag && result == WaitTimeout);
+        if (howEnded != nullptr)
+            *howEnded = result == WaitObject0  ? ProcessWaitEnd::Ended
+                        : result == WaitFailed ? ProcessWaitEnd::WaitFailed
+                        : cancelFlag           ? ProcessWaitEnd::Cancelled
+                                               : ProcessWaitEnd::TimeLimit;
         return result == WaitObject0;
     });
 }

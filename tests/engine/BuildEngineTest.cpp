@@ -2,6 +2,7 @@
 #include "engine/CompilerLog.h"
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
+#include "support/CliRun.h"
 #include "support/RegistryWriter.h"
 
 #include <algorithm>
@@ -326,7 +327,11 @@ TEST(BuildEngine, AHungCompilerEndsWithNinetyNineAtTheLoweredLimit) {
     run.load({a});
     EXPECT_EQ(run.build({1}), 99);
     EXPECT_TRUE(run.box.shown().empty());
-    EXPECT_NE(world.errorLog().find("ShellExecute処理でｴﾗｰが発生しました。"), std::string::npos);
+    // The error-log line names the procedure that wrote it.
+    EXPECT_NE(
+        world.errorLog().find("\"-1\", \"ShellExecute処理でｴﾗｰが発生しました。\", \"pVB6EXE\", \"CFVB6EXE\""),
+        std::string::npos)
+        << world.errorLog();
     EXPECT_TRUE(hasLine(run.unstampedLog(), "Alphaのｺﾝﾊﾟｲﾗが600ﾐﾘ秒以内に終了しませんでした。"));
     // The stand-in goes away with the project file.
     fs::remove(world.host(a));
@@ -344,6 +349,45 @@ TEST(BuildEngine, ACompilerThatWritesNoLogEndsWithNinetyNineAtTheBound) {
     EXPECT_TRUE(hasLine(run.unstampedLog(), "Alphaの" + text));
     EXPECT_NE(world.errorLog().find(text), std::string::npos);
     EXPECT_NE(world.errorLog().find("pVB6EXE"), std::string::npos);
+}
+
+// A prefix where nothing is registered as the compiler: the run says so, names what it looked
+// for, and ends with a result code like any other failed project.
+TEST(BuildEngine, NoCompilerRegisteredEndsTheRunWithNinetyNineAndSaysWhatIsMissing) {
+    BuildWorld world;
+    const std::string a = world.addProject("a", "Alpha", {"CompatibleMode=\"0\""});
+    const std::string b = world.addProject("b", "Beta", {"CompatibleMode=\"0\""});
+    const std::string list = world.host(world.writeList({a, b}));
+    const auto lastLine = [](const std::string& out) { return outputLines(out).back(); };
+    const auto missingLine = [&](const std::string& extension, const std::string& key) {
+        return "Alphaのｺﾝﾊﾟｲﾗを起動できません。拡張子「" + extension + "」のｷｰ「" + key +
+               "」にｺﾝﾊﾟｲﾗが登録されていません。[Prefix=" + world.env.prefix() + "]";
+    };
+
+    RegistryWriter().write(world.env); // no .vbp association at all
+    const CliOutcome none = runCli({"build", list, "--all"});
+    EXPECT_EQ(none.status, 1) << none.err;
+    EXPECT_NE(none.out.find(missingLine(".vbp", "shell\\open\\command")), std::string::npos) << none.out;
+    EXPECT_EQ(lastLine(none.out), "result=99");
+    EXPECT_EQ(none.out.find("Betaを"), std::string::npos) << "the run stops at the failed project";
+    // The failed start is in the error log as before, from the start up to the project's build.
+    const std::string started = "\"2\", \"指定されたファイルが見つかりません。\", ";
+    EXPECT_NE(world.errorLog().find(started + "\"CreateProcess_Execute\", \"CFWin32API\""),
+              std::string::npos);
+    EXPECT_NE(world.errorLog().find(started + "\"pVB6EXE\", \"CFVB6EXE\""), std::string::npos);
+
+    // Settings that name an extension and key nobody registered are reported the same way.
+    const std::string standin = "\"" + TestEnvironment::windowsPath(PELORIX_STANDIN) + "\" \"%1\"";
+    RegistryWriter()
+        .addShellAssociation(".vbp", "VisualBasic.Project", "shell\\open\\command", standin)
+        .write(world.env);
+    world.setting("Build", "Extension", ".vbx");
+    world.setting("Build", "ShellCommand", "shell\\make\\command");
+    const CliOutcome other = runCli({"build", list, "--all"});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.out.find(missingLine(".vbx", "shell\\make\\command")), std::string::npos) << other.out;
+    EXPECT_EQ(lastLine(other.out), "result=99");
+    EXPECT_TRUE(world.recorded().empty());
 }
 
 // ---- Files left behind -------------------------------------------------------------------------

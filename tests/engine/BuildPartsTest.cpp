@@ -48,6 +48,14 @@ INSTANTIATE_TEST_SUITE_P(
                       LogCase{"EmptyLinesAreNotCounted", {"", notFound, ""}, 5, 1}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
+// Only a time-out names the limit: a wait that failed says that it failed.
+TEST(CompilerNotEndedText, NamesTheLimitOnlyForATimeOut) {
+    EXPECT_EQ(compilerNotEndedText("Alpha", ProcessWaitEnd::TimeLimit, 600),
+              "Alphaのｺﾝﾊﾟｲﾗが600ﾐﾘ秒以内に終了しませんでした。");
+    EXPECT_EQ(compilerNotEndedText("Alpha", ProcessWaitEnd::WaitFailed, 600),
+              "Alphaのｺﾝﾊﾟｲﾗの終了を待てませんでした。");
+}
+
 TEST(CompatibleModeName, NamesTheThreeModesAndNothingElse) {
     EXPECT_EQ(compatibleModeName(0), "互換なし");
     EXPECT_EQ(compatibleModeName(1), "ﾌﾟﾛｼﾞｪｸﾄ互換");
