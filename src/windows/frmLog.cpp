@@ -126,7 +126,6 @@ void frmLog::fInitialize(CFWin32API& /*win32Api*/, const std::string& logPath, Q
     guard("fInitialize", [&] {
         m_strLogPath = logPath;
         m_objWin32API = std::make_unique<CFWin32API>();
-        m_frmBuildSetting = &mainWindow;
         // The main window's size without its frame, like this window's own size below.
         const FormPlacement main{roundTwips(twipsFromPixelsX(mainWindow, mainWindow.x())),
                                  roundTwips(twipsFromPixelsY(mainWindow, mainWindow.y())),

@@ -5,7 +5,6 @@
 #include "windows/CDDesigns.h"
 #include "windows/LogPlacement.h"
 
-#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -67,7 +66,6 @@ private:
     std::string m_strLogPath;
     CDDesigns m_objDesigns;
     std::unique_ptr<CFWin32API> m_objWin32API;
-    QPointer<QWidget> m_frmBuildSetting;
     FormPlacement m_placement;
     // True from showing until closing: the placement is applied when the window opens and saved
     // when it closes.

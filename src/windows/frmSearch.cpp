@@ -1,7 +1,5 @@
 #include "windows/frmSearch.h"
 
-#include "platform/CCCommon.h"
-#include "platform/CFWin32API.h"
 #include "windows/Twips.h"
 
 #include <QComboBox>
@@ -94,8 +92,6 @@ void frmSearch::pBuildControls() {
 
 void frmSearch::fInitialize(ISearchForm& form) {
     guard("fInitialize", [&] {
-        m_objCommon = std::make_unique<CCCommon>();
-        m_objWin32API = std::make_unique<CFWin32API>();
         m_session = std::make_unique<WordSearchSession>(form);
         m_frmBuildSetting = &form;
     });

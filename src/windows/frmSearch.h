@@ -13,9 +13,6 @@ class QPushButton;
 
 namespace pelorix {
 
-class CCCommon;
-class CFWin32API;
-
 // The word search window: a word box with the words that found something while the window is
 // open, newest first, and "< Back" / "Next >" to step through the hits, which the main window's
 // grid selects one by one. Modeless; it opens at the main window's top-left corner and deletes
@@ -49,8 +46,6 @@ private:
     void cmdBtn_Click(int index);
     void pShowButtons();
 
-    std::unique_ptr<CCCommon> m_objCommon;
-    std::unique_ptr<CFWin32API> m_objWin32API;
     std::unique_ptr<WordSearchSession> m_session;
     ISearchForm* m_frmBuildSetting = nullptr;
     bool m_blnLoaded = false;
