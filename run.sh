@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
-# Builds Pelorix and runs a build of its demo workspace with pelorix-cli. Installs the Debian
-# packages it needs when they are missing.
+# Builds Pelorix and starts the window program on its demo workspace; without a display (neither
+# DISPLAY nor WAYLAND_DISPLAY set) it says so and builds the demo list with pelorix-cli instead.
+# Installs the Debian packages it needs when they are missing.
+#
+# Usage: ./run.sh [--cli | --prepare]
+#   --cli      always build the demo list with pelorix-cli
+#   --prepare  only build Pelorix and make the demo workspace (used by scripts/screenshot.sh)
 #
 # The demo workspace lives in demo/ (ignored by git) and is made on the first run: a Wine prefix
 # whose registry holds a few type libraries and the stand-in compiler as the .vbp shell command,
@@ -10,11 +15,22 @@
 # Remove demo/ to make it again.
 set -euo pipefail
 cd "$(dirname "$0")"
+
+mode=window
+case "${1:-}" in
+    --cli) mode=cli ;;
+    --prepare) mode=prepare ;;
+    "") ;;
+    *) echo "Usage: ./run.sh [--cli | --prepare]" >&2; exit 2 ;;
+esac
+
 source scripts/packages.sh
 ensure_packages "${PELORIX_BUILD_PACKAGES[@]}" "${PELORIX_UI_PACKAGES[@]}"
 
 cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELORIX_BUILD_TESTS=OFF >/dev/null
-cmake --build build-run -j "$(nproc)" --target pelorix-cli vb6-standin
+targets=(pelorix-cli vb6-standin)
+[ "$mode" != cli ] && targets+=(pelorix)
+cmake --build build-run -j "$(nproc)" --target "${targets[@]}"
 
 demo=$PWD/demo
 prefix=$demo/prefix
@@ -109,14 +125,38 @@ make_demo() {
     touch "$demo/.made"
 }
 
+# The window program opens the list it used last: the demo list, until another one is opened.
+ensure_list_path() {
+    local ini=$home/Pelorix.ini line
+    grep -q '^ProjectListPath=' "$ini" && return 0
+    line=$(printf 'ProjectListPath="%s"\r' "$(winpath "$demo/ProjectList.ini")" | iconv -f UTF-8 -t CP932)
+    LINE=$line LC_ALL=C awk '{ print } /^\[Build\]\r?$/ { print ENVIRON["LINE"] }' "$ini" >"$ini.tmp"
+    mv "$ini.tmp" "$ini"
+}
+
 [ -f "$demo/.made" ] || make_demo
 # The registry names the stand-in by its path in this checkout, so it is written on every run.
 make_registry
+ensure_list_path
 
 # Every run starts from the original project files.
 rm -rf "$drive_c/Demo/Projects" "$home"/*.log
 mkdir -p "$drive_c/Demo/Projects"
 cp -a "$demo/pristine/." "$drive_c/Demo/Projects/"
+
+[ "$mode" = prepare ] && exit 0
+
+if [ "$mode" = window ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): building the demo list with pelorix-cli instead."
+    echo
+    mode=cli
+fi
+
+if [ "$mode" = window ]; then
+    echo "Starting Pelorix on the demo list demo/ProjectList.ini (compiler: the stand-in, $standin)."
+    echo "Its settings are demo/home/Pelorix.ini, its error log demo/home/Pelorix.log."
+    WINEPREFIX=$prefix PELORIX_HOME=$home exec build-run/bin/pelorix
+fi
 
 echo "Building the demo list (compiler: the stand-in, $standin):"
 echo

@@ -31,6 +31,6 @@ ensure_packages() {
 # What building and testing the core needs.
 PELORIX_BUILD_PACKAGES=(g++ cmake ninja-build googletest libgtest-dev libgmock-dev libbenchmark-dev locales)
 # The window program, its offscreen tests, a Japanese font, and what the screenshot scripts use.
-PELORIX_UI_PACKAGES=(qt6-base-dev fonts-noto-cjk xvfb xauth xdotool imagemagick)
+PELORIX_UI_PACKAGES=(qt6-base-dev fonts-noto-cjk fonts-ipafont-gothic xvfb xauth xdotool imagemagick)
 # Real Wine for the tests that read what Wine ships and a prefix made by wineboot.
 PELORIX_WINE_PACKAGES=(wine64 wine32:i386 wine64-tools)

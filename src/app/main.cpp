@@ -1,11 +1,20 @@
-#include <QApplication>
-#include <QWidget>
+#include "app/QtServices.h"
+#include "app/frmBuildSetting.h"
+#include "app/modMain.h"
+#include "platform/ErrorLog.h"
 
-// Placeholder until the main window lands: the window program's entry point.
+#include <QApplication>
+
+// The window program. It takes no arguments of its own (Qt's are accepted).
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Pelorix"));
-    window.show();
-    return QApplication::exec();
+    QApplication::setApplicationName(QStringLiteral("Pelorix"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    pelorix::QtMessageBox messageBox;
+    pelorix::QtFileDialog fileDialog;
+    pelorix::QtEventPump eventPump;
+    pelorix::setErrorLogMessageBox(&messageBox);
+    const int status = pelorix::Main({messageBox, fileDialog, eventPump});
+    pelorix::setErrorLogMessageBox(nullptr);
+    return status;
 }

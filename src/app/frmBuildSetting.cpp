@@ -1,0 +1,259 @@
+// The main window's life: creation, set-up, load, resize, closing, the exit commands, the busy
+// guard and the enabling of the build controls.
+#include "app/frmBuildSetting.h"
+
+#include "app/MainWindowRules.h"
+#include "engine/CFSender.h"
+#include "platform/CFWin32API.h"
+#include "platform/UserInterface.h"
+#include "projectdata/CDFileData.h"
+#include "windows/CDDesigns.h"
+#include "windows/GridControl.h"
+#include "windows/Twips.h"
+#include "windows/WidgetLayout.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace pelorix {
+
+frmBuildSetting::frmBuildSetting(const MainWindowServices& services)
+    : QMainWindow(nullptr), ErrorHolder("frmBuildSetting"), m_services(services) {
+    Form_Initialize();
+}
+
+frmBuildSetting::~frmBuildSetting() = default;
+
+void frmBuildSetting::Form_Initialize() {
+    handle("Form_Initialize", true, [&] {
+        m_objDesigns = std::make_unique<CDDesigns>();
+        m_objSender = std::make_shared<CFSender>();
+        pCreateControls();
+        pCreateMenus();
+        pConnectControls();
+    });
+}
+
+void frmBuildSetting::fInitEx() {
+    guard("fInitEx", [&] {
+        m_objFileData = std::make_unique<CDFileData>();
+        m_objWin32API = std::make_unique<CFWin32API>();
+        pSetLastPath(m_strProjectListPath, m_strBatFilePath);
+        pLoadProjectListSetting();
+    });
+}
+
+void frmBuildSetting::Show() {
+    if (!m_blnLoaded) {
+        m_blnLoaded = true;
+        Form_Load();
+    }
+    show();
+}
+
+void frmBuildSetting::Form_Load() {
+    handle("Form_Load", true, [&] {
+        try {
+            pRegisterDesigns();
+            m_strVersion = applicationVersionText();
+            if (!m_strBatFilePath.empty() && m_blnStartupImpBat) {
+                // The imported list is a new list: its marks must not be written into the list
+                // file last used, whose rows are other projects.
+                m_strProjectListPath.clear();
+                pImportProjectListFromBatFile(m_lngFormWidth, m_lngFormHeight);
+            } else {
+                pLoadProjectList();
+            }
+            m_blnIsShow = true;
+        } catch (...) {
+            m_blnIsShow = false;
+            // The window stays usable with a new, empty list, and the list that failed to load
+            // is left as it is on disk.
+            m_strProjectListPath.clear();
+            try {
+                pLoadProjectList();
+            } catch (...) {
+            }
+            throw;
+        }
+    });
+}
+
+void frmBuildSetting::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmBuildSetting::Form_Resize() {
+    // Errors of the layout are ignored, and nothing is logged.
+    if (m_objDesigns)
+        moveDesigns(*m_objDesigns, *this);
+}
+
+void frmBuildSetting::closeEvent(QCloseEvent* event) {
+    if (Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+}
+
+bool frmBuildSetting::Form_QueryUnload() {
+    bool cancel = false;
+    handle("Form_QueryUnload", true, [&] {
+        if (!m_blnIsBuild)
+            return;
+        cancel = true;
+        MessageBox().show("ﾋﾞﾙﾄﾞ処理中です。", "ﾋﾞﾙﾄﾞ処理中！", MsgButtons::Ok, MsgIcon::Critical, false);
+    });
+    return cancel;
+}
+
+void frmBuildSetting::Form_Unload() {
+    handle("Form_Unload", true, [&] {
+        const auto release = [this] {
+            if (m_frmLog)
+                m_frmLog->close();
+            if (m_frmSearch && m_blnIsSearchShow)
+                m_frmSearch->close();
+            m_lngBuildRows.clear();
+            m_strColIndex.clear();
+            m_strColWidth.clear();
+            m_strColNames.clear();
+            m_blnIsShow = false;
+            Q_EMIT unloaded();
+        };
+        try {
+            pSaveSetting(m_strProjectListPath);
+        } catch (...) {
+            release();
+            throw;
+        }
+        release();
+    });
+}
+
+void frmBuildSetting::mnuExit_Click() {
+    handle("mnuExit_Click", true, [&] { close(); });
+}
+
+bool frmBuildSetting::pRefuseWhileBuilding() {
+    if (!m_blnIsBuild)
+        return false;
+    setLastError(m_lngErrNumber, std::string(busyMessageText), m_strErrProcName);
+    MessageBox().show(std::string(busyMessageText), std::string(busyMessageTitle), MsgButtons::Ok,
+                      MsgIcon::Exclamation, false);
+    return true;
+}
+
+void frmBuildSetting::pSetControlEnable(bool enable, bool exitEnable) {
+    guard("pSetControlEnable", [&] {
+        if (enable) {
+            m_lngEnableCount = pGetEnableCount();
+            // While a build runs the build controls stay off, whoever asks to enable them.
+            const bool build = m_lngEnableCount != 0 && !m_blnIsBuild;
+            cmdFunction[0]->setEnabled(build);
+            mnuSubBuild->setEnabled(build);
+        } else {
+            cmdFunction[0]->setEnabled(false);
+            mnuSubBuild->setEnabled(false);
+        }
+        const bool exit = exitEnable && !m_blnIsBuild;
+        cmdFunction[1]->setEnabled(exit);
+        chkRebuildConfirm->setEnabled(exit);
+    });
+}
+
+// The saved size applies when the window is first loaded; later lists keep the size the user gave
+// the window.
+void frmBuildSetting::pApplyFormSize() {
+    if (m_blnIsShow)
+        return;
+    resize(pixelsFromTwipsX(*this, m_lngFormWidth), pixelsFromTwipsY(*this, m_lngFormHeight));
+}
+
+void frmBuildSetting::IsBuild(bool building) {
+    m_blnIsBuild = building;
+}
+
+void frmBuildSetting::fUpdateProjectListStatusInfo(std::int32_t targets, std::int32_t total) {
+    guard("fUpdateProjectListStatusInfo", [&] { pSetProjectListStatusInfo(targets, total); });
+}
+
+IProjectGrid& frmBuildSetting::vsgridProject() {
+    return *m_vsgridProject;
+}
+
+std::int32_t frmBuildSetting::gridColumnOf(std::int32_t logicalColumn) const {
+    if (logicalColumn >= 0 && static_cast<std::size_t>(logicalColumn) < m_gridColumns.size())
+        return m_gridColumns[static_cast<std::size_t>(logicalColumn)];
+    return logicalColumn;
+}
+
+void frmBuildSetting::MousePointer(std::int32_t pointer) {
+    if (pointer == vbHourglass)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+}
+
+void frmBuildSetting::Caption(const std::string& caption) {
+    setWindowTitle(QString::fromStdString(caption));
+}
+
+IFileDialog& frmBuildSetting::CommonDialog() {
+    return m_services.fileDialog;
+}
+
+IMessageBox& frmBuildSetting::MessageBox() {
+    return m_services.messageBox;
+}
+
+bool frmBuildSetting::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == cboCell && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            cboCell_KeyPress(13);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- The build run: started from the button and the menu; the build step fills it in. ----
+
+void frmBuildSetting::pBuildExecute() {
+    guard("pBuildExecute", [&] {
+        if (m_lngEnableCount == 0)
+            return;
+    });
+}
+
+void frmBuildSetting::cmdFunction_Click(int index) {
+    handle("cmdFunction_Click(" + std::to_string(index) + ")", true, [&] {
+        if (index == 0)
+            pBuildExecute();
+        else
+            close();
+    });
+}
+
+void frmBuildSetting::mnuSubBuild_Click() {
+    handle("mnuSubBuild_Click", false, [&] { pBuildExecute(); });
+}
+
+void frmBuildSetting::mnuSubSearch_Click() {
+    handle("mnuSubSearch_Click", false, [] {});
+}
+
+void frmBuildSetting::mnuSubSearchNext_Click() {
+    handle("mnuSubSearchNext_Click", true, [] {});
+}
+
+} // namespace pelorix

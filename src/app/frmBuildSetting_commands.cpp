@@ -1,0 +1,137 @@
+// The project commands of the main window: add, change and delete a project of the list, open a
+// project in the development environment and open its folder.
+#include "app/MainWindowRules.h"
+#include "app/frmBuildSetting.h"
+#include "engine/CFVB6EXE.h"
+#include "lists/CFCreateBuildList.h"
+#include "platform/CCCommon.h"
+#include "platform/FileSystemObject.h"
+#include "projectdata/CDFileData.h"
+#include "windows/GridControl.h"
+
+namespace pelorix {
+
+std::optional<std::int32_t> frmBuildSetting::pTargetRow(ProjectCommand command) const {
+    GridPosition position;
+    position.mouseRow = m_lngMouseRow;
+    position.mouseCol = m_lngMouseCol;
+    position.currentRow = m_vsgridProject->Row();
+    position.rows = m_vsgridProject->Rows();
+    position.colEnable = m_lngColEnable;
+    position.colFilePath = m_lngColFilePath;
+    return targetRow(command, position);
+}
+
+std::string frmBuildSetting::pTargetPath(std::int32_t row) const {
+    return m_vsgridProject->TextMatrix(row, m_lngColFilePath);
+}
+
+bool frmBuildSetting::pCheckPath(const std::string& path, int kind) const {
+    const FileSystemObject fso;
+    if (kind == vbDirectory)
+        return fso.FolderExists(path);
+    if (kind == vbNormal)
+        return fso.FileExists(path);
+    return false;
+}
+
+void frmBuildSetting::mnuProjectAdd_Click() {
+    handle("mnuProjectAdd_Click", false, [&] {
+        const auto row = pTargetRow(ProjectCommand::Add);
+        if (!row)
+            return;
+        std::string path = pTargetPath(*row);
+        if (pRefuseWhileBuilding())
+            return;
+        if (!CFCreateBuildList(*this, *m_objFileData).fSelectProjectFile(path))
+            return;
+        pAddProject(*row, path);
+    });
+}
+
+// Inserts the project at the row; the first project of an empty list takes the grid's one empty
+// row.
+void frmBuildSetting::pAddProject(std::int32_t row, const std::string& path) {
+    guard("pAddProject", [&] {
+        CDFileData& list = *m_objFileData;
+        const bool wasEmpty = list.ProjectCount() == 0;
+        list.fAddProjectFileList(path, wasEmpty ? -1 : row);
+        const std::int32_t index = list.fGetProjectArrayIndex(wasEmpty ? 1 : row);
+        list.fSetProjectNameList(path, index, false);
+        const std::int32_t gridRow = wasEmpty ? m_vsgridProject->FixedRows() : row;
+        if (!wasEmpty)
+            m_vsgridProject->AddItem("", gridRow);
+        pUpdateGrid(gridRow, index);
+        pSetBuildEnable(true);
+    });
+}
+
+void frmBuildSetting::mnuProjectEdit_Click() {
+    handle("mnuProjectEdit_Click", false, [&] {
+        const auto row = pTargetRow(ProjectCommand::Change);
+        if (!row)
+            return;
+        std::string path = pTargetPath(*row);
+        if (pRefuseWhileBuilding())
+            return;
+        if (!CFCreateBuildList(*this, *m_objFileData).fSelectProjectFile(path))
+            return;
+        CDFileData& list = *m_objFileData;
+        std::int32_t index = list.fGetProjectArrayIndex(*row);
+        if (index == -1) {
+            // The one empty row of an empty list: the change adds the list's first project.
+            pAddProject(*row, path);
+            return;
+        }
+        list.fChangeProjectFileList(path, index, *row);
+        list.fSetProjectNameList(path, index, true);
+        pUpdateGrid(*row, index);
+        pSetBuildEnable(true);
+    });
+}
+
+void frmBuildSetting::mnuProjectDel_Click() {
+    handle("mnuProjectDel_Click", false, [&] {
+        const auto row = pTargetRow(ProjectCommand::Delete);
+        if (!row)
+            return;
+        if (pRefuseWhileBuilding())
+            return;
+        GridControl& grid = *m_vsgridProject;
+        if (grid.Rows() - grid.FixedRows() == 1)
+            grid.AddItem("", grid.Row() + 1);
+        m_objFileData->fDelProjectFileList(*row);
+        grid.RemoveItem(*row);
+        pRecountTargets();
+    });
+}
+
+void frmBuildSetting::pRecountTargets() {
+    m_lngEnableCount = pGetEnableCount();
+    pSetBuildEnable(true);
+}
+
+void frmBuildSetting::mnuSubOpenProject_Click() {
+    handle("mnuSubOpenProject", false, [&] {
+        const auto row = pTargetRow(ProjectCommand::Open);
+        if (!row)
+            return;
+        const std::string path = pTargetPath(*row);
+        if (pRefuseWhileBuilding())
+            return;
+        m_vsgridProject->setFocus();
+        CFVB6EXE(MessageBox(), m_services.eventPump).OpenVBFile(path);
+    });
+}
+
+void frmBuildSetting::mnuSubOpenParentDir_Click() {
+    handle("mnuSubOpenParentDir_Click", false, [&] {
+        const auto row = pTargetRow(ProjectCommand::OpenFolder);
+        if (!row)
+            return;
+        const std::string folder = CCCommon().fGetParentDirPath(pTargetPath(*row));
+        CFVB6EXE(MessageBox(), m_services.eventPump).OpenDir(folder);
+    });
+}
+
+} // namespace pelorix

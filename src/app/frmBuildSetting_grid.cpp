@@ -1,0 +1,345 @@
+// The project grid of the main window: filling it from the project list, the build marks and the
+// status line, the in-cell compatibility list, the context menus, dropped files and the cell the
+// word search selects.
+#include "app/MainWindowRules.h"
+#include "app/frmBuildSetting.h"
+#include "engine/BuildHandOver.h"
+#include "lists/ProjectListFile.h"
+#include "platform/CCCommon.h"
+#include "platform/CFWin32API.h"
+#include "platform/DriveMap.h"
+#include "platform/Numbers.h"
+#include "platform/UserInterface.h"
+#include "projectdata/CDFileData.h"
+#include "windows/GridControl.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <algorithm>
+
+namespace pelorix {
+
+namespace {
+
+// The colour of the mark cell of the row a build reached last.
+constexpr std::int32_t lightCyan = 0xFFFF00;
+
+} // namespace
+
+void frmBuildSetting::pInitGrid() {
+    guard("pInitGrid", [&] {
+        GridControl& grid = *m_vsgridProject;
+        grid.setVisible(false);
+        grid.Clear();
+        pApplyColumnSettings();
+        fillProjectGrid(*this, *m_objFileData);
+        const std::vector<std::int32_t> marks = m_lngBuildRows.size() == 1 && m_lngBuildRows.front() == -1
+                                                    ? std::vector<std::int32_t>{}
+                                                    : m_lngBuildRows;
+        restoreBuildMarks(*this, marks);
+        m_lngEnableCount = pGetEnableCount();
+
+        ListBuildState state;
+        state.index = m_lngBuildIndex;
+        m_lngBuildIndex = chooseBuildIndex(state, m_objFileData->ProjectCount(), markedRows(*this));
+        grid.Row(m_lngBuildIndex);
+        grid.Col(m_lngColEnable);
+        grid.CellBackColor(lightCyan);
+        grid.setVisible(true);
+    });
+}
+
+// The columns from the settings: their number, headers and widths, and the grid column of the
+// mark, compatibility and path columns.
+void frmBuildSetting::pApplyColumnSettings() {
+    GridControl& grid = *m_vsgridProject;
+    GridColumnSettings columns = readGridColumnSettings(*m_objWin32API);
+    m_strColIndex = std::move(columns.colIndex);
+    m_strColWidth = std::move(columns.colWidth);
+    m_strColNames = std::move(columns.colNames);
+    m_gridColumns = std::move(columns.gridColumns);
+    const auto count = static_cast<std::int32_t>(m_strColNames.size());
+    grid.Cols(count);
+    grid.Rows(grid.FixedRows() + std::max(m_objFileData->ProjectCount(), 1));
+    for (std::int32_t i = 0; i < count; ++i) {
+        grid.TextMatrix(0, gridColumnOf(i), m_strColNames[static_cast<std::size_t>(i)]);
+        if (const auto width = longValue(m_strColWidth[static_cast<std::size_t>(i)]); width && *width >= 0)
+            grid.ColWidth(i, *width);
+    }
+    m_lngColFilePath = gridColumnOf(GridColumn::FilePath);
+    m_lngColCompatible = gridColumnOf(GridColumn::Compatible);
+    m_lngColEnable = gridColumnOf(GridColumn::Enable);
+    grid.cells().setMarkColumn(m_lngColEnable);
+    grid.cells().setCentredColumns({m_lngColEnable, gridColumnOf(GridColumn::Result)});
+}
+
+// Rewrites one data row from its project (which loses any mark it had), then counts the marks
+// again.
+void frmBuildSetting::pUpdateGrid(std::int32_t row, std::int32_t index) {
+    guard("pUpdateGrid", [&] {
+        fillProjectRow(*this, row, *m_objFileData, index);
+        m_lngEnableCount = pGetEnableCount();
+        pSetProjectListStatusInfo(m_lngEnableCount, m_objFileData->ProjectCount());
+    });
+}
+
+std::int32_t frmBuildSetting::pGetEnableCount() {
+    return guard("pGetEnableCount", [&] { return static_cast<std::int32_t>(markedRows(*this).size()); });
+}
+
+void frmBuildSetting::pSetProjectListStatusInfo(std::int32_t targets, std::int32_t total) {
+    guard("pSetProjectListStatusInfo", [&] {
+        lblProjectListStatusInfo->setText(QString::number(targets) + QLatin1Char('/') +
+                                          QString::number(total));
+        lblProjectListStatusInfo->repaint();
+    });
+}
+
+void frmBuildSetting::pSetBuildEnable(bool enable) {
+    guard("pSetBuildEnable", [&] {
+        const bool build = enable && m_lngEnableCount != 0 && !m_blnIsBuild;
+        cmdFunction[0]->setEnabled(build);
+        mnuSubBuild->setEnabled(build);
+        pSetProjectListStatusInfo(m_lngEnableCount, m_objFileData->ProjectCount());
+    });
+}
+
+// Marks every data row between the two rows, both included.
+std::int32_t frmBuildSetting::pCheckTargetOn(std::int32_t rowA, std::int32_t rowB) {
+    return guard("pCheckTargetOn", [&] {
+        const std::int32_t last = std::min(std::max(rowA, rowB), m_vsgridProject->Rows() - 1);
+        const std::int32_t first = std::max(std::min(rowA, rowB), m_vsgridProject->FixedRows());
+        for (std::int32_t row = first; row <= last; ++row)
+            m_vsgridProject->TextMatrix(row, m_lngColEnable, enabledMarkText());
+        return std::max(0, last - first + 1);
+    });
+}
+
+void frmBuildSetting::pSetAllMarks(bool target) {
+    GridControl& grid = *m_vsgridProject;
+    grid.Redraw(false);
+    for (std::int32_t row = grid.FixedRows(); row < grid.Rows(); ++row)
+        if (!grid.TextMatrix(row, m_lngColEnable).empty())
+            grid.TextMatrix(row, m_lngColEnable, target ? enabledMarkText() : disabledMarkText());
+    grid.Redraw(true);
+}
+
+void frmBuildSetting::cmdEnable_Click(int index) {
+    handle("cmdEnable_Click", true, [&] {
+        MousePointer(vbHourglass);
+        pSetAllMarks(index == 0);
+        m_lngEnableCount = pGetEnableCount();
+        pSetBuildEnable(index == 0);
+        MousePointer(vbDefault);
+    });
+    MousePointer(vbDefault);
+}
+
+void frmBuildSetting::vsgridProject_Click() {
+    handle("vbgridProject_Click", true, [&] {
+        GridControl& grid = *m_vsgridProject;
+        if (grid.MouseRow() < grid.FixedRows())
+            return;
+        if (m_blnComboShow) {
+            pHideCompatibleComboBox();
+            return;
+        }
+        m_lngMouseRow = grid.Row();
+        m_lngMouseCol = grid.Col();
+        if (m_lngMouseCol == m_lngColEnable && !m_blnShiftSelect) {
+            const std::string mark = grid.TextMatrix(m_lngMouseRow, m_lngColEnable);
+            if (mark.empty())
+                return;
+            grid.TextMatrix(m_lngMouseRow, m_lngColEnable,
+                            mark == disabledMarkText() ? enabledMarkText() : disabledMarkText());
+            m_lngEnableCount = pGetEnableCount();
+            pSetBuildEnable(true);
+        } else if (m_lngMouseCol == m_lngColCompatible) {
+            pShowCompatibleComboBox();
+        }
+    });
+}
+
+void frmBuildSetting::vsgridProject_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                                              QPoint globalPosition) {
+    handle("vsgridProject_MouseDown", true, [&] {
+        GridControl& grid = *m_vsgridProject;
+        if (button == Qt::LeftButton) {
+            const bool shiftOnly = (modifiers & Qt::ShiftModifier) && !(modifiers & Qt::ControlModifier) &&
+                                   !(modifiers & Qt::AltModifier);
+            if (shiftOnly && grid.Col() == m_lngColEnable && grid.Row() >= grid.FixedRows()) {
+                m_lngShiftStartRow = grid.Row();
+                m_blnShiftSelect = true;
+            }
+            return;
+        }
+        if (button != Qt::RightButton)
+            return;
+        m_lngMouseRow = grid.MouseRow();
+        m_lngMouseCol = grid.MouseCol();
+        if (m_lngMouseRow >= grid.FixedRows()) {
+            grid.Row(m_lngMouseRow);
+            grid.Col(m_lngMouseCol);
+        }
+        if (m_lngMouseCol == m_lngColFilePath && m_lngMouseRow >= grid.FixedRows() &&
+            pCheckPath(grid.TextMatrix(m_lngMouseRow, m_lngColFilePath), vbNormal)) {
+            grid.setFocus();
+            mnuProject->popup(globalPosition);
+        } else if (m_lngMouseCol == m_lngColEnable) {
+            grid.setFocus();
+            mnuEdit->popup(globalPosition);
+        }
+    });
+}
+
+void frmBuildSetting::vsgridProject_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+    handle("vsgridProject_MouseUp", false, [&] {
+        GridControl& grid = *m_vsgridProject;
+        if (button != Qt::LeftButton || !(modifiers & Qt::ShiftModifier) || !m_blnShiftSelect)
+            return;
+        if (grid.MouseRow() < grid.FixedRows() && grid.MouseCol() > 0)
+            return;
+        if (pCheckTargetOn(grid.MouseRow(), m_lngShiftStartRow) > 0) {
+            m_lngEnableCount = pGetEnableCount();
+            pSetBuildEnable(true);
+        }
+    });
+}
+
+void frmBuildSetting::vsgridProject_KeyPress(int keyAscii) {
+    handle("vsgridProject_KeyPress", false, [&] {
+        GridControl& grid = *m_vsgridProject;
+        if (keyAscii != 13 || grid.Col() != m_lngColCompatible || grid.Row() < grid.FixedRows())
+            return;
+        m_lngMouseRow = grid.Row();
+        m_lngMouseCol = grid.Col();
+        pShowCompatibleComboBox();
+    });
+}
+
+void frmBuildSetting::vsgridProject_KeyUp(int key, Qt::KeyboardModifiers modifiers) {
+    // Releasing Shift ends a range; nothing here can fail.
+    if (key == Qt::Key_Shift || !(modifiers & Qt::ShiftModifier))
+        m_blnShiftSelect = false;
+}
+
+void frmBuildSetting::pShowCompatibleComboBox() {
+    guard("pShowCompatibleComboBox", [&] {
+        GridControl& grid = *m_vsgridProject;
+        const std::int32_t index = m_objFileData->fGetProjectArrayIndex(m_lngMouseRow);
+        if (index == -1)
+            return;
+        const std::int16_t startMode = m_objFileData->fGetStartMode(index);
+        if (startMode == -1)
+            return;
+        try {
+            grid.Row(m_lngMouseRow);
+            grid.Col(m_lngMouseCol);
+            grid.setEnabled(false);
+            cboCell->clear();
+            const QRect cell = grid.cellRectInParent(m_lngMouseRow, m_lngMouseCol);
+            cboCell->setGeometry(cell.left(), cell.top(), cell.width(),
+                                 std::max(cell.height(), cboCell->sizeHint().height()));
+            const std::int16_t modes = startMode > 0 ? 3 : 1;
+            for (std::int16_t mode = 0; mode < modes; ++mode)
+                cboCell->addItem(QString::fromStdString(compatibleModeName(mode)), mode);
+            pSetControlEnable(false, true);
+            cboCell->show();
+            cboCell->raise();
+            // The list opens on what the cell shows, which an earlier edit may have changed.
+            const std::int16_t shown = pCompatibleModeToInt(grid.TextMatrix(m_lngMouseRow, m_lngMouseCol));
+            cboCell->setCurrentIndex(cboCell->findData(shown));
+            cboCell->setFocus();
+            m_blnComboShow = true;
+        } catch (...) {
+            pSetControlEnable(true, true);
+            grid.setEnabled(true);
+            throw;
+        }
+    });
+}
+
+void frmBuildSetting::pHideCompatibleComboBox() {
+    cboCell->hide();
+    m_blnComboShow = false;
+}
+
+// Writes the chosen mode into the edited cell and closes the list.
+void frmBuildSetting::pCloseCompatibleComboBox() {
+    GridControl& grid = *m_vsgridProject;
+    if (m_lngMouseRow >= grid.FixedRows() && m_lngMouseRow < grid.Rows() &&
+        m_lngMouseCol == m_lngColCompatible && cboCell->currentIndex() >= 0)
+        grid.TextMatrix(m_lngMouseRow, m_lngMouseCol, cboCell->currentText().toStdString());
+    pHideCompatibleComboBox();
+    grid.setEnabled(true);
+    grid.setFocus();
+    pSetControlEnable(true, true);
+}
+
+void frmBuildSetting::cboCell_Click() {
+    handle("cboCell_Click", true, [&] { pCloseCompatibleComboBox(); });
+}
+
+void frmBuildSetting::cboCell_KeyPress(int keyAscii) {
+    handle("cboCell_KeyPress", false, [&] {
+        if (keyAscii == 13)
+            pCloseCompatibleComboBox();
+    });
+}
+
+void frmBuildSetting::vsgridProject_OLEDragDrop(const QStringList& hostPaths) {
+    handle("vsgridProject_OLEDragDrop", false, [&] {
+        if (pRefuseWhileBuilding())
+            return;
+        MousePointer(vbHourglass);
+        GridControl& grid = *m_vsgridProject;
+        grid.setVisible(false);
+        try {
+            for (const QString& host : hostPaths) {
+                const std::string path = DriveMap::current().toWindows(host.toStdString());
+                if (isProjectFileName(path))
+                    pAddDroppedProject(path);
+            }
+        } catch (...) {
+            grid.setVisible(true);
+            MousePointer(vbDefault);
+            throw;
+        }
+        grid.setVisible(true);
+        MousePointer(vbDefault);
+    });
+}
+
+// Appends a project to the list and its row to the grid; the first project of an empty list
+// takes the grid's one empty row.
+void frmBuildSetting::pAddDroppedProject(const std::string& path) {
+    GridControl& grid = *m_vsgridProject;
+    const bool wasEmpty = m_objFileData->ProjectCount() == 0;
+    m_objFileData->fAddProjectFileList(path, -1);
+    const std::int32_t index = m_objFileData->fGetProjectArrayIndex(m_objFileData->ProjectCount());
+    m_objFileData->fSetProjectNameList(path, index, false);
+    if (!wasEmpty)
+        grid.AddItem("", grid.Rows());
+    pUpdateGrid(grid.Rows() - grid.FixedRows(), index);
+}
+
+void frmBuildSetting::fSetSelectedCells(std::int32_t row, std::int32_t col) {
+    guard("fSetSelectedCells", [&] {
+        GridControl& grid = *m_vsgridProject;
+        m_lngMouseRow = row;
+        m_lngMouseCol = col;
+        grid.HighLight(0);
+        grid.FocusRect(1);
+        grid.Row(row);
+        grid.Col(col);
+        if (grid.RowIsVisible(row))
+            return;
+        // The row is brought to the bottom of the view when it lies below it, to the top above it.
+        const std::int32_t top = row < grid.TopRow() ? row : row - std::max(1, grid.rowsInView()) + 1;
+        grid.TopRow(std::clamp(top, grid.FixedRows(), grid.Rows() - 1));
+    });
+}
+
+} // namespace pelorix

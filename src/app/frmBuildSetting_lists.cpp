@@ -1,0 +1,136 @@
+// The project list files of the main window: new, open and save, the loading of a list into the
+// project data and the grid, and the import of a batch file.
+#include "app/frmBuildSetting.h"
+#include "lists/CFCreateBuildList.h"
+#include "lists/ProjectListFile.h"
+#include "platform/CFWin32API.h"
+#include "projectdata/CDFileData.h"
+#include "windows/GridControl.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+namespace pelorix {
+
+// Loads the list of the current list path ("" gives a new, empty list). The list is read into
+// new project data first, so that a list that cannot be read leaves the window's list as it was.
+void frmBuildSetting::pLoadProjectList() {
+    guard("pLoadProjectList", [&] {
+        CDFileData loaded;
+        loadProjectList(loaded, m_strProjectListPath);
+        *m_objFileData = std::move(loaded);
+        pLoadProjectListSetting();
+        pHideCompatibleComboBox();
+        pInitGrid();
+        pInitComboBox();
+        pInitSetting();
+        pApplyFormSize();
+        pShowListState(m_strProjectListPath);
+    });
+}
+
+// The caption for the list, the status line and the build controls.
+void frmBuildSetting::pShowListState(const std::string& captionPath) {
+    Caption(listWindowCaption(m_strVersion, captionPath));
+    m_lngEnableCount = pGetEnableCount();
+    pSetProjectListStatusInfo(m_lngEnableCount, m_objFileData->ProjectCount());
+    pSetBuildEnable(true);
+}
+
+void frmBuildSetting::pImportProjectListFromBatFile(std::int32_t width, std::int32_t height) {
+    guard("pImportProjectListFromBatFile", [&] {
+        if (!m_strBatFilePath.empty()) {
+            CDFileData imported;
+            if (importBatchFile(imported, *m_objWin32API, m_strBatFilePath) > 0)
+                readProjectFiles(imported);
+            *m_objFileData = std::move(imported);
+        }
+        m_lngBuildRows = {-1};
+        m_lngBuildIndex = 0;
+        pHideCompatibleComboBox();
+        pInitGrid();
+        if (!m_blnIsShow) {
+            pInitComboBox();
+            pInitSetting();
+        }
+        if (width != 0)
+            m_lngFormWidth = width;
+        if (height != 0)
+            m_lngFormHeight = height;
+        pApplyFormSize();
+        pShowListState(m_strBatFilePath);
+        m_blnIsShow = true;
+    });
+}
+
+void frmBuildSetting::mnuProjectListNew_Click() {
+    handle("mnuProjectListNew_Click", true, [&] {
+        // The project data must not change under a running build.
+        if (pRefuseWhileBuilding())
+            return;
+        pSaveProjectListSetting(m_strProjectListPath);
+        m_strProjectListPath.clear();
+        pLoadProjectList();
+    });
+}
+
+void frmBuildSetting::mnuProjectListOpen_Click() {
+    handle("mnuProjectListOpen_Click", true, [&] {
+        if (pRefuseWhileBuilding())
+            return;
+        MousePointer(vbHourglass);
+        const std::string previous = m_strProjectListPath;
+        try {
+            pSaveProjectListSetting(m_strProjectListPath);
+            std::string path = m_strProjectListPath;
+            if (CFCreateBuildList(*this, *m_objFileData).fOpenProjectList(path)) {
+                m_strProjectListPath = path;
+                pLoadProjectList();
+            }
+        } catch (...) {
+            // A list that could not be loaded does not become the current list.
+            m_strProjectListPath = previous;
+            MousePointer(vbDefault);
+            throw;
+        }
+        MousePointer(vbDefault);
+    });
+}
+
+void frmBuildSetting::mnuProjectListSave_Click() {
+    handle("mnuProjectListSave_Click", true, [&] {
+        if (pRefuseWhileBuilding())
+            return;
+        MousePointer(vbHourglass);
+        try {
+            CFCreateBuildList(*this, *m_objFileData).fSaveProjectList(m_strProjectListPath);
+        } catch (...) {
+            MousePointer(vbDefault);
+            throw;
+        }
+        MousePointer(vbDefault);
+    });
+}
+
+void frmBuildSetting::mnuSubBatFileImport_Click() {
+    handle("mnuSubBatFileImport_Click", true, [&] {
+        if (pRefuseWhileBuilding())
+            return;
+        MousePointer(vbHourglass);
+        try {
+            pSaveProjectListSetting(m_strProjectListPath);
+            m_strProjectListPath.clear();
+            std::string path = m_strBatFilePath;
+            if (CFCreateBuildList(*this, *m_objFileData).fOpenBatFile(path)) {
+                m_strBatFilePath = path;
+                pImportProjectListFromBatFile(0, 0);
+            }
+        } catch (...) {
+            MousePointer(vbDefault);
+            throw;
+        }
+        MousePointer(vbDefault);
+    });
+}
+
+} // namespace pelorix

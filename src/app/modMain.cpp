@@ -1,0 +1,28 @@
+#include "app/modMain.h"
+
+#include "app/frmBuildSetting.h"
+
+#include <QApplication>
+#include <QEventLoop>
+
+namespace pelorix {
+
+std::unique_ptr<frmBuildSetting> showMainWindow(const MainWindowServices& services) {
+    auto window = std::make_unique<frmBuildSetting>(services);
+    window->fInitEx();
+    window->Show();
+    return window;
+}
+
+int Main(const MainWindowServices& services) {
+    const std::unique_ptr<frmBuildSetting> window = showMainWindow(services);
+    // One user-interface thread: events are processed until the window is unloaded. A window whose
+    // load failed stays open until the user closes it.
+    QEventLoop loop;
+    QObject::connect(window.get(), &frmBuildSetting::unloaded, &loop, &QEventLoop::quit);
+    if (window->isVisible())
+        loop.exec();
+    return 0;
+}
+
+} // namespace pelorix
