@@ -1,7 +1,7 @@
 #include "cli/Commands.h"
 #include "engine/BuildHandOver.h"
+#include "engine/BuildTargets.h"
 #include "engine/BuildWindows.h"
-#include "lists/ProjectListFile.h"
 #include "platform/CFWin32API.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
@@ -14,8 +14,10 @@ namespace pelorix::cli {
 
 namespace {
 
+constexpr std::string_view buildUsage = "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--yes]\n";
+
 constexpr std::string_view buildHelp =
-    "Usage: pelorix-cli build LIST.ini [--all] [--yes]\n"
+    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--yes]\n"
     "\n"
     "Builds the projects of a project list file with the settings of Pelorix.ini, as the\n"
     "window program's build command does: each project file is brought up to date, the\n"
@@ -31,6 +33,11 @@ constexpr std::string_view buildHelp =
     "          [Build] EnableState marks (rows of missing project files are never marked)\n"
     "  --yes   answer Yes where the window would ask (rebuild after a failure); without\n"
     "          it every question is answered No. Questions are printed on standard error.\n"
+    "\n"
+    "A project group (GROUP.vbg, as the development environment saves one) is built as a\n"
+    "list in which every project is marked, in group order; no list file is read or\n"
+    "written. Lines of the group that are left out and projects whose file is missing\n"
+    "are reported on standard error first (a missing project is built and fails).\n"
     "\n"
     "Settings read from Pelorix.ini, section [Build]: LogWaitTime (ms, default 200),\n"
     "ReBuildMode (1), Extension (.vbp), ShellCommand (shell\\open\\command), Execute (1),\n"
@@ -80,17 +87,10 @@ void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes) {
 int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
     CFWin32API api;
     CDFileData data;
-    const std::int32_t count = loadProjectList(data, options.listPath);
-
     HeadlessBuildSettingForm form;
-    fillProjectGrid(form, data);
-    if (options.all) {
-        // Every listed project, a missing one too: its build then fails and says so.
-        for (std::int32_t row = 1; row <= count; ++row)
-            form.grid().TextMatrix(row, form.gridColumnOf(GridColumn::Enable), enabledMarkText());
-    } else {
-        restoreBuildMarks(form, readListBuildState(options.listPath).enableRows);
-    }
+    const LoadedTargets loaded = loadBuildTargets(data, form, options.listPath, options.all);
+    for (const std::string& note : loaded.notes)
+        err << "pelorix-cli build: " << options.listPath << ": " << note << '\n';
     const WindowOptions windowOptions = readWindowOptions(api);
     const std::vector<std::int32_t> buildRows =
         handOverBuildTargets(form, data, windowOptions.updateComponentReference);
@@ -102,7 +102,7 @@ int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
     HeadlessWaitForm waitForm;
     IWaitForm* waitFormRef = &waitForm;
     const BuildRunOutcome outcome =
-        runBuild({data, api, log, box, pump}, buildRows, options.listPath, windowOptions, waitFormRef, form);
+        runBuild({data, api, log, box, pump}, buildRows, loaded.listPath, windowOptions, waitFormRef, form);
 
     const IProjectGrid& grid = form.vsgridProject();
     for (const std::int32_t row : buildRows) {
@@ -127,16 +127,15 @@ int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
         } else if (a == "--yes") {
             options.yes = true;
         } else if (a.size() > 1 && a[0] == '-') {
-            err << "pelorix-cli build: unknown option '" << a
-                << "'\nUsage: pelorix-cli build LIST.ini [--all] [--yes]\n";
+            err << "pelorix-cli build: unknown option '" << a << "'\n" << buildUsage;
             return ExitUsage;
         } else {
             operands.push_back(a);
         }
     }
     if (operands.size() != 1) {
-        err << "pelorix-cli build: " << (operands.empty() ? "missing LIST.ini" : "too many arguments")
-            << "\nUsage: pelorix-cli build LIST.ini [--all] [--yes]\n";
+        err << "pelorix-cli build: " << (operands.empty() ? "missing LIST.ini" : "too many arguments") << '\n'
+            << buildUsage;
         return ExitUsage;
     }
     options.listPath = windowsPathArgument(operands.front());
@@ -151,7 +150,7 @@ int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
 } // namespace
 
 Command buildCommand() {
-    return {"build", "build the projects of a project list file", buildHelp, runBuild};
+    return {"build", "build the projects of a project list file or group", buildHelp, runBuild};
 }
 
 } // namespace pelorix::cli

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelorix {
+
+class CDFileData;
+class IBuildSettingForm;
+
+// What the command line builds or checks: the projects of a project list file or of a project
+// group (".vbg"), loaded into the project data and the grid with the build targets marked.
+
+struct LoadedTargets {
+    // The list file a run reports to and keeps its build state in; "" for a group, which keeps
+    // none.
+    std::string listPath;
+    // The group's lines left out and its projects whose file is missing ("line N: ..."); nothing
+    // for a list.
+    std::vector<std::string> notes;
+    std::int32_t projectCount = 0;
+};
+
+// Loads the list or group at a Windows path into the project data, fills the grid and marks the
+// targets: every project of a group and, with all, of a list (a missing project too: its build
+// then fails and says so), else the rows the list's "EnableState" marks.
+LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, std::string_view path,
+                               bool all);
+
+// Puts the target mark into every data row that shows a project.
+void markEveryProject(IBuildSettingForm& form, std::int32_t projectCount);
+
+} // namespace pelorix
