@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QAction;
@@ -145,6 +146,7 @@ private:
     std::optional<std::int32_t> pTargetRow(ProjectCommand command) const;
     std::string pTargetPath(std::int32_t row) const;
     bool pCheckPath(const std::string& path, int kind) const;
+    std::optional<std::pair<std::int32_t, std::string>> pChooseProjectFile(ProjectCommand command);
     void mnuProjectAdd_Click();
     void mnuProjectEdit_Click();
     void mnuProjectDel_Click();

@@ -5,7 +5,6 @@
 #include "engine/CFVB6EXE.h"
 #include "lists/CFCreateBuildList.h"
 #include "platform/CCCommon.h"
-#include "platform/FileSystemObject.h"
 #include "projectdata/CDFileData.h"
 #include "windows/GridControl.h"
 
@@ -27,25 +26,28 @@ std::string frmBuildSetting::pTargetPath(std::int32_t row) const {
 }
 
 bool frmBuildSetting::pCheckPath(const std::string& path, int kind) const {
-    const FileSystemObject fso;
-    if (kind == vbDirectory)
-        return fso.FolderExists(path);
-    if (kind == vbNormal)
-        return fso.FileExists(path);
-    return false;
+    return CCCommon().fCheckPath(path, kind);
+}
+
+// The target row of an add or a change and the project file the user chose for it; nothing when
+// there is no target row, a build runs or the dialog was cancelled.
+std::optional<std::pair<std::int32_t, std::string>>
+frmBuildSetting::pChooseProjectFile(ProjectCommand command) {
+    const auto row = pTargetRow(command);
+    if (!row)
+        return std::nullopt;
+    std::string path = pTargetPath(*row);
+    if (pRefuseWhileBuilding())
+        return std::nullopt;
+    if (!CFCreateBuildList(*this, *m_objFileData).fSelectProjectFile(path))
+        return std::nullopt;
+    return std::pair{*row, path};
 }
 
 void frmBuildSetting::mnuProjectAdd_Click() {
     handle("mnuProjectAdd_Click", false, [&] {
-        const auto row = pTargetRow(ProjectCommand::Add);
-        if (!row)
-            return;
-        std::string path = pTargetPath(*row);
-        if (pRefuseWhileBuilding())
-            return;
-        if (!CFCreateBuildList(*this, *m_objFileData).fSelectProjectFile(path))
-            return;
-        pAddProject(*row, path);
+        if (const auto chosen = pChooseProjectFile(ProjectCommand::Add))
+            pAddProject(chosen->first, chosen->second);
     });
 }
 
@@ -68,24 +70,20 @@ void frmBuildSetting::pAddProject(std::int32_t row, const std::string& path) {
 
 void frmBuildSetting::mnuProjectEdit_Click() {
     handle("mnuProjectEdit_Click", false, [&] {
-        const auto row = pTargetRow(ProjectCommand::Change);
-        if (!row)
+        const auto chosen = pChooseProjectFile(ProjectCommand::Change);
+        if (!chosen)
             return;
-        std::string path = pTargetPath(*row);
-        if (pRefuseWhileBuilding())
-            return;
-        if (!CFCreateBuildList(*this, *m_objFileData).fSelectProjectFile(path))
-            return;
+        const auto& [row, path] = *chosen;
         CDFileData& list = *m_objFileData;
-        std::int32_t index = list.fGetProjectArrayIndex(*row);
+        const std::int32_t index = list.fGetProjectArrayIndex(row);
         if (index == -1) {
             // The one empty row of an empty list: the change adds the list's first project.
-            pAddProject(*row, path);
+            pAddProject(row, path);
             return;
         }
-        list.fChangeProjectFileList(path, index, *row);
+        list.fChangeProjectFileList(path, index, row);
         list.fSetProjectNameList(path, index, true);
-        pUpdateGrid(*row, index);
+        pUpdateGrid(row, index);
         pSetBuildEnable(true);
     });
 }

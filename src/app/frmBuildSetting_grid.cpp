@@ -128,13 +128,11 @@ void frmBuildSetting::pSetAllMarks(bool target) {
 
 void frmBuildSetting::cmdEnable_Click(int index) {
     handle("cmdEnable_Click", true, [&] {
-        MousePointer(vbHourglass);
+        const HourglassPointer pointer(*this);
         pSetAllMarks(index == 0);
         m_lngEnableCount = pGetEnableCount();
         pSetBuildEnable(index == 0);
-        MousePointer(vbDefault);
     });
-    MousePointer(vbDefault);
 }
 
 void frmBuildSetting::vsgridProject_Click() {
@@ -293,22 +291,17 @@ void frmBuildSetting::vsgridProject_OLEDragDrop(const QStringList& hostPaths) {
     handle("vsgridProject_OLEDragDrop", false, [&] {
         if (pRefuseWhileBuilding())
             return;
-        MousePointer(vbHourglass);
+        const HourglassPointer pointer(*this);
         GridControl& grid = *m_vsgridProject;
         grid.setVisible(false);
-        try {
-            for (const QString& host : hostPaths) {
-                const std::string path = DriveMap::current().toWindows(host.toStdString());
-                if (isProjectFileName(path))
-                    pAddDroppedProject(path);
-            }
-        } catch (...) {
-            grid.setVisible(true);
-            MousePointer(vbDefault);
-            throw;
+        // The grid is shown again however the adding ends.
+        const std::unique_ptr<GridControl, void (*)(GridControl*)> shown(
+            &grid, [](GridControl* g) { g->setVisible(true); });
+        for (const QString& host : hostPaths) {
+            const std::string path = DriveMap::current().toWindows(host.toStdString());
+            if (isProjectFileName(path))
+                pAddDroppedProject(path);
         }
-        grid.setVisible(true);
-        MousePointer(vbDefault);
     });
 }
 

@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <utility>
 
 namespace pelorix {
 
@@ -78,22 +79,19 @@ void frmBuildSetting::mnuProjectListOpen_Click() {
     handle("mnuProjectListOpen_Click", true, [&] {
         if (pRefuseWhileBuilding())
             return;
-        MousePointer(vbHourglass);
-        const std::string previous = m_strProjectListPath;
+        const HourglassPointer pointer(*this);
+        pSaveProjectListSetting(m_strProjectListPath);
+        std::string path = m_strProjectListPath;
+        if (!CFCreateBuildList(*this, *m_objFileData).fOpenProjectList(path))
+            return;
+        const std::string previous = std::exchange(m_strProjectListPath, path);
         try {
-            pSaveProjectListSetting(m_strProjectListPath);
-            std::string path = m_strProjectListPath;
-            if (CFCreateBuildList(*this, *m_objFileData).fOpenProjectList(path)) {
-                m_strProjectListPath = path;
-                pLoadProjectList();
-            }
+            pLoadProjectList();
         } catch (...) {
             // A list that could not be loaded does not become the current list.
             m_strProjectListPath = previous;
-            MousePointer(vbDefault);
             throw;
         }
-        MousePointer(vbDefault);
     });
 }
 
@@ -101,14 +99,8 @@ void frmBuildSetting::mnuProjectListSave_Click() {
     handle("mnuProjectListSave_Click", true, [&] {
         if (pRefuseWhileBuilding())
             return;
-        MousePointer(vbHourglass);
-        try {
-            CFCreateBuildList(*this, *m_objFileData).fSaveProjectList(m_strProjectListPath);
-        } catch (...) {
-            MousePointer(vbDefault);
-            throw;
-        }
-        MousePointer(vbDefault);
+        const HourglassPointer pointer(*this);
+        CFCreateBuildList(*this, *m_objFileData).fSaveProjectList(m_strProjectListPath);
     });
 }
 
@@ -116,20 +108,14 @@ void frmBuildSetting::mnuSubBatFileImport_Click() {
     handle("mnuSubBatFileImport_Click", true, [&] {
         if (pRefuseWhileBuilding())
             return;
-        MousePointer(vbHourglass);
-        try {
-            pSaveProjectListSetting(m_strProjectListPath);
-            m_strProjectListPath.clear();
-            std::string path = m_strBatFilePath;
-            if (CFCreateBuildList(*this, *m_objFileData).fOpenBatFile(path)) {
-                m_strBatFilePath = path;
-                pImportProjectListFromBatFile(0, 0);
-            }
-        } catch (...) {
-            MousePointer(vbDefault);
-            throw;
+        const HourglassPointer pointer(*this);
+        pSaveProjectListSetting(m_strProjectListPath);
+        m_strProjectListPath.clear();
+        std::string path = m_strBatFilePath;
+        if (CFCreateBuildList(*this, *m_objFileData).fOpenBatFile(path)) {
+            m_strBatFilePath = path;
+            pImportProjectListFromBatFile(0, 0);
         }
-        MousePointer(vbDefault);
     });
 }
 

@@ -93,20 +93,14 @@ bool CFCreateBuildList::fOpenBatFile(std::string& path) {
 }
 
 bool CFCreateBuildList::fSaveProjectList(std::string& path) {
-    // The pointer goes back to normal before a failure is logged.
-    const auto restorePointer = [this] { m_window.MousePointer(vbDefault); };
     return guard("fSaveProjectList", [&] {
         std::string chosen = path;
         if (!pSelectFile(chosen, projectListFilter, "", true))
             return false;
-        m_window.MousePointer(vbHourglass);
-        try {
+        {
+            const HourglassPointer pointer(m_window);
             pWriteProjectInfo(chosen);
-        } catch (...) {
-            restorePointer();
-            throw;
         }
-        restorePointer();
         path = chosen;
         m_window.Caption(listWindowCaption(m_window.Version(), path));
         m_window.MessageBox().show("ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄを保存しました。", "保存完了", MsgButtons::Ok,

@@ -28,6 +28,21 @@ public:
 inline constexpr std::int32_t vbDefault = 0;
 inline constexpr std::int32_t vbHourglass = 11;
 
+// The hourglass over the window while an operation runs; the default pointer comes back when the
+// operation ends, by an error too (before the error is logged).
+class HourglassPointer {
+public:
+    explicit HourglassPointer(IProjectListWindow& window) : m_window(window) {
+        m_window.MousePointer(vbHourglass);
+    }
+    ~HourglassPointer() { m_window.MousePointer(vbDefault); }
+    HourglassPointer(const HourglassPointer&) = delete;
+    HourglassPointer& operator=(const HourglassPointer&) = delete;
+
+private:
+    IProjectListWindow& m_window;
+};
+
 // The main window's caption for a list: the version text, four spaces and the list's path, or
 // "新規ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙ" for a new list that has no path yet.
 std::string listWindowCaption(std::string_view version, std::string_view path);

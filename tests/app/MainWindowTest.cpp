@@ -198,7 +198,15 @@ void MainWindowTest::droppedFilesAndProjectCommands() {
     QVERIFY(!world.close());
     QCOMPARE(world.box.shown().back().text, std::string("ﾋﾞﾙﾄﾞ処理中です。"));
     QVERIFY(world.window->isVisible());
-    QCOMPARE(world.status(), QStringLiteral("0/4"));
+    // Marks and modes still change, but nothing enables the build or the exit button.
+    auto& build = world.control<QPushButton>("cmdFunction_0");
+    world.click(1, 0);
+    QCOMPARE(world.status(), QStringLiteral("1/4"));
+    QVERIFY(!build.isEnabled());
+    world.click(1, 2);
+    QTest::keyClick(&world.control<QComboBox>("cboCell"), Qt::Key_Return);
+    QVERIFY(!build.isEnabled() && !world.control<QPushButton>("cmdFunction_1").isEnabled());
+    world.click(1, 0);
     world.window->IsBuild(false);
 
     // Delete is immediate; deleting the last project leaves one empty row.
