@@ -54,6 +54,7 @@ void frmBuildSetting::Show() {
         Form_Load();
     }
     show();
+    m_vsgridProject->setFocus();
 }
 
 void frmBuildSetting::Form_Load() {

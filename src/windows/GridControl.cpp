@@ -37,8 +37,13 @@ public:
         initStyleOption(&opt, index);
         // The current cell itself is never highlighted: it carries the focus rectangle.
         const bool current = index.row() + 1 == m_grid.Row() && index.column() == m_grid.Col();
-        if (m_grid.highLight() == 0 || current)
+        if ((m_grid.highLight() == 0 || current) && (opt.state & QStyle::State_Selected)) {
+            // The view has already painted the selection under the cell: paint it over.
             opt.state &= ~QStyle::State_Selected;
+            painter->fillRect(opt.rect, opt.backgroundBrush.style() != Qt::NoBrush
+                                            ? opt.backgroundBrush
+                                            : opt.palette.brush(QPalette::Base));
+        }
         opt.state &= ~QStyle::State_HasFocus;
         QStyle* style = opt.widget != nullptr ? opt.widget->style() : QApplication::style();
         const QVariant check = index.data(Qt::CheckStateRole);
@@ -58,16 +63,12 @@ public:
             style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
         }
         if (m_grid.focusRect() != 0 && current) {
-            QStyleOptionFocusRect focus;
-            focus.initFrom(m_grid.viewport());
-            focus.rect = option.rect.adjusted(1, 1, -1, -1);
-            focus.backgroundColor = option.palette.color(QPalette::Base);
-            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, opt.widget);
+            // A light focus rectangle: a dotted line just inside the cell.
+            painter->save();
+            painter->setPen(QPen(opt.palette.color(QPalette::Text), 1, Qt::DotLine));
+            painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+            painter->restore();
         }
-    }
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return QStyledItemDelegate::sizeHint(option, index);
     }
 
 private:

@@ -89,6 +89,14 @@ void GridControlTest::rowsWidthsAndScrolling() {
     QCOMPARE(grid.Row(), 2);
     QCOMPARE(grid.RowSel(), 5);
     QCOMPARE(grid.ColSel(), 0);
+    // The range is highlighted, the current cell in it is not: it has the focus rectangle.
+    const QImage image = grid.viewport()->grab().toImage();
+    const QColor base = grid.palette().color(QPalette::Base);
+    QCOMPARE(image.pixelColor(second.center()), base);
+    QVERIFY(image.pixelColor(grid.visualRect(grid.cells().index(2, 0)).center()) != base);
+    grid.HighLight(0);
+    QCOMPARE(grid.viewport()->grab().toImage().pixelColor(grid.visualRect(grid.cells().index(2, 0)).center()),
+             base);
 }
 
 } // namespace pelorix::test
