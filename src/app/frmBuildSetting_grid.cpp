@@ -61,11 +61,15 @@ void frmBuildSetting::pApplyColumnSettings() {
     m_strColNames = std::move(columns.colNames);
     m_gridColumns = std::move(columns.gridColumns);
     const auto count = static_cast<std::int32_t>(m_strColNames.size());
+    const std::int32_t previousCount = grid.Cols();
     grid.Cols(count);
     grid.Rows(grid.FixedRows() + std::max(m_objFileData->ProjectCount(), 1));
+    // The saved widths apply when the window opens; later lists keep the widths the user gave.
+    const bool applyWidths = !m_blnIsShow || count != previousCount;
     for (std::int32_t i = 0; i < count; ++i) {
         grid.TextMatrix(0, gridColumnOf(i), m_strColNames[static_cast<std::size_t>(i)]);
-        if (const auto width = longValue(m_strColWidth[static_cast<std::size_t>(i)]); width && *width >= 0)
+        const auto width = longValue(m_strColWidth[static_cast<std::size_t>(i)]);
+        if (applyWidths && width && *width >= 0)
             grid.ColWidth(i, *width);
     }
     m_lngColFilePath = gridColumnOf(GridColumn::FilePath);

@@ -366,6 +366,10 @@ void MainWindowTest::settingsLayoutAndAReversedColumnOrder() {
     window.resize(size);
     QCOMPARE((QList<QRect>{frame.geometry(), grid.geometry(), buttons.geometry(), label.geometry()}), before);
     window.resize(size + QSize(30, 15));
+    // A new list keeps the window's size and widths.
+    world.key(Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(world.grid().ColWidth(1), 900);
+    QCOMPARE(window.size(), size + QSize(30, 15));
 
     QVERIFY(world.close());
     const std::string ini = world.iniText();
