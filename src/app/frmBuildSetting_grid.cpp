@@ -26,12 +26,32 @@ namespace {
 // The colour of the mark cell of the row a build reached last.
 constexpr std::int32_t lightCyan = 0xFFFF00;
 
+// Hides the grid while it is filled; it is shown again, with the focus it had, however the
+// filling ends.
+class HiddenWhileFilling {
+public:
+    explicit HiddenWhileFilling(QWidget& widget) : m_widget(widget), m_hadFocus(widget.hasFocus()) {
+        m_widget.setVisible(false);
+    }
+    ~HiddenWhileFilling() {
+        m_widget.setVisible(true);
+        if (m_hadFocus)
+            m_widget.setFocus();
+    }
+    HiddenWhileFilling(const HiddenWhileFilling&) = delete;
+    HiddenWhileFilling& operator=(const HiddenWhileFilling&) = delete;
+
+private:
+    QWidget& m_widget;
+    bool m_hadFocus;
+};
+
 } // namespace
 
 void frmBuildSetting::pInitGrid() {
     guard("pInitGrid", [&] {
         GridControl& grid = *m_vsgridProject;
-        grid.setVisible(false);
+        const HiddenWhileFilling hidden(grid);
         grid.Clear();
         pApplyColumnSettings();
         fillProjectGrid(*this, *m_objFileData);
@@ -47,7 +67,6 @@ void frmBuildSetting::pInitGrid() {
         grid.Row(m_lngBuildIndex);
         grid.Col(m_lngColEnable);
         grid.CellBackColor(lightCyan);
-        grid.setVisible(true);
     });
 }
 
@@ -296,11 +315,7 @@ void frmBuildSetting::vsgridProject_OLEDragDrop(const QStringList& hostPaths) {
         if (pRefuseWhileBuilding())
             return;
         const HourglassPointer pointer(*this);
-        GridControl& grid = *m_vsgridProject;
-        grid.setVisible(false);
-        // The grid is shown again however the adding ends.
-        const std::unique_ptr<GridControl, void (*)(GridControl*)> shown(
-            &grid, [](GridControl* g) { g->setVisible(true); });
+        const HiddenWhileFilling hidden(*m_vsgridProject);
         for (const QString& host : hostPaths) {
             const std::string path = DriveMap::current().toWindows(host.toStdString());
             if (isProjectFileName(path))
