@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QTest>
-
 #include <cstdlib>
 #include <ctime>
 
@@ -25,10 +24,10 @@ inline void prepareWindowTestEnvironment() {
 } // namespace pelorix::test
 
 // The main of a Qt Test executable holding the test class TestClass.
-#define PELORIX_QTEST_MAIN(TestClass)                                                                     \
-    int main(int argc, char** argv) {                                                                    \
-        pelorix::test::prepareWindowTestEnvironment();                                                   \
-        QApplication app(argc, argv);                                                                    \
-        TestClass test;                                                                                  \
-        return QTest::qExec(&test, argc, argv);                                                          \
+#define PELORIX_QTEST_MAIN(TestClass)                                                                        \
+    int main(int argc, char** argv) {                                                                        \
+        pelorix::test::prepareWindowTestEnvironment();                                                       \
+        QApplication app(argc, argv);                                                                        \
+        TestClass test;                                                                                      \
+        return QTest::qExec(&test, argc, argv);                                                              \
     }
