@@ -29,7 +29,9 @@ ensure_packages() {
 }
 
 # What building and testing the core needs.
-PELORIX_BUILD_PACKAGES=(g++ cmake ninja-build googletest libgtest-dev libgmock-dev libbenchmark-dev locales)
+# python3-junitparser: the tests read pelorix-cli's JUnit reports back with it (under /usr/bin/python3).
+PELORIX_BUILD_PACKAGES=(g++ cmake ninja-build googletest libgtest-dev libgmock-dev libbenchmark-dev locales
+    python3-junitparser)
 # The window program, its offscreen tests, a Japanese font, and what the screenshot scripts use.
 PELORIX_UI_PACKAGES=(qt6-base-dev fonts-noto-cjk fonts-ipafont-gothic xvfb xauth xdotool imagemagick)
 # Real Wine for the tests that read what Wine ships and a prefix made by wineboot.

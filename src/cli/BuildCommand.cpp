@@ -1,23 +1,29 @@
 #include "cli/Commands.h"
 #include "engine/BuildHandOver.h"
+#include "engine/BuildRecord.h"
 #include "engine/BuildTargets.h"
 #include "engine/BuildWindows.h"
+#include "engine/JUnitReport.h"
 #include "platform/CFWin32API.h"
+#include "platform/DriveMap.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
+#include "platform/Win32Error.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
 
+#include <optional>
 #include <ostream>
 
 namespace pelorix::cli {
 
 namespace {
 
-constexpr std::string_view buildUsage = "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--yes]\n";
+constexpr std::string_view buildUsage =
+    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--yes] [--junit FILE]\n";
 
 constexpr std::string_view buildHelp =
-    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--yes]\n"
+    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--yes] [--junit FILE]\n"
     "\n"
     "Builds the projects of a project list file with the settings of Pelorix.ini, as the\n"
     "window program's build command does: each project file is brought up to date, the\n"
@@ -33,6 +39,14 @@ constexpr std::string_view buildHelp =
     "          [Build] EnableState marks (rows of missing project files are never marked)\n"
     "  --yes   answer Yes where the window would ask (rebuild after a failure); without\n"
     "          it every question is answered No. Questions are printed on standard error.\n"
+    "  --junit FILE\n"
+    "          also write a JUnit XML report of the run to FILE (replaced in one step at\n"
+    "          the end of the run, also when the run fails): one test suite named after\n"
+    "          the list with the property result, one test case per target project (name:\n"
+    "          the project name, class name: its file path, time: its build time); NG is a\n"
+    "          failure with the compiler's message and log, a project file that could not\n"
+    "          be updated an error, a project the run never built (after a stop or a\n"
+    "          cancel) skipped. A report that cannot be written makes the exit status 1.\n"
     "\n"
     "A project group (GROUP.vbg, as the development environment saves one) is built as a\n"
     "list in which every project is marked, in group order; no list file is read or\n"
@@ -72,7 +86,20 @@ struct BuildOptions {
     std::string listPath;
     bool all = false;
     bool yes = false;
+    std::string junitPath; // a host or Windows path; "" for no report
 };
+
+// Writes the run's JUnit report; false (after saying why) when it cannot be written.
+bool writeReport(const BuildRecord& record, const BuildOptions& options, std::ostream& err) {
+    const std::string host = hostPathOf(windowsPathArgument(options.junitPath));
+    const std::int32_t code =
+        host.empty() ? win32::PathNotFound : writeJUnitReport(record, options.listPath, host);
+    if (code == 0)
+        return true;
+    err << "pelorix-cli build: cannot write the JUnit report " << options.junitPath << ": "
+        << win32::systemMessage(code) << " (" << code << ")\n";
+    return false;
+}
 
 // Questions go to standard error with the answer the command gives.
 void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes) {
@@ -101,8 +128,21 @@ int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
     PrintingBuildLog log(out);
     HeadlessWaitForm waitForm;
     IWaitForm* waitFormRef = &waitForm;
-    const BuildRunOutcome outcome =
-        runBuild({data, api, log, box, pump}, buildRows, loaded.listPath, windowOptions, waitFormRef, form);
+    std::optional<BuildRecord> record;
+    std::vector<IBuildObserver*> observers;
+    if (!options.junitPath.empty())
+        observers.push_back(&record.emplace(data, buildRows));
+    BuildRunOutcome outcome;
+    try {
+        outcome = runBuild({data, api, log, box, pump, observers}, buildRows, loaded.listPath, windowOptions,
+                           waitFormRef, form);
+    } catch (const RuntimeError& e) {
+        if (record) {
+            record->runFailed(e);
+            writeReport(*record, options, err);
+        }
+        throw;
+    }
 
     const IProjectGrid& grid = form.vsgridProject();
     for (const std::int32_t row : buildRows) {
@@ -115,22 +155,27 @@ int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
             << grid.TextMatrix(row, form.gridColumnOf(GridColumn::FilePath)) << '\n';
     }
     out << "result=" << outcome.result << '\n';
-    return outcome.result == 0 ? ExitOk : ExitFailure;
+    const bool reported = !record || writeReport(*record, options, err);
+    return outcome.result == 0 && reported ? ExitOk : ExitFailure;
 }
 
 int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
     BuildOptions options;
     std::vector<std::string> operands;
-    for (const std::string& a : args) {
-        if (a == "--all") {
+    for (auto a = args.begin(); a != args.end(); ++a) {
+        if (*a == "--all") {
             options.all = true;
-        } else if (a == "--yes") {
+        } else if (*a == "--yes") {
             options.yes = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            err << "pelorix-cli build: unknown option '" << a << "'\n" << buildUsage;
+        } else if (*a == "--junit" && a + 1 != args.end()) {
+            options.junitPath = *++a;
+        } else if (a->starts_with("--junit=") && a->size() > 8) {
+            options.junitPath = a->substr(8);
+        } else if (a->size() > 1 && (*a)[0] == '-') {
+            err << "pelorix-cli build: unknown option '" << *a << "'\n" << buildUsage;
             return ExitUsage;
         } else {
-            operands.push_back(a);
+            operands.push_back(*a);
         }
     }
     if (operands.size() != 1) {

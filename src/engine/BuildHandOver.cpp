@@ -1,5 +1,6 @@
 #include "engine/BuildHandOver.h"
 
+#include "engine/BuildObserver.h"
 #include "engine/BuildWindows.h"
 #include "engine/CFVB6EXE.h"
 #include "platform/CCCommon.h"
@@ -127,7 +128,11 @@ BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::
                          std::string_view projectListPath, const WindowOptions& options, IWaitForm*& waitForm,
                          IBuildSettingForm& form) {
     CFVB6EXE engine(context.messageBox, context.eventPump);
-    engine.fInitialize(context.fileData, context.win32Api, buildRows, context.buildLog, projectListPath);
+    ObservedBuildLog observedLog(context.buildLog, context.observers);
+    IBuildLog& log = context.observers.empty() ? context.buildLog : observedLog;
+    engine.fInitialize(context.fileData, context.win32Api, buildRows, log, projectListPath);
+    for (IBuildObserver* observer : context.observers)
+        engine.addObserver(*observer);
     engine.NotAfterBuildTargetOff(options.notAfterBuildTargetOff);
     BuildRunOutcome outcome;
     outcome.result =

@@ -10,6 +10,7 @@ namespace pelorix {
 class CDFileData;
 class CFWin32API;
 class IBuildLog;
+class IBuildObserver;
 class IBuildSettingForm;
 class IEventPump;
 class IMessageBox;
@@ -73,6 +74,8 @@ struct BuildRunContext {
     IBuildLog& buildLog;
     IMessageBox& messageBox;
     IEventPump& eventPump;
+    // Told of each project's progress and outcome, and of every build-log line.
+    std::vector<IBuildObserver*> observers = {};
 };
 
 struct BuildRunOutcome {

@@ -1,5 +1,6 @@
 #include "engine/CFVB6EXE.h"
 
+#include "engine/BuildObserver.h"
 #include "engine/BuildWindows.h"
 #include "engine/CFSender.h"
 #include "engine/CompilerLog.h"
@@ -21,6 +22,7 @@
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -157,14 +159,19 @@ std::int16_t CFVB6EXE::BuildExecute(IWaitForm*& objWaitForm, bool blnRebuldConfi
         objWaitForm->showModeless(objBuildSetting);
 
         objBuildSetting.IsBuild(true);
+        notify([&](IBuildObserver& o) { o.runStarted(static_cast<std::int32_t>(m_lngBuildRows.size())); });
         std::int32_t successCount = 0;
         std::string name;
         for (const std::int32_t buildRow : m_lngBuildRows) {
-            if (!buildOneRow(*objWaitForm, objBuildSetting, buildRow, rebuildAgain, intReBuildCompatibleMode,
-                             result, name, successCount))
+            const bool goOn = buildOneRow(*objWaitForm, objBuildSetting, buildRow, rebuildAgain,
+                                          intReBuildCompatibleMode, result, name, successCount);
+            if (result != BuildResult::Cancelled)
+                notify([&](IBuildObserver& o) { o.projectEnded(result); });
+            if (!goOn)
                 break;
         }
         objBuildSetting.IsBuild(false);
+        notify([&](IBuildObserver& o) { o.runEnded(result); });
 
         if (result != BuildResult::Success) {
             objWaitForm->setDisplayMode(1);
@@ -189,6 +196,12 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
     const std::string ownModeName = compatibleModeName(ownMode);
     const std::string rebuildModeName = compatibleModeName(rebuildMode);
 
+    const auto position =
+        std::find(m_lngBuildRows.begin(), m_lngBuildRows.end(), buildRow) - m_lngBuildRows.begin();
+    notify([&](IBuildObserver& o) {
+        o.projectStarted({buildRow, static_cast<std::int32_t>(position) + 1, name, path, ownMode});
+    });
+
     waitForm.setDisplayMode(0);
     waitForm.fSetDispInfo(name + "を「" + ownModeName + "」でﾋﾞﾙﾄﾞ中...", "ﾋﾞﾙﾄﾞ中...");
     waitForm.refresh();
@@ -197,13 +210,14 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
         result = BuildResult::Cancelled;
         m_blnCancel = false;
         appendLog(stamp() + name + "の「" + ownModeName + "」ﾋﾞﾙﾄﾞをｷｬﾝｾﾙしました。");
+        notify([](IBuildObserver& o) { o.projectCancelled(); });
         return false;
     }
 
     selectBuildRow(buildSetting.vsgridProject(), buildRow, true);
     appendLog(stamp() + name + "を「" + ownModeName + "」でﾋﾞﾙﾄﾞ中...");
 
-    result = pVB6EXE(path, name, ownMode, type);
+    result = compile(path, name, ownMode, type);
     if (m_frmLog != nullptr)
         m_frmLog->refresh();
     pBuildResultCellDisplay(buildSetting, buildRow - 1, ownModeName, result);
@@ -245,7 +259,7 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
     const std::string rebuildMessage = name + "を「" + rebuildModeName + "」で再ﾋﾞﾙﾄﾞ中...";
     waitForm.fSetDispInfo(rebuildMessage, "再ﾋﾞﾙﾄﾞ");
     waitForm.refresh();
-    const std::int16_t rebuildResult = pVB6EXE(path, name, rebuildMode, type);
+    const std::int16_t rebuildResult = compile(path, name, rebuildMode, type);
     if (rebuildResult != BuildResult::Success || !rebuildAgain)
         return rebuildResult == BuildResult::Success;
 
@@ -253,7 +267,7 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
     waitForm.refresh();
     data.fSetCompatibleMode(index, ownMode);
     appendLog(rebuildStamp + name + "を「" + ownModeName + "」でﾋﾞﾙﾄﾞ中...");
-    result = pVB6EXE(path, name, ownMode, type);
+    result = compile(path, name, ownMode, type);
     pBuildResultCellDisplay(buildSetting, buildRow - 1, ownModeName, result);
     if (result != BuildResult::Success)
         return false;
@@ -428,6 +442,15 @@ bool CFVB6EXE::runCompiler(const std::string& command, std::string_view projectN
     return false;
 }
 
+std::int16_t CFVB6EXE::compile(std::string_view projectFilePath, std::string_view projectName,
+                               std::int16_t compatibleMode, std::string_view projectType) {
+    notify([&](IBuildObserver& o) { o.compileStarted(compatibleMode); });
+    m_lastCompilerLog = {};
+    const std::int16_t result = pVB6EXE(projectFilePath, projectName, compatibleMode, projectType);
+    notify([&](IBuildObserver& o) { o.compileEnded(result, m_lastCompilerLog); });
+    return result;
+}
+
 // Waits until the compiler log exists with a size above 0. The compiler has ended by now, so a
 // log that does not come within the bound never will.
 bool CFVB6EXE::waitForLog(std::string_view logPath) {
@@ -459,6 +482,7 @@ std::int16_t CFVB6EXE::pCheckResult(std::string_view logPath) {
         for (std::string_view raw : splitLines(*bytes))
             lines.push_back(ansiToUtf8(raw));
         CompilerLogResult classified = classifyCompilerLog(lines);
+        m_lastCompilerLog = classified;
         for (std::string& line : classified.lines)
             line = lineStamp + line;
         if (m_frmLog != nullptr)

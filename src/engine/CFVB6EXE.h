@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/CompilerLog.h"
 #include "platform/ErrorConvention.h"
 
 #include <cstdint>
@@ -14,6 +15,7 @@ class CDFileData;
 class CFSender;
 class CFWin32API;
 class IBuildLog;
+class IBuildObserver;
 class IBuildSettingForm;
 class IEventPump;
 class IMessageBox;
@@ -67,6 +69,10 @@ public:
     // Opens a folder in the file browser of "Shell"/"Explorer", without waiting.
     bool OpenDir(std::string_view strDirPath);
 
+    // Tells the observer of each project's progress and outcome (see BuildObserver.h); it must
+    // outlive the run.
+    void addObserver(IBuildObserver& observer) { m_observers.push_back(&observer); }
+
     // The progress window's cancel button: the run stops before its next project.
     void m_objSender_OnBuildCancel() noexcept { m_blnCancel = true; }
 
@@ -85,6 +91,14 @@ private:
     bool buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting, std::int32_t buildRow,
                      bool rebuildAgain, std::int16_t rebuildMode, std::int16_t& result, std::string& name,
                      std::int32_t& successCount);
+    // pVB6EXE with the observers told of the compile and its outcome.
+    std::int16_t compile(std::string_view projectFilePath, std::string_view projectName,
+                         std::int16_t compatibleMode, std::string_view projectType);
+    template <class Call>
+    void notify(Call&& call) {
+        for (IBuildObserver* observer : m_observers)
+            call(*observer);
+    }
     void selectBuildRow(IProjectGrid& grid, std::int32_t row, bool scrollIntoView);
     bool runCompiler(const std::string& command, std::string_view projectName);
     bool waitForLog(std::string_view logPath);
@@ -99,6 +113,8 @@ private:
     IBuildLog* m_frmLog = nullptr;
     std::shared_ptr<CFSender> m_objSender;
     std::uint64_t m_cancelConnection = 0;
+    std::vector<IBuildObserver*> m_observers;
+    CompilerLogResult m_lastCompilerLog; // the log the last compile read, for the observers
 
     std::string m_strAppPath;
     std::string m_strProjectListPath;

@@ -17,8 +17,10 @@ CompilerLogResult classifyCompilerLog(const std::vector<std::string>& lines) {
         if (line.empty())
             continue;
         result.lines.push_back(line);
+        const auto index = static_cast<std::int32_t>(result.lines.size()) - 1;
         if (contains(line, CompilerLogText::Success)) {
             result.code = BuildResult::Success;
+            result.decidingLine = index;
             break;
         }
         if (contains(line, CompilerLogText::NotFound)) {
@@ -28,9 +30,12 @@ CompilerLogResult classifyCompilerLog(const std::vector<std::string>& lines) {
             result.code = BuildResult::Compatibility;
         } else if (contains(line, CompilerLogText::Error)) {
             result.code = BuildResult::Error;
-        } else if (!codeSet) {
+        } else if (codeSet) {
+            continue; // an unknown line after one that set the code changes nothing
+        } else {
             result.code = BuildResult::Error;
         }
+        result.decidingLine = index;
         codeSet = true;
     }
     return result;

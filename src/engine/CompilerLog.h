@@ -38,6 +38,8 @@ inline constexpr const char* Error = "ｴﾗｰ";
 struct CompilerLogResult {
     std::int16_t code = BuildResult::EmptyLog;
     std::vector<std::string> lines;
+    // The index in lines of the line that set the code; -1 when none did (an empty log).
+    std::int32_t decidingLine = -1;
 };
 
 // Classifies the lines of a compiler log. Each non-empty line is tested in this order: the

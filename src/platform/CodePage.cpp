@@ -36,7 +36,7 @@ iconv_t converter(const std::string& to, const std::string& from) {
 }
 
 // Length of the UTF-8 sequence at s[i] and its code point; 0 when it is not valid UTF-8.
-std::size_t readUtf8(std::string_view s, std::size_t i, char32_t& c) {
+std::size_t readUtf8(std::string_view s, std::size_t i, char32_t& c) noexcept {
     const auto b0 = static_cast<unsigned char>(s[i]);
     std::size_t len = b0 < 0x80 ? 1 : (b0 >> 5) == 0x6 ? 2 : (b0 >> 4) == 0xE ? 3 : (b0 >> 3) == 0x1E ? 4 : 0;
     if (len == 0 || i + len > s.size())
@@ -96,6 +96,10 @@ void appendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
+}
+
+std::size_t utf8SequenceAt(std::string_view text, std::size_t i, char32_t& c) noexcept {
+    return i < text.size() ? readUtf8(text, i, c) : 0;
 }
 
 bool isAscii(std::string_view text) noexcept {

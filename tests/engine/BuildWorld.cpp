@@ -122,7 +122,7 @@ std::int16_t EngineRun::build(const std::vector<std::int32_t>& rows, bool autoRe
         handOverBuildTargets(form, data, data.UpdateComponentReference());
     IWaitForm* waitForm = &wait;
     const BuildRunOutcome outcome =
-        runBuild({data, api, log, box, pump}, targets, "", options, waitForm, form);
+        runBuild({data, api, log, box, pump, observers}, targets, "", options, waitForm, form);
     currentBuildRow = outcome.currentBuildRow;
     return outcome.result;
 }

@@ -77,6 +77,7 @@ struct EngineRun {
     AnswerMessageBox box{false};
     HeadlessWaitForm wait;
     CallbackPump pump;
+    std::vector<IBuildObserver*> observers;
     std::int32_t currentBuildRow = 0;
 
     // Loads the projects as a list, fills the grid.

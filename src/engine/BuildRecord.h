@@ -1,0 +1,87 @@
+#pragma once
+
+#include "engine/BuildObserver.h"
+#include "engine/CompilerLog.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pelorix {
+
+class CDFileData;
+class RuntimeError;
+
+// What became of one target of a run.
+enum class ProjectOutcome {
+    NotReached, // the run stopped or was cancelled before it
+    Cancelled,  // the run reached it and acted on a cancel there
+    Passed,     // recorded 0: the grid shows OK
+    Failed,     // recorded a failure code: the grid shows NG
+    NotUpdated, // recorded 6: its file could not be updated, the compiler was not started
+    Error,      // a run-time error ended the run while it was being built
+};
+
+struct CompileRecord {
+    std::int16_t mode = -1;
+    std::int16_t result = 0;
+    CompilerLogResult log; // the compiler log as classified; no lines when none was read
+};
+
+struct ProjectRecordOfRun {
+    std::int32_t buildRow = 0;
+    std::string name;
+    std::string path;
+    ProjectOutcome outcome = ProjectOutcome::NotReached;
+    std::int16_t result = 0; // the recorded result code (Passed, Failed, NotUpdated)
+    std::chrono::duration<double> time{};
+    std::vector<CompileRecord> compiles; // in order: the own mode, a rebuild, the own mode again
+    std::vector<std::string> buildLog;   // the build-log lines written while it was processed
+    std::string error;                   // the run-time error's description (Error)
+};
+
+// Keeps, for every target of a run, what the run did with it: an observer of the engine that
+// reports (a CI report, a summary) read afterwards. Targets the run never reached stay
+// NotReached; a run-time error is recorded with runFailed.
+class BuildRecord final : public IBuildObserver {
+public:
+    // The targets are the build rows that name a project, in run order; names and paths come from
+    // the project data, so that projects never reached are named too.
+    BuildRecord(CDFileData& fileData, const std::vector<std::int32_t>& buildRows);
+
+    void runStarted(std::int32_t targetCount) override;
+    void projectStarted(const ObservedProject& project) override;
+    void compileStarted(std::int16_t mode) override;
+    void compileEnded(std::int16_t result, const CompilerLogResult& log) override;
+    void projectCancelled() override;
+    void projectEnded(std::int16_t result) override;
+    void buildLogLine(const std::string& line) override;
+    void runEnded(std::int16_t result) override;
+
+    // A run-time error ended the run: the project it was working on is an Error.
+    void runFailed(const RuntimeError& error);
+
+    const std::vector<ProjectRecordOfRun>& projects() const noexcept { return m_projects; }
+    // The run's result code; nothing when the run ended in a run-time error or never ran.
+    std::optional<std::int16_t> result() const noexcept { return m_result; }
+    std::chrono::duration<double> time() const noexcept { return m_runTime; }
+    // The local time the run started, "YYYY/MM/DD HH:MM:SS" ("" before it did).
+    const std::string& startStamp() const noexcept { return m_startStamp; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    ProjectRecordOfRun* current();
+    void endCurrent(ProjectOutcome outcome);
+
+    std::vector<ProjectRecordOfRun> m_projects;
+    std::optional<std::size_t> m_current;
+    Clock::time_point m_runStart{};
+    Clock::time_point m_projectStart{};
+    std::chrono::duration<double> m_runTime{};
+    std::optional<std::int16_t> m_result;
+    std::string m_startStamp;
+};
+
+} // namespace pelorix
