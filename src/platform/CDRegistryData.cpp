@@ -1,10 +1,7 @@
 #include "platform/CDRegistryData.h"
 
 #include "platform/Environment.h"
-#include "platform/ErrorLog.h"
 #include "platform/Registry.h"
-
-#include <mutex>
 
 namespace pelorix {
 namespace {
@@ -28,24 +25,6 @@ private:
     HKEY m_key = 0;
 };
 
-// The result of the last walk that logged nothing. A build walks the registrations before every
-// project; while the registry files, the time zone and the code page stay the same, the walk
-// would find exactly the same lists, so they are handed out again instead of walked again.
-struct WalkResult {
-    Registry::Contents contents;
-    HKEY root = 0;
-    std::string subKey;
-    std::string timeZone;
-    std::string codePage;
-    std::vector<std::string> libraryPaths;
-    std::vector<std::string> keyPaths;
-    std::vector<VbDate> writeTimes;
-};
-
-std::mutex g_walkMutex;
-WalkResult g_lastWalk;
-bool g_haveLastWalk = false;
-
 std::string currentTimeZone() {
     const auto tz = hostEnv("TZ");
     return tz ? "=" + *tz : std::string("unset");
@@ -53,45 +32,64 @@ std::string currentTimeZone() {
 
 } // namespace
 
+// What a walk was read under: equal conditions give equal lists.
+struct CDRegistryData::KeptWalk {
+    Registry::Contents contents;
+    HKEY root = 0;
+    std::string subKey;
+    std::string timeZone;
+    std::string codePage;
+    std::shared_ptr<const TypeLibRegistrations> registrations;
+
+    bool sameConditions(const KeptWalk& other) const {
+        return contents == other.contents && root == other.root && subKey == other.subKey &&
+               timeZone == other.timeZone && codePage == other.codePage;
+    }
+};
+
+std::shared_ptr<const TypeLibRegistrations> CDRegistryData::walk(HKEY root, std::string_view subKey) {
+    const WalkPin pin(root);
+    const auto contents = pin.contents();
+    KeptWalk now{contents.value_or(Registry::Contents{}),
+                 root,
+                 std::string(subKey),
+                 currentTimeZone(),
+                 ansiCodePage(),
+                 nullptr};
+    if (contents && m_lastWalk && m_lastWalk->sameConditions(now))
+        return m_lastWalk->registrations;
+
+    auto found = std::make_shared<TypeLibRegistrations>();
+    CFWin32API api;
+    std::vector<std::string> names;
+    const std::int32_t count = api.EnumKeys(root, subKey, names);
+    for (std::int32_t i = 0; i < count; ++i)
+        api.RecursiveRegEnumKeys(root, std::string(subKey) + "\\" + names[static_cast<std::size_t>(i)],
+                                 found->libraryPaths, found->keyPaths, found->writeTimes);
+
+    // Nothing is kept without a pinned view of the files, or from a walk that logged failures.
+    m_lastWalk.reset();
+    if (contents && api.loggedWalkFailures() == 0) {
+        now.registrations = found;
+        m_lastWalk = std::make_shared<const KeptWalk>(std::move(now));
+    }
+    return found;
+}
+
 void CDRegistryData::fSetRegistryData(HKEY root, std::string_view subKey,
                                       std::vector<std::string>& libraryPaths,
                                       std::vector<std::string>& keyPaths, std::vector<VbDate>& writeTimes) {
     return guard("fSetRegistryData", [&] {
-        const WalkPin pin(root);
-        const auto contents = pin.contents();
-        const std::string timeZone = currentTimeZone();
-        const std::string codePage = ansiCodePage();
-        {
-            const std::lock_guard lock(g_walkMutex);
-            if (contents && g_haveLastWalk && g_lastWalk.contents == *contents && g_lastWalk.root == root &&
-                g_lastWalk.subKey == subKey && g_lastWalk.timeZone == timeZone &&
-                g_lastWalk.codePage == codePage) {
-                libraryPaths = g_lastWalk.libraryPaths;
-                keyPaths = g_lastWalk.keyPaths;
-                writeTimes = g_lastWalk.writeTimes;
-                return;
-            }
-        }
-
-        libraryPaths.clear();
-        keyPaths.clear();
-        writeTimes.clear();
-        const std::uint64_t logCallsBefore = errorLogCallCount();
-        CFWin32API api;
-        std::vector<std::string> names;
-        const std::int32_t count = api.EnumKeys(root, subKey, names);
-        for (std::int32_t i = 0; i < count; ++i)
-            api.RecursiveRegEnumKeys(root, std::string(subKey) + "\\" + names[static_cast<std::size_t>(i)],
-                                     libraryPaths, keyPaths, writeTimes);
-
-        // A walk that reported failures is walked again next time, so its log lines come again.
-        if (contents && errorLogCallCount() == logCallsBefore) {
-            const std::lock_guard lock(g_walkMutex);
-            g_lastWalk = WalkResult{*contents,    root,     std::string(subKey), timeZone, codePage,
-                                    libraryPaths, keyPaths, writeTimes};
-            g_haveLastWalk = true;
-        }
+        const auto found = walk(root, subKey);
+        libraryPaths = found->libraryPaths;
+        keyPaths = found->keyPaths;
+        writeTimes = found->writeTimes;
     });
+}
+
+std::shared_ptr<const TypeLibRegistrations> CDRegistryData::registrations(HKEY root,
+                                                                          std::string_view subKey) {
+    return guard("fSetRegistryData", [&] { return walk(root, subKey); });
 }
 
 std::string CDRegistryData::fGetShellExProgPath(std::string_view extension, std::string_view verbPath) {

@@ -24,7 +24,8 @@ inline constexpr std::int32_t REG_SZ = 1;
 enum class ProcessWaitEnd { Ended, TimeLimit, Cancelled, WaitFailed };
 
 // The Win32 service class: settings files, registry, processes, system texts and path
-// operations. It keeps no state that callers rely on; every user creates its own instance.
+// operations. It keeps no state that callers rely on but the count of the registry failures its
+// walks logged; every user creates its own instance.
 class CFWin32API : public ErrorHolder {
 public:
     CFWin32API() : ErrorHolder("CFWin32API") {}
@@ -42,6 +43,9 @@ public:
     std::string fGetRegKeyValue(HKEY key, std::string_view subKey, std::optional<std::string_view> valueName,
                                 std::int32_t valueType);
     VbDate pDosDateTimeToFileTime(std::uint64_t fileTime);
+    // How many failures the RecursiveRegEnumKeys walks of this object have written to the error
+    // log: a walk goes on after a failure and reports it nowhere else.
+    std::int32_t loggedWalkFailures() const noexcept { return m_lngLoggedWalkFailures; }
 
     // Processes. Starts the command line and waits for the process to end, processing pending
     // events through pump between wait slices; see the implementation for the rules. True when
@@ -57,6 +61,9 @@ public:
     // Path operations on Windows paths.
     std::string fPathCanonicalize(std::string_view path);
     std::string QuoteSpaces(std::string_view path);
+
+private:
+    std::int32_t m_lngLoggedWalkFailures = 0;
 };
 
 } // namespace pelorix

@@ -34,6 +34,8 @@ public:
                      std::vector<std::string>& keyPaths, std::vector<VbDate>& writeTimes)
         : m_api(api), m_libraryPaths(libraryPaths), m_keyPaths(keyPaths), m_writeTimes(writeTimes) {}
 
+    std::int32_t failures() const noexcept { return m_failures; }
+
     void visit(HKEY key, const std::string& path, std::optional<std::uint64_t> enumeratedTime) {
         Registry& registry = Registry::process();
         HKEY subKey = 0;
@@ -96,11 +98,13 @@ private:
     }
 
     void logFailure(std::int32_t code, const std::string& tail) {
+        ++m_failures;
         WriteErrorLog(code, m_api.GetLastErrorMsg(code) + tail, "RecursiveRegEnumKeys", "CFWin32API",
                       ErrorLevel::Error, false);
     }
 
     CFWin32API& m_api;
+    std::int32_t m_failures = 0;
     std::vector<std::string>& m_libraryPaths;
     std::vector<std::string>& m_keyPaths;
     std::vector<VbDate>& m_writeTimes;
@@ -131,8 +135,9 @@ std::int32_t CFWin32API::EnumKeys(HKEY key, std::string_view subKey, std::vector
 void CFWin32API::RecursiveRegEnumKeys(HKEY key, std::string_view path, std::vector<std::string>& libraryPaths,
                                       std::vector<std::string>& keyPaths, std::vector<VbDate>& writeTimes) {
     return guard("RecursiveRegEnumKeys", [&] {
-        RegistrationWalk(*this, libraryPaths, keyPaths, writeTimes)
-            .visit(key, std::string(path), std::nullopt);
+        RegistrationWalk walk(*this, libraryPaths, keyPaths, writeTimes);
+        walk.visit(key, std::string(path), std::nullopt);
+        m_lngLoggedWalkFailures += walk.failures();
     });
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/CDRegistryData.h"
 #include "platform/ErrorConvention.h"
 #include "platform/TimeFormat.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +15,7 @@
 namespace pelorix {
 
 class IBuildLog;
+class RegistrationIndex;
 
 // One project as the list keeps it: the project file path and the few values the rest of the
 // program needs from its .vbp file. "" or -1 stand for a value the file did not give.
@@ -29,18 +32,10 @@ struct ProjectRecord {
     bool operator==(const ProjectRecord&) const = default;
 };
 
-// The type-library registrations of the machine, index-aligned: the library file of each
-// "win32" key, its key path below HKEY_CLASSES_ROOT (up to but excluding "\win32") and the
-// key's last-write time.
-struct TypeLibRegistrations {
-    std::vector<std::string> libraryPaths;
-    std::vector<std::string> keyPaths;
-    std::vector<VbDate> writeTimes;
-};
-
 // Where an update gets the registrations from. The default walks HKEY_CLASSES_ROOT\TypeLib of
-// the prefix once per update; a caller that already holds them (a benchmark, a test) can hand
-// them in instead.
+// the prefix once per update, through the project data's own CDRegistryData, which hands out its
+// last walk again while the registry is unchanged; a caller that already holds the registrations
+// (a benchmark, a test) can hand them in instead.
 using RegistrationSource = std::function<TypeLibRegistrations()>;
 
 // The points of an update at which a test may stop it (a thrown error or a killed process) to
@@ -178,31 +173,24 @@ protected:
                                 const std::vector<std::string>& keyWords,
                                 std::vector<std::int32_t>& foundPositions);
 
-    // Reference resolution.
+    // Reference resolution, against the registrations of one walk.
     // The reference line pointed at the newest registration of its library file, or "".
     std::string pGetNewReferenceByLastWriteTime(std::string_view projectFilePath, std::string_view line,
-                                                const std::vector<std::string>& libraryPaths,
-                                                const std::vector<std::string>& keyPaths,
-                                                const std::vector<VbDate>& writeTimes,
+                                                const RegistrationIndex& registrations,
                                                 std::string_view windowsFolder);
     // The reference line with the identifier and version read from the library file itself, or
     // "" when the file is missing (logged).
     std::string pGetNewReferenceByTypeLibInfo(std::string_view projectFilePath, std::string_view line);
     // The component line pointed at the newest registration of its file name, or "".
     std::string pGetNewComponentByLastWriteTime(std::string_view projectFilePath, std::string_view line,
-                                                const std::vector<std::string>& libraryPaths,
-                                                const std::vector<std::string>& keyPaths,
-                                                const std::vector<VbDate>& writeTimes,
+                                                const RegistrationIndex& registrations,
                                                 std::string_view windowsFolder);
     // The index of the newest registration of exactly that library file ("~" paths excluded),
     // or -1; ties go to the later index.
-    std::int32_t pSearchLastWriteData(std::string_view libraryPath,
-                                      const std::vector<std::string>& libraryPaths,
-                                      const std::vector<VbDate>& writeTimes);
+    std::int32_t pSearchLastWriteData(std::string_view libraryPath, const RegistrationIndex& registrations);
     // The index of the newest registration whose library path contains the file name, or -1.
     std::int32_t pSearchComponentLastWriteData(std::string_view fileName,
-                                               const std::vector<std::string>& libraryPaths,
-                                               const std::vector<VbDate>& writeTimes);
+                                               const RegistrationIndex& registrations);
     // True when the drive-less path exists on one of the drives; foundPath is then the full path.
     bool pAppendDrivePath(std::string_view pathWithoutDrive, std::string& foundPath);
 
@@ -210,7 +198,9 @@ private:
     ProjectRecord& recordAt(std::int32_t index);
     const ProjectRecord* findRecord(std::int32_t index);
     std::vector<ProjectRecord>& records();
-    TypeLibRegistrations collectRegistrations();
+    // The registrations an update resolves against: the walk's (or the source's), indexed. The
+    // index is kept with the walk and built again only when the walk gives a new result.
+    const RegistrationIndex& collectRegistrations();
     void reachStep(UpdateStep step, std::int32_t lineNumber);
 
     std::optional<std::vector<ProjectRecord>> m_records; // nothing until the first reset
@@ -219,6 +209,8 @@ private:
     bool m_blnUpdateComponentReference = false;
     std::string m_strBackupFilePath;
     RegistrationSource m_registrationSource;
+    CDRegistryData m_objRegistryData;
+    std::shared_ptr<const RegistrationIndex> m_objRegistrationIndex;
     UpdateStepHook m_updateStepHook;
 };
 

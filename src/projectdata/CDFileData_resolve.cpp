@@ -10,9 +10,9 @@
 #include "platform/TypeLibReader.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/ProjectText.h"
+#include "projectdata/RegistrationIndex.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace pelorix {
 namespace {
@@ -37,8 +37,21 @@ const std::string& field(const std::vector<std::string>& fields, std::size_t ind
     return fields[index];
 }
 
-std::string projectFolder(std::string_view projectFilePath) {
-    return FileSystemObject::GetParentFolderName(projectFilePath) + "\\";
+// A path from a project file made absolute against the project's folder when it climbs out of it
+// with ".."; any other path as written.
+std::string resolveAgainstProjectFolder(std::string_view projectFilePath, std::string_view path,
+                                        CCCommon& common) {
+    if (!contains(path, ".."))
+        return std::string(path);
+    return common.fGetAbsolutePath(FileSystemObject::GetParentFolderName(projectFilePath) + "\\" +
+                                   std::string(path));
+}
+
+// The key path of a registration a search found, or error 9 when the key paths are fewer.
+const std::string& keyPathAt(const TypeLibRegistrations& registrations, std::int32_t index) {
+    if (static_cast<std::size_t>(index) >= registrations.keyPaths.size())
+        throw vberr::make(vberr::SubscriptOutOfRange);
+    return registrations.keyPaths[static_cast<std::size_t>(index)];
 }
 
 // The identifier, version and locale of a registration, joined by "#".
@@ -95,40 +108,6 @@ std::string_view tailAfterLocale(std::string_view line) {
     return line.substr(pos);
 }
 
-// Whether the text holds the upper-case needle, ASCII letters compared without case. Every
-// component line scans every registration, so candidates are found by looking for the first
-// character (either case) with memchr before the rest is compared.
-bool containsUpperNeedle(std::string_view text, std::string_view upperNeedle) noexcept {
-    const std::size_t n = upperNeedle.size();
-    if (n == 0)
-        return true;
-    if (n > text.size())
-        return false;
-    const char* const begin = text.data();
-    const char* const end = begin + (text.size() - n + 1); // last possible start + 1
-    const char first = upperNeedle[0];
-    const char firstLower = toLowerAscii(first);
-    auto next = [end](const char* from, char c) {
-        const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
-        return hit ? static_cast<const char*>(hit) : end;
-    };
-    const char* upperHit = next(begin, first);
-    const char* lowerHit = first == firstLower ? end : next(begin, firstLower);
-    while (upperHit < end || lowerHit < end) {
-        const char* at = upperHit < lowerHit ? upperHit : lowerHit;
-        std::size_t k = 1;
-        while (k < n && toUpperAscii(at[k]) == upperNeedle[k])
-            ++k;
-        if (k == n)
-            return true;
-        if (at == upperHit)
-            upperHit = next(at + 1, first);
-        else
-            lowerHit = next(at + 1, firstLower);
-    }
-    return false;
-}
-
 // Lower-case hexadecimal of a minor version, as type-library versions are written.
 std::string hexLower(unsigned value) {
     char buffer[8];
@@ -138,11 +117,17 @@ std::string hexLower(unsigned value) {
 
 } // namespace
 
+const RegistrationIndex& CDFileData::collectRegistrations() {
+    auto walked = m_registrationSource ? std::make_shared<const TypeLibRegistrations>(m_registrationSource())
+                                       : m_objRegistryData.registrations(HKEY_CLASSES_ROOT, "TypeLib");
+    if (m_objRegistrationIndex == nullptr || &m_objRegistrationIndex->registrations() != walked.get())
+        m_objRegistrationIndex = std::make_shared<const RegistrationIndex>(std::move(walked));
+    return *m_objRegistrationIndex;
+}
+
 std::string CDFileData::pGetNewReferenceByLastWriteTime(std::string_view projectFilePath,
                                                         std::string_view line,
-                                                        const std::vector<std::string>& libraryPaths,
-                                                        const std::vector<std::string>& keyPaths,
-                                                        const std::vector<VbDate>& writeTimes,
+                                                        const RegistrationIndex& registrations,
                                                         std::string_view windowsFolder) {
     return guard("pGetNewReferenceByLastWriteTime", [&] {
         if (!contains(line, "{"))
@@ -151,27 +136,23 @@ std::string CDFileData::pGetNewReferenceByLastWriteTime(std::string_view project
         const std::string& libraryField = field(fields, 3);
 
         CCCommon common;
-        std::string absolute = libraryField;
-        if (contains(libraryField, "..")) {
-            absolute = common.fGetAbsolutePath(projectFolder(projectFilePath) + libraryField);
-            if (!common.fCheckPath(absolute, vbNormal)) {
-                const std::string rest = common.fPathSkipRoot(absolute);
-                if (!rest.empty()) {
-                    std::string found;
-                    absolute = pAppendDrivePath(rest, found) ? found : libraryField;
-                }
+        std::string absolute = resolveAgainstProjectFolder(projectFilePath, libraryField, common);
+        // A relative library missing on the project's drive may be at the same place on another.
+        if (contains(libraryField, "..") && !common.fCheckPath(absolute, vbNormal)) {
+            const std::string rest = common.fPathSkipRoot(absolute);
+            if (!rest.empty()) {
+                std::string found;
+                absolute = pAppendDrivePath(rest, found) ? found : libraryField;
             }
         }
         absolute = fixWindowsFolder(std::move(absolute), windowsFolder, common);
 
-        const std::int32_t i = pSearchLastWriteData(absolute, libraryPaths, writeTimes);
+        const std::int32_t i = pSearchLastWriteData(absolute, registrations);
         if (i == -1)
             return std::string();
-        if (static_cast<std::size_t>(i) >= keyPaths.size())
-            throw vberr::make(vberr::SubscriptOutOfRange);
+        const std::string& keyPath = keyPathAt(registrations.registrations(), i);
         const std::string tail = exchangeWindowsFolder(std::string(tailAfterLocale(line)), windowsFolder);
-        return std::string(ReferencePrefix) + registrationCode(keyPaths[static_cast<std::size_t>(i)]) + "#" +
-               tail;
+        return std::string(ReferencePrefix) + registrationCode(keyPath) + "#" + tail;
     });
 }
 
@@ -183,9 +164,7 @@ std::string CDFileData::pGetNewReferenceByTypeLibInfo(std::string_view projectFi
             auto fields = fieldsFromBrace(line);
             const std::string& libraryField = field(fields, 3);
             CCCommon common;
-            libraryPath = contains(libraryField, "..")
-                              ? common.fGetAbsolutePath(projectFolder(projectFilePath) + libraryField)
-                              : libraryField;
+            libraryPath = resolveAgainstProjectFolder(projectFilePath, libraryField, common);
             if (!FileSystemObject().FileExists(libraryPath)) {
                 WriteErrorLog(0, "参照設定:「" + libraryPath + "」" + "ファイルが見つかりません。",
                               "pGetNewReferenceByTypeLibInfo", ModuleName(), ErrorLevel::Error, false);
@@ -213,9 +192,7 @@ std::string CDFileData::pGetNewReferenceByTypeLibInfo(std::string_view projectFi
 
 std::string CDFileData::pGetNewComponentByLastWriteTime(std::string_view projectFilePath,
                                                         std::string_view line,
-                                                        const std::vector<std::string>& libraryPaths,
-                                                        const std::vector<std::string>& keyPaths,
-                                                        const std::vector<VbDate>& writeTimes,
+                                                        const RegistrationIndex& registrations,
                                                         std::string_view windowsFolder) {
     return guard("pGetNewComponentByLastWriteTime", [&] {
         if (!contains(line, "{"))
@@ -225,62 +202,29 @@ std::string CDFileData::pGetNewComponentByLastWriteTime(std::string_view project
         const auto semicolon = localeAndFile.find(';');
         if (semicolon == std::string::npos)
             return std::string();
-        std::string fileName(trimSpaces(std::string_view(localeAndFile).substr(semicolon + 1)));
+        const std::string_view fileName = trimSpaces(std::string_view(localeAndFile).substr(semicolon + 1));
         if (fileName.empty())
             return std::string();
-        if (contains(fileName, "..")) {
-            CCCommon common;
-            fileName = common.fGetAbsolutePath(projectFolder(projectFilePath) + fileName);
-        }
-        const std::int32_t i = pSearchComponentLastWriteData(fileName, libraryPaths, writeTimes);
+        CCCommon common;
+        const std::int32_t i = pSearchComponentLastWriteData(
+            resolveAgainstProjectFolder(projectFilePath, fileName, common), registrations);
         if (i == -1)
             return std::string();
-        if (static_cast<std::size_t>(i) >= keyPaths.size())
-            throw vberr::make(vberr::SubscriptOutOfRange);
+        const std::string& keyPath = keyPathAt(registrations.registrations(), i);
         const std::string tail =
             exchangeWindowsFolder(std::string(line.substr(line.rfind(';') + 1)), windowsFolder);
-        return "Object=" + registrationCode(keyPaths[static_cast<std::size_t>(i)]) + ";" + tail;
+        return "Object=" + registrationCode(keyPath) + ";" + tail;
     });
 }
 
 std::int32_t CDFileData::pSearchLastWriteData(std::string_view libraryPath,
-                                              const std::vector<std::string>& libraryPaths,
-                                              const std::vector<VbDate>& writeTimes) {
-    return guard("pSearchLastWriteData", [&] {
-        std::int32_t best = -1;
-        VbDate bestTime = 0;
-        for (std::size_t i = libraryPaths.size(); i-- > 0;) {
-            const std::string& candidate = libraryPaths[i];
-            if (!equalsIgnoreCase(candidate, libraryPath) || contains(candidate, "~"))
-                continue;
-            const VbDate time = i < writeTimes.size() ? writeTimes[i] : VbDate{0};
-            if (best == -1 || time > bestTime) {
-                best = static_cast<std::int32_t>(i);
-                bestTime = time;
-            }
-        }
-        return best;
-    });
+                                              const RegistrationIndex& registrations) {
+    return guard("pSearchLastWriteData", [&] { return registrations.newestOfLibrary(libraryPath); });
 }
 
 std::int32_t CDFileData::pSearchComponentLastWriteData(std::string_view fileName,
-                                                       const std::vector<std::string>& libraryPaths,
-                                                       const std::vector<VbDate>& writeTimes) {
-    return guard("pSearchComponentLastWriteData", [&] {
-        const std::string upperName = toUpper(fileName);
-        std::int32_t best = -1;
-        VbDate bestTime = 0;
-        for (std::size_t i = libraryPaths.size(); i-- > 0;) {
-            if (!containsUpperNeedle(libraryPaths[i], upperName))
-                continue;
-            const VbDate time = i < writeTimes.size() ? writeTimes[i] : VbDate{0};
-            if (best == -1 || time > bestTime) {
-                best = static_cast<std::int32_t>(i);
-                bestTime = time;
-            }
-        }
-        return best;
-    });
+                                                       const RegistrationIndex& registrations) {
+    return guard("pSearchComponentLastWriteData", [&] { return registrations.newestContaining(fileName); });
 }
 
 bool CDFileData::pAppendDrivePath(std::string_view pathWithoutDrive, std::string& foundPath) {

@@ -6,7 +6,6 @@
 // the project file either as it was or wholly updated, and any backup a whole copy. A line the
 // update does not change keeps its bytes exactly (only its line end becomes CR LF), so text the
 // code page cannot represent, or represents in more than one way, survives an update.
-#include "platform/CDRegistryData.h"
 #include "platform/CFFile.h"
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
@@ -100,16 +99,6 @@ void CDFileData::reachStep(UpdateStep step, std::int32_t lineNumber) {
         m_updateStepHook(step, lineNumber);
 }
 
-TypeLibRegistrations CDFileData::collectRegistrations() {
-    if (m_registrationSource)
-        return m_registrationSource();
-    TypeLibRegistrations registrations;
-    CDRegistryData registry;
-    registry.fSetRegistryData(HKEY_CLASSES_ROOT, "TypeLib", registrations.libraryPaths,
-                              registrations.keyPaths, registrations.writeTimes);
-    return registrations;
-}
-
 bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::int16_t compatibleMode,
                                         std::string_view windowsFolder, IBuildLog& log) {
     std::int32_t lineNumber = 0;
@@ -128,7 +117,7 @@ bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::i
             reachStep(UpdateStep::BackupCopied, 0);
 
             const std::string bytes = readWindowsFile(backup);
-            const TypeLibRegistrations registry = collectRegistrations();
+            const RegistrationIndex& registry = collectRegistrations();
             reachStep(UpdateStep::RegistryRead, 0);
 
             const std::string modeValue = "\"" + std::to_string(compatibleMode) + "\"";
@@ -144,9 +133,8 @@ bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::i
                 bool drop = false;
                 if (!line.empty()) {
                     if (contains(line, "Reference=*\\G")) {
-                        std::string reference = pGetNewReferenceByLastWriteTime(
-                            path, line, registry.libraryPaths, registry.keyPaths, registry.writeTimes,
-                            windowsFolder);
+                        std::string reference =
+                            pGetNewReferenceByLastWriteTime(path, line, registry, windowsFolder);
                         if (reference.empty())
                             reference = pGetNewReferenceByTypeLibInfo(path, line);
                         if (!reference.empty()) {
@@ -155,9 +143,8 @@ bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::i
                         }
                     }
                     if (m_blnUpdateComponentReference && line.starts_with("Object=")) {
-                        std::string component = pGetNewComponentByLastWriteTime(
-                            path, line, registry.libraryPaths, registry.keyPaths, registry.writeTimes,
-                            windowsFolder);
+                        std::string component =
+                            pGetNewComponentByLastWriteTime(path, line, registry, windowsFolder);
                         if (!component.empty()) {
                             text = std::move(component);
                             kind = ComponentKind;

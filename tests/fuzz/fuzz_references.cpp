@@ -1,12 +1,15 @@
 // Resolves arbitrary reference and component lines against arbitrary registrations: nothing may
 // crash, malformed lines fail only with the invalid-argument or subscript error, and a resolved
-// line is a reference or component line again.
+// line is a reference or component line again, and the index of the registrations answers as a
+// scan of every registration by the rules would.
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
 #include "projectdata/CDFileData.h"
+#include "projectdata/RegistrationIndex.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +30,22 @@ std::string resolve(Call&& call) {
               e.number() == pelorix::vberr::SubscriptOutOfRange);
         return {};
     }
+}
+
+// The newest matching registration, one at a time from the last index down.
+template <class Matches>
+std::int32_t newestByScan(const std::vector<std::string>& libraries,
+                          const std::vector<pelorix::VbDate>& times, Matches matches) {
+    std::int32_t best = -1;
+    pelorix::VbDate bestTime = 0;
+    for (std::size_t i = libraries.size(); i-- > 0;) {
+        const pelorix::VbDate time = i < times.size() ? times[i] : 0;
+        if (matches(libraries[i]) && (best == -1 || time > bestTime)) {
+            best = static_cast<std::int32_t>(i);
+            bestTime = time;
+        }
+    }
+    return best;
 }
 
 } // namespace
@@ -70,29 +89,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (selector & 0x10 && !times.empty())
         times.pop_back();
 
+    const pelorix::RegistrationIndex index(std::make_shared<const pelorix::TypeLibRegistrations>(
+        pelorix::TypeLibRegistrations{libraries, keys, times}));
     const std::string windows = (selector & 1) ? "C:\\WINNT" : "C:\\WINDOWS";
     FuzzedFileData fileData;
     const std::string project = "C:\\proj\\sub\\P.vbp";
     switch ((selector >> 1) % 3) {
     case 0: {
-        const std::string r = resolve([&] {
-            return fileData.pGetNewReferenceByLastWriteTime(project, line, libraries, keys, times, windows);
-        });
+        const std::string r =
+            resolve([&] { return fileData.pGetNewReferenceByLastWriteTime(project, line, index, windows); });
         check(r.empty() || r.starts_with("Reference=*\\G"));
         break;
     }
     case 1: {
-        const std::string r = resolve([&] {
-            return fileData.pGetNewComponentByLastWriteTime(project, line, libraries, keys, times, windows);
-        });
+        const std::string r =
+            resolve([&] { return fileData.pGetNewComponentByLastWriteTime(project, line, index, windows); });
         check(r.empty() || r.starts_with("Object="));
         break;
     }
     default: {
-        const std::int32_t i = fileData.pSearchLastWriteData(line, libraries, times);
-        check(i >= -1 && i < static_cast<std::int32_t>(libraries.size()));
-        const std::int32_t j = fileData.pSearchComponentLastWriteData(line, libraries, times);
-        check(j >= -1 && j < static_cast<std::int32_t>(libraries.size()));
+        // The index answers as a scan of every registration by the rules would.
+        check(fileData.pSearchLastWriteData(line, index) ==
+              newestByScan(libraries, times, [&](const std::string& p) {
+                  return pelorix::equalsIgnoreCase(p, line) && p.find('~') == std::string::npos;
+              }));
+        const std::string upper = pelorix::toUpper(line);
+        check(fileData.pSearchComponentLastWriteData(line, index) ==
+              newestByScan(libraries, times, [&](const std::string& p) {
+                  return pelorix::toUpper(p).find(upper) != std::string::npos;
+              }));
         break;
     }
     }

@@ -39,8 +39,7 @@ struct Walk {
     std::vector<std::string> times;
 };
 
-Walk walk(std::string_view subKey = "TypeLib") {
-    CDRegistryData data;
+Walk walk(CDRegistryData& data, std::string_view subKey = "TypeLib") {
     Walk w;
     std::vector<VbDate> dates;
     data.fSetRegistryData(HKEY_CLASSES_ROOT, subKey, w.libraryPaths, w.keyPaths, dates);
@@ -49,6 +48,12 @@ Walk walk(std::string_view subKey = "TypeLib") {
     for (VbDate d : dates)
         w.times.push_back(formatDateTime(d));
     return w;
+}
+
+// A walk by an instance of its own, which has nothing kept to reuse.
+Walk walk(std::string_view subKey = "TypeLib") {
+    CDRegistryData data;
+    return walk(data, subKey);
 }
 
 std::vector<std::string> logLines(const TestEnvironment& env) {
@@ -365,9 +370,10 @@ TEST_F(RegistrationWalk, ShellAssociation) {
 namespace pelorix {
 namespace {
 
-// A build walks the registrations before every project. A walk repeated on unchanged files may
-// reuse the last result, but it must still see every change of the files and of the time zone,
-// and a walk that reported failures must report them again.
+// A build walks the registrations before every project through the one CDRegistryData of the
+// project data. A walk repeated on unchanged files reuses the instance's last result, but it
+// must still see every change of the files and of the time zone, and a walk that reported
+// failures must report them again.
 TEST_F(RegistrationWalk, RepeatedWalksSeeEveryChange) {
     TypeLibRegistration lib;
     lib.guid = kStdole;
@@ -376,21 +382,24 @@ TEST_F(RegistrationWalk, RepeatedWalksSeeEveryChange) {
     RegistryWriter w;
     w.addTypeLib(lib);
     w.write(env);
-    const Walk first = walk();
-    EXPECT_EQ(walk().libraryPaths, first.libraryPaths);
-    EXPECT_EQ(first.times, std::vector<std::string>{"2024/05/06 03:04:05"});
+    CDRegistryData data;
+    const auto first = data.registrations(HKEY_CLASSES_ROOT, "TypeLib");
+    EXPECT_EQ(data.registrations(HKEY_CLASSES_ROOT, "TypeLib"), first) << "unchanged files: the same result";
+    EXPECT_NE(CDRegistryData().registrations(HKEY_CLASSES_ROOT, "TypeLib"), first)
+        << "another instance keeps its own";
+    EXPECT_EQ(walk(data).times, std::vector<std::string>{"2024/05/06 03:04:05"});
 
     // Same size, rewritten at once: the change must still be seen.
     RegistryWriter changed;
     lib.win32 = "C:\\b.tlb";
     changed.addTypeLib(lib);
     changed.write(env);
-    EXPECT_EQ(walk().libraryPaths, std::vector<std::string>{"C:\\b.tlb"});
+    EXPECT_EQ(walk(data).libraryPaths, std::vector<std::string>{"C:\\b.tlb"});
 
     ::setenv("TZ", "UTC", 1);
-    EXPECT_EQ(walk().times, std::vector<std::string>{"2024/05/05 18:04:05"});
+    EXPECT_EQ(walk(data).times, std::vector<std::string>{"2024/05/05 18:04:05"});
     ::setenv("TZ", "Asia/Tokyo", 1);
-    EXPECT_EQ(walk().times, std::vector<std::string>{"2024/05/06 03:04:05"});
+    EXPECT_EQ(walk(data).times, std::vector<std::string>{"2024/05/06 03:04:05"});
 }
 
 TEST_F(RegistrationWalk, AWalkThatReportedFailuresReportsThemAgain) {
@@ -398,10 +407,11 @@ TEST_F(RegistrationWalk, AWalkThatReportedFailuresReportsThemAgain) {
     w.setString("Software\\Classes\\Typelib\\" + std::string(kStdole) + "\\1.0\\caf\xC3\xA9\\win32", "",
                 "C:\\x");
     w.write(env);
-    walk();
+    CDRegistryData data;
+    walk(data);
     const std::size_t once = logLines(env).size();
     ASSERT_GT(once, 0u);
-    walk();
+    walk(data);
     EXPECT_EQ(logLines(env).size(), 2 * once);
 }
 

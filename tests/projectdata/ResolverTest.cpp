@@ -1,5 +1,10 @@
 #include "ProjectDataTestSupport.h"
+#include "platform/Text.h"
 #include "platform/TypeLibFiles.h"
+#include "projectdata/RegistrationIndex.h"
+
+#include <functional>
+#include <random>
 
 namespace pelorix::test {
 namespace {
@@ -13,12 +18,17 @@ protected:
         keys.push_back(std::move(keyPath));
         times.push_back(time);
     }
+    // The registrations added so far, indexed as an update indexes a walk.
+    RegistrationIndex index() const {
+        return RegistrationIndex(
+            std::make_shared<const TypeLibRegistrations>(TypeLibRegistrations{libraries, keys, times}));
+    }
     std::string reference(std::string_view line, std::string_view windows = "C:\\WINDOWS",
                           std::string_view project = "C:\\proj\\P.vbp") {
-        return data.pGetNewReferenceByLastWriteTime(project, line, libraries, keys, times, windows);
+        return data.pGetNewReferenceByLastWriteTime(project, line, index(), windows);
     }
     std::string component(std::string_view line, std::string_view windows = "C:\\WINDOWS") {
-        return data.pGetNewComponentByLastWriteTime("C:\\proj\\P.vbp", line, libraries, keys, times, windows);
+        return data.pGetNewComponentByLastWriteTime("C:\\proj\\P.vbp", line, index(), windows);
     }
 
     std::vector<std::string> libraries;
@@ -31,12 +41,12 @@ TEST_F(ResolverTest, NewestRegistrationOfTheSameFileWinsAndTiesGoToTheLater) {
     add("c:\\LIB\\X.TLB", std::string("TypeLib\\") + Guid + "\\2.0\\0", 45001.0);
     add("C:\\lib\\x.tlb", std::string("TypeLib\\") + Guid + "\\3.0\\411", 44000.0);
     add("C:\\lib\\y.tlb", std::string("TypeLib\\") + Guid + "\\9.0\\0", 46000.0);
-    EXPECT_EQ(data.pSearchLastWriteData("C:\\lib\\x.tlb", libraries, times), 1);
+    EXPECT_EQ(data.pSearchLastWriteData("C:\\lib\\x.tlb", index()), 1);
     times[0] = 45001.0;
-    EXPECT_EQ(data.pSearchLastWriteData("C:\\lib\\x.tlb", libraries, times), 1);
+    EXPECT_EQ(data.pSearchLastWriteData("C:\\lib\\x.tlb", index()), 1);
     times[2] = 45001.0;
-    EXPECT_EQ(data.pSearchLastWriteData("C:\\lib\\x.tlb", libraries, times), 2);
-    EXPECT_EQ(data.pSearchLastWriteData("C:\\lib\\z.tlb", libraries, times), -1);
+    EXPECT_EQ(data.pSearchLastWriteData("C:\\lib\\x.tlb", index()), 2);
+    EXPECT_EQ(data.pSearchLastWriteData("C:\\lib\\z.tlb", index()), -1);
     EXPECT_EQ(reference(std::string("Reference=*\\G") + Guid + "#1.0#0#C:\\lib\\x.tlb#X Library"),
               std::string("Reference=*\\G") + Guid + "#3.0#411#C:\\lib\\x.tlb#X Library");
 }
@@ -44,9 +54,74 @@ TEST_F(ResolverTest, NewestRegistrationOfTheSameFileWinsAndTiesGoToTheLater) {
 TEST_F(ResolverTest, ShortNamesAreNeverChosenForReferences) {
     add("C:\\PROGRA~1\\x.tlb", "TypeLib\\{A}\\2.0\\0", 46000.0);
     add("C:\\PROGRA~1\\x.tlb", "TypeLib\\{A}\\1.0\\0", 45000.0);
-    EXPECT_EQ(data.pSearchLastWriteData("C:\\PROGRA~1\\x.tlb", libraries, times), -1);
+    EXPECT_EQ(data.pSearchLastWriteData("C:\\PROGRA~1\\x.tlb", index()), -1);
     // Components match by name anywhere, short names included.
-    EXPECT_EQ(data.pSearchComponentLastWriteData("x.TLB", libraries, times), 0);
+    EXPECT_EQ(data.pSearchComponentLastWriteData("x.TLB", index()), 0);
+}
+
+// The two searches as the rules state them, one registration at a time from the last index down.
+std::int32_t newestByScan(const TypeLibRegistrations& r,
+                          const std::function<bool(const std::string&)>& matches) {
+    std::int32_t best = -1;
+    VbDate bestTime = 0;
+    for (std::size_t i = r.libraryPaths.size(); i-- > 0;) {
+        const VbDate time = i < r.writeTimes.size() ? r.writeTimes[i] : 0;
+        if (matches(r.libraryPaths[i]) && (best == -1 || time > bestTime)) {
+            best = static_cast<std::int32_t>(i);
+            bestTime = time;
+        }
+    }
+    return best;
+}
+
+TEST(RegistrationIndexTest, AnswersAsAScanOfEveryRegistrationWould) {
+    // Few distinct paths and times, so that duplicates, ties, short names, names inside other
+    // names and names only inside a path (a folder, a resource suffix) all come up often.
+    const std::vector<std::string> folders = {"C:\\Lib\\", "c:\\lib\\", "C:\\PROGRA~1\\", "D:\\MsComCtl\\",
+                                              ""};
+    const std::vector<std::string> names = {"comctl.ocx", "MSCOMCTL.OCX", "x.dll", "x.dll\\2", "a~b.tlb", ""};
+    std::mt19937 random(20240607);
+    auto pick = [&random](const auto& from) { return from[random() % from.size()]; };
+    auto registrations = std::make_shared<TypeLibRegistrations>();
+    for (int i = 0; i < 400; ++i) {
+        registrations->libraryPaths.push_back(pick(folders) + pick(names));
+        registrations->keyPaths.push_back("TypeLib\\{" + std::to_string(i) + "}\\1.0\\0");
+        registrations->writeTimes.push_back(45000.0 + static_cast<double>(random() % 4));
+    }
+    registrations->writeTimes.resize(390); // the last ten have no time: they count as 0
+    const RegistrationIndex index(registrations);
+
+    std::vector<std::string> queries = {"", "OCX", "CTL.OCX", "\\2", "LIB\\X", "L\\X.DLL\\2C:", "none"};
+    for (const auto& folder : folders)
+        for (const auto& name : names)
+            queries.push_back(folder + name);
+    for (const std::string& q : queries) {
+        const std::string variant = toLower(q);
+        for (const std::string& query : {q, variant}) {
+            EXPECT_EQ(index.newestOfLibrary(query), newestByScan(*registrations,
+                                                                 [&](const std::string& p) {
+                                                                     return equalsIgnoreCase(p, query) &&
+                                                                            p.find('~') == std::string::npos;
+                                                                 }))
+                << "reference " << query;
+            EXPECT_EQ(index.newestContaining(query),
+                      newestByScan(*registrations,
+                                   [&](const std::string& p) {
+                                       return toUpper(p).find(toUpper(query)) != std::string::npos;
+                                   }))
+                << "component " << query;
+            EXPECT_EQ(index.newestContaining(query), index.newestContaining(toUpper(query))) << "asked again";
+        }
+    }
+}
+
+TEST(RegistrationIndexTest, ANameIsFoundWithinOnePathOnly) {
+    auto registrations = std::make_shared<TypeLibRegistrations>(
+        TypeLibRegistrations{{"C:\\AB", "CD", "x\\vbscript.dll\\3"}, {"k0", "k1", "k2"}, {3.0, 2.0, 1.0}});
+    const RegistrationIndex index(registrations);
+    EXPECT_EQ(index.newestContaining("BC"), -1) << "the end of one path and the start of the next";
+    EXPECT_EQ(index.newestContaining("b"), 0);
+    EXPECT_EQ(index.newestContaining("VBScript.dll"), 2) << "a name followed by a resource id";
 }
 
 TEST_F(ResolverTest, DescriptionHoldingHashKeepsThePath) {
