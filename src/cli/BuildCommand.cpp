@@ -4,14 +4,17 @@
 #include "engine/BuildTargets.h"
 #include "engine/BuildWindows.h"
 #include "engine/JUnitReport.h"
+#include "engine/ProgressLine.h"
 #include "platform/CFWin32API.h"
 #include "platform/DriveMap.h"
 #include "platform/RuntimeError.h"
+#include "platform/Terminal.h"
 #include "platform/Text.h"
 #include "platform/Win32Error.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
 
+#include <iostream>
 #include <optional>
 #include <ostream>
 
@@ -48,6 +51,11 @@ constexpr std::string_view buildHelp =
     "          be updated an error, a project the run never built (after a stop or a\n"
     "          cancel) skipped. A report that cannot be written makes the exit status 1.\n"
     "\n"
+    "When standard error is a terminal, one line on it shows the progress of the run and\n"
+    "is rewritten in place: the projects done of the total, the project being built and\n"
+    "its mode, the time since the run began. Elsewhere (a pipe, a CI log) nothing is\n"
+    "shown.\n"
+    "\n"
     "A project group (GROUP.vbg, as the development environment saves one) is built as a\n"
     "list in which every project is marked, in group order; no list file is read or\n"
     "written. Lines of the group that are left out and projects whose file is missing\n"
@@ -67,11 +75,18 @@ constexpr std::string_view buildHelp =
     "Exit status: 0 when the result code is 0, 1 otherwise or on an error, 2 for a usage\n"
     "error.\n";
 
-// The build log of the command line: each line is printed as it comes.
+// The build log of the command line: each line is printed as it comes, in place of the progress
+// line when there is one.
 class PrintingBuildLog final : public IBuildLog {
 public:
-    explicit PrintingBuildLog(std::ostream& out) : m_out(out) {}
-    void appendLine(const std::string& line) override { m_out << line << '\n' << std::flush; }
+    PrintingBuildLog(std::ostream& out, ProgressLine* progress) : m_out(out), m_progress(progress) {}
+    void appendLine(const std::string& line) override {
+        if (m_progress != nullptr)
+            m_progress->clear();
+        m_out << line << '\n' << std::flush;
+        if (m_progress != nullptr)
+            m_progress->draw();
+    }
     void appendLines(const std::vector<std::string>& lines) override {
         for (const auto& line : lines)
             if (!line.empty())
@@ -80,6 +95,7 @@ public:
 
 private:
     std::ostream& m_out;
+    ProgressLine* m_progress;
 };
 
 struct BuildOptions {
@@ -102,13 +118,29 @@ bool writeReport(const BuildRecord& record, const BuildOptions& options, std::os
 }
 
 // Questions go to standard error with the answer the command gives.
-void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes) {
-    box.onShow([&err, yes](const AnswerMessageBox::Shown& shown) {
+void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes, ProgressLine* progress) {
+    box.onShow([&err, yes, progress](const AnswerMessageBox::Shown& shown) {
         if (shown.buttons != MsgButtons::YesNo)
             return;
+        if (progress != nullptr)
+            progress->clear();
         err << "? " << shown.title << ": " << replaceAll(shown.text, "\r\n", " ") << " -> "
             << (yes ? "Yes" : "No") << '\n';
     });
+}
+
+// One line per project the run built: OK or NG, the mode, the path.
+void printResults(IBuildSettingForm& form, const std::vector<std::int32_t>& buildRows, std::ostream& out) {
+    const IProjectGrid& grid = form.vsgridProject();
+    for (const std::int32_t row : buildRows) {
+        if (row < 1)
+            continue;
+        const std::string result = grid.TextMatrix(row, form.gridColumnOf(GridColumn::Result));
+        if (result.empty())
+            continue;
+        out << result << '\t' << grid.TextMatrix(row, form.gridColumnOf(GridColumn::Compatible)) << '\t'
+            << grid.TextMatrix(row, form.gridColumnOf(GridColumn::FilePath)) << '\n';
+    }
 }
 
 int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
@@ -122,21 +154,32 @@ int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
     const std::vector<std::int32_t> buildRows =
         handOverBuildTargets(form, data, windowOptions.updateComponentReference);
 
-    AnswerMessageBox box(options.yes);
-    reportQuestions(box, err, options.yes);
-    NullEventPump pump;
-    PrintingBuildLog log(out);
-    HeadlessWaitForm waitForm;
-    IWaitForm* waitFormRef = &waitForm;
+    // A progress line only where a person watches: the process's own standard error on a terminal.
+    std::optional<ProgressLine> progress;
+    if (&err == &std::cerr && standardErrorIsTerminal())
+        progress.emplace(err, standardErrorColumns());
+    ProgressLine* const shown = progress ? &*progress : nullptr;
     std::optional<BuildRecord> record;
     std::vector<IBuildObserver*> observers;
     if (!options.junitPath.empty())
         observers.push_back(&record.emplace(data, buildRows));
+    if (progress)
+        observers.push_back(&*progress);
+
+    AnswerMessageBox box(options.yes);
+    reportQuestions(box, err, options.yes, shown);
+    NullEventPump noEvents;
+    IEventPump& pump = progress ? static_cast<IEventPump&>(*progress) : noEvents;
+    PrintingBuildLog log(out, shown);
+    HeadlessWaitForm waitForm;
+    IWaitForm* waitFormRef = &waitForm;
     BuildRunOutcome outcome;
     try {
         outcome = runBuild({data, api, log, box, pump, observers}, buildRows, loaded.listPath, windowOptions,
                            waitFormRef, form);
     } catch (const RuntimeError& e) {
+        if (progress)
+            progress->clear();
         if (record) {
             record->runFailed(e);
             writeReport(*record, options, err);
@@ -144,16 +187,7 @@ int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
         throw;
     }
 
-    const IProjectGrid& grid = form.vsgridProject();
-    for (const std::int32_t row : buildRows) {
-        if (row < 1)
-            continue;
-        const std::string result = grid.TextMatrix(row, form.gridColumnOf(GridColumn::Result));
-        if (result.empty())
-            continue;
-        out << result << '\t' << grid.TextMatrix(row, form.gridColumnOf(GridColumn::Compatible)) << '\t'
-            << grid.TextMatrix(row, form.gridColumnOf(GridColumn::FilePath)) << '\n';
-    }
+    printResults(form, buildRows, out);
     out << "result=" << outcome.result << '\n';
     const bool reported = !record || writeReport(*record, options, err);
     return outcome.result == 0 && reported ? ExitOk : ExitFailure;

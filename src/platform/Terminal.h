@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+
+namespace pelorix {
+
+// The process's standard error as a terminal: whether it is one (a person watches it, so a line
+// may be rewritten in place) and how many columns it shows.
+
+bool standardErrorIsTerminal() noexcept;
+
+// The width of the terminal on standard error in columns; 80 when it does not say.
+std::int32_t standardErrorColumns() noexcept;
+
+} // namespace pelorix
