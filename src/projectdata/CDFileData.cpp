@@ -69,7 +69,7 @@ bool CDFileData::fSetProjectNameList(std::string_view projectFilePath, std::int3
             setPlaceholders(record);
             return false;
         }
-        readProjectFileBytes(readWindowsFile(projectFilePath), record);
+        readProjectFileBytes(readNamedFile(projectFilePath, "ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙ"), record, projectFilePath);
         return false;
     });
 }

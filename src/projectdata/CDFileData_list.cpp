@@ -17,6 +17,41 @@ bool contains(std::string_view text, std::string_view what) {
     return text.find(what) != std::string_view::npos;
 }
 
+// A comment of a list file: a line whose first character other than a space or a tab is ";". A
+// ";" further on is part of a path (a folder may be named "a;b").
+bool isCommentLine(std::string_view line) {
+    const auto first = line.find_first_not_of(" \t");
+    return first != std::string_view::npos && line[first] == ';';
+}
+
+// The tokens of a batch line: split at each single space (two spaces give an empty token), except
+// that a token that opens a double quote runs to the closing quote (the end of the line when there
+// is none) and loses its quotes; what follows the closing quote up to the next space belongs to it.
+std::vector<std::string> batchTokens(std::string_view line) {
+    std::vector<std::string> tokens;
+    std::size_t start = 0;
+    for (;;) {
+        std::string token;
+        std::size_t end = start;
+        if (start < line.size() && line[start] == '"') {
+            const auto close = line.find('"', start + 1);
+            if (close == std::string_view::npos) {
+                tokens.emplace_back(line.substr(start + 1));
+                return tokens;
+            }
+            token = std::string(line.substr(start + 1, close - start - 1));
+            end = close + 1;
+        }
+        const auto space = line.find(' ', end);
+        token += std::string(
+            line.substr(end, space == std::string_view::npos ? std::string_view::npos : space - end));
+        tokens.push_back(std::move(token));
+        if (space == std::string_view::npos)
+            return tokens;
+        start = space + 1;
+    }
+}
+
 } // namespace
 
 void CDFileData::fClearAllProjectInfo() {
@@ -31,13 +66,13 @@ std::int32_t CDFileData::fSetProjectFilePathList(std::string_view listFilePath, 
     return guard("fSetProjectFilePathList", [&] {
         if (listFilePath.empty())
             return std::int32_t{0};
-        const std::string bytes = readWindowsFile(listFilePath);
+        const std::string bytes = readNamedFile(listFilePath, "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙ");
         const std::string header = "[" + std::string(sectionName) + "]";
         const std::string upperKey = toUpper(keyName);
         std::int32_t count = 0;
         bool inSection = false;
         for (const auto& line : decodedLines(bytes)) {
-            if (line.empty() || contains(line, ";"))
+            if (line.empty() || isCommentLine(line))
                 continue;
             if (contains(line, header)) {
                 inSection = true;
@@ -65,7 +100,7 @@ std::int32_t CDFileData::fMakeProjectFileList(std::string_view batchFilePath,
                                               const std::vector<std::string>& keyWordIndexes,
                                               std::string_view baseFolder) {
     return guard("fMakeProjectFileList", [&] {
-        const std::string bytes = readWindowsFile(batchFilePath);
+        const std::string bytes = readNamedFile(batchFilePath, "ﾊﾞｯﾁﾌｧｲﾙ");
         CCCommon common;
         std::int32_t count = 0;
         for (const auto& line : decodedLines(bytes)) {
@@ -91,7 +126,7 @@ std::string CDFileData::pGetProjectFilePath(std::string_view line, const std::ve
         if (startsWithIgnoreCase(line, "REM "))
             return std::string();
         std::vector<std::int32_t> foundPositions(keyWords.size(), 0);
-        const auto tokens = split(line, ' ');
+        const auto tokens = batchTokens(line);
         std::string result;
         for (std::size_t position = 0; position < tokens.size(); ++position) {
             const std::string& token = tokens[position];

@@ -2,8 +2,10 @@
 
 #include "platform/CCCommon.h"
 #include "platform/Numbers.h"
+#include "platform/RuntimeError.h"
 #include "projectdata/ProjectText.h"
 
+#include <algorithm>
 #include <array>
 
 namespace pelorix {
@@ -75,9 +77,18 @@ void readProjectLine(std::string_view line, ProjectRecord& record, FoundMarks& m
     takeQuoted(line, "Description", Key::Description, marks, record.Description);
 }
 
+// A line that stops the read, named as the updater names one: the cause, the file and the line.
+RuntimeError lineError(const RuntimeError& error, std::string_view line, std::string_view projectFilePath,
+                       std::int32_t lineNumber) {
+    const bool loneQuote = std::count(line.begin(), line.end(), '"') == 1;
+    const std::string cause = loneQuote ? std::string("引用符が閉じていません。") : error.description();
+    return RuntimeError(error.number(), cause + ":[ProjectFile=" + std::string(projectFilePath) +
+                                            "], 行番号: " + std::to_string(lineNumber));
+}
+
 } // namespace
 
-void readProjectFileBytes(std::string_view bytes, ProjectRecord& record) {
+void readProjectFileBytes(std::string_view bytes, ProjectRecord& record, std::string_view projectFilePath) {
     record.ProjectName.clear();
     record.Title.clear();
     record.Description.clear();
@@ -87,9 +98,16 @@ void readProjectFileBytes(std::string_view bytes, ProjectRecord& record) {
     record.OptimizationType = -1;
     CCCommon common;
     FoundMarks marks;
+    std::int32_t lineNumber = 0;
     for (const auto& line : decodedLines(bytes)) {
-        if (!line.empty())
+        ++lineNumber;
+        if (line.empty())
+            continue;
+        try {
             readProjectLine(line, record, marks, common);
+        } catch (const RuntimeError& error) {
+            throw lineError(error, line, projectFilePath, lineNumber);
+        }
     }
 }
 

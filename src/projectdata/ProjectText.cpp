@@ -2,6 +2,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
+#include "platform/FileSystemObject.h"
 #include "platform/HostFile.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
@@ -96,6 +97,36 @@ std::string readWindowsFile(std::string_view windowsPath) {
     if (!bytes)
         throw fileError(code);
     return std::move(*bytes);
+}
+
+namespace {
+
+// Why a file could not be read, in words: a folder is named as one, whatever code opening it gave.
+std::string readFailureCause(std::string_view windowsPath, const RuntimeError& error) {
+    if (!windowsPath.empty() && FileSystemObject().FolderExists(windowsPath))
+        return "ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。";
+    switch (error.number()) {
+    case vberr::FileNotFound:
+        return "ﾌｧｲﾙが見つかりません。";
+    case vberr::PathNotFound:
+        return "ﾊﾟｽが見つかりません。";
+    case vberr::PermissionDenied:
+        return "読み取りが許可されていません。";
+    default:
+        return error.description();
+    }
+}
+
+} // namespace
+
+std::string readNamedFile(std::string_view windowsPath, std::string_view kind) {
+    try {
+        return readWindowsFile(windowsPath);
+    } catch (const RuntimeError& error) {
+        throw RuntimeError(error.number(), std::string(kind) + "を読み込めません。" +
+                                               readFailureCause(windowsPath, error) + "[" +
+                                               std::string(windowsPath) + "]");
+    }
 }
 
 } // namespace pelorix

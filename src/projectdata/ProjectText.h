@@ -32,6 +32,13 @@ std::vector<std::string> decodedLines(std::string_view bytes);
 // runtime's file error that fits the platform's code.
 std::string readWindowsFile(std::string_view windowsPath);
 
+// The bytes of a file the program was given by name: a project list, a batch or a project file,
+// named by its kind ("ﾊﾞｯﾁﾌｧｲﾙ"). A failure raises the same error number as readWindowsFile with
+// a description that names the kind, the cause and the path: kind, "を読み込めません。", the
+// cause ("ﾌｧｲﾙが見つかりません。", "ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。", "読み取りが許可されていません。"
+// ...), and the path in square brackets.
+std::string readNamedFile(std::string_view windowsPath, std::string_view kind);
+
 // The runtime error for a Win32 code of a failed file operation.
 RuntimeError fileError(std::int32_t win32Code);
 

@@ -1,5 +1,5 @@
 // Parses arbitrary batch-file lines: nothing may crash, and a line yields either nothing or a
-// path ending in ".vbp" whose text stands in the line.
+// path ending in ".vbp" whose text stands in the line (quotes aside).
 #include "platform/Text.h"
 #include "projectdata/CDFileData.h"
 
@@ -45,9 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (path.empty())
         return 0;
     check(pelorix::endsWithIgnoreCase(path, ".vbp"));
-    const bool asWritten = line.find(path) != std::string_view::npos;
-    const bool named =
-        path.size() >= 4 && line.find(path.substr(0, path.size() - 4)) != std::string_view::npos;
+    // A quoted token loses its quotes: compare with the quotes left out of both.
+    const std::string unquotedLine = pelorix::replaceAll(line, "\"", "");
+    const std::string unquoted = pelorix::replaceAll(path, "\"", "");
+    const bool asWritten = unquotedLine.find(unquoted) != std::string::npos;
+    const bool named = unquoted.size() >= 4 &&
+                       unquotedLine.find(unquoted.substr(0, unquoted.size() - 4)) != std::string::npos;
     check(asWritten || named);
     check(!pelorix::startsWithIgnoreCase(line, "REM "));
     return 0;

@@ -80,28 +80,45 @@ TEST_F(ProjectDataTest, ListFileSectionGivesItsVbpLines) {
                                                       "[ProjectName]\r\n"
                                                       "C:\\src\\販売\\A.vbp\r\n"
                                                       "; C:\\commented\\b.vbp\r\n"
-                                                      "C:\\src\\b.VBP;x\r\n"
+                                                      " \t;C:\\indented\\comment.vbp\r\n"
+                                                      "C:\\Work\\a;b\\B.VBP\r\n"
                                                       "C:\\notes\\readme.txt\r\n"
                                                       "\r\n"
                                                       " C:\\src\\Mixed.VbP \n"
                                                       "[Build]\r\n"
                                                       "C:\\after\\c.vbp\r\n"));
-    EXPECT_EQ(data.fSetProjectFilePathList(list, "ProjectName", "vbp"), 2);
-    EXPECT_EQ(data.ProjectFilePathList(),
-              (std::vector<std::string>{"C:\\src\\販売\\A.vbp", " C:\\src\\Mixed.VbP "}));
-    EXPECT_EQ(rows(data), (Rows{0, 1}));
-}
-
-TEST_F(ProjectDataTest, ListFileErrors) {
-    EXPECT_EQ(data.fSetProjectFilePathList("", "ProjectName", "vbp"), 0);
-    EXPECT_EQ(errorOf([&] { data.fSetProjectFilePathList("C:\\none.ini", "ProjectName", "vbp"); }),
-              vberr::FileNotFound);
-    EXPECT_EQ(data.ErrProcName(), "fSetProjectFilePathList");
+    // Only a line that begins with ";" is a comment: a folder named "a;b" keeps its project, so the
+    // rows after it keep their places (and their saved build marks).
+    EXPECT_EQ(data.fSetProjectFilePathList(list, "ProjectName", "vbp"), 3);
+    EXPECT_EQ(
+        data.ProjectFilePathList(),
+        (std::vector<std::string>{"C:\\src\\販売\\A.vbp", "C:\\Work\\a;b\\B.VBP", " C:\\src\\Mixed.VbP "}));
+    EXPECT_EQ(rows(data), (Rows{0, 1, 2}));
 }
 
 const std::vector<std::string> DefaultKeyWords{"/MAKE", "/M", "/MAKEDLL", "/L",
                                                "/RUN",  "/R", "/RUNEXIT", "/OUT"};
 const std::vector<std::string> DefaultIndexes{"*", "*", "*", "*", "*", "*", "*"};
+
+// A list, batch or project file that cannot be read is named with its kind and the cause.
+TEST_F(ProjectDataTest, UnreadableFilesAreNamedWithTheirCause) {
+    EXPECT_EQ(data.fSetProjectFilePathList("", "ProjectName", "vbp"), 0);
+    EXPECT_EQ(errorOf([&] { data.fSetProjectFilePathList("C:\\none.ini", "ProjectName", "vbp"); }),
+              vberr::FileNotFound);
+    EXPECT_EQ(data.ErrProcName(), "fSetProjectFilePathList");
+    EXPECT_EQ(data.ErrDescription(), "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙを読み込めません。ﾌｧｲﾙが見つかりません。[C:\\none.ini]");
+
+    putC("dir.ini/inner.txt", "");
+    errorOf([&] { data.fSetProjectFilePathList("C:\\dir.ini", "ProjectName", "vbp"); });
+    EXPECT_EQ(data.ErrDescription(), "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙを読み込めません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。[C:\\dir.ini]");
+    errorOf([&] { data.fMakeProjectFileList("C:\\dir.ini", DefaultKeyWords, DefaultIndexes, "C:\\"); });
+    EXPECT_EQ(data.ErrDescription(), "ﾊﾞｯﾁﾌｧｲﾙを読み込めません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。[C:\\dir.ini]");
+
+    // The load stops at a project file's line with a single quote; the error names file and line.
+    const std::string project = putC("p/P.vbp", "Type=Exe\r\n\r\nTitle=\"unterminated\r\nName=\"P\"\r\n");
+    EXPECT_EQ(errorOf([&] { data.fSetProjectNameList(project, 0, false); }), vberr::InvalidArgument);
+    EXPECT_EQ(data.ErrDescription(), "引用符が閉じていません。:[ProjectFile=C:\\p\\P.vbp], 行番号: 3");
+}
 
 struct BatchLineCase {
     const char* line;
@@ -114,22 +131,26 @@ TEST_P(BatchLine, NamesItsProject) {
     EXPECT_EQ(data.pGetProjectFilePath(GetParam().line, DefaultKeyWords, DefaultIndexes), GetParam().path);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, BatchLine,
-                         ::testing::Values(BatchLineCase{"REM vb6.exe /make C:\\a\\p.vbp", ""},
-                                           BatchLineCase{"rem vb6.exe /make C:\\a\\p.vbp", ""},
-                                           BatchLineCase{"REMARK.exe /make C:\\a\\p.vbp", "C:\\a\\p.vbp"},
-                                           BatchLineCase{"vb6.exe /make C:\\a\\p.vbp", "C:\\a\\p.vbp"},
-                                           BatchLineCase{"vb6.exe /make C:\\a\\P.VBP /out x.log",
-                                                         "C:\\a\\P.VBP"},
-                                           BatchLineCase{"vb6.exe /out build.log /make Proj", "Proj.vbp"},
-                                           BatchLineCase{"vb6.exe /OUT build.log /MAKE Proj", "Proj.vbp"},
-                                           BatchLineCase{"vb6.exe Proj /out build.log /make", ""},
-                                           BatchLineCase{"/out build.log /make Proj", ""},
-                                           BatchLineCase{"vb6.exe /make \"C:\\a b\\p.vbp\"", ""},
-                                           BatchLineCase{"vb6.exe /make C:\\a b\\p.vbp", "b\\p.vbp"},
-                                           BatchLineCase{"vb6.exe /out log /make Proj Other", "Other.vbp"},
-                                           BatchLineCase{"vb6.exe /out build.log /make Proj  ", "Proj.vbp"},
-                                           BatchLineCase{"", ""}, BatchLineCase{"echo done", ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Lines, BatchLine,
+    ::testing::Values(BatchLineCase{"REM vb6.exe /make C:\\a\\p.vbp", ""},
+                      BatchLineCase{"rem vb6.exe /make C:\\a\\p.vbp", ""},
+                      BatchLineCase{"REMARK.exe /make C:\\a\\p.vbp", "C:\\a\\p.vbp"},
+                      BatchLineCase{"vb6.exe /make C:\\a\\p.vbp", "C:\\a\\p.vbp"},
+                      BatchLineCase{"vb6.exe /make C:\\a\\P.VBP /out x.log", "C:\\a\\P.VBP"},
+                      BatchLineCase{"vb6.exe /out build.log /make Proj", "Proj.vbp"},
+                      BatchLineCase{"vb6.exe /OUT build.log /MAKE Proj", "Proj.vbp"},
+                      BatchLineCase{"vb6.exe Proj /out build.log /make", ""},
+                      BatchLineCase{"/out build.log /make Proj", ""},
+                      BatchLineCase{"vb6.exe /make \"C:\\a b\\p.vbp\"", "C:\\a b\\p.vbp"},
+                      BatchLineCase{"\"C:\\VB 98\\vb6.exe\" /out \"C:\\my logs\\b.log\" /make P", "P.vbp"},
+                      BatchLineCase{"vb6 /make \"C:\\a b\\p\".vbp /out x", "C:\\a b\\p.vbp"},
+                      BatchLineCase{"vb6 /make \"C:\\open end\\p.vbp", "C:\\open end\\p.vbp"},
+                      BatchLineCase{"start \"\" /w vb6 /out \"\" /make P", "P.vbp"},
+                      BatchLineCase{"vb6.exe /make C:\\a b\\p.vbp", "b\\p.vbp"},
+                      BatchLineCase{"vb6.exe /out log /make Proj Other", "Other.vbp"},
+                      BatchLineCase{"vb6.exe /out build.log /make Proj  ", "Proj.vbp"}, BatchLineCase{"", ""},
+                      BatchLineCase{"echo done", ""}));
 
 TEST_F(ProjectDataTest, ShortKeyWordListNeverIndexesPastItsEnd) {
     const std::vector<std::string> keyWords{"/MAKE", "/OUT"};
