@@ -3,13 +3,16 @@
 #include "engine/BuildRecord.h"
 #include "engine/BuildTargets.h"
 #include "engine/BuildWindows.h"
+#include "engine/CompilerLog.h"
 #include "engine/JUnitReport.h"
 #include "engine/ProgressLine.h"
 #include "platform/CFWin32API.h"
 #include "platform/DriveMap.h"
+#include "platform/ProgramFolderLock.h"
 #include "platform/RuntimeError.h"
 #include "platform/Terminal.h"
 #include "platform/Text.h"
+#include "platform/TimeFormat.h"
 #include "platform/Win32Error.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
@@ -23,10 +26,10 @@ namespace pelorix::cli {
 namespace {
 
 constexpr std::string_view buildUsage =
-    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--yes] [--junit FILE]\n";
+    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--yes] [--junit FILE] [--wait]\n";
 
 constexpr std::string_view buildHelp =
-    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--yes] [--junit FILE]\n"
+    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--yes] [--junit FILE] [--wait]\n"
     "\n"
     "Builds the projects of a project list file with the settings of Pelorix.ini, as the\n"
     "window program's build command does: each project file is brought up to date, the\n"
@@ -50,6 +53,21 @@ constexpr std::string_view buildHelp =
     "          failure with the compiler's message and log, a project file that could not\n"
     "          be updated an error, a project the run never built (after a stop or a\n"
     "          cancel) skipped. A report that cannot be written makes the exit status 1.\n"
+    "  --wait  wait for another build in the same program folder to end (a message on\n"
+    "          standard error says so) instead of refusing\n"
+    "\n"
+    "One build at a time per program folder: the compiler logs are files of the program\n"
+    "folder, so a second build there (of this command or of the window program) would read\n"
+    "the other's logs. A build holds the lock file Pelorix.lock in the program folder for\n"
+    "its whole run; without --wait a build that finds it held builds nothing, names the\n"
+    "folder on standard error and exits with 1 (no result= line).\n"
+    "\n"
+    "A project the list's EnableState marks but whose file is missing cannot be built: it\n"
+    "is listed among the results as MISSING, a TAB, a TAB and its path, and the exit status\n"
+    "is 1 (result= stays the run's). A list file, project file or setting that stops the\n"
+    "run, a program folder that cannot take the compiler logs, and a prefix without a\n"
+    "usable registry are named in the build log and on standard error; a run that was\n"
+    "stopped ends with result=99.\n"
     "\n"
     "When standard error is a terminal, one line on it shows the progress of the run and\n"
     "is rewritten in place: the projects done of the total, the project being built and\n"
@@ -103,6 +121,7 @@ struct BuildOptions {
     bool all = false;
     bool yes = false;
     std::string junitPath; // a host or Windows path; "" for no report
+    bool wait = false;
 };
 
 // Writes the run's JUnit report; false (after saying why) when it cannot be written.
@@ -129,17 +148,32 @@ void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes, Progres
     });
 }
 
-// One line per project the run built: OK or NG, the mode, the path.
-void printResults(IBuildSettingForm& form, const std::vector<std::int32_t>& buildRows, std::ostream& out) {
+// One line per project the run built (OK or NG, the mode, the path), then one per marked project
+// whose file is missing (MISSING, no mode, the path).
+void printResults(IBuildSettingForm& form, const std::vector<std::int32_t>& buildRows,
+                  const std::vector<std::int32_t>& missingRows, std::ostream& out) {
     const IProjectGrid& grid = form.vsgridProject();
+    const auto cell = [&](std::int32_t row, std::int32_t column) {
+        return grid.TextMatrix(row, form.gridColumnOf(column));
+    };
     for (const std::int32_t row : buildRows) {
-        if (row < 1)
-            continue;
-        const std::string result = grid.TextMatrix(row, form.gridColumnOf(GridColumn::Result));
-        if (result.empty())
-            continue;
-        out << result << '\t' << grid.TextMatrix(row, form.gridColumnOf(GridColumn::Compatible)) << '\t'
-            << grid.TextMatrix(row, form.gridColumnOf(GridColumn::FilePath)) << '\n';
+        if (row >= 1 && !cell(row, GridColumn::Result).empty())
+            out << cell(row, GridColumn::Result) << '\t' << cell(row, GridColumn::Compatible) << '\t'
+                << cell(row, GridColumn::FilePath) << '\n';
+    }
+    for (const std::int32_t row : missingRows)
+        out << "MISSING\t\t" << cell(row, GridColumn::FilePath) << '\n';
+}
+
+// The list or group loaded, its targets marked. A file that cannot be read stops the command
+// before anything is built; its cause is printed as a build-log line.
+LoadedTargets loadTargets(const BuildOptions& options, CDFileData& data, IBuildSettingForm& form,
+                          std::ostream& out) {
+    try {
+        return loadBuildTargets(data, form, options.listPath, options.all);
+    } catch (const RuntimeError& e) {
+        out << timeStamp() << ' ' << e.description() << '\n';
+        throw;
     }
 }
 
@@ -147,7 +181,7 @@ int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
     CFWin32API api;
     CDFileData data;
     HeadlessBuildSettingForm form;
-    const LoadedTargets loaded = loadBuildTargets(data, form, options.listPath, options.all);
+    const LoadedTargets loaded = loadTargets(options, data, form, out);
     for (const std::string& note : loaded.notes)
         err << "pelorix-cli build: " << options.listPath << ": " << note << '\n';
     const WindowOptions windowOptions = readWindowOptions(api);
@@ -186,11 +220,31 @@ int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
         }
         throw;
     }
+    for (const std::string& problem : outcome.problems)
+        err << "pelorix-cli build: " << problem << '\n';
 
-    printResults(form, buildRows, out);
+    printResults(form, buildRows, loaded.missingRows, out);
     out << "result=" << outcome.result << '\n';
     const bool reported = !record || writeReport(*record, options, err);
-    return outcome.result == 0 && reported ? ExitOk : ExitFailure;
+    return outcome.result == 0 && loaded.missingRows.empty() && reported ? ExitOk : ExitFailure;
+}
+
+// The program folder's build lock: taken at once, or after the other build with --wait. A lock
+// that cannot be taken at all leaves the program folder's problem to the run, which names it.
+bool takeBuildLock(const BuildOptions& options, ProgramFolderLock& lock, std::ostream& err) {
+    lock = ProgramFolderLock::tryAcquire();
+    if (lock.state() != ProgramFolderLock::State::Busy)
+        return true;
+    if (!options.wait) {
+        err << "pelorix-cli build: another build is running in the program folder " << lock.folder()
+            << " (its compiler logs would mix); nothing was built. Use --wait to wait for it.\n";
+        return false;
+    }
+    err << "pelorix-cli build: another build is running in the program folder " << lock.folder()
+        << "; waiting for it to end...\n"
+        << std::flush;
+    lock = ProgramFolderLock::acquire();
+    return true;
 }
 
 int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
@@ -201,6 +255,8 @@ int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
             options.all = true;
         } else if (*a == "--yes") {
             options.yes = true;
+        } else if (*a == "--wait") {
+            options.wait = true;
         } else if (*a == "--junit" && a + 1 != args.end()) {
             options.junitPath = *++a;
         } else if (a->starts_with("--junit=") && a->size() > 8) {
@@ -218,10 +274,15 @@ int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
         return ExitUsage;
     }
     options.listPath = windowsPathArgument(operands.front());
+    ProgramFolderLock lock;
+    if (!takeBuildLock(options, lock, err))
+        return ExitFailure;
     try {
         return build(options, out, err);
     } catch (const RuntimeError& e) {
+        // The cause is in the build log already; the run ends with its result line all the same.
         err << "pelorix-cli build: " << e.description() << '\n';
+        out << "result=" << BuildResult::Error << '\n';
         return ExitFailure;
     }
 }

@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "platform/CDRegistryData.h"
+#include "platform/RunConditions.h"
 #include "platform/RuntimeError.h"
 #include "platform/TimeFormat.h"
 
@@ -21,6 +22,10 @@ constexpr std::string_view typelibsHelp =
     "  its key path (TypeLib\\{GUID}\\version\\locale), a TAB,\n"
     "  its library path (empty when the win32 key has no readable path).\n"
     "\n"
+    "A prefix without a usable registry (the prefix folder missing, no drive in its\n"
+    "dosdevices folder, system.reg missing, or system.reg or user.reg not a Wine registry\n"
+    "file) lists nothing: the cause goes to standard error and the exit status is 1.\n"
+    "\n"
     "Exit status: 0 on success, 1 on an error, 2 for a usage error.\n";
 
 int runTypelibs(const Args& args, std::ostream& out, std::ostream& err) {
@@ -28,6 +33,10 @@ int runTypelibs(const Args& args, std::ostream& out, std::ostream& err) {
         err << "pelorix-cli typelibs: unexpected argument '" << args.front() << "'\n"
             << "Usage: pelorix-cli typelibs\n";
         return ExitUsage;
+    }
+    if (const auto problem = prefixRegistryProblem()) {
+        err << "pelorix-cli typelibs: " << *problem << '\n';
+        return ExitFailure;
     }
     std::vector<std::string> libraryPaths;
     std::vector<std::string> keyPaths;

@@ -24,7 +24,8 @@ constexpr std::string_view updateHelp =
     "FILE.vbp.org (or FILE.vbpYYYYMMDDHHMMSS.bak when the .org copy exists), points every\n"
     "reference line at the newest registration of its type library in the prefix's\n"
     "registry, and writes compatibility mode N into the CompatibleMode line. Prints each\n"
-    "line of the update log. The backup copy stays.\n"
+    "line of the update log once the new file is in place (nothing when the update\n"
+    "failed). The backup copy stays.\n"
     "\n"
     "  --mode N        0 no compatibility, 1 project, 2 binary; -1 leaves the mode as it is\n"
     "  --components    also point Object= component lines at their newest registrations\n"
@@ -85,8 +86,7 @@ int runUpdate(const Args& args, std::ostream& out, std::ostream& err) {
         if (!data.fUpdateProjectFileInfo(path, *mode, getEnvironmentVariable("WINDIR"), log))
             status = ExitFailure;
     } catch (const RuntimeError& e) {
-        for (const auto& line : log.lines())
-            out << line << '\n';
+        // The update log's lines describe a file that was not written: none is printed.
         err << "pelorix-cli update: " << path << ": error " << e.number() << ": " << e.description() << '\n';
         return ExitFailure;
     }

@@ -3,11 +3,16 @@
 #include "engine/BuildObserver.h"
 #include "engine/BuildWindows.h"
 #include "engine/CFVB6EXE.h"
+#include "engine/CompilerLog.h"
 #include "platform/CCCommon.h"
 #include "platform/CFWin32API.h"
 #include "platform/FileSystemObject.h"
 #include "platform/Numbers.h"
+#include "platform/RunConditions.h"
+#include "platform/RuntimeError.h"
+#include "platform/TimeFormat.h"
 #include "projectdata/CDFileData.h"
+#include "projectdata/IBuildLog.h"
 
 #include <algorithm>
 #include <array>
@@ -102,6 +107,16 @@ std::int32_t restoreBuildMarks(IBuildSettingForm& form, const std::vector<std::i
     return restored;
 }
 
+std::vector<std::int32_t> missingMarkedRows(IBuildSettingForm& form, const std::vector<std::int32_t>& rows) {
+    std::vector<std::int32_t> missing;
+    for (const std::int32_t row : rows) {
+        if (row >= 1 && row <= dataRowCount(form) && markCell(form, row).empty() &&
+            std::find(missing.begin(), missing.end(), row) == missing.end())
+            missing.push_back(row);
+    }
+    return missing;
+}
+
 std::vector<std::int32_t> markedRows(IBuildSettingForm& form) {
     std::vector<std::int32_t> rows;
     for (std::int32_t row = 1; row <= dataRowCount(form); ++row)
@@ -127,16 +142,34 @@ std::vector<std::int32_t> handOverBuildTargets(IBuildSettingForm& form, CDFileDa
 BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::int32_t>& buildRows,
                          std::string_view projectListPath, const WindowOptions& options, IWaitForm*& waitForm,
                          IBuildSettingForm& form) {
-    CFVB6EXE engine(context.messageBox, context.eventPump);
     ObservedBuildLog observedLog(context.buildLog, context.observers);
     IBuildLog& log = context.observers.empty() ? context.buildLog : observedLog;
-    engine.fInitialize(context.fileData, context.win32Api, buildRows, log, projectListPath);
-    for (IBuildObserver* observer : context.observers)
-        engine.addObserver(*observer);
-    engine.NotAfterBuildTargetOff(options.notAfterBuildTargetOff);
     BuildRunOutcome outcome;
-    outcome.result =
-        engine.BuildExecute(waitForm, options.rebuildHideConfirm, options.rebuildCompatibleMode, form);
+    const auto report = [&](const std::string& text) {
+        log.appendLine(timeStamp() + " " + text);
+        outcome.problems.push_back(text);
+    };
+    // The compiler writes its log into the program folder and the run waits for it there.
+    if (const auto problem = programFolderProblem()) {
+        report("ｺﾝﾊﾟｲﾗのﾛｸﾞを作成できないため、ﾋﾞﾙﾄﾞを中止しました。" + *problem);
+        outcome.result = BuildResult::Error;
+        return outcome;
+    }
+    if (const auto problem = prefixRegistryProblem())
+        report(*problem);
+
+    CFVB6EXE engine(context.messageBox, context.eventPump);
+    try {
+        engine.fInitialize(context.fileData, context.win32Api, buildRows, log, projectListPath);
+        for (IBuildObserver* observer : context.observers)
+            engine.addObserver(*observer);
+        engine.NotAfterBuildTargetOff(options.notAfterBuildTargetOff);
+        outcome.result =
+            engine.BuildExecute(waitForm, options.rebuildHideConfirm, options.rebuildCompatibleMode, form);
+    } catch (const RuntimeError& error) {
+        log.appendLine(timeStamp() + " " + error.description());
+        throw;
+    }
     outcome.currentBuildRow = engine.CurrentBuildRow();
     return outcome;
 }

@@ -58,6 +58,11 @@ void fillProjectGrid(IBuildSettingForm& form, CDFileData& fileData);
 // missing project file cannot be marked). Returns the number of marks now set by this call.
 std::int32_t restoreBuildMarks(IBuildSettingForm& form, const std::vector<std::int32_t>& rows);
 
+// The listed rows that restoreBuildMarks cannot mark because their project file is missing (the
+// mark cell is empty), in the order given, each once. A run skips them; the command line names
+// them so that a list whose marked project vanished does not pass for a whole build.
+std::vector<std::int32_t> missingMarkedRows(IBuildSettingForm& form, const std::vector<std::int32_t>& rows);
+
 // The data rows that carry the target mark, in grid order.
 std::vector<std::int32_t> markedRows(IBuildSettingForm& form);
 
@@ -82,11 +87,19 @@ struct BuildRunOutcome {
     std::int16_t result = 0;
     // The grid row of the project the run worked on last.
     std::int32_t currentBuildRow = 0;
+    // What the run found wrong with the machine before its first project (the program folder,
+    // the prefix's registry), as written to the build log; the command line repeats it on
+    // standard error.
+    std::vector<std::string> problems;
 };
 
 // Runs one build of the target rows with a new engine: the options' rebuild settings and mark
 // keeping, the list path for the engine's report. waitForm is the progress window the engine
-// shows; it is cleared when the run ends in a run-time error, which is raised.
+// shows; it is cleared when the run ends in a run-time error, which is written to the build log
+// and raised. The run first checks the machine: a program folder that cannot take the compiler
+// logs ends it at once with 99 (no engine, no progress window), and a prefix without a usable
+// registry is named in the build log before the run goes on. The caller holds the program
+// folder's ProgramFolderLock for the whole run.
 BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::int32_t>& buildRows,
                          std::string_view projectListPath, const WindowOptions& options, IWaitForm*& waitForm,
                          IBuildSettingForm& form);

@@ -21,10 +21,13 @@ LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, st
         loaded.projectCount = loadProjectList(fileData, path);
     }
     fillProjectGrid(form, fileData);
-    if (group || all)
+    if (group || all) {
         markEveryProject(form, loaded.projectCount);
-    else
-        restoreBuildMarks(form, readListBuildState(path).enableRows);
+    } else {
+        const std::vector<std::int32_t> enableRows = readListBuildState(path).enableRows;
+        loaded.missingRows = missingMarkedRows(form, enableRows);
+        restoreBuildMarks(form, enableRows);
+    }
     return loaded;
 }
 

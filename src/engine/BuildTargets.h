@@ -21,6 +21,9 @@ struct LoadedTargets {
     // for a list.
     std::vector<std::string> notes;
     std::int32_t projectCount = 0;
+    // The rows "EnableState" marks whose project file is missing: they cannot be marked, so the
+    // run skips them (nothing for a group or with all, where every project is built).
+    std::vector<std::int32_t> missingRows;
 };
 
 // Loads the list or group at a Windows path into the project data, fills the grid and marks the

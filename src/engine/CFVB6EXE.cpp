@@ -40,12 +40,13 @@ std::string stamp() {
     return timeStamp() + " ";
 }
 
-// A numeric setting as a 32-bit integer (rounded as every number is, see Numbers.h); overflow is
-// the runtime's error 6.
-std::int32_t toLong(std::string_view numericText) {
+// A numeric setting of section "Build" as a 32-bit integer (rounded as every number is, see
+// Numbers.h); overflow is the runtime's error 6, its description naming the key and the value.
+std::int32_t toLong(std::string_view key, std::string_view numericText) {
     if (const auto value = longValue(numericText))
         return *value;
-    throw RuntimeError(6, "オーバーフローしました。");
+    throw RuntimeError(6, "オーバーフローしました。[Pelorix.ini [Build] " + std::string(key) + "=" +
+                              std::string(numericText) + "]");
 }
 
 // An error raised while a compiler command line existed carries that line in its description.
@@ -302,7 +303,7 @@ void CFVB6EXE::pSetBuildParameter(bool& rebuildAgain, std::string& keyText, std:
         const auto readLong = [&](std::string_view key, std::int32_t& value) {
             const std::string text = read(key);
             if (common.fIsNumeric(text))
-                value = toLong(text);
+                value = toLong(key, text);
         };
         const auto readBool = [&](std::string_view key, bool& value) {
             const std::string text = read(key);

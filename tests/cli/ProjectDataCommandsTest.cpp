@@ -74,6 +74,7 @@ TEST_F(ProjectDataCommands, UpdatePrintsTheLogLinesAndKeepsTheBackup) {
     const test::CliOutcome failed = test::runCli({"update", "C:\\p\\Bad.vbp", "--mode", "1"});
     EXPECT_EQ(failed.status, ExitFailure);
     EXPECT_NE(failed.err.find("error 9"), std::string::npos) << failed.err;
+    EXPECT_EQ(failed.out, "") << "no update line for a file that was not written";
     EXPECT_EQ(readC("p/Bad.vbp"), "CompatibleMode=\"0\"\r\nReference=*\\G{broken#1.0\r\n");
 
     EXPECT_EQ(test::runCli({"update", "C:\\p\\P.vbp"}).status, ExitUsage);
@@ -83,10 +84,11 @@ TEST_F(ProjectDataCommands, UpdatePrintsTheLogLinesAndKeepsTheBackup) {
 TEST_F(ProjectDataCommands, ImportPrintsThePathsWithTheKeyWordsOfTheSettings) {
     putC("b/make.bat", "vb6.exe /make ..\\src\\One.vbp\r\n"
                        "vb6.exe /out two.log /make Two\r\n"
-                       "vb6.exe /log three.log /make Three\r\n");
+                       "vb6.exe /log three.log /make Three\r\n"
+                       "vb6 /make \"C:\\My Projects\\Core.vbp\"\r\n");
     const test::CliOutcome o = test::runCli({"import", "C:\\b\\make.bat"});
     EXPECT_EQ(o.status, ExitOk) << o.err;
-    EXPECT_EQ(o.out, "C:\\src\\One.vbp\nTwo.vbp\n");
+    EXPECT_EQ(o.out, "C:\\src\\One.vbp\nTwo.vbp\nC:\\My Projects\\Core.vbp\n");
 
     // An empty setting means the default list; a custom list names its own log-file switch
     // eighth, compared without case.
@@ -94,11 +96,15 @@ TEST_F(ProjectDataCommands, ImportPrintsThePathsWithTheKeyWordsOfTheSettings) {
     EXPECT_EQ(test::runCli({"import", "C:\\b\\make.bat"}).out, o.out);
     test::writeFile(env.home() + "/Pelorix.ini",
                     "[Import]\r\nKeyWord=/make,/m,/makedll,/l,/run,/r,/runexit,/Log\r\n");
-    EXPECT_EQ(test::runCli({"import", "C:\\b\\make.bat"}).out, "C:\\src\\One.vbp\nThree.vbp\n");
+    EXPECT_EQ(test::runCli({"import", "C:\\b\\make.bat"}).out,
+              "C:\\src\\One.vbp\nThree.vbp\nC:\\My Projects\\Core.vbp\n");
 
     const test::CliOutcome missing = test::runCli({"import", "C:\\b\\none.bat"});
     EXPECT_EQ(missing.status, ExitFailure);
     EXPECT_NE(missing.err.find("error 53"), std::string::npos) << missing.err;
+    EXPECT_EQ(
+        test::runCli({"import", "C:\\b"}).err,
+        "pelorix-cli import: C:\\b: error 70: ﾊﾞｯﾁﾌｧｲﾙを読み込めません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。[C:\\b]\n");
 }
 
 } // namespace

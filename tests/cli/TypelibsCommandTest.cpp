@@ -98,9 +98,34 @@ TEST(TypelibsCommand, HelpAndUsage) {
     EXPECT_EQ(extra.out, "");
     EXPECT_NE(extra.err.find("Usage:"), std::string::npos);
 
+    RegistryWriter().write(env);
     const test::CliOutcome empty = test::runCli({"typelibs"});
-    EXPECT_EQ(empty.status, ExitOk) << "a prefix without registrations lists nothing";
+    EXPECT_EQ(empty.status, ExitOk) << "a registry without registrations lists nothing";
     EXPECT_EQ(empty.out, "");
+}
+
+// A prefix without a usable registry lists nothing and says why, instead of passing for one
+// without registrations.
+TEST(TypelibsCommand, NamesAPrefixWithoutAUsableRegistry) {
+    test::TestEnvironment env;
+    const auto cause = [] {
+        const test::CliOutcome o = test::runCli({"typelibs"});
+        EXPECT_EQ(o.status, ExitFailure);
+        EXPECT_EQ(o.out, "");
+        return o.err;
+    };
+    EXPECT_EQ(cause(),
+              "pelorix-cli typelibs: Wineﾌﾟﾚﾌｨｯｸｽに使用できるﾚｼﾞｽﾄﾘがありません。ﾚｼﾞｽﾄﾘﾌｧｲﾙがありません。[" +
+                  env.prefix() + "/system.reg]\n");
+    test::writeFile(env.prefix() + "/system.reg", "not a registry\n");
+    EXPECT_NE(cause().find("Wineのﾚｼﾞｽﾄﾘﾌｧｲﾙではありません。[" + env.prefix() + "/system.reg]"),
+              std::string::npos);
+    RegistryWriter().write(env);
+    fs::remove(env.prefix() + "/dosdevices/c:");
+    fs::remove(env.prefix() + "/dosdevices/z:");
+    EXPECT_NE(cause().find("ﾄﾞﾗｲﾌﾞがありません。"), std::string::npos);
+    ::setenv("WINEPREFIX", (env.root() + "/no-prefix").c_str(), 1);
+    EXPECT_NE(cause().find("ﾌﾟﾚﾌｨｯｸｽがありません。[" + env.root() + "/no-prefix]"), std::string::npos);
 }
 
 // The win32 registrations of a system.reg as the file spells them: key path -> {time, path}.

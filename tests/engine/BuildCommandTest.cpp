@@ -1,8 +1,13 @@
 #include "BuildWorld.h"
 #include "cli/Cli.h"
+#include "platform/ProgramFolderLock.h"
 #include "support/CliRun.h"
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -19,9 +24,14 @@ std::vector<std::string> summary(const std::string& out) {
     std::vector<std::string> lines;
     std::istringstream in(out);
     for (std::string line; std::getline(in, line);)
-        if (line.starts_with("OK\t") || line.starts_with("NG\t") || line.starts_with("result="))
+        if (line.starts_with("OK\t") || line.starts_with("NG\t") || line.starts_with("MISSING\t") ||
+            line.starts_with("result="))
             lines.push_back(line);
     return lines;
+}
+
+bool holds(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
 }
 
 TEST(BuildCommand, BuildsTheMarkedProjectsAndPrintsOneLinePerProject) {
@@ -107,10 +117,13 @@ TEST(BuildCommand, AllBuildsMissingAndModelessProjectsToTheEnd) {
     EXPECT_NE(r.out.find("-の更新に失敗しました。"), std::string::npos);
     EXPECT_TRUE(world.filesContaining("CompatibleMode=\"-1\"").empty());
 
-    // Without --all the missing project's saved mark is not restored.
+    // Without --all the missing project's saved mark is not restored: it is named, and fails the
+    // command, but not the run.
     const std::string state = "1,2,";
     const CliOutcome marked = runBuild({world.host(world.writeList({noMode, missing}, &state))});
-    EXPECT_EQ(summary(marked.out), (std::vector<std::string>{"OK\t\t" + noMode, "result=0"}));
+    EXPECT_EQ(summary(marked.out),
+              (std::vector<std::string>{"OK\t\t" + noMode, "MISSING\t\t" + missing, "result=0"}));
+    EXPECT_EQ(marked.status, 1);
 }
 
 TEST(BuildCommand, ReportsUsageAndFileErrors) {
@@ -125,6 +138,109 @@ TEST(BuildCommand, ReportsUsageAndFileErrors) {
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("LogWaitLimit"), std::string::npos);
     EXPECT_NE(help.out.find("ProcessWaitLimit"), std::string::npos);
+}
+
+// A list as a hostile user leaves it: a project in a folder named with ";", a marked project
+// whose file is gone, a project file the reader cannot take, a settings value that overflows, a
+// list that is a folder. Each project is built as listed or named; a run that stops names its
+// cause in the build log and on standard error and still ends with its result line.
+TEST(BuildCommand, AHostileListIsBuiltAsListedAndEveryStopNamesItsCause) {
+    BuildWorld world;
+    const std::string semicolon = world.addProject("Work/a;b", "Semi", {});
+    const std::string plain = world.addProject("p", "Plain", {});
+    const std::string gone = TestEnvironment::windowsPath(world.env.driveC() + "/gone/Gone.vbp");
+    const std::string marks = "1,2,3,";
+    const std::string list = world.writeList({semicolon, gone, plain}, &marks);
+
+    const CliOutcome r = runBuild({world.host(list)});
+    EXPECT_EQ(r.status, 1) << "a marked project was not built";
+    EXPECT_EQ(summary(r.out), (std::vector<std::string>{"OK\t\t" + semicolon, "OK\t\t" + plain,
+                                                        "MISSING\t\t" + gone, "result=0"}));
+    ASSERT_EQ(world.recorded().size(), 2u);
+    EXPECT_EQ(world.recorded()[0].back(), semicolon);
+
+    // A project file line with a single quote stops the load, naming the file and the line.
+    const std::string broken = world.addProject("b", "Broken", {"Title=\"unterminated"});
+    const CliOutcome unreadable = runBuild({world.host(world.writeList({plain, broken}, &marks))});
+    EXPECT_EQ(unreadable.status, 1);
+    const std::string where = "引用符が閉じていません。:[ProjectFile=" + broken + "], 行番号: 3";
+    EXPECT_TRUE(holds(unreadable.err, where)) << unreadable.err;
+    EXPECT_TRUE(holds(unreadable.out, where)) << "in the build log too";
+    EXPECT_TRUE(unreadable.out.ends_with("result=99\n")) << unreadable.out;
+
+    world.setting("Build", "BufferSize", "99999999999");
+    const CliOutcome overflow = runBuild({world.host(world.writeList({semicolon, gone, plain}, &marks))});
+    EXPECT_EQ(overflow.status, 1);
+    EXPECT_TRUE(holds(overflow.err, "オーバーフローしました。[Pelorix.ini [Build] BufferSize=99999999999]"))
+        << overflow.err;
+    EXPECT_TRUE(holds(overflow.out, "BufferSize=99999999999"));
+    EXPECT_TRUE(overflow.out.ends_with("result=99\n")) << overflow.out;
+    world.setting("Build", "BufferSize", "1024");
+
+    const std::string folder = world.env.driveC() + "/lists/folder.ini";
+    std::filesystem::create_directories(folder);
+    const CliOutcome notAFile = runBuild({folder});
+    EXPECT_TRUE(holds(notAFile.err,
+                      "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙを読み込めません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。[C:\\lists\\folder.ini]"))
+        << notAFile.err;
+    EXPECT_EQ(summary(notAFile.out), (std::vector<std::string>{"result=99"}));
+}
+
+// The machine a run needs: a program folder that can take the compiler logs (else the run stops
+// at once instead of waiting for a log that cannot come) and a prefix with a usable registry.
+TEST(BuildCommand, AnUnusableProgramFolderOrRegistryIsNamedAtOnce) {
+    BuildWorld world;
+    const std::string a = world.addProject("a", "Alpha", {});
+    const std::string list = world.host(world.writeList({a}));
+    const std::string home = world.env.home();
+    const std::string missing = world.env.root() + "/no-home";
+    ::setenv("PELORIX_HOME", missing.c_str(), 1);
+    const CliOutcome noFolder = runBuild({list, "--all"});
+    EXPECT_TRUE(holds(noFolder.err, "ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞがありません。[" + missing + "]")) << noFolder.err;
+    EXPECT_EQ(summary(noFolder.out), (std::vector<std::string>{"result=99"}));
+    EXPECT_TRUE(world.recorded().empty());
+
+    writeFile(missing, "a file");
+    const CliOutcome aFile = runBuild({list, "--all"});
+    EXPECT_TRUE(holds(aFile.err, "ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞがﾌｫﾙﾀﾞではありません。")) << aFile.err;
+    ::setenv("PELORIX_HOME", home.c_str(), 1);
+
+    // A system.reg that is no registry: the cause is named, and the run finds no compiler.
+    writeFile(world.env.prefix() + "/system.reg", "REGEDIT4\r\n");
+    const CliOutcome noRegistry = runBuild({list, "--all"});
+    EXPECT_TRUE(
+        holds(noRegistry.err, "Wineのﾚｼﾞｽﾄﾘﾌｧｲﾙではありません。[" + world.env.prefix() + "/system.reg]"))
+        << noRegistry.err;
+    EXPECT_TRUE(holds(noRegistry.out, "Wineﾌﾟﾚﾌｨｯｸｽに使用できるﾚｼﾞｽﾄﾘがありません。"));
+    EXPECT_EQ(summary(noRegistry.out), (std::vector<std::string>{"NG\t\t" + a, "result=99"}));
+}
+
+// Two builds in one program folder would read each other's compiler logs: the second refuses,
+// or waits with --wait until the first has ended.
+TEST(BuildCommand, OneBuildAtATimePerProgramFolder) {
+    BuildWorld world;
+    const std::string a = world.addProject("a", "Alpha", {});
+    const std::string list = world.host(world.writeList({a}));
+    ProgramFolderLock other = ProgramFolderLock::tryAcquire(); // the run of another process
+    ASSERT_TRUE(other.held());
+
+    const CliOutcome refused = runBuild({list, "--all"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(holds(refused.err, "another build is running in the program folder " + world.env.home()))
+        << refused.err;
+    EXPECT_EQ(refused.out, "");
+    EXPECT_TRUE(world.recorded().empty());
+
+    std::thread otherEnds([&other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        other.release();
+    });
+    const CliOutcome waited = runBuild({list, "--all", "--wait"});
+    otherEnds.join();
+    EXPECT_TRUE(holds(waited.err, "waiting for it to end")) << waited.err;
+    EXPECT_EQ(summary(waited.out), (std::vector<std::string>{"OK\t\t" + a, "result=0"}));
+    // The lock ended with the run: the next one need not wait.
+    EXPECT_TRUE(ProgramFolderLock::tryAcquire().held());
 }
 
 } // namespace
