@@ -325,20 +325,41 @@ private:
         return index;
     }
 
+    // The key at a path of names below the root, created with its parents when missing. Files
+    // list keys depth first, so the keys along the previous line's path are tried first.
+    std::uint32_t keyAtPath(std::string_view path) {
+        std::uint32_t key = 0;
+        std::size_t depth = 0;
+        bool reusing = true;
+        std::size_t start = 0;
+        while (start <= path.size()) {
+            const std::size_t sep = std::min(path.find('\\', start), path.size());
+            if (sep > start) {
+                const std::string_view name = path.substr(start, sep - start);
+                if (reusing && depth < m_lastPath.size() &&
+                    equalsIgnoreCase(m_file.m_keys[m_lastPath[depth]].foldedName, name)) {
+                    key = m_lastPath[depth];
+                } else {
+                    reusing = false;
+                    m_lastPath.resize(depth);
+                    key = childOf(key, name);
+                    m_lastPath.push_back(key);
+                }
+                ++depth;
+            }
+            start = sep + 1;
+        }
+        m_lastPath.resize(depth);
+        return key;
+    }
+
     void keyLine(std::string_view body) {
         m_current = kNone;
         std::size_t end = 0;
         const auto path = unescapeRegistryString(body.substr(1), ']', end);
         if (!path)
             return;
-        std::uint32_t key = 0;
-        std::size_t start = 0;
-        while (start <= path->size()) {
-            const std::size_t sep = std::min(path->find('\\', start), path->size());
-            if (sep > start)
-                key = childOf(key, std::string_view(*path).substr(start, sep - start));
-            start = sep + 1;
-        }
+        const std::uint32_t key = keyAtPath(*path);
         if (key == 0)
             return; // an empty path names no key
         m_current = key;
@@ -522,6 +543,7 @@ private:
     RegistryFile m_file;
     std::vector<Times> m_times;
     std::unordered_map<std::string, std::uint32_t> m_index;
+    std::vector<std::uint32_t> m_lastPath; // the keys along the previous key line's path
     std::uint32_t m_current = kNone;
 };
 
