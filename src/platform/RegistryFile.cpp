@@ -157,6 +157,72 @@ std::string foldRegistryName(std::string_view name) {
     return out;
 }
 
+namespace {
+
+// The code unit a one-letter escape stands for ("\n" a line feed ...), or nothing.
+std::optional<char16_t> letterEscape(char letter) noexcept {
+    switch (letter) {
+    case 'a':
+        return u'\a';
+    case 'b':
+        return u'\b';
+    case 'e':
+        return char16_t{0x1B};
+    case 'f':
+        return u'\f';
+    case 'n':
+        return u'\n';
+    case 'r':
+        return u'\r';
+    case 't':
+        return u'\t';
+    case 'v':
+        return u'\v';
+    default:
+        return std::nullopt;
+    }
+}
+
+// Up to maxDigits digits of the base from text[i] on: their value and where they end.
+std::pair<unsigned, std::size_t> readDigits(std::string_view text, std::size_t i, unsigned base,
+                                            std::size_t maxDigits) noexcept {
+    unsigned value = 0;
+    std::size_t p = i;
+    while (p < text.size() && p < i + maxDigits &&
+           (base == 16 ? isHex(text[p]) : text[p] >= '0' && text[p] <= '7')) {
+        value = value * base + hexValue(text[p]);
+        ++p;
+    }
+    return {value, p};
+}
+
+// Decodes the escape whose first character (the one after the backslash) is text[i] into the
+// sink; returns the position after it.
+std::size_t readEscape(std::string_view text, std::size_t i, Utf16Sink& sink) {
+    const char e = text[i];
+    if (const auto unit = letterEscape(e)) {
+        sink.unit(*unit);
+        return i + 1;
+    }
+    if (e == 'x') { // up to four hex digits; "\x" without any stands for "x"
+        const auto [value, next] = readDigits(text, i + 1, 16, 4);
+        sink.unit(next == i + 1 ? u'x' : static_cast<char16_t>(value));
+        return next;
+    }
+    if (e >= '0' && e <= '7') { // up to three octal digits
+        const auto [value, next] = readDigits(text, i, 8, 3);
+        sink.unit(static_cast<char16_t>(value));
+        return next;
+    }
+    // Any other escaped character stands for itself ("\\", "\"", "\[", "\]").
+    char32_t cp = 0;
+    const std::size_t length = readRawChar(text, i, cp);
+    sink.codePoint(cp);
+    return i + length;
+}
+
+} // namespace
+
 std::optional<std::string> unescapeRegistryString(std::string_view text, char terminator, std::size_t& end) {
     // Plain text up to the terminator needs no decoding.
     std::size_t plain = 0;
@@ -170,81 +236,21 @@ std::optional<std::string> unescapeRegistryString(std::string_view text, char te
 
     std::string out(text.substr(0, plain));
     Utf16Sink sink(out);
-    std::size_t i = plain;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c == terminator) {
+    for (std::size_t i = plain; i < text.size();) {
+        if (text[i] == terminator) {
             sink.flush();
             end = i + 1;
             return out;
         }
-        if (c != '\\') {
+        if (text[i] == '\\') {
+            if (++i >= text.size())
+                return std::nullopt; // a backslash that escapes nothing: the text has no end
+            i = readEscape(text, i, sink);
+        } else {
             char32_t cp = 0;
             i += readRawChar(text, i, cp);
             sink.codePoint(cp);
-            continue;
         }
-        if (++i >= text.size())
-            return std::nullopt; // a backslash that escapes nothing: the text has no end
-        const char e = text[i];
-        switch (e) {
-        case 'a':
-            sink.unit(u'\a');
-            ++i;
-            continue;
-        case 'b':
-            sink.unit(u'\b');
-            ++i;
-            continue;
-        case 'e':
-            sink.unit(0x1B);
-            ++i;
-            continue;
-        case 'f':
-            sink.unit(u'\f');
-            ++i;
-            continue;
-        case 'n':
-            sink.unit(u'\n');
-            ++i;
-            continue;
-        case 'r':
-            sink.unit(u'\r');
-            ++i;
-            continue;
-        case 't':
-            sink.unit(u'\t');
-            ++i;
-            continue;
-        case 'v':
-            sink.unit(u'\v');
-            ++i;
-            continue;
-        case 'x': {
-            std::size_t p = i + 1;
-            unsigned v = 0;
-            while (p < text.size() && p < i + 5 && isHex(text[p]))
-                v = v * 16 + hexValue(text[p++]);
-            sink.unit(p == i + 1 ? u'x' : static_cast<char16_t>(v));
-            i = p;
-            continue;
-        }
-        default:
-            break;
-        }
-        if (e >= '0' && e <= '7') {
-            std::size_t p = i;
-            unsigned v = 0;
-            while (p < text.size() && p < i + 3 && text[p] >= '0' && text[p] <= '7')
-                v = v * 8 + static_cast<unsigned>(text[p++] - '0');
-            sink.unit(static_cast<char16_t>(v));
-            i = p;
-            continue;
-        }
-        // Any other escaped character stands for itself ("\\", "\"", "\[", "\]").
-        char32_t cp = 0;
-        i += readRawChar(text, i, cp);
-        sink.codePoint(cp);
     }
     return std::nullopt;
 }
