@@ -11,6 +11,8 @@
 #include "windows/GridControl.h"
 #include "windows/Twips.h"
 #include "windows/WidgetLayout.h"
+#include "windows/frmLog.h"
+#include "windows/frmSearch.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -33,6 +35,7 @@ void frmBuildSetting::Form_Initialize() {
     handle("Form_Initialize", true, [&] {
         m_objDesigns = std::make_unique<CDDesigns>();
         m_objSender = std::make_shared<CFSender>();
+        m_objSender->OnWordSearch([this] { m_objSender_OnWordSearch(); });
         pCreateControls();
         pCreateMenus();
         pConnectControls();
@@ -225,36 +228,6 @@ bool frmBuildSetting::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QMainWindow::eventFilter(watched, event);
-}
-
-// ---- The build run: started from the button and the menu; the build step fills it in. ----
-
-void frmBuildSetting::pBuildExecute() {
-    guard("pBuildExecute", [&] {
-        if (m_lngEnableCount == 0)
-            return;
-    });
-}
-
-void frmBuildSetting::cmdFunction_Click(int index) {
-    handle("cmdFunction_Click(" + std::to_string(index) + ")", true, [&] {
-        if (index == 0)
-            pBuildExecute();
-        else
-            close();
-    });
-}
-
-void frmBuildSetting::mnuSubBuild_Click() {
-    handle("mnuSubBuild_Click", false, [&] { pBuildExecute(); });
-}
-
-void frmBuildSetting::mnuSubSearch_Click() {
-    handle("mnuSubSearch_Click", false, [] {});
-}
-
-void frmBuildSetting::mnuSubSearchNext_Click() {
-    handle("mnuSubSearchNext_Click", true, [] {});
 }
 
 } // namespace pelorix

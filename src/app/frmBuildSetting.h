@@ -3,6 +3,7 @@
 #include "engine/BuildWindows.h"
 #include "lists/CFCreateBuildList.h"
 #include "platform/ErrorConvention.h"
+#include "windows/CFSearch.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -33,6 +34,8 @@ class GridControl;
 class IEventPump;
 class IFileDialog;
 class IMessageBox;
+class frmLog;
+class frmSearch;
 enum class ProjectCommand;
 
 // What the main window reaches the desktop through: message boxes, file dialogs and the
@@ -52,10 +55,12 @@ struct MainWindowServices {
 //
 // The member functions live in files by concern: this window's life and state
 // (frmBuildSetting.cpp), its controls and menus (_controls), the grid (_grid), the project
-// commands (_commands), the settings (_settings), the list files and the batch import (_lists).
+// commands (_commands), the settings (_settings), the list files and the batch import (_lists),
+// the build run and the word search (_build).
 class frmBuildSetting final : public QMainWindow,
                               public IBuildSettingForm,
                               public IProjectListWindow,
+                              public ISearchForm,
                               public ErrorHolder {
     Q_OBJECT
 
@@ -67,7 +72,6 @@ public:
     // Loads the window on the first call (Form_Load) and shows it.
     void Show();
     bool IsShow() const noexcept { return m_blnIsShow; }
-    void IsSearchShow(bool shown) noexcept { m_blnIsSearchShow = shown; }
 
     // IBuildSettingForm
     bool IsBuild() const override { return m_blnIsBuild; }
@@ -83,8 +87,14 @@ public:
     IFileDialog& CommonDialog() override;
     IMessageBox& MessageBox() override;
 
-    // Makes the cell current and scrolls it into view (the word search).
-    void fSetSelectedCells(std::int32_t row, std::int32_t col);
+    // ISearchForm (besides the grid above): the cell the word search selects, the flag of the
+    // open search window, the window's top-left corner in twips.
+    void fSetSelectedCells(std::int32_t row, std::int32_t col) override;
+    bool IsSearchShow() const override { return m_blnIsSearchShow; }
+    void IsSearchShow(bool shown) override { m_blnIsSearchShow = shown; }
+    std::int32_t Left() const override;
+    std::int32_t Top() const override;
+
     void pSetControlEnable(bool enable, bool exitEnable);
 
 Q_SIGNALS:
@@ -175,12 +185,16 @@ private:
     void mnuSubBatFileImport_Click();
     void pShowListState(const std::string& captionPath);
 
-    // ---- The build run, filled in by the build step ----
+    // ---- The build run and the word search (frmBuildSetting_build.cpp) ----
     void pBuildExecute();
+    void pUpdateSetting();
+    void pExecuteVB6EXE();
     void cmdFunction_Click(int index);
     void mnuSubBuild_Click();
+    void pWordSearch();
     void mnuSubSearch_Click();
     void mnuSubSearchNext_Click();
+    void m_objSender_OnWordSearch();
 
     MainWindowServices m_services;
 
@@ -189,8 +203,8 @@ private:
     std::unique_ptr<CFWin32API> m_objWin32API;
     std::unique_ptr<CDDesigns> m_objDesigns;
     std::shared_ptr<CFSender> m_objSender;
-    QPointer<QWidget> m_frmLog;
-    QPointer<QWidget> m_frmSearch;
+    QPointer<frmLog> m_frmLog;
+    QPointer<frmSearch> m_frmSearch;
     std::int32_t m_lngEnableCount = 0;
     std::int32_t m_lngFormWidth = -1;
     std::int32_t m_lngFormHeight = -1;

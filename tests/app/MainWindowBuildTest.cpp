@@ -1,0 +1,296 @@
+// Builds from the main window, driven as a person drives them, offscreen, with the stand-in
+// compiler on a test prefix: the window during and after a run, its reports, the rebuild
+// questions, a cancel, the build log window across runs, and the word search.
+#include "../engine/BuildWorld.h"
+#include "app/frmBuildSetting.h"
+#include "app/modMain.h"
+#include "platform/CodePage.h"
+#include "platform/ErrorLog.h"
+#include "support/QtTestMain.h"
+#include "support/ScriptedFileDialog.h"
+#include "windows/GridControl.h"
+#include "windows/frmLog.h"
+#include "windows/frmSearch.h"
+#include "windows/frmWait.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+namespace pelorix::test {
+
+namespace {
+
+class QtPump final : public IEventPump {
+public:
+    std::function<void()> onEvents;
+    void processEvents() override {
+        QApplication::processEvents();
+        if (onEvents)
+            onEvents();
+    }
+};
+
+// The main window over a list of stand-in projects, the list file's marks as given.
+struct BuildWindowWorld {
+    BuildWorld world;
+    AnswerMessageBox box{true};
+    ScriptedFileDialog dialog;
+    QtPump pump;
+    std::unique_ptr<frmBuildSetting> window;
+    std::string list;
+
+    BuildWindowWorld() { setErrorLogMessageBox(&box); }
+    ~BuildWindowWorld() {
+        window.reset();
+        setErrorLogMessageBox(nullptr);
+    }
+    void start(const std::vector<std::string>& projects, const std::string& enableState) {
+        list = world.writeList(projects, &enableState);
+        world.setting("Build", "ProjectListPath", "\"" + list + "\"");
+        window = showMainWindow({box, dialog, pump});
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->activateWindow();
+    }
+    template <class T>
+    T& control(const QString& name) const {
+        auto* found = window->findChild<T*>(name);
+        if (found == nullptr)
+            qFatal("no control %s", qPrintable(name));
+        return *found;
+    }
+    GridControl& grid() const { return control<GridControl>(QStringLiteral("vsgridProject")); }
+    QString status() const { return control<QLabel>(QStringLiteral("lblProjectListStatusInfo")).text(); }
+    QString result(int row) const { return QString::fromStdString(grid().TextMatrix(row, 1)); }
+    QColor resultColor(int row) const {
+        return grid().cells().index(row - 1, 1).data(Qt::ForegroundRole).value<QColor>();
+    }
+    bool marked(int row) const {
+        return grid().cells().index(row - 1, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked;
+    }
+    void toggleMark(int row) const {
+        QTest::mouseClick(grid().viewport(), Qt::LeftButton, {},
+                          grid().visualRect(grid().cells().index(row - 1, 0)).center());
+    }
+    // A key pressed in the main window, which comes to the front first.
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) const {
+        QApplication::setActiveWindow(window.get());
+        QTest::keyClick(window.get(), key, modifiers);
+    }
+    void build() const {
+        QTest::mouseClick(&control<QPushButton>(QStringLiteral("cmdFunction_0")), Qt::LeftButton);
+    }
+    // The newest progress window: its title and message.
+    frmWait& report() const { return *window->findChildren<frmWait*>().constLast(); }
+    QString reportText() const {
+        return report().windowTitle() + QLatin1Char('|') +
+               report().findChild<QLabel*>(QStringLiteral("lblMsg"))->text();
+    }
+    std::string listText() const { return ansiToUtf8(readFile(BuildWorld::host(list))); }
+    std::vector<std::string> logLines() const { return control<frmLog>(QStringLiteral("frmLog")).lines(); }
+};
+
+bool contains(const std::vector<std::string>& lines, const QString& pattern) {
+    const QRegularExpression expression(pattern);
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return expression.match(QString::fromStdString(line)).hasMatch();
+    });
+}
+
+const QString stamp = QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d ");
+
+} // namespace
+
+class MainWindowBuildTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            delete window;
+    }
+    void aRunThatStopsAndOneThatEnds();
+    void questionsACancelAndKeptMarks();
+    void searchFromTheMainWindow();
+};
+
+// Four marked projects: the third fails and ends the run. While the second compiles the window
+// answers, refuses to close and turns list commands away; the log and the status line fill. A
+// second run, from F5, with the build log window closed in between, builds the rest into the
+// same log window.
+void MainWindowBuildTest::aRunThatStopsAndOneThatEnds() {
+    BuildWindowWorld w;
+    const std::string alpha = w.world.addProject("a", "Alpha", {"CompatibleMode=\"1\""});
+    const std::string beta = w.world.addProject("b", "Beta", {"CompatibleMode=\"0\"", "StandIn=sleep:400"});
+    const std::string gamma = w.world.addProject("c", "Gamma", {"CompatibleMode=\"0\"", "StandIn=error|ok"});
+    const std::string delta = w.world.addProject("d", "Delta", {"CompatibleMode=\"0\""});
+    w.start({alpha, beta, gamma, delta}, "1,2,3,4,");
+    QCOMPARE(w.status(), QStringLiteral("4/4"));
+    // The grid asks for another mode than Alpha's file: the project file changes before its build.
+    w.grid().TextMatrix(1, 2, "互換なし");
+
+    bool sawRun = false;
+    w.pump.onEvents = [&] {
+        if (sawRun || w.world.recorded().size() != 2)
+            return;
+        sawRun = true;
+        QCOMPARE(w.reportText(), QStringLiteral("ﾋﾞﾙﾄﾞ中...|Betaを「互換なし」でﾋﾞﾙﾄﾞ中..."));
+        QVERIFY(w.report().isVisible() && !w.report().isModal());
+        QCOMPARE(w.status(), QStringLiteral("3/4"));
+        QVERIFY(contains(w.logLines(), stamp + QStringLiteral("Alphaを「互換なし」でﾋﾞﾙﾄﾞ中...$")));
+        QVERIFY(!w.control<QPushButton>(QStringLiteral("cmdFunction_0")).isEnabled());
+        QVERIFY(!w.control<QPushButton>(QStringLiteral("cmdFunction_1")).isEnabled());
+        QVERIFY(!w.control<QAction>(QStringLiteral("mnuSubBuild")).isEnabled());
+        QCOMPARE(w.window->cursor().shape(), Qt::WaitCursor);
+        w.window->close();
+        QVERIFY(w.window->isVisible());
+        QCOMPARE(w.box.shown().back().text, std::string("ﾋﾞﾙﾄﾞ処理中です。"));
+        w.control<QAction>(QStringLiteral("mnuProjectDel")).trigger();
+        QCOMPARE(w.box.shown().back().text,
+                 std::string("ﾋﾞﾙﾄﾞ中です。ﾋﾞﾙﾄﾞが終了してから実行してください。"));
+        QCOMPARE(w.grid().Rows(), 5);
+    };
+    w.build();
+    QVERIFY(sawRun);
+    QCOMPARE(w.reportText(), QStringLiteral("完了|ﾋﾞﾙﾄﾞに失敗したﾌﾟﾛｼﾞｪｸﾄがあります。"));
+    QVERIFY(w.report().isVisible() && !w.report().isModal());
+    QCOMPARE(w.result(1), QStringLiteral("OK"));
+    QCOMPARE(w.resultColor(2), QColor(Qt::blue));
+    QCOMPARE(w.result(3), QStringLiteral("NG"));
+    QCOMPARE(w.resultColor(3), QColor(Qt::red));
+    QCOMPARE(w.result(4), QString());
+    QVERIFY(!w.marked(1) && !w.marked(2) && w.marked(3) && w.marked(4));
+    QCOMPARE(w.status(), QStringLiteral("2/4"));
+    QVERIFY(w.control<QPushButton>(QStringLiteral("cmdFunction_0")).isEnabled());
+    QCOMPARE(w.window->cursor().shape(), Qt::ArrowCursor);
+    const std::vector<std::string> first = w.logLines();
+    QVERIFY(contains(first, QStringLiteral("^3行 更新\\(互換ﾓｰﾄﾞ\\): CompatibleMode=\"0\"$")));
+    QVERIFY(contains(first, stamp + QStringLiteral("ｺﾝﾊﾟｲﾙ ｴﾗｰ: 変数が定義されていません。$")));
+    QVERIFY(w.listText().find("Index") == std::string::npos);
+
+    auto& log = w.control<frmLog>(QStringLiteral("frmLog"));
+    QTest::mouseClick(log.findChild<QPushButton*>(QStringLiteral("cmdFunction_0")), Qt::LeftButton);
+    QVERIFY(!log.isVisible());
+    w.key(Qt::Key_F5);
+    QCOMPARE(w.reportText(), QStringLiteral("完了|ﾋﾞﾙﾄﾞが正常に終了しました。"));
+    QCOMPARE(w.result(3), QStringLiteral("OK"));
+    QCOMPARE(w.status(), QStringLiteral("0/4"));
+    QVERIFY(!w.control<QPushButton>(QStringLiteral("cmdFunction_0")).isEnabled());
+    QCOMPARE(&w.control<frmLog>(QStringLiteral("frmLog")), &log);
+    QVERIFY(log.isVisible());
+    const std::vector<std::string> both = w.logLines();
+    QVERIFY(std::equal(first.begin(), first.end(), both.begin()));
+    QVERIFY(contains({both.begin() + static_cast<std::ptrdiff_t>(first.size()), both.end()},
+                     stamp + QStringLiteral("Deltaを「互換なし」でﾋﾞﾙﾄﾞ中...$")));
+
+    // The row the last run reached is kept with the list when the window closes.
+    w.window->close();
+    QVERIFY(!w.window->isVisible());
+    QVERIFY(w.listText().find("Index=4\r\n") != std::string::npos);
+}
+
+// Questions answered by the person: a rebuild accepted (the run ends with result 1 and the list
+// keeps its state), a rebuild declined (the run stops there), a cancel during a compile (the
+// report comes back modal); the marks stay with the option that keeps them.
+void MainWindowBuildTest::questionsACancelAndKeptMarks() {
+    BuildWindowWorld w;
+    w.world.setting("Build", "RebuildHideConfirm", "0");
+    w.world.setting("Build", "ReBuildMode", "0");
+    const std::string one = w.world.addProject("o", "One", {"CompatibleMode=\"0\""});
+    const std::string legacy = w.world.addProject(
+        "l", "Legacy", {"CompatibleMode=\"2\"", "StandIn@2=implements", "StandIn@0=ok"}, "OleDll");
+    const std::string slow = w.world.addProject("s", "Slow", {"CompatibleMode=\"0\"", "StandIn=sleep:400"});
+    const std::string last = w.world.addProject("t", "Last", {"CompatibleMode=\"0\""});
+    w.start({one, legacy, slow, last}, "1,2,");
+    w.control<QAction>(QStringLiteral("mnuSubNotAfterBuildTargetOff")).trigger();
+
+    w.box.queueAnswers({true, true});
+    w.build();
+    QCOMPARE(w.box.shown().size(), std::size_t{2});
+    QCOMPARE(w.box.shown()[0].text,
+             std::string("Legacyの「ﾊﾞｲﾅﾘ互換」のﾋﾞﾙﾄﾞに失敗しました。\r\n再ﾋﾞﾙﾄﾞしますか？"));
+    QCOMPARE(w.box.shown()[1].title, std::string("再ﾋﾞﾙﾄﾞ"));
+    QCOMPARE(w.reportText(), QStringLiteral("警告|ﾋﾞﾙﾄﾞに失敗しました。"));
+    QCOMPARE(w.result(1), QStringLiteral("OK"));
+    QVERIFY(w.marked(1) && w.marked(2));
+    QCOMPARE(w.status(), QStringLiteral("2/4"));
+    QVERIFY(w.listText().find("EnableState=1,2,\r\nIndex=1\r\n") != std::string::npos);
+
+    // Declined: Legacy stays failed and Slow, marked after it, is not built.
+    w.toggleMark(1);
+    w.toggleMark(3);
+    const std::size_t compiles = w.world.recorded().size();
+    w.box.queueAnswers({false});
+    w.build();
+    QCOMPARE(w.world.recorded().size(), compiles + 1);
+    QCOMPARE(w.result(2), QStringLiteral("NG"));
+    QCOMPARE(w.reportText(), QStringLiteral("警告|ﾋﾞﾙﾄﾞに失敗しました。"));
+    QVERIFY(w.listText().find("EnableState=2,3,\r\nIndex=2\r\n") != std::string::npos);
+
+    // Cancelled while Slow compiles: Slow ends, Last is read but not built.
+    w.toggleMark(2);
+    w.toggleMark(4);
+    w.pump.onEvents = [&] {
+        if (w.world.recorded().size() == compiles + 2 && w.report().isVisible() &&
+            w.report().displayMode() == 0)
+            QTest::mouseClick(w.report().findChild<QPushButton*>(QStringLiteral("cmdFunction_0")),
+                              Qt::LeftButton);
+    };
+    QString modalReport;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QApplication::activeModalWidget() == &w.report()) {
+            modalReport = w.reportText();
+            w.report().close();
+        }
+    });
+    closer.start(20);
+    w.build();
+    QCOMPARE(modalReport, QStringLiteral("中断|ﾋﾞﾙﾄﾞ処理を中断しました。"));
+    QCOMPARE(w.world.recorded().size(), compiles + 2);
+    QCOMPARE(w.result(3), QStringLiteral("OK"));
+    QCOMPARE(w.result(4), QString());
+    QVERIFY(contains(w.logLines(), stamp + QStringLiteral("Lastの「互換なし」ﾋﾞﾙﾄﾞをｷｬﾝｾﾙしました。$")));
+    QVERIFY(w.marked(3) && w.marked(4));
+}
+
+// Ctrl+F opens the search at the main window's corner; a word's hits are selected in the grid one
+// by one, from the search window and with F3 from the main window, wrapping at the end; the mark
+// cells are no hits; closing forgets the words.
+void MainWindowBuildTest::searchFromTheMainWindow() {
+    BuildWindowWorld w;
+    w.start({w.world.addProject("x", "Papa", {}), w.world.addProject("y", "Pop", {})}, "");
+    w.key(Qt::Key_F, Qt::ControlModifier);
+    auto& search = w.control<frmSearch>(QStringLiteral("frmSearch"));
+    QVERIFY(QTest::qWaitForWindowExposed(&search));
+    QCOMPARE(search.pos(), w.window->pos());
+    auto& word = w.control<QComboBox>(QStringLiteral("cboSearch"));
+    QTest::keyClicks(word.lineEdit(), QStringLiteral("p"));
+    QTest::keyClick(word.lineEdit(), Qt::Key_Return);
+    // Hits: the path cells (column 6) and the name in each path; no mark cell.
+    const std::pair<int, int> first{w.grid().Row(), w.grid().Col()};
+    QCOMPARE(first, std::make_pair(1, 6));
+    QCOMPARE(word.count(), 1);
+    w.key(Qt::Key_F3);
+    QCOMPARE(std::make_pair(w.grid().Row(), w.grid().Col()), std::make_pair(2, 6));
+    w.key(Qt::Key_F3);
+    QCOMPARE(std::make_pair(w.grid().Row(), w.grid().Col()), first);
+
+    search.close();
+    QVERIFY(!w.window->IsSearchShow());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    w.key(Qt::Key_F3);
+    auto& again = w.control<frmSearch>(QStringLiteral("frmSearch"));
+    QVERIFY(QTest::qWaitForWindowExposed(&again));
+    QCOMPARE(w.control<QComboBox>(QStringLiteral("cboSearch")).count(), 0);
+}
+
+} // namespace pelorix::test
+
+PELORIX_QTEST_MAIN(pelorix::test::MainWindowBuildTest)
+#include "MainWindowBuildTest.moc"
