@@ -11,6 +11,7 @@
 #include "lists/CFCreateBuildList.h"
 #include "platform/CFWin32API.h"
 #include "platform/Environment.h"
+#include "platform/ProgramFolderLock.h"
 #include "projectdata/CDFileData.h"
 #include "windows/Twips.h"
 #include "windows/frmLog.h"
@@ -41,6 +42,16 @@ void frmBuildSetting::pBuildExecute() {
         // A run never starts inside another: the project data and the grid belong to the first.
         if (m_lngEnableCount == 0 || m_blnIsBuild)
             return;
+        // The compiler logs of a run are files of the program folder: a run of another Pelorix in
+        // the same folder (the command line's too) would read this run's logs and delete them.
+        const ProgramFolderLock lock = ProgramFolderLock::tryAcquire();
+        if (lock.state() == ProgramFolderLock::State::Busy) {
+            MessageBox().show(
+                "別のﾋﾞﾙﾄﾞが同じﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞで実行中です。ﾋﾞﾙﾄﾞが終了してから実行してください。\r\n" +
+                    lock.folder(),
+                "ﾋﾞﾙﾄﾞ中...", MsgButtons::Ok, MsgIcon::Exclamation, false);
+            return;
+        }
         if (m_strLogPath.empty())
             m_strLogPath = App_Path() + "\\";
         m_intRebuildCompatibleMode = static_cast<std::int16_t>(cboCompatible->currentData().toInt());
@@ -96,6 +107,10 @@ void frmBuildSetting::pExecuteVB6EXE() {
             wait->fSetDispInfo(summary.text, summary.title);
             if (summary.showModal)
                 wait->showModal();
+            else if (!outcome.problems.empty() && !wait->isVisible())
+                // A run stopped by the machine before its first project never showed its
+                // progress window: the report comes up all the same.
+                wait->showModeless(*this);
             m_lngBuildIndex = outcome.currentBuildRow;
         } catch (...) {
             m_blnIsBuild = false;

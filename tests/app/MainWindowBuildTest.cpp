@@ -6,6 +6,7 @@
 #include "app/modMain.h"
 #include "platform/CodePage.h"
 #include "platform/ErrorLog.h"
+#include "platform/ProgramFolderLock.h"
 #include "support/QtTestMain.h"
 #include "support/ScriptedFileDialog.h"
 #include "windows/GridControl.h"
@@ -209,12 +210,19 @@ void MainWindowBuildTest::questionsACancelAndKeptMarks() {
     w.start({one, legacy, slow, last}, "1,2,");
     w.control<QAction>(QStringLiteral("mnuSubNotAfterBuildTargetOff")).trigger();
 
+    // Another build in the program folder: nothing is built until it ends.
+    ProgramFolderLock other = ProgramFolderLock::tryAcquire();
+    w.build();
+    QVERIFY(w.box.shown().back().text.starts_with("別のﾋﾞﾙﾄﾞが同じﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞで実行中です。"));
+    QVERIFY(w.world.recorded().empty());
+    other.release();
+
     w.box.queueAnswers({true, true});
     w.build();
-    QCOMPARE(w.box.shown().size(), std::size_t{2});
-    QCOMPARE(w.box.shown()[0].text,
+    QCOMPARE(w.box.shown().size(), std::size_t{3});
+    QCOMPARE(w.box.shown()[1].text,
              std::string("Legacyの「ﾊﾞｲﾅﾘ互換」のﾋﾞﾙﾄﾞに失敗しました。\r\n再ﾋﾞﾙﾄﾞしますか？"));
-    QCOMPARE(w.box.shown()[1].title, std::string("再ﾋﾞﾙﾄﾞ"));
+    QCOMPARE(w.box.shown()[2].title, std::string("再ﾋﾞﾙﾄﾞ"));
     QCOMPARE(w.reportText(), QStringLiteral("警告|ﾋﾞﾙﾄﾞに失敗しました。"));
     QCOMPARE(w.result(1), QStringLiteral("OK"));
     QVERIFY(w.marked(1) && w.marked(2));
