@@ -19,6 +19,7 @@ namespace pelorix {
 struct Registry::Snapshot {
     std::shared_ptr<const RegistryFile> machine;
     std::shared_ptr<const RegistryFile> user;
+    const RegistryKey* classes = nullptr; // the machine's Software\Classes, null when missing
 };
 
 namespace {
@@ -133,6 +134,7 @@ std::shared_ptr<const Registry::Snapshot> Registry::currentSnapshot() {
     auto snapshot = std::make_shared<Snapshot>();
     snapshot->machine = loadFile(m_machineCache, prefix + "/system.reg");
     snapshot->user = loadFile(m_userCache, prefix + "/user.reg");
+    snapshot->classes = snapshot->machine->find(kClasses);
     m_current = std::move(snapshot);
     return m_current;
 }
@@ -151,7 +153,7 @@ std::optional<Registry::OpenKey> Registry::rootKey(HKEY key, std::shared_ptr<con
         break;
     case HKEY_CLASSES_ROOT:
         file = snapshot->machine.get();
-        root = file->find(kClasses); // null when the machine has no classes at all
+        root = snapshot->classes;
         break;
     default:
         return std::nullopt;
@@ -184,7 +186,8 @@ const RegistryKey* Registry::resolveFromRoot(HKEY root, const OpenKey& rootKey, 
         const std::size_t sep = std::min(path.find('\\', start), path.size());
         if (sep > start) {
             const std::string_view part = path.substr(start, sep - start);
-            if (reusing && depth < m_lastPath.size() && equalsIgnoreCase(m_lastPath[depth].folded, part)) {
+            if (reusing && depth < m_lastPath.size() &&
+                (m_lastPath[depth].name == part || equalsIgnoreCase(m_lastPath[depth].name, part))) {
                 key = m_lastPath[depth].key;
             } else {
                 // The sibling after the one at this depth last time is the likely one.
@@ -197,7 +200,7 @@ const RegistryKey* Registry::resolveFromRoot(HKEY root, const OpenKey& rootKey, 
                 key = rootKey.file->child(*key, part, position);
                 if (key == nullptr)
                     return nullptr;
-                m_lastPath.push_back({foldRegistryName(part), key, position});
+                m_lastPath.push_back({std::string(part), key, position});
             }
             ++depth;
         }

@@ -64,6 +64,11 @@ public:
         else
             appendUtf8(m_out, u);
     }
+    // ASCII text: no surrogates in it, so it is appended as it is.
+    void ascii(std::string_view text) {
+        flush();
+        m_out.append(text);
+    }
     void codePoint(char32_t c) {
         if (c >= 0x10000) {
             unit(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
@@ -223,12 +228,22 @@ std::size_t readEscape(std::string_view text, std::size_t i, Utf16Sink& sink) {
 
 } // namespace
 
+namespace {
+
+// Where the plain ASCII text from text[from] on ends: at the terminator, a backslash or a byte
+// of a multi-byte character.
+std::size_t plainEnd(std::string_view text, std::size_t from, char terminator) noexcept {
+    while (from < text.size() && text[from] != terminator && text[from] != '\\' &&
+           static_cast<unsigned char>(text[from]) < 0x80)
+        ++from;
+    return from;
+}
+
+} // namespace
+
 std::optional<std::string> unescapeRegistryString(std::string_view text, char terminator, std::size_t& end) {
     // Plain text up to the terminator needs no decoding.
-    std::size_t plain = 0;
-    while (plain < text.size() && text[plain] != terminator && text[plain] != '\\' &&
-           static_cast<unsigned char>(text[plain]) < 0x80)
-        ++plain;
+    const std::size_t plain = plainEnd(text, 0, terminator);
     if (plain < text.size() && text[plain] == terminator) {
         end = plain + 1;
         return std::string(text.substr(0, plain));
@@ -246,6 +261,10 @@ std::optional<std::string> unescapeRegistryString(std::string_view text, char te
             if (++i >= text.size())
                 return std::nullopt; // a backslash that escapes nothing: the text has no end
             i = readEscape(text, i, sink);
+        } else if (static_cast<unsigned char>(text[i]) < 0x80) {
+            const std::size_t next = plainEnd(text, i, terminator);
+            sink.ascii(text.substr(i, next - i));
+            i = next;
         } else {
             char32_t cp = 0;
             i += readRawChar(text, i, cp);
@@ -263,10 +282,12 @@ public:
 
     std::optional<RegistryFile> run() {
         std::string_view line;
-        if (!nextLine(line) || line != kHeader)
+        if (!RegistryFile::isRegistryFile(m_bytes))
             return std::nullopt;
+        nextLine(line);
         m_file.m_keys.front().lastWriteTime = m_fallbackTime;
         m_times.push_back({});
+        reserveForKeyLines();
         while (nextLine(line)) {
             const std::string_view body = skipBlanks(line);
             if (body.empty())
@@ -293,11 +314,25 @@ public:
     }
 
 private:
+    // What the parser keeps of a key beside the key itself.
     struct Times {
         std::optional<std::uint64_t> fileTime;
         std::optional<std::uint64_t> lineTime;
         std::uint32_t firstChild = kNone;
+        std::uint32_t parent = kNone;
+        std::uint32_t nextSameHash = kNone; // the next key whose parent and name hash alike
     };
+
+    // Room for about as many keys as the file has key lines, twice over (parents are implied).
+    void reserveForKeyLines() {
+        std::size_t lines = 0;
+        for (std::size_t at = m_bytes.find("\n[", m_pos); at != std::string_view::npos;
+             at = m_bytes.find("\n[", at + 2))
+            ++lines;
+        m_file.m_keys.reserve(2 * lines + 1);
+        m_times.reserve(2 * lines + 1);
+        m_index.reserve(2 * lines + 1);
+    }
 
     bool nextLine(std::string_view& line) {
         if (m_pos >= m_bytes.size())
@@ -311,20 +346,26 @@ private:
         return true;
     }
 
+    // The child of parent with the name in any ASCII case, created when missing. Keys are found
+    // by a hash of their parent and folded name, keys whose hashes are equal chained.
     std::uint32_t childOf(std::uint32_t parent, std::string_view name) {
-        std::string folded = foldRegistryName(name);
-        std::string indexKey(reinterpret_cast<const char*>(&parent), sizeof parent);
-        indexKey += folded;
-        const auto [it, inserted] = m_index.try_emplace(std::move(indexKey), static_cast<std::uint32_t>(0));
-        if (!inserted)
-            return it->second;
+        m_folded.assign(name);
+        for (char& c : m_folded)
+            c = toLowerAscii(c);
+        const std::uint64_t hash =
+            std::hash<std::string_view>{}(m_folded) ^ (std::uint64_t{parent} * 0x9E3779B97F4A7C15ULL);
+        const auto [chain, added] = m_index.try_emplace(hash, kNone);
+        for (std::uint32_t k = chain->second; k != kNone; k = m_times[k].nextSameHash)
+            if (m_times[k].parent == parent && m_file.m_keys[k].foldedName == m_folded)
+                return k;
         const auto index = static_cast<std::uint32_t>(m_file.m_keys.size());
-        it->second = index;
-        RegistryKey key;
+        RegistryKey& key = m_file.m_keys.emplace_back();
         key.name = std::string(name);
-        key.foldedName = std::move(folded);
-        m_file.m_keys.push_back(std::move(key));
-        m_times.push_back({});
+        key.foldedName = m_folded;
+        Times& times = m_times.emplace_back();
+        times.parent = parent;
+        times.nextSameHash = chain->second;
+        chain->second = index;
         m_file.m_keys[parent].children.push_back(index);
         if (m_times[parent].firstChild == kNone)
             m_times[parent].firstChild = index;
@@ -342,8 +383,10 @@ private:
             const std::size_t sep = std::min(path.find('\\', start), path.size());
             if (sep > start) {
                 const std::string_view name = path.substr(start, sep - start);
-                if (reusing && depth < m_lastPath.size() &&
-                    equalsIgnoreCase(m_file.m_keys[m_lastPath[depth]].foldedName, name)) {
+                const RegistryKey* last =
+                    depth < m_lastPath.size() ? &m_file.m_keys[m_lastPath[depth]] : nullptr;
+                if (reusing && last != nullptr &&
+                    (last->name == name || equalsIgnoreCase(last->foldedName, name))) {
                     key = m_lastPath[depth];
                 } else {
                     reusing = false;
@@ -536,11 +579,13 @@ private:
             else
                 keys[i].lastWriteTime = m_fallbackTime;
         }
-        for (RegistryKey& key : keys) {
-            std::stable_sort(key.children.begin(), key.children.end(), [&](std::uint32_t a, std::uint32_t b) {
-                return lessFolded(keys[a].foldedName, keys[b].foldedName);
-            });
-        }
+        // Wine writes siblings in order already: most lists need no sorting.
+        const auto less = [&](std::uint32_t a, std::uint32_t b) {
+            return lessFolded(keys[a].foldedName, keys[b].foldedName);
+        };
+        for (RegistryKey& key : keys)
+            if (!std::is_sorted(key.children.begin(), key.children.end(), less))
+                std::stable_sort(key.children.begin(), key.children.end(), less);
     }
 
     std::string_view m_bytes;
@@ -548,13 +593,21 @@ private:
     std::uint64_t m_fallbackTime;
     RegistryFile m_file;
     std::vector<Times> m_times;
-    std::unordered_map<std::string, std::uint32_t> m_index;
+    std::unordered_map<std::uint64_t, std::uint32_t> m_index; // hash -> the last key with it
+    std::string m_folded;
     std::vector<std::uint32_t> m_lastPath; // the keys along the previous key line's path
     std::uint32_t m_current = kNone;
 };
 
 RegistryFile::RegistryFile() {
     m_keys.emplace_back();
+}
+
+bool RegistryFile::isRegistryFile(std::string_view bytes) noexcept {
+    std::string_view first = bytes.substr(0, bytes.find('\n'));
+    if (first.ends_with('\r'))
+        first.remove_suffix(1);
+    return first == kHeader;
 }
 
 std::optional<RegistryFile> RegistryFile::parse(std::string_view bytes, std::uint64_t fallbackTime) {

@@ -48,6 +48,9 @@ public:
     // be read (a broken key line, a value with malformed data) are skipped, as Wine skips them.
     // fallbackTime is the time of a key for which the file records none (the file's own time).
     static std::optional<RegistryFile> parse(std::string_view bytes, std::uint64_t fallbackTime = 0);
+    // Whether parse would read the bytes as a registry file (their first line is the header),
+    // without reading the rest.
+    static bool isRegistryFile(std::string_view bytes) noexcept;
 
     // An empty registry (the root alone).
     RegistryFile();

@@ -29,7 +29,7 @@ std::optional<std::string> registryFileProblem(const std::string& hostPath, bool
         return "ﾚｼﾞｽﾄﾘﾌｧｲﾙがありません。[" + hostPath + "]";
     }
     const auto bytes = readHostFile(hostPath);
-    if (!bytes || !RegistryFile::parse(*bytes))
+    if (!bytes || !RegistryFile::isRegistryFile(*bytes))
         return "Wineのﾚｼﾞｽﾄﾘﾌｧｲﾙではありません。[" + hostPath + "]";
     return std::nullopt;
 }
