@@ -121,7 +121,8 @@ public:
     // ---- Project file updater ------------------------------------------------------------
 
     // Brings a project file up to date before a compile: backs it up (".org", else
-    // "YYYYMMDDHHMMSS.bak"), points reference lines (and component lines when
+    // "YYYYMMDDHHMMSS.bak", or "YYYYMMDDHHMMSS_2.bak", "_3" ... when a backup of the same second
+    // is there: no backup is ever replaced), points reference lines (and component lines when
     // UpdateComponentReference is set) at their newest registrations and writes the mode into
     // the CompatibleMode line, reporting each changed line to the log. Mode -1 leaves the
     // CompatibleMode line as it is. Returns false when the file does not exist; a failure leaves

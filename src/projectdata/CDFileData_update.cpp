@@ -92,6 +92,17 @@ std::uint8_t* bytePointer(std::vector<std::uint8_t>& bytes) {
     return bytes.data();
 }
 
+// A time-stamped backup name no file or folder has yet: the stem (path and 14 digits) and ".bak",
+// or, when that is taken (a second update within the same second), the stem, "_2" (then "_3" ...)
+// and ".bak". An earlier backup is never replaced.
+std::string freeBackupName(const std::string& stem) {
+    const FileSystemObject fso;
+    std::string name = stem + ".bak";
+    for (int n = 2; fso.FileExists(name) || fso.FolderExists(name); ++n)
+        name = stem + "_" + std::to_string(n) + ".bak";
+    return name;
+}
+
 } // namespace
 
 void CDFileData::reachStep(UpdateStep step, std::int32_t lineNumber) {
@@ -111,7 +122,7 @@ bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::i
         try {
             std::string backup = path + ".org";
             if (fso.FileExists(backup))
-                backup = path + timeStamp14() + ".bak";
+                backup = freeBackupName(path + timeStamp14());
             m_strBackupFilePath = backup;
             fCopyFile(path, backup);
             reachStep(UpdateStep::BackupCopied, 0);

@@ -1,6 +1,8 @@
 #include "ProjectDataTestSupport.h"
 #include "projectdata/IBuildLog.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sys/stat.h>
@@ -181,6 +183,27 @@ TEST_F(UpdaterTest, FirstBackupIsOrgThenTimeStampedBak) {
     EXPECT_FALSE(fileExists(hostC("proj/" + bak)));
     data.fDeleteBackupFile(); // already gone: nothing happens
     EXPECT_TRUE(fileExists(hostC("proj/P.vbp.org")));
+}
+
+// Updates within one second each keep their own backup: a name of the same second gets a counter
+// ("_2", "_3" ...), which sorts after it, so the names keep the order of the updates.
+TEST_F(UpdaterTest, BackupsWithinOneSecondNeverReplaceEachOther) {
+    project("CompatibleMode=\"0\"\r\n");
+    for (const std::int16_t mode : {1, 2, 0, 1, 2})
+        ASSERT_TRUE(update(mode));
+    std::vector<std::string> backups;
+    for (const auto& entry : std::filesystem::directory_iterator(hostC("proj")))
+        if (entry.path().string().ends_with(".bak"))
+            backups.push_back(entry.path().filename().string());
+    std::sort(backups.begin(), backups.end());
+    std::vector<std::string> modes;
+    for (const std::string& name : backups) {
+        EXPECT_TRUE(std::regex_match(name, std::regex(R"(P\.vbp\d{14}(_[2-9])?\.bak)"))) << name;
+        modes.push_back(readFile(hostC("proj/" + name)));
+    }
+    const auto line = [](const char* mode) { return "CompatibleMode=\"" + std::string(mode) + "\"\r\n"; };
+    EXPECT_EQ(modes, (std::vector<std::string>{line("1"), line("2"), line("0"), line("1")}));
+    EXPECT_EQ(readFile(hostC("proj/P.vbp.org")), line("0"));
 }
 
 TEST_F(UpdaterTest, MissingProjectFileIsNoUpdate) {
