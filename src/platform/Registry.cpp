@@ -60,10 +60,6 @@ std::string throughAnsi(std::string_view text) {
     return ansiToUtf8(utf8ToAnsi(text));
 }
 
-std::size_t ansiSize(std::string_view text) {
-    return isAscii(text) ? text.size() : utf8ToAnsi(text).size();
-}
-
 bool isStringType(std::uint32_t type) {
     return type == regtype::Sz || type == regtype::ExpandSz || type == regtype::MultiSz;
 }
@@ -307,11 +303,13 @@ std::int32_t Registry::RegQueryValueEx(HKEY key, std::string_view valueName, std
         return win32::Success;
     }
     const std::uint32_t capacity = dataSize;
-    const std::size_t needed = ansiSize(*value->text) + 1;
+    const std::string& stored = *value->text;
+    const bool ascii = isAscii(stored);
+    const std::size_t needed = (ascii ? stored.size() : utf8ToAnsi(stored).size()) + 1;
     dataSize = static_cast<std::uint32_t>(needed);
     if (needed > capacity)
         return win32::MoreData;
-    text = throughAnsi(*value->text);
+    text = ascii ? stored : throughAnsi(stored);
     return win32::Success;
 }
 

@@ -220,6 +220,10 @@ std::size_t readEscape(std::string_view text, std::size_t i, Utf16Sink& sink) {
         return next;
     }
     // Any other escaped character stands for itself ("\\", "\"", "\[", "\]").
+    if (static_cast<unsigned char>(e) < 0x80) {
+        sink.ascii(text.substr(i, 1));
+        return i + 1;
+    }
     char32_t cp = 0;
     const std::size_t length = readRawChar(text, i, cp);
     sink.codePoint(cp);
