@@ -9,6 +9,7 @@
 #include "platform/CFWin32API.h"
 #include "platform/DriveMap.h"
 #include "platform/ProgramFolderLock.h"
+#include "platform/RunConditions.h"
 #include "platform/RuntimeError.h"
 #include "platform/Terminal.h"
 #include "platform/Text.h"
@@ -60,7 +61,8 @@ constexpr std::string_view buildHelp =
     "folder, so a second build there (of this command or of the window program) would read\n"
     "the other's logs. A build holds the lock file Pelorix.lock in the program folder for\n"
     "its whole run; without --wait a build that finds it held builds nothing, names the\n"
-    "folder on standard error and exits with 1 (no result= line).\n"
+    "folder on standard error and exits with 1 (no result= line), as it does when the\n"
+    "lock file cannot be opened in a usable program folder.\n"
     "\n"
     "A project the list's EnableState marks but whose file is missing cannot be built: it\n"
     "is listed among the results as MISSING, a TAB, a TAB and its path, and the exit status\n"
@@ -230,9 +232,16 @@ int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
 }
 
 // The program folder's build lock: taken at once, or after the other build with --wait. A lock
-// that cannot be taken at all leaves the program folder's problem to the run, which names it.
+// that cannot be taken in an unusable program folder leaves the folder's problem to the run, which
+// names it; in a usable one, a lock file that cannot be opened stops the command, since a run
+// without the lock could mix its logs with another's.
 bool takeBuildLock(const BuildOptions& options, ProgramFolderLock& lock, std::ostream& err) {
     lock = ProgramFolderLock::tryAcquire();
+    if (lock.state() == ProgramFolderLock::State::Unavailable && !programFolderProblem()) {
+        err << "pelorix-cli build: cannot take the build lock " << lock.folder()
+            << "/Pelorix.lock: " << win32::systemMessage(lock.errorCode()) << "; nothing was built.\n";
+        return false;
+    }
     if (lock.state() != ProgramFolderLock::State::Busy)
         return true;
     if (!options.wait) {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -232,6 +233,14 @@ TEST(BuildCommand, OneBuildAtATimePerProgramFolder) {
     EXPECT_EQ(summary(waited.out), (std::vector<std::string>{"OK\t\t" + a, "result=0"}));
     // The lock ended with the run: the next one need not wait.
     EXPECT_TRUE(ProgramFolderLock::tryAcquire().held());
+
+    // A lock file that cannot be opened in a usable folder: no run without the lock.
+    std::filesystem::remove(world.env.home() + "/Pelorix.lock");
+    std::filesystem::create_directory(world.env.home() + "/Pelorix.lock");
+    const CliOutcome unlocked = runBuild({list, "--all"});
+    EXPECT_EQ(unlocked.status, 1);
+    EXPECT_TRUE(holds(unlocked.err, "cannot take the build lock " + world.env.home() + "/Pelorix.lock"))
+        << unlocked.err;
 }
 
 } // namespace
