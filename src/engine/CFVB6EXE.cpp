@@ -7,26 +7,21 @@
 #include "platform/CCCommon.h"
 #include "platform/CDRegistryData.h"
 #include "platform/CFWin32API.h"
-#include "platform/CodePage.h"
 #include "platform/CommandLine.h"
-#include "platform/DriveMap.h"
 #include "platform/Environment.h"
 #include "platform/ErrorLog.h"
 #include "platform/FileSystemObject.h"
-#include "platform/HostFile.h"
 #include "platform/Numbers.h"
 #include "platform/Text.h"
 #include "platform/TimeFormat.h"
 #include "platform/UserInterface.h"
-#include "platform/Win32Error.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
+#include "projectdata/ProjectText.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
-#include <limits>
 #include <thread>
 
 namespace pelorix {
@@ -93,14 +88,6 @@ std::string logFileName(std::string_view projectName) {
     return name;
 }
 
-RuntimeError fileOpenError(std::int32_t win32Code) {
-    if (win32Code == win32::FileNotFound)
-        return vberr::make(vberr::FileNotFound);
-    if (win32Code == win32::PathNotFound)
-        return vberr::make(vberr::PathNotFound);
-    return vberr::make(vberr::PathFileAccess);
-}
-
 } // namespace
 
 CFVB6EXE::CFVB6EXE(IMessageBox& messageBox, IEventPump& eventPump)
@@ -150,9 +137,9 @@ std::int16_t CFVB6EXE::BuildExecute(IWaitForm*& objWaitForm, bool blnRebuldConfi
         if (objWaitForm == nullptr || m_objFileData == nullptr)
             throw vberr::make(vberr::ObjectNotSet);
 
-        std::int16_t result = BuildResult::NothingProcessed;
-        bool rebuildAgain = true;
-        pSetBuildParameter(rebuildAgain, m_strShellCommand, m_strExtension);
+        RunState run;
+        run.rebuildMode = intReBuildCompatibleMode;
+        pSetBuildParameter(run.rebuildAgain, m_strShellCommand, m_strExtension);
         m_strCommandTemplate = CDRegistryData().fGetShellExProgPath(m_strExtension, m_strShellCommand);
         m_blnRebuildConfirm = blnRebuldConfirm;
 
@@ -161,94 +148,102 @@ std::int16_t CFVB6EXE::BuildExecute(IWaitForm*& objWaitForm, bool blnRebuldConfi
 
         objBuildSetting.IsBuild(true);
         notify([&](IBuildObserver& o) { o.runStarted(static_cast<std::int32_t>(m_lngBuildRows.size())); });
-        std::int32_t successCount = 0;
-        std::string name;
         for (const std::int32_t buildRow : m_lngBuildRows) {
-            const bool goOn = buildOneRow(*objWaitForm, objBuildSetting, buildRow, rebuildAgain,
-                                          intReBuildCompatibleMode, result, name, successCount);
-            if (result != BuildResult::Cancelled)
-                notify([&](IBuildObserver& o) { o.projectEnded(result); });
+            const bool goOn = buildOneRow(*objWaitForm, objBuildSetting, buildRow, run);
+            if (run.result != BuildResult::Cancelled)
+                notify([&](IBuildObserver& o) { o.projectEnded(run.result); });
             if (!goOn)
                 break;
         }
         objBuildSetting.IsBuild(false);
-        notify([&](IBuildObserver& o) { o.runEnded(result); });
+        notify([&](IBuildObserver& o) { o.runEnded(run.result); });
 
-        if (result != BuildResult::Success) {
+        if (run.result != BuildResult::Success) {
             objWaitForm->setDisplayMode(1);
-            objWaitForm->fSetDispInfo(name + "の" + "ﾋﾞﾙﾄﾞに失敗しました。", "ﾋﾞﾙﾄﾞｴﾗｰ");
+            objWaitForm->fSetDispInfo(run.name + "の" + "ﾋﾞﾙﾄﾞに失敗しました。", "ﾋﾞﾙﾄﾞｴﾗｰ");
         }
-        return result;
+        return run.result;
     });
 }
 
+// The project of one build row, as the run reads it from the project data.
+struct CFVB6EXE::RowProject {
+    std::int32_t index;
+    std::string path;
+    std::string name;
+    std::string type;
+    std::int16_t ownMode;
+    // A project without a usable mode (-1: missing file, no CompatibleMode line) has the empty
+    // mode name and is built without changing its mode line.
+    std::string ownModeName;
+};
+
 bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting, std::int32_t buildRow,
-                           bool rebuildAgain, std::int16_t rebuildMode, std::int16_t& result,
-                           std::string& name, std::int32_t& successCount) {
+                           RunState& run) {
     m_lngCurrentBuildRow = buildRow;
     CDFileData& data = *m_objFileData;
     const std::int32_t index = data.fGetProjectArrayIndex(buildRow);
-    const std::string path = data.fProjectFilePath(index);
-    name = data.fGetProjectName(index);
-    const std::string type = data.fGetProjectType(index);
     const std::int16_t ownMode = data.fGetCompatibleMode(index);
-    // A project without a usable mode (-1: missing file, no CompatibleMode line) has the empty
-    // mode name and is built without changing its mode line.
-    const std::string ownModeName = compatibleModeName(ownMode);
-    const std::string rebuildModeName = compatibleModeName(rebuildMode);
+    const RowProject project{
+        index,   data.fProjectFilePath(index), data.fGetProjectName(index), data.fGetProjectType(index),
+        ownMode, compatibleModeName(ownMode)};
+    run.name = project.name;
 
     const auto position =
         std::find(m_lngBuildRows.begin(), m_lngBuildRows.end(), buildRow) - m_lngBuildRows.begin();
     notify([&](IBuildObserver& o) {
-        o.projectStarted({buildRow, static_cast<std::int32_t>(position) + 1, name, path, ownMode});
+        o.projectStarted(
+            {buildRow, static_cast<std::int32_t>(position) + 1, project.name, project.path, ownMode});
     });
 
     waitForm.setDisplayMode(0);
-    waitForm.fSetDispInfo(name + "を「" + ownModeName + "」でﾋﾞﾙﾄﾞ中...", "ﾋﾞﾙﾄﾞ中...");
+    waitForm.fSetDispInfo(project.name + "を「" + project.ownModeName + "」でﾋﾞﾙﾄﾞ中...", "ﾋﾞﾙﾄﾞ中...");
     waitForm.refresh();
 
     if (m_blnCancel) {
-        result = BuildResult::Cancelled;
+        run.result = BuildResult::Cancelled;
         m_blnCancel = false;
-        appendLog(stamp() + name + "の「" + ownModeName + "」ﾋﾞﾙﾄﾞをｷｬﾝｾﾙしました。");
+        appendLog(stamp() + project.name + "の「" + project.ownModeName + "」ﾋﾞﾙﾄﾞをｷｬﾝｾﾙしました。");
         notify([](IBuildObserver& o) { o.projectCancelled(); });
         return false;
     }
 
     selectBuildRow(buildSetting.vsgridProject(), buildRow, true);
-    appendLog(stamp() + name + "を「" + ownModeName + "」でﾋﾞﾙﾄﾞ中...");
+    appendLog(stamp() + project.name + "を「" + project.ownModeName + "」でﾋﾞﾙﾄﾞ中...");
 
-    result = compile(path, name, ownMode, type);
+    run.result = compile(project.path, project.name, project.ownMode, project.type);
     if (m_frmLog != nullptr)
         m_frmLog->refresh();
-    pBuildResultCellDisplay(buildSetting, buildRow - 1, ownModeName, result);
+    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownModeName, run.result);
 
-    const auto successStep = [&] {
-        ++successCount;
-        if (!m_blnNotAfterBuildTargetOff)
-            buildSetting.fUpdateProjectListStatusInfo(
-                static_cast<std::int32_t>(m_lngBuildRows.size()) - successCount, data.ProjectCount());
-    };
-
-    switch (result) {
+    switch (run.result) {
     case BuildResult::Success:
-        successStep();
+        countSuccess(buildSetting, run);
         return true;
     case BuildResult::NotUpdated:
-        appendLog(stamp() + name + "の更新に失敗しました。");
+        appendLog(stamp() + project.name + "の更新に失敗しました。");
         return true;
     case BuildResult::Rebuild:
-        break;
+        return rebuildOneRow(waitForm, buildSetting, buildRow, project, run);
     default:
         return false;
     }
+}
 
-    appendLog(stamp() + name + "を「" + ownModeName + "」のﾋﾞﾙﾄﾞで失敗しました。");
+// A project whose build asked for a rebuild: asks (unless rebuilds are automatic), rebuilds in the
+// run's rebuild mode and, when that succeeds and "ReBuildMode" says so, builds once more in the
+// project's own mode. The run's result stays the first build's 1 unless that last build records
+// another.
+bool CFVB6EXE::rebuildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting, std::int32_t buildRow,
+                             const RowProject& project, RunState& run) {
+    const std::string rebuildModeName = compatibleModeName(run.rebuildMode);
+    appendLog(stamp() + project.name + "を「" + project.ownModeName + "」のﾋﾞﾙﾄﾞで失敗しました。");
     if (!m_blnRebuildConfirm) {
         // The question names the mode the rebuild will use, so that Yes means what it says.
-        const MsgResult answer = m_messageBox.show(name + "を「" + rebuildModeName + "」で再ﾋﾞﾙﾄﾞしますか？" +
-                                                       Crlf + "※互換ﾓｰﾄﾞを変更しない場合は「いいえ」",
-                                                   "再ﾋﾞﾙﾄﾞ", MsgButtons::YesNo, MsgIcon::Question, true);
+        const MsgResult answer =
+            m_messageBox.show(project.name + "を「" + rebuildModeName + "」で再ﾋﾞﾙﾄﾞしますか？" + Crlf +
+                                  "※互換ﾓｰﾄﾞを変更しない場合は「いいえ」",
+                              "再ﾋﾞﾙﾄﾞ", MsgButtons::YesNo, MsgIcon::Question, true);
         // No keeps the compatibility mode: the project stays failed and, like every other
         // failure that is not rebuilt, it ends the run.
         if (answer != MsgResult::Yes)
@@ -256,24 +251,33 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
     }
 
     const std::string rebuildStamp = stamp();
-    appendLog(rebuildStamp + name + "を「" + rebuildModeName + "」でﾋﾞﾙﾄﾞ中...");
-    const std::string rebuildMessage = name + "を「" + rebuildModeName + "」で再ﾋﾞﾙﾄﾞ中...";
+    appendLog(rebuildStamp + project.name + "を「" + rebuildModeName + "」でﾋﾞﾙﾄﾞ中...");
+    const std::string rebuildMessage = project.name + "を「" + rebuildModeName + "」で再ﾋﾞﾙﾄﾞ中...";
     waitForm.fSetDispInfo(rebuildMessage, "再ﾋﾞﾙﾄﾞ");
     waitForm.refresh();
-    const std::int16_t rebuildResult = compile(path, name, rebuildMode, type);
-    if (rebuildResult != BuildResult::Success || !rebuildAgain)
+    const std::int16_t rebuildResult = compile(project.path, project.name, run.rebuildMode, project.type);
+    if (rebuildResult != BuildResult::Success || !run.rebuildAgain)
         return rebuildResult == BuildResult::Success;
 
     waitForm.fSetDispInfo(rebuildMessage, "再ﾋﾞﾙﾄﾞ");
     waitForm.refresh();
-    data.fSetCompatibleMode(index, ownMode);
-    appendLog(rebuildStamp + name + "を「" + ownModeName + "」でﾋﾞﾙﾄﾞ中...");
-    result = compile(path, name, ownMode, type);
-    pBuildResultCellDisplay(buildSetting, buildRow - 1, ownModeName, result);
-    if (result != BuildResult::Success)
+    m_objFileData->fSetCompatibleMode(project.index, project.ownMode);
+    appendLog(rebuildStamp + project.name + "を「" + project.ownModeName + "」でﾋﾞﾙﾄﾞ中...");
+    run.result = compile(project.path, project.name, project.ownMode, project.type);
+    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownModeName, run.result);
+    if (run.result != BuildResult::Success)
         return false;
-    successStep();
+    countSuccess(buildSetting, run);
     return true;
+}
+
+// A project built: the status line shows one target less, unless the marks are kept.
+void CFVB6EXE::countSuccess(IBuildSettingForm& buildSetting, RunState& run) {
+    ++run.successCount;
+    if (!m_blnNotAfterBuildTargetOff)
+        buildSetting.fUpdateProjectListStatusInfo(static_cast<std::int32_t>(m_lngBuildRows.size()) -
+                                                      run.successCount,
+                                                  m_objFileData->ProjectCount());
 }
 
 void CFVB6EXE::selectBuildRow(IProjectGrid& grid, std::int32_t row, bool scrollIntoView) {
@@ -373,49 +377,50 @@ std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_vie
             if (!m_blnExecute)
                 return BuildResult::NotStarted;
 
-            const FileSystemObject fso;
             const std::string logPath = m_strAppPath + logFileName(projectName) + ".log";
-            if (fso.FileExists(logPath))
-                fso.DeleteFile(logPath, false);
-
-            const char* makeSwitch =
-                toUpper(projectType).find("DLL") != std::string::npos ? " /makedll " : " /make ";
-            const std::string arguments =
-                "/out " + argumentPath(logPath) + makeSwitch + argumentPath(projectFilePath);
-            command = replaceAll(m_strCommandTemplate, "\"%1\"", arguments);
-            const std::string modeName = compatibleModeName(compatibleMode);
-
-            if (!runCompiler(command, projectName))
+            deleteIfExists(logPath);
+            command = compilerCommand(logPath, projectFilePath, projectType);
+            if (!runCompiler(command, projectName) || !waitForLog(logPath, projectName))
                 return BuildResult::Error;
 
-            if (!waitForLog(logPath)) {
-                const std::string text = "ｺﾝﾊﾟｲﾗのﾛｸﾞが" + std::to_string(m_lngLogWaitLimit) +
-                                         "ﾐﾘ秒以内に作成されませんでした。[" + logPath + "]";
-                WriteErrorLog(-1, text, "pVB6EXE", Module, 2, false);
-                appendLog(stamp() + std::string(projectName) + "の" + text);
-                return BuildResult::Error;
-            }
-
-            std::int16_t code = pCheckResult(logPath);
-            if (code != BuildResult::Success) {
-                bool rebuild;
-                if (!m_blnRebuildConfirm) {
-                    rebuild = m_messageBox.show(std::string(projectName) + "の「" + modeName +
-                                                    "」のﾋﾞﾙﾄﾞに失敗しました。" + Crlf + "再ﾋﾞﾙﾄﾞしますか？",
-                                                "ﾋﾞﾙﾄﾞ失敗", MsgButtons::YesNo, MsgIcon::Exclamation,
-                                                true) == MsgResult::Yes;
-                } else {
-                    rebuild = compatibleMode != 0;
-                }
-                return rebuild ? BuildResult::Rebuild : code;
-            }
-
+            const std::int16_t code = pCheckResult(logPath);
+            if (code != BuildResult::Success)
+                return askRebuild(projectName, compatibleMode, code);
             m_objFileData->fDeleteBackupFile();
-            if (fso.FileExists(logPath))
-                fso.DeleteFile(logPath, false);
+            deleteIfExists(logPath);
             return BuildResult::Success;
         });
     });
+}
+
+// The compiler's command line: the template with its quoted placeholder replaced by the log switch,
+// the make switch (" /makedll " for a DLL project type) and the project, the project path last.
+std::string CFVB6EXE::compilerCommand(std::string_view logPath, std::string_view projectFilePath,
+                                      std::string_view projectType) {
+    const char* makeSwitch = contains(toUpper(projectType), "DLL") ? " /makedll " : " /make ";
+    const std::string arguments =
+        "/out " + argumentPath(logPath) + makeSwitch + argumentPath(projectFilePath);
+    return replaceAll(m_strCommandTemplate, "\"%1\"", arguments);
+}
+
+// A failed build: the result is 1 when a rebuild is wanted (asked, or automatic for every mode but
+// "互換なし"), else the log's code.
+std::int16_t CFVB6EXE::askRebuild(std::string_view projectName, std::int16_t compatibleMode,
+                                  std::int16_t code) {
+    bool rebuild = compatibleMode != 0;
+    if (!m_blnRebuildConfirm) {
+        rebuild =
+            m_messageBox.show(std::string(projectName) + "の「" + compatibleModeName(compatibleMode) +
+                                  "」のﾋﾞﾙﾄﾞに失敗しました。" + Crlf + "再ﾋﾞﾙﾄﾞしますか？",
+                              "ﾋﾞﾙﾄﾞ失敗", MsgButtons::YesNo, MsgIcon::Exclamation, true) == MsgResult::Yes;
+    }
+    return rebuild ? BuildResult::Rebuild : code;
+}
+
+void CFVB6EXE::deleteIfExists(const std::string& path) {
+    const FileSystemObject fso;
+    if (fso.FileExists(path))
+        fso.DeleteFile(path, false);
 }
 
 // Runs the compiler and waits for it; false when it did not end (a time-out or a failed wait) or,
@@ -453,8 +458,8 @@ std::int16_t CFVB6EXE::compile(std::string_view projectFilePath, std::string_vie
 }
 
 // Waits until the compiler log exists with a size above 0. The compiler has ended by now, so a
-// log that does not come within the bound never will.
-bool CFVB6EXE::waitForLog(std::string_view logPath) {
+// log that does not come within the bound never will: that is logged, and false returned.
+bool CFVB6EXE::waitForLog(std::string_view logPath, std::string_view projectName) {
     using Clock = std::chrono::steady_clock;
     const FileSystemObject fso;
     const auto deadline = Clock::now() + std::chrono::milliseconds(m_lngLogWaitLimit);
@@ -466,23 +471,21 @@ bool CFVB6EXE::waitForLog(std::string_view logPath) {
                 return true;
         }
         if (m_lngLogWaitLimit > 0 && Clock::now() >= deadline)
-            return false;
+            break;
         if (m_lngLogWaitTime <= 0)
             pause(1);
     }
+    const std::string text = "ｺﾝﾊﾟｲﾗのﾛｸﾞが" + std::to_string(m_lngLogWaitLimit) +
+                             "ﾐﾘ秒以内に作成されませんでした。[" + std::string(logPath) + "]";
+    WriteErrorLog(-1, text, "pVB6EXE", Module, ErrorLevel::Error, false);
+    appendLog(stamp() + std::string(projectName) + "の" + text);
+    return false;
 }
 
 std::int16_t CFVB6EXE::pCheckResult(std::string_view logPath) {
     return guard("pCheckResult", [&]() -> std::int16_t {
         const std::string lineStamp = stamp();
-        std::int32_t err = 0;
-        const auto bytes = readHostFile(hostPathOf(logPath), &err);
-        if (!bytes)
-            throw fileOpenError(err);
-        std::vector<std::string> lines;
-        for (std::string_view raw : splitLines(*bytes))
-            lines.push_back(ansiToUtf8(raw));
-        CompilerLogResult classified = classifyCompilerLog(lines);
+        CompilerLogResult classified = classifyCompilerLog(decodedLines(readWindowsFile(logPath)));
         m_lastCompilerLog = classified;
         for (std::string& line : classified.lines)
             line = lineStamp + line;

@@ -87,10 +87,22 @@ private:
     void pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,
                                  std::string_view modeName, std::int16_t result);
 
-    // One project of the run; false stops the loop.
+    // What the run carries from one project to the next.
+    struct RunState {
+        bool rebuildAgain = true;                            // "ReBuildMode"
+        std::int16_t rebuildMode = 0;                        // the mode of rebuilds
+        std::int16_t result = BuildResult::NothingProcessed; // the run's result code
+        std::string name;                                    // the project the loop read last
+        std::int32_t successCount = 0;
+    };
+    struct RowProject;
+
+    // One project of the run, and its rebuild; false stops the loop.
     bool buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting, std::int32_t buildRow,
-                     bool rebuildAgain, std::int16_t rebuildMode, std::int16_t& result, std::string& name,
-                     std::int32_t& successCount);
+                     RunState& run);
+    bool rebuildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting, std::int32_t buildRow,
+                       const RowProject& project, RunState& run);
+    void countSuccess(IBuildSettingForm& buildSetting, RunState& run);
     // pVB6EXE with the observers told of the compile and its outcome.
     std::int16_t compile(std::string_view projectFilePath, std::string_view projectName,
                          std::int16_t compatibleMode, std::string_view projectType);
@@ -100,8 +112,12 @@ private:
             call(*observer);
     }
     void selectBuildRow(IProjectGrid& grid, std::int32_t row, bool scrollIntoView);
+    std::string compilerCommand(std::string_view logPath, std::string_view projectFilePath,
+                                std::string_view projectType);
     bool runCompiler(const std::string& command, std::string_view projectName);
-    bool waitForLog(std::string_view logPath);
+    bool waitForLog(std::string_view logPath, std::string_view projectName);
+    std::int16_t askRebuild(std::string_view projectName, std::int16_t compatibleMode, std::int16_t code);
+    static void deleteIfExists(const std::string& path);
     std::string argumentPath(std::string_view path);
     void pause(std::int32_t milliseconds);
     void appendLog(const std::string& line);

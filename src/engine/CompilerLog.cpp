@@ -1,14 +1,8 @@
 #include "engine/CompilerLog.h"
 
-#include <string_view>
+#include "platform/Text.h"
 
 namespace pelorix {
-
-namespace {
-bool contains(std::string_view line, const char* text) {
-    return line.find(text) != std::string_view::npos;
-}
-} // namespace
 
 CompilerLogResult classifyCompilerLog(const std::vector<std::string>& lines) {
     CompilerLogResult result;

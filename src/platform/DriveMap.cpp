@@ -139,6 +139,54 @@ const DriveMap::Drive* DriveMap::findDrive(char letter) const {
     return nullptr;
 }
 
+namespace {
+
+// The components of a path below its drive: "." and empty ones left out, ".." taking back the one
+// before it (never above the drive's root).
+std::vector<std::string> normalizedParts(std::string_view rest) {
+    std::vector<std::string> parts;
+    std::size_t pos = 0;
+    while (pos <= rest.size()) {
+        std::size_t end = pos;
+        while (end < rest.size() && !isSeparator(rest[end]))
+            ++end;
+        const std::string_view part = rest.substr(pos, end - pos);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.emplace_back(part);
+        }
+        pos = end + 1;
+    }
+    return parts;
+}
+
+// The host path of the components below a host folder: each component that does not exist with
+// its exact name takes the entry that matches it without regard to case; from the first that
+// matches nothing on, the components are kept as written.
+std::string resolveParts(std::string host, const std::vector<std::string>& parts) {
+    bool resolving = true;
+    for (const std::string& part : parts) {
+        if (resolving) {
+            std::string exact = joinHost(host, part);
+            if (exists(exact)) {
+                host = std::move(exact);
+                continue;
+            }
+            if (auto entry = findEntryIgnoreCase(host, part)) {
+                host = joinHost(host, *entry);
+                continue;
+            }
+            resolving = false;
+        }
+        host = joinHost(host, part);
+    }
+    return host;
+}
+
+} // namespace
+
 std::optional<std::string> DriveMap::toHost(std::string_view path) const {
     if (startsWithIgnoreCase(path, "\\\\?\\UNC\\"))
         return std::nullopt;
@@ -170,42 +218,11 @@ std::optional<std::string> DriveMap::toHost(std::string_view path) const {
         rest = path;
     }
 
-    std::vector<std::string> parts;
-    std::size_t pos = 0;
-    while (pos <= rest.size()) {
-        std::size_t end = pos;
-        while (end < rest.size() && !isSeparator(rest[end]))
-            ++end;
-        const std::string_view part = rest.substr(pos, end - pos);
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.emplace_back(part);
-        }
-        pos = end + 1;
-    }
+    std::vector<std::string> parts = normalizedParts(rest);
     if (m_wow64 && onSystemDrive && parts.size() >= 2 && equalsIgnoreCase(parts[0], "windows") &&
         equalsIgnoreCase(parts[1], "system32"))
         parts[1] = "syswow64";
-
-    bool resolving = true;
-    for (const std::string& part : parts) {
-        if (resolving) {
-            std::string exact = joinHost(host, part);
-            if (exists(exact)) {
-                host = std::move(exact);
-                continue;
-            }
-            if (auto entry = findEntryIgnoreCase(host, part)) {
-                host = joinHost(host, *entry);
-                continue;
-            }
-            resolving = false;
-        }
-        host = joinHost(host, part);
-    }
-    return host;
+    return resolveParts(std::move(host), parts);
 }
 
 std::string DriveMap::toWindows(std::string_view hostPath) const {

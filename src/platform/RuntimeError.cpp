@@ -1,5 +1,7 @@
 #include "platform/RuntimeError.h"
 
+#include "platform/Win32Error.h"
+
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -33,7 +35,7 @@ std::string description(std::int32_t number) {
         return "ファイルは既に開かれています。";
     case DeviceIo:
         return "デバイス I/O エラーです。";
-    case 61:
+    case DiskFull:
         return "ディスクの空き容量が不足しています。";
     case 62:
         return "ファイルにこれ以上データがありません。";
@@ -54,6 +56,23 @@ std::string description(std::int32_t number) {
 
 RuntimeError make(std::int32_t number, std::string source) {
     return RuntimeError(number, description(number), std::move(source));
+}
+
+RuntimeError fromWin32(std::int32_t win32Code) {
+    switch (win32Code) {
+    case win32::FileNotFound:
+        return make(FileNotFound);
+    case win32::PathNotFound:
+        return make(PathNotFound);
+    case win32::SharingViolation:
+        return make(PermissionDenied);
+    case win32::InvalidName:
+        return make(BadFileNameOrNumber);
+    case win32::DiskFull:
+        return make(DiskFull);
+    default: // access denied among them
+        return make(PathFileAccess);
+    }
 }
 
 } // namespace vberr

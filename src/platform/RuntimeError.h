@@ -36,6 +36,7 @@ inline constexpr std::int32_t Internal = 51;
 inline constexpr std::int32_t BadFileNameOrNumber = 52;
 inline constexpr std::int32_t FileNotFound = 53;
 inline constexpr std::int32_t DeviceIo = 57;
+inline constexpr std::int32_t DiskFull = 61;
 inline constexpr std::int32_t PermissionDenied = 70;
 inline constexpr std::int32_t PathFileAccess = 75;
 inline constexpr std::int32_t PathNotFound = 76;
@@ -47,6 +48,11 @@ std::string description(std::int32_t number);
 
 // An error of the given number with the runtime's description.
 RuntimeError make(std::int32_t number, std::string source = {});
+
+// The error the runtime's file statements give for the Win32 code of a failed file operation:
+// 53 a missing file, 76 a missing path, 70 a file another process holds (sharing violation),
+// 75 access denied and any code without a nearer number, 52 a bad file name, 61 a full disk.
+RuntimeError fromWin32(std::int32_t win32Code);
 } // namespace vberr
 
 // Turns whatever is currently being thrown into a RuntimeError (must be called inside a

@@ -21,6 +21,10 @@ std::string toLower(std::string_view s);
 bool equalsIgnoreCase(std::string_view a, std::string_view b) noexcept;
 bool startsWithIgnoreCase(std::string_view s, std::string_view prefix) noexcept;
 bool endsWithIgnoreCase(std::string_view s, std::string_view suffix) noexcept;
+// Whether text holds what anywhere (exact, case-sensitive; an empty what is always held).
+constexpr bool contains(std::string_view text, std::string_view what) noexcept {
+    return text.find(what) != std::string_view::npos;
+}
 // Position of needle in haystack comparing ASCII letters without case, or npos.
 std::size_t findIgnoreCase(std::string_view haystack, std::string_view needle, std::size_t from = 0) noexcept;
 // Negative, zero or positive like strcmp, comparing ASCII letters without case.

@@ -22,10 +22,6 @@ void setPlaceholders(ProjectRecord& record) {
     record.OptimizationType = -1;
 }
 
-bool contains(std::string_view text, std::string_view what) {
-    return text.find(what) != std::string_view::npos;
-}
-
 } // namespace
 
 CDFileData::CDFileData() : ErrorHolder("CDFileData") {}

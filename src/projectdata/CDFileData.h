@@ -203,6 +203,13 @@ private:
     // index is kept with the walk and built again only when the walk gives a new result.
     const RegistrationIndex& collectRegistrations();
     void reachStep(UpdateStep step, std::int32_t lineNumber);
+    // The steps of an update.
+    struct UpdateRun;
+    struct LineUpdate;
+    void backUpProjectFile(const std::string& path);
+    std::string updatedProjectText(UpdateRun& run, std::string_view bytes, IBuildLog& log,
+                                   std::int32_t& lineNumber);
+    LineUpdate updateLine(UpdateRun& run, const std::string& line);
 
     std::optional<std::vector<ProjectRecord>> m_records; // nothing until the first reset
     std::vector<std::int32_t> m_colProjectIndex;

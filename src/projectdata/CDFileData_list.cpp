@@ -13,10 +13,6 @@ namespace {
 // default list).
 constexpr std::size_t OutKeyWordPosition = 7;
 
-bool contains(std::string_view text, std::string_view what) {
-    return text.find(what) != std::string_view::npos;
-}
-
 // A comment of a list file: a line whose first character other than a space or a tab is ";". A
 // ";" further on is part of a path (a folder may be named "a;b").
 bool isCommentLine(std::string_view line) {

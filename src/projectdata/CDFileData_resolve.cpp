@@ -19,10 +19,6 @@ namespace {
 
 constexpr std::string_view ReferencePrefix = "Reference=*\\G";
 
-bool contains(std::string_view text, std::string_view what) {
-    return text.find(what) != std::string_view::npos;
-}
-
 // The fields of a line from its first "{" on, split at "#"; error 5 when the line has no "{".
 std::vector<std::string> fieldsFromBrace(std::string_view line) {
     const auto brace = line.find('{');

@@ -28,7 +28,7 @@ constexpr std::string_view VersionCompatibleLine = "VersionCompatible32=\"1\"";
 
 void raiseOnFailure(std::int32_t win32Code) {
     if (win32Code != 0)
-        throw fileError(win32Code);
+        throw vberr::fromWin32(win32Code);
 }
 
 // A replacement of the file at a Windows path, written beside it until it is committed.
@@ -39,7 +39,7 @@ StagedFile stageBeside(std::string_view windowsPath) {
     std::int32_t code = 0;
     auto staged = StagedFile::create(*host, code);
     if (!staged)
-        throw fileError(code);
+        throw vberr::fromWin32(code);
     return std::move(*staged);
 }
 
@@ -66,26 +66,9 @@ std::string_view kindText(std::int32_t kind) {
     }
 }
 
-bool contains(std::string_view text, std::string_view what) {
-    return text.find(what) != std::string_view::npos;
-}
-
-// Appends one written line: the original bytes when the text is unchanged, the encoded text
-// otherwise. A new text that begins with the unchanged line and a line end (a line inserted after
-// it) keeps the original bytes for that first part.
-void appendLine(std::string& out, std::string_view raw, const std::string& original,
-                const std::string& text) {
-    if (text == original) {
-        out.append(raw);
-    } else if (text.size() > original.size() + CrLf.size() && text.starts_with(original) &&
-               std::string_view(text).substr(original.size(), CrLf.size()) == CrLf) {
-        out.append(raw);
-        out.append(CrLf);
-        out.append(utf8ToAnsi(std::string_view(text).substr(original.size() + CrLf.size())));
-    } else {
-        out.append(utf8ToAnsi(text));
-    }
-    out.append(CrLf);
+// One line of the update log: the line number, the kind's text and the line's new text.
+std::string updateLogLine(std::int32_t kind, std::int32_t lineNumber, std::string_view text) {
+    return std::to_string(lineNumber) + std::string(kindText(kind)) + std::string(text);
 }
 
 std::uint8_t* bytePointer(std::vector<std::uint8_t>& bytes) {
@@ -110,77 +93,39 @@ void CDFileData::reachStep(UpdateStep step, std::int32_t lineNumber) {
         m_updateStepHook(step, lineNumber);
 }
 
+// What an update works from, for every line of one project file.
+struct CDFileData::UpdateRun {
+    const std::string& path;
+    const RegistrationIndex& registry;
+    std::string_view windowsFolder;
+    std::int16_t mode;
+    bool modeChanged = false; // set by the compatibility-mode line, for the rest of the file
+};
+
+// How one line of the project file comes out of an update.
+struct CDFileData::LineUpdate {
+    std::string text{};       // the line's new text: the line itself when nothing changed it
+    std::int32_t kind = None; // the change that gave the text
+    bool drop = false;        // the line is left out of the new file
+    std::string inserted{};   // a line written after it ("" for none)
+};
+
 bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::int16_t compatibleMode,
                                         std::string_view windowsFolder, IBuildLog& log) {
     std::int32_t lineNumber = 0;
     return guard("fUpdateProjectFileInfo", [&] {
-        const FileSystemObject fso;
-        if (!fso.FileExists(projectFilePath))
+        if (!FileSystemObject().FileExists(projectFilePath))
             return false;
         const std::string path(projectFilePath);
         bool replaced = false;
         try {
-            std::string backup = path + ".org";
-            if (fso.FileExists(backup))
-                backup = freeBackupName(path + timeStamp14());
-            m_strBackupFilePath = backup;
-            fCopyFile(path, backup);
-            reachStep(UpdateStep::BackupCopied, 0);
-
-            const std::string bytes = readWindowsFile(backup);
+            backUpProjectFile(path);
+            const std::string bytes = readWindowsFile(m_strBackupFilePath);
             const RegistrationIndex& registry = collectRegistrations();
             reachStep(UpdateStep::RegistryRead, 0);
 
-            const std::string modeValue = "\"" + std::to_string(compatibleMode) + "\"";
-            const bool writeMode = compatibleMode != -1; // -1: no mode known, the line stays
-            std::string output;
-            output.reserve(bytes.size() + bytes.size() / 8 + 64);
-            bool modeChanged = false;
-            for (const std::string_view raw : splitLines(bytes)) {
-                ++lineNumber;
-                const std::string line = ansiToUtf8(raw);
-                std::string text = line;
-                std::int32_t kind = None;
-                bool drop = false;
-                if (!line.empty()) {
-                    if (contains(line, "Reference=*\\G")) {
-                        std::string reference =
-                            pGetNewReferenceByLastWriteTime(path, line, registry, windowsFolder);
-                        if (reference.empty())
-                            reference = pGetNewReferenceByTypeLibInfo(path, line);
-                        if (!reference.empty()) {
-                            text = std::move(reference);
-                            kind = ReferenceKind;
-                        }
-                    }
-                    if (m_blnUpdateComponentReference && line.starts_with("Object=")) {
-                        std::string component =
-                            pGetNewComponentByLastWriteTime(path, line, registry, windowsFolder);
-                        if (!component.empty()) {
-                            text = std::move(component);
-                            kind = ComponentKind;
-                        }
-                    }
-                    if (writeMode && contains(line, "CompatibleMode=") &&
-                        pGetKeyValue(line, "CompatibleMode=") != modeValue) {
-                        text = "CompatibleMode=" + modeValue;
-                        modeChanged = true;
-                        kind = ModeKind;
-                    }
-                    if (contains(line, "CompatibleEXE32=") && modeChanged && compatibleMode == 2) {
-                        text = line + std::string(CrLf) + std::string(VersionCompatibleLine);
-                        kind = VersionKind;
-                    }
-                    if (contains(line, "VersionCompatible32="))
-                        drop = true;
-                }
-                if (!drop) {
-                    appendLine(output, raw, line, text);
-                    if (text != line && kind != None)
-                        log.appendLines(fGetDispUpdateInfo(kind, lineNumber, text));
-                }
-                reachStep(UpdateStep::LineDone, lineNumber);
-            }
+            UpdateRun run{path, registry, windowsFolder, compatibleMode};
+            const std::string output = updatedProjectText(run, bytes, log, lineNumber);
 
             StagedFile staged = stageBeside(path);
             raiseOnFailure(staged.write(output));
@@ -206,6 +151,79 @@ bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::i
             throw RuntimeError(error.number(), std::move(description), error.source());
         }
     });
+}
+
+// Copies the project file to its backup: P.org, or P + time stamp + .bak when P.org is there.
+void CDFileData::backUpProjectFile(const std::string& path) {
+    std::string backup = path + ".org";
+    if (FileSystemObject().FileExists(backup))
+        backup = freeBackupName(path + timeStamp14());
+    m_strBackupFilePath = backup;
+    fCopyFile(path, backup);
+    reachStep(UpdateStep::BackupCopied, 0);
+}
+
+// The new file's bytes from the old ones, each changed line reported to the log. A line the update
+// leaves alone keeps its bytes; only its line end becomes CR LF.
+std::string CDFileData::updatedProjectText(UpdateRun& run, std::string_view bytes, IBuildLog& log,
+                                           std::int32_t& lineNumber) {
+    std::string output;
+    output.reserve(bytes.size() + bytes.size() / 8 + 64);
+    for (const std::string_view raw : splitLines(bytes)) {
+        ++lineNumber;
+        const std::string line = ansiToUtf8(raw);
+        const LineUpdate update = updateLine(run, line);
+        if (!update.drop) {
+            if (update.text == line) {
+                output.append(raw);
+            } else {
+                output.append(utf8ToAnsi(update.text));
+                log.appendLine(updateLogLine(update.kind, lineNumber, update.text));
+            }
+            output.append(CrLf);
+            if (!update.inserted.empty()) {
+                output.append(utf8ToAnsi(update.inserted)).append(CrLf);
+                log.appendLine(updateLogLine(update.kind, lineNumber + 1, update.inserted));
+            }
+        }
+        reachStep(UpdateStep::LineDone, lineNumber);
+    }
+    return output;
+}
+
+// The rules for one line, tested in this order; a later rule overrides what an earlier one made of
+// the same line.
+CDFileData::LineUpdate CDFileData::updateLine(UpdateRun& run, const std::string& line) {
+    LineUpdate update{.text = line};
+    if (line.empty())
+        return update;
+    if (contains(line, "Reference=*\\G")) {
+        std::string reference =
+            pGetNewReferenceByLastWriteTime(run.path, line, run.registry, run.windowsFolder);
+        if (reference.empty())
+            reference = pGetNewReferenceByTypeLibInfo(run.path, line);
+        if (!reference.empty())
+            update = {.text = std::move(reference), .kind = ReferenceKind};
+    }
+    if (m_blnUpdateComponentReference && line.starts_with("Object=")) {
+        std::string component =
+            pGetNewComponentByLastWriteTime(run.path, line, run.registry, run.windowsFolder);
+        if (!component.empty())
+            update = {.text = std::move(component), .kind = ComponentKind};
+    }
+    // Mode -1 (no mode known) leaves the compatibility-mode line as it is.
+    const std::string modeValue = "\"" + std::to_string(run.mode) + "\"";
+    if (run.mode != -1 && contains(line, "CompatibleMode=") &&
+        pGetKeyValue(line, "CompatibleMode=") != modeValue) {
+        update = {.text = "CompatibleMode=" + modeValue, .kind = ModeKind};
+        run.modeChanged = true;
+    }
+    // Binary compatibility newly set: the compatible-file line stays and the version line follows.
+    if (contains(line, "CompatibleEXE32=") && run.modeChanged && run.mode == 2)
+        update = {.text = line, .kind = VersionKind, .inserted = std::string(VersionCompatibleLine)};
+    if (contains(line, "VersionCompatible32="))
+        update.drop = true;
+    return update;
 }
 
 bool CDFileData::fDeleteBackupFile() {
@@ -256,14 +274,15 @@ std::vector<std::string> CDFileData::fGetDispUpdateInfo(std::int32_t kind, std::
         std::size_t start = 0;
         for (std::int32_t j = 0;; ++j) {
             const auto end = newText.find(CrLf, start);
-            const std::string_view part =
-                newText.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-            lines.push_back(std::to_string(lineNumber + j) + std::string(kindText(kind)) + std::string(part));
+            lines.push_back(updateLogLine(
+                kind, lineNumber + j,
+                newText.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start)));
             if (end == std::string_view::npos)
                 break;
             start = end + CrLf.size();
         }
-        // The compatible-file line itself did not change: only the inserted line is shown.
+        // For a version line inserted after the compatible-file line, only the inserted line
+        // is shown.
         if (kind == VersionKind)
             lines[0].clear();
         return lines;

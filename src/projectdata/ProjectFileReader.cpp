@@ -3,6 +3,7 @@
 #include "platform/CCCommon.h"
 #include "platform/Numbers.h"
 #include "platform/RuntimeError.h"
+#include "platform/Text.h"
 #include "projectdata/ProjectText.h"
 
 #include <algorithm>
@@ -19,10 +20,6 @@ struct FoundMarks {
     std::array<bool, 7> found{};
     bool& operator[](Key key) noexcept { return found[static_cast<std::size_t>(key)]; }
 };
-
-bool contains(std::string_view text, std::string_view what) {
-    return text.find(what) != std::string_view::npos;
-}
 
 // Everything after the first "=" of the line.
 std::string_view afterFirstEquals(std::string_view line) {

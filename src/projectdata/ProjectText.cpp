@@ -8,10 +8,6 @@
 #include "platform/Text.h"
 #include "platform/Win32Error.h"
 
-#include <cfenv>
-#include <cmath>
-#include <cstdlib>
-
 namespace pelorix {
 namespace {
 
@@ -70,47 +66,29 @@ std::vector<std::string> decodedLines(std::string_view bytes) {
     return lines;
 }
 
-RuntimeError fileError(std::int32_t win32Code) {
-    switch (win32Code) {
-    case win32::FileNotFound:
-        return vberr::make(vberr::FileNotFound);
-    case win32::PathNotFound:
-        return vberr::make(vberr::PathNotFound);
-    case win32::AccessDenied:
-    case win32::SharingViolation:
-        return vberr::make(vberr::PermissionDenied);
-    case win32::InvalidName:
-        return vberr::make(vberr::BadFileNameOrNumber);
-    case win32::DiskFull:
-        return vberr::make(61);
-    default:
-        return vberr::make(vberr::PathFileAccess);
-    }
-}
-
-std::string readWindowsFile(std::string_view windowsPath) {
-    const auto host = DriveMap::current().toHost(windowsPath);
-    if (!host || windowsPath.empty())
-        throw vberr::make(vberr::FileNotFound);
-    std::int32_t code = 0;
-    auto bytes = readHostFile(*host, &code);
-    if (!bytes)
-        throw fileError(code);
-    return std::move(*bytes);
-}
-
 namespace {
 
+// The bytes of a file at a Windows path, or nothing and the Win32 code of the failure.
+std::optional<std::string> tryReadWindowsFile(std::string_view windowsPath, std::int32_t& code) {
+    const auto host = DriveMap::current().toHost(windowsPath);
+    if (!host || windowsPath.empty()) {
+        code = win32::FileNotFound;
+        return std::nullopt;
+    }
+    return readHostFile(*host, &code);
+}
+
 // Why a file could not be read, in words: a folder is named as one, whatever code opening it gave.
-std::string readFailureCause(std::string_view windowsPath, const RuntimeError& error) {
+std::string readFailureCause(std::string_view windowsPath, std::int32_t code, const RuntimeError& error) {
     if (!windowsPath.empty() && FileSystemObject().FolderExists(windowsPath))
         return "ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。";
-    switch (error.number()) {
-    case vberr::FileNotFound:
+    switch (code) {
+    case win32::FileNotFound:
         return "ﾌｧｲﾙが見つかりません。";
-    case vberr::PathNotFound:
+    case win32::PathNotFound:
         return "ﾊﾟｽが見つかりません。";
-    case vberr::PermissionDenied:
+    case win32::AccessDenied:
+    case win32::SharingViolation:
         return "読み取りが許可されていません。";
     default:
         return error.description();
@@ -119,14 +97,24 @@ std::string readFailureCause(std::string_view windowsPath, const RuntimeError& e
 
 } // namespace
 
+std::string readWindowsFile(std::string_view windowsPath) {
+    std::int32_t code = 0;
+    auto bytes = tryReadWindowsFile(windowsPath, code);
+    if (!bytes)
+        throw vberr::fromWin32(code);
+    return std::move(*bytes);
+}
+
 std::string readNamedFile(std::string_view windowsPath, std::string_view kind) {
-    try {
-        return readWindowsFile(windowsPath);
-    } catch (const RuntimeError& error) {
+    std::int32_t code = 0;
+    auto bytes = tryReadWindowsFile(windowsPath, code);
+    if (!bytes) {
+        const RuntimeError error = vberr::fromWin32(code);
         throw RuntimeError(error.number(), std::string(kind) + "を読み込めません。" +
-                                               readFailureCause(windowsPath, error) + "[" +
+                                               readFailureCause(windowsPath, code, error) + "[" +
                                                std::string(windowsPath) + "]");
     }
+    return std::move(*bytes);
 }
 
 } // namespace pelorix

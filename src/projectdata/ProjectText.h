@@ -8,8 +8,6 @@
 
 namespace pelorix {
 
-class RuntimeError;
-
 // Small text steps the project data shares between reading, updating and resolving. Texts are
 // UTF-8; where a rule counts characters (as the platform's string functions do), a character is
 // one code point, so a multi-byte character counts once.
@@ -38,8 +36,5 @@ std::string readWindowsFile(std::string_view windowsPath);
 // cause ("ﾌｧｲﾙが見つかりません。", "ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。", "読み取りが許可されていません。"
 // ...), and the path in square brackets.
 std::string readNamedFile(std::string_view windowsPath, std::string_view kind);
-
-// The runtime error for a Win32 code of a failed file operation.
-RuntimeError fileError(std::int32_t win32Code);
 
 } // namespace pelorix

@@ -2,6 +2,7 @@
 
 #include "platform/ErrorLog.h"
 #include "platform/UserInterface.h"
+#include "platform/Win32Error.h"
 #include "support/TestEnvironment.h"
 
 #include <regex>
@@ -182,6 +183,16 @@ TEST(ErrorConvention, StandardExceptionsBecomeRuntimeErrors) {
         EXPECT_EQ(e.number(), 9);
         EXPECT_EQ(e.source(), "outOfRange");
     }
+}
+
+// A failed file operation raises the error the runtime's own file statements give: a file that
+// another process holds is 70, access denied is 75.
+TEST(ErrorConvention, Win32FileCodesBecomeTheFileStatementsErrors) {
+    EXPECT_EQ(vberr::fromWin32(win32::FileNotFound).number(), 53);
+    EXPECT_EQ(vberr::fromWin32(win32::PathNotFound).number(), 76);
+    EXPECT_EQ(vberr::fromWin32(win32::SharingViolation).number(), 70);
+    EXPECT_EQ(vberr::fromWin32(win32::AccessDenied).number(), 75);
+    EXPECT_EQ(vberr::fromWin32(win32::AccessDenied).description(), "パス名が無効です。");
 }
 
 } // namespace
