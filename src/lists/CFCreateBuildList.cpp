@@ -6,7 +6,9 @@
 #include "platform/DriveMap.h"
 #include "platform/Environment.h"
 #include "platform/HostFile.h"
+#include "platform/RuntimeError.h"
 #include "platform/UserInterface.h"
+#include "platform/Win32Error.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/ProjectText.h"
 
@@ -120,9 +122,9 @@ std::int32_t CFCreateBuildList::pWriteProjectInfo(std::string_view path) {
         }
         const std::string host = hostPathOf(path);
         if (host.empty())
-            throw fileError(3);
+            throw vberr::fromWin32(win32::PathNotFound);
         if (const std::int32_t code = writeHostFileAtomically(host, utf8ToAnsi(text)); code != 0)
-            throw fileError(code);
+            throw vberr::fromWin32(code);
         return count;
     });
 }
