@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 
 namespace pelorix {
@@ -26,6 +27,17 @@ bool isShortName(std::string_view path) {
 
 } // namespace
 
+std::size_t RegistrationIndex::FoldedHash::operator()(std::string_view path) const noexcept {
+    std::uint64_t hash = 14695981039346656037ULL; // FNV-1a over the upper-cased bytes
+    for (const char c : path)
+        hash = (hash ^ static_cast<unsigned char>(toUpperAscii(c))) * 1099511628211ULL;
+    return static_cast<std::size_t>(hash);
+}
+
+bool RegistrationIndex::FoldedEqual::operator()(std::string_view a, std::string_view b) const noexcept {
+    return equalsIgnoreCase(a, b);
+}
+
 RegistrationIndex::RegistrationIndex(std::shared_ptr<const TypeLibRegistrations> registrations)
     : m_registrations(std::move(registrations)) {
     const auto& paths = m_registrations->libraryPaths;
@@ -34,12 +46,14 @@ RegistrationIndex::RegistrationIndex(std::shared_ptr<const TypeLibRegistrations>
     for (std::size_t i = paths.size(); i-- > 0;) {
         if (isShortName(paths[i]))
             continue;
-        const auto [entry, added] =
-            m_byFoldedPath.try_emplace(toUpper(paths[i]), static_cast<std::int32_t>(i));
+        const auto [entry, added] = m_byFoldedPath.try_emplace(paths[i], static_cast<std::int32_t>(i));
         if (!added)
             offerNewest(entry->second, i, times);
     }
+}
 
+void RegistrationIndex::layOutFoldedPaths() const {
+    const auto& paths = m_registrations->libraryPaths;
     std::size_t total = 0;
     for (const auto& path : paths)
         total += path.size();
@@ -54,7 +68,7 @@ RegistrationIndex::RegistrationIndex(std::shared_ptr<const TypeLibRegistrations>
 }
 
 std::int32_t RegistrationIndex::newestOfLibrary(std::string_view libraryPath) const {
-    const auto found = m_byFoldedPath.find(toUpper(libraryPath));
+    const auto found = m_byFoldedPath.find(libraryPath);
     return found == m_byFoldedPath.end() ? -1 : found->second;
 }
 
@@ -62,6 +76,8 @@ std::int32_t RegistrationIndex::newestContaining(std::string_view fileName) cons
     std::string folded = toUpper(fileName);
     if (const auto known = m_byFileName.find(folded); known != m_byFileName.end())
         return known->second;
+    if (m_pathStarts.empty())
+        layOutFoldedPaths();
     const std::int32_t best = scanContaining(folded);
     m_byFileName.emplace(std::move(folded), best);
     return best;

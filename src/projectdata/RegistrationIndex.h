@@ -21,7 +21,9 @@ namespace pelorix {
 //   table by folded path, built with the index.
 // - A component's file name matches every registration whose library path contains it without
 //   regard to case ("~" allowed). Answered by one scan of all paths, folded and laid end to end,
-//   the first time a name is asked; the answer is kept by name for the index's life.
+//   the first time a name is asked; the answer is kept by name for the index's life. (A table of
+//   the paths' last parts would miss a path that merely contains the name, such as
+//   "MSCOMCTL.OCX" for "COMCTL.OCX"; the rule finds it.)
 //
 // The index shares the registrations it was built from; it is rebuilt only when the walk
 // gives a new result.
@@ -35,13 +37,25 @@ public:
     std::int32_t newestContaining(std::string_view fileName) const;
 
 private:
+    // Library paths compared and hashed without regard to ASCII case.
+    struct FoldedHash {
+        std::size_t operator()(std::string_view path) const noexcept;
+    };
+    struct FoldedEqual {
+        bool operator()(std::string_view a, std::string_view b) const noexcept;
+    };
+
+    void layOutFoldedPaths() const;
     std::int32_t scanContaining(const std::string& foldedName) const;
 
     std::shared_ptr<const TypeLibRegistrations> m_registrations;
-    std::unordered_map<std::string, std::int32_t> m_byFoldedPath;
-    std::string m_foldedPaths;             // every library path upper-cased, one after another
-    std::vector<std::size_t> m_pathStarts; // where each path begins in m_foldedPaths, and the end
-    mutable std::unordered_map<std::string, std::int32_t> m_byFileName; // answers given so far
+    // Views of the shared registrations' paths, which stay as they are for the index's life.
+    std::unordered_map<std::string_view, std::int32_t, FoldedHash, FoldedEqual> m_byFoldedPath;
+    // For components, made on the first look-up: every library path upper-cased, one after
+    // another, where each begins (and the end), and the answers given so far by name.
+    mutable std::string m_foldedPaths;
+    mutable std::vector<std::size_t> m_pathStarts;
+    mutable std::unordered_map<std::string, std::int32_t> m_byFileName;
 };
 
 } // namespace pelorix
