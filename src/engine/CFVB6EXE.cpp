@@ -122,9 +122,16 @@ void CFVB6EXE::appendLog(const std::string& line) {
         m_frmLog->appendLine(line);
 }
 
+// The engine waits on the user-interface thread: pending events are processed meanwhile, at least
+// every PendingEventIntervalMs, so that the windows keep repainting and the cancel button works.
 void CFVB6EXE::pause(std::int32_t milliseconds) {
-    if (milliseconds > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(milliseconds);
+    for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(end - now, std::chrono::milliseconds(PendingEventIntervalMs)));
+        m_eventPump.processEvents();
+    }
 }
 
 // ---- The run ---------------------------------------------------------------------------------

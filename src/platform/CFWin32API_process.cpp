@@ -35,8 +35,6 @@ constexpr std::int32_t WaitObject0 = 0;
 constexpr std::int32_t WaitTimeout = 258;
 constexpr std::int32_t WaitFailed = -1;
 
-// Pending window events are handled at least this often while waiting, whatever the wait slice.
-constexpr int EventIntervalMs = 50;
 // With a wait slice of 0 the wait polls; each poll waits this long so that it does not burn a core.
 constexpr int PollIntervalMs = 5;
 
@@ -361,7 +359,7 @@ std::unique_ptr<ChildProcess> launch(std::string_view programPath, std::string_v
     return std::make_unique<ChildProcess>(pid);
 }
 
-// One wait of the given slice. Events are handled every EventIntervalMs within the slice; a set
+// One wait of the given slice. Events are handled every PendingEventIntervalMs within the slice; a set
 // cancel flag ends the slice early (the pass still counts the whole slice).
 std::int32_t waitOneSlice(ChildProcess& child, std::int32_t slice, IEventPump& events,
                           const bool& cancelFlag) {
@@ -369,7 +367,7 @@ std::int32_t waitOneSlice(ChildProcess& child, std::int32_t slice, IEventPump& e
         return child.waitFor(PollIntervalMs);
     std::int64_t remaining = slice < 0 ? std::numeric_limits<std::int64_t>::max() : slice;
     for (;;) {
-        const int step = static_cast<int>(std::min<std::int64_t>(remaining, EventIntervalMs));
+        const int step = static_cast<int>(std::min<std::int64_t>(remaining, PendingEventIntervalMs));
         const std::int32_t result = child.waitFor(step);
         if (result != WaitTimeout)
             return result;

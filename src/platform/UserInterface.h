@@ -20,6 +20,11 @@ public:
                            MsgIcon icon, bool foreground) = 0;
 };
 
+// While the program waits on its one thread (for the compiler, its log, a pause between steps),
+// pending window events are processed at least this often, so that the windows repaint and take
+// clicks as if nothing were waiting.
+inline constexpr int PendingEventIntervalMs = 10;
+
 class IEventPump {
 public:
     virtual ~IEventPump() = default;

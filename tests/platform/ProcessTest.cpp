@@ -272,8 +272,8 @@ TEST_F(Process, ProgramThatEndsAtOnceIsTrue) {
 
 TEST_F(Process, TimeLimitCountsSlicesAndLeavesTheProgramRunning) {
     CountingPump pump;
-    EXPECT_FALSE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 20, cancel, 60, &pump));
-    EXPECT_EQ(pump.calls, 3); // one pass per slice until 3 x 20 reaches 60
+    EXPECT_FALSE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 10, cancel, 30, &pump));
+    EXPECT_EQ(pump.calls, 3); // one pass per slice until 3 x 10 reaches 30
     expectStillRunningThenReaped();
 }
 
