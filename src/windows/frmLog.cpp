@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QPushButton>
+#include <QStyledItemDelegate>
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -81,6 +83,29 @@ private:
     std::vector<QString> m_lines;
 };
 
+// Every line as wide as the widest line: the list sizes all its lines like one sample line (which
+// keeps thousands of lines fast), so without this a long line among shorter ones would be cut off
+// at the list's edge; now the horizontal scroll range reaches the end of the longest line.
+class WidestLineDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const int text = option.fontMetrics.horizontalAdvance(index.data().toString());
+        size.setWidth(size.width() + std::max(0, m_widest - text));
+        return size;
+    }
+    void measure(const QFontMetrics& metrics, const std::vector<QString>& lines) {
+        for (const QString& line : lines)
+            m_widest = std::max(m_widest, metrics.horizontalAdvance(line));
+    }
+    void reset() { m_widest = 0; }
+
+private:
+    int m_widest = 0;
+};
+
 frmLog::frmLog(QWidget* owner) : QWidget(owner, Qt::Window), ErrorHolder("frmLog") {
     setObjectName(QStringLiteral("frmLog"));
     pBuildControls();
@@ -99,6 +124,8 @@ void frmLog::pBuildControls() {
     m_lstLog = new QListView(this);
     m_lstLog->setObjectName(QStringLiteral("lstLog"));
     m_lstLog->setModel(m_model);
+    m_delegate = new WidestLineDelegate(m_lstLog);
+    m_lstLog->setItemDelegate(m_delegate);
     // Thousands of lines stay fast: every row is one line of the same height.
     m_lstLog->setUniformItemSizes(true);
     m_lstLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -192,6 +219,7 @@ void frmLog::cmdFunction_Click(int index) {
             return;
         }
         m_model->clear();
+        m_delegate->reset();
         m_lstLog->setToolTip({});
     });
 }
@@ -203,8 +231,7 @@ void frmLog::lstLog_Click(const QModelIndex& index) {
 
 void frmLog::appendLine(const std::string& line) {
     try {
-        m_model->append({displayText(line)});
-        pShowLastLine();
+        pAppend({displayText(line)});
     } catch (...) {
     }
 }
@@ -216,10 +243,24 @@ void frmLog::appendLines(const std::vector<std::string>& lines) {
         for (const std::string& line : lines)
             if (!line.empty())
                 shown.push_back(displayText(line));
-        m_model->append(std::move(shown));
-        pShowLastLine();
+        pAppend(std::move(shown));
     } catch (...) {
     }
+}
+
+void frmLog::pAppend(std::vector<QString> lines) {
+    m_delegate->measure(m_lstLog->fontMetrics(), lines);
+    m_model->append(std::move(lines));
+    pShowLastLine();
+}
+
+void frmLog::changeEvent(QEvent* event) {
+    // Another font, other widths.
+    if (event->type() == QEvent::FontChange) {
+        m_delegate->reset();
+        m_delegate->measure(m_lstLog->fontMetrics(), m_model->lines());
+    }
+    QWidget::changeEvent(event);
 }
 
 void frmLog::pShowLastLine() {

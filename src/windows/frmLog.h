@@ -19,6 +19,7 @@ namespace pelorix {
 
 class CFWin32API;
 class LogLineModel;
+class WidestLineDelegate;
 
 // The build log window: the lines of build runs (the engine's time-stamped progress, the changes
 // made to project files, the compiler's own messages) in one list, with a cancel button that
@@ -52,6 +53,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     // Esc closes the window, from any of its controls.
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -61,6 +63,7 @@ private:
     void pSaveSetting();
     void cmdFunction_Click(int index);
     void lstLog_Click(const QModelIndex& index);
+    void pAppend(std::vector<QString> lines);
     void pShowLastLine();
 
     std::string m_strLogPath;
@@ -73,6 +76,7 @@ private:
     bool m_blnShowLastPending = false;
 
     LogLineModel* m_model = nullptr;
+    WidestLineDelegate* m_delegate = nullptr;
     QListView* m_lstLog = nullptr;
     QWidget* m_picButton = nullptr;
     std::array<QPushButton*, 2> m_cmdFunction{};

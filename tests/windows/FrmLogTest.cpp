@@ -7,6 +7,7 @@
 
 #include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <string>
 #include <vector>
@@ -94,6 +95,11 @@ private Q_SLOTS:
         QCOMPARE(log->lines().size(), std::size_t{4});
         QCOMPARE(log->lines()[3], std::string("2026/12/08 10:05:00 Betaを「互換なし」でﾋﾞﾙﾄﾞ中..."));
         QTRY_COMPARE(list(*log).currentIndex().row(), 3);
+        // A line wider than the list, between shorter ones, can be scrolled to its end.
+        log->appendLines({std::string(300, 'x'), "y"});
+        QTRY_VERIFY(list(*log).horizontalScrollBar()->maximum() >=
+                    list(*log).fontMetrics().horizontalAdvance(QString(300, QLatin1Char('x'))) -
+                        list(*log).viewport()->width());
 
         // Esc closes it; the new size is saved.
         log->resize(700, 200);
