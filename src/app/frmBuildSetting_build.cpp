@@ -83,13 +83,17 @@ void frmBuildSetting::pExecuteVB6EXE() {
     guard("pExecuteVB6EXE", [&] {
         try {
             // One build log window serves every run until this window closes.
-            if (!m_frmLog)
+            // The windows of a run speak in this window's font, as the program's windows do.
+            if (!m_frmLog) {
                 m_frmLog = new frmLog(this);
+                m_frmLog->setFont(font());
+            }
             m_frmLog->fInitialize(*m_objWin32API, m_strLogPath, *this);
             m_frmLog->show();
             m_frmLog->raise();
 
             wait = new frmWait(this);
+            wait->setFont(font());
             m_intRebuildCompatibleMode = static_cast<std::int16_t>(cboCompatible->currentData().toInt());
             WindowOptions options;
             options.rebuildHideConfirm = m_blnRebuildHideConfirm;
