@@ -2,8 +2,8 @@
 # Measures how long the window program's event loop stands still while it builds the demo
 # workspace: eventloop_pause starts the main window on the demo list, ticks a 10 ms timer and
 # presses the build button; each run prints the gaps between ticks (median, 99th percentile,
-# longest). The aim for the longest gap is under 50 ms. Every run starts from the demo's original
-# project files. Runs under Xvfb when it is installed and there is no display, else offscreen.
+# longest). The aim for the longest gap is under 50 ms. Every run starts from a fresh demo
+# workspace (a run saves its marks into the demo list). Runs under Xvfb when it is installed and there is no display, else offscreen.
 #
 # Usage: benchmarks/eventloop-pause.sh [build-folder]   (default build-bench-ui)
 set -euo pipefail
@@ -17,6 +17,7 @@ program=$PWD/$build/benchmarks/eventloop_pause
 
 export WINEPREFIX=$PWD/demo/prefix PELORIX_HOME=$PWD/demo/home
 for run in $(seq "$runs"); do
+    rm -f demo/.made
     ./run.sh --prepare >/dev/null
     printf 'run %s: ' "$run"
     if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
