@@ -7,6 +7,7 @@
 #include "platform/CodePage.h"
 #include "platform/ErrorLog.h"
 #include "platform/ProgramFolderLock.h"
+#include "support/QtEventPump.h"
 #include "support/QtTestMain.h"
 #include "support/ScriptedFileDialog.h"
 #include "windows/GridControl.h"
@@ -27,22 +28,12 @@ namespace pelorix::test {
 
 namespace {
 
-class QtPump final : public IEventPump {
-public:
-    std::function<void()> onEvents;
-    void processEvents() override {
-        QApplication::processEvents();
-        if (onEvents)
-            onEvents();
-    }
-};
-
 // The main window over a list of stand-in projects, the list file's marks as given.
 struct BuildWindowWorld {
     BuildWorld world;
     AnswerMessageBox box{true};
     ScriptedFileDialog dialog;
-    QtPump pump;
+    WatchedQtPump pump;
     std::unique_ptr<frmBuildSetting> window;
     std::string list;
 

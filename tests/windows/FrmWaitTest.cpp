@@ -3,6 +3,7 @@
 #include "../engine/BuildWorld.h"
 #include "engine/BuildHandOver.h"
 #include "engine/CFSender.h"
+#include "support/QtEventPump.h"
 #include "support/QtTestMain.h"
 #include "windows/Twips.h"
 #include "windows/frmLog.h"
@@ -33,16 +34,6 @@ public:
     }
 
     HeadlessBuildSettingForm form;
-};
-
-class QtPump final : public IEventPump {
-public:
-    std::function<void()> onEvents;
-    void processEvents() override {
-        QApplication::processEvents();
-        if (onEvents)
-            onEvents();
-    }
 };
 
 QPushButton& button(QWidget& window, int index) {
@@ -100,7 +91,7 @@ private Q_SLOTS:
         // The build log window the main window would show.
         frmLog log(&owner);
         AnswerMessageBox box;
-        QtPump pump;
+        WatchedQtPump pump;
         CFVB6EXE engine(box, pump);
         engine.fInitialize(data, api, rows, log, "");
         auto* wait = new frmWait(&owner);
