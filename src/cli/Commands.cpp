@@ -5,6 +5,7 @@ namespace pelorix::cli {
 std::vector<Command> allCommands() {
     std::vector<Command> all;
     all.push_back(buildCommand());
+    all.push_back(checkCommand());
     all.push_back(typelibsCommand());
     all.push_back(typelibInfoCommand());
     all.push_back(projectCommand());

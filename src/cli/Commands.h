@@ -8,6 +8,7 @@ namespace pelorix::cli {
 std::vector<Command> allCommands();
 
 Command buildCommand();
+Command checkCommand();
 Command typelibInfoCommand();
 Command typelibsCommand();
 Command projectCommand();

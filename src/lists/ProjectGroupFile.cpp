@@ -1,11 +1,11 @@
 #include "lists/ProjectGroupFile.h"
 
 #include "lists/ProjectListFile.h"
-#include "platform/CCCommon.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystemObject.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
+#include "platform/WindowsPath.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/ProjectText.h"
 
@@ -31,28 +31,6 @@ std::string pathValue(std::string_view value) {
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
         value = trimWhite(value.substr(1, value.size() - 2));
     return replaceAll(value, "/", "\\");
-}
-
-bool isAbsolute(std::string_view path) {
-    const bool driveLetter =
-        path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-    return (driveLetter && path[1] == ':' && path[2] == '\\') || path.starts_with("\\\\");
-}
-
-// The Windows path a group's line names: an absolute path as it stands, a path from the root of
-// a drive on the group's drive, any other against the group's folder; "." and ".." resolved.
-// "" for a path relative to another drive's current folder, which a group cannot mean, and for
-// one that does not fit a path.
-std::string absoluteProjectPath(std::string_view written, std::string_view groupFolder, CCCommon& common) {
-    std::string path(written);
-    if (path.starts_with('\\') && !path.starts_with("\\\\"))
-        path = common.fGetDriveName(groupFolder) + path;
-    else if (path.size() >= 2 && path[1] == ':' && !isAbsolute(path))
-        return {};
-    else if (!isAbsolute(path))
-        path = std::string(groupFolder) + "\\" + path;
-    std::string full = common.fGetAbsolutePath(path);
-    return isAbsolute(full) ? full : std::string();
 }
 
 struct PathLine {
@@ -86,7 +64,7 @@ public:
             note(lineNumber, "ignored: " + std::string(entry->key) + "= names no project file");
             return;
         }
-        std::string path = absoluteProjectPath(written, m_groupFolder, m_common);
+        std::string path = absoluteWindowsPath(written, m_groupFolder);
         if (path.empty()) {
             note(lineNumber, "ignored: " + written + " cannot be made a full path");
             return;
@@ -109,7 +87,6 @@ private:
     }
 
     std::string_view m_groupFolder;
-    CCCommon m_common;
     ProjectGroup m_group;
     std::map<std::string, std::int32_t> m_lineOf; // upper-case path -> its first line
 };

@@ -66,4 +66,10 @@ private:
     std::int32_t m_lngLoggedWalkFailures = 0;
 };
 
+// The host file of the program a command line would start: its first argument, looked for as
+// CreateProcess_Execute looks for it (a path as given, a plain name in the program folder, the
+// current, system and Windows folders, then on the host PATH, ".exe" added where Windows adds it);
+// "" when there is no such program.
+std::string programOfCommandLine(std::string_view commandLine);
+
 } // namespace pelorix

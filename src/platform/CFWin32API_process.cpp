@@ -431,4 +431,15 @@ std::string CFWin32API::GetLastErrorMsg(std::int32_t errorCode) {
     }
 }
 
+std::string programOfCommandLine(std::string_view commandLine) {
+    const std::vector<std::string> args = splitCommandLine(commandLine);
+    if (args.empty())
+        return {};
+    try {
+        return locateProgram(args.front(), true);
+    } catch (const RuntimeError&) {
+        return {};
+    }
+}
+
 } // namespace pelorix

@@ -32,6 +32,31 @@ struct ProjectRecord {
     bool operator==(const ProjectRecord&) const = default;
 };
 
+// How an update finds the library of a reference line among the registrations.
+struct ReferenceLookup {
+    std::string libraryPath;        // the library file it searches the registrations for
+    std::int32_t registration = -1; // the newest registration of that file; -1 for none
+    std::string registeredPath;     // that registration's library path
+};
+
+// How an update finds the registration of a component line, by its file name.
+struct ComponentLookup {
+    std::string fileName;           // the file name the line gives ("" for none)
+    std::int32_t registration = -1; // the newest registration whose library path holds it
+    std::string registeredPath;     // that registration's library path
+};
+
+// One line an update would change: its new text (the line itself when it is only dropped), and
+// a line it would insert after it.
+struct ProjectLineChange {
+    std::int32_t lineNumber = 0;
+    std::int32_t kind = 0; // the update log's kind: 1 reference, 2 mode, 3 version line, 4 component
+    std::string before;
+    std::string after;
+    bool dropped = false;
+    std::string inserted;
+};
+
 // Where an update gets the registrations from. The default walks HKEY_CLASSES_ROOT\TypeLib of
 // the prefix once per update, through the project data's own CDRegistryData, which hands out its
 // last walk again while the registry is unchanged; a caller that already holds the registrations
@@ -130,6 +155,21 @@ public:
     bool fUpdateProjectFileInfo(std::string_view projectFilePath, std::int16_t compatibleMode,
                                 std::string_view windowsFolder, IBuildLog& log);
 
+    // What an update would do, asked by the check before a build. Each looks at the project file
+    // and the registrations as an update does and changes nothing.
+
+    // How an update looks up the library of a "Reference=*\G" line (relative paths, the search on
+    // other drives, the Windows-folder fix-up). A line without "{" or a library field raises 5 or 9.
+    ReferenceLookup fLookUpReference(std::string_view projectFilePath, std::string_view line,
+                                     std::string_view windowsFolder);
+    // How an update looks up the component of an "Object=" line (no file name: no registration).
+    ComponentLookup fLookUpComponent(std::string_view projectFilePath, std::string_view line);
+    // The lines an update in this mode would change, drop or insert after, by the update's own
+    // rules; nothing is written, and a missing library file is not logged.
+    std::vector<ProjectLineChange> fPreviewUpdate(std::string_view projectFilePath,
+                                                  std::int16_t compatibleMode,
+                                                  std::string_view windowsFolder);
+
     // Deletes the last update's backup copy if it is there, read-only or not; ignores failures.
     bool fDeleteBackupFile();
 
@@ -180,8 +220,9 @@ protected:
                                                 const RegistrationIndex& registrations,
                                                 std::string_view windowsFolder);
     // The reference line with the identifier and version read from the library file itself, or
-    // "" when the file is missing (logged).
-    std::string pGetNewReferenceByTypeLibInfo(std::string_view projectFilePath, std::string_view line);
+    // "" when the file is missing (logged unless logMissingFile is false).
+    std::string pGetNewReferenceByTypeLibInfo(std::string_view projectFilePath, std::string_view line,
+                                              bool logMissingFile = true);
     // The component line pointed at the newest registration of its file name, or "".
     std::string pGetNewComponentByLastWriteTime(std::string_view projectFilePath, std::string_view line,
                                                 const RegistrationIndex& registrations,
@@ -202,6 +243,10 @@ private:
     // The registrations an update resolves against: the walk's (or the source's), indexed. The
     // index is kept with the walk and built again only when the walk gives a new result.
     const RegistrationIndex& collectRegistrations();
+    ReferenceLookup lookUpReference(std::string_view projectFilePath, std::string_view line,
+                                    const RegistrationIndex& registrations, std::string_view windowsFolder);
+    ComponentLookup lookUpComponent(std::string_view projectFilePath, std::string_view line,
+                                    const RegistrationIndex& registrations);
     void reachStep(UpdateStep step, std::int32_t lineNumber);
     // The steps of an update.
     struct UpdateRun;

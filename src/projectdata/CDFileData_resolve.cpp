@@ -121,6 +121,38 @@ const RegistrationIndex& CDFileData::collectRegistrations() {
     return *m_objRegistrationIndex;
 }
 
+ReferenceLookup CDFileData::lookUpReference(std::string_view projectFilePath, std::string_view line,
+                                            const RegistrationIndex& registrations,
+                                            std::string_view windowsFolder) {
+    const auto fields = fieldsFromBrace(line);
+    const std::string& libraryField = field(fields, 3);
+
+    CCCommon common;
+    std::string absolute = resolveAgainstProjectFolder(projectFilePath, libraryField, common);
+    // A relative library missing on the project's drive may be at the same place on another.
+    if (contains(libraryField, "..") && !common.fCheckPath(absolute, vbNormal)) {
+        const std::string rest = common.fPathSkipRoot(absolute);
+        if (!rest.empty()) {
+            std::string found;
+            absolute = pAppendDrivePath(rest, found) ? found : libraryField;
+        }
+    }
+    ReferenceLookup lookup;
+    lookup.libraryPath = fixWindowsFolder(std::move(absolute), windowsFolder, common);
+    lookup.registration = pSearchLastWriteData(lookup.libraryPath, registrations);
+    const auto& paths = registrations.registrations().libraryPaths;
+    if (lookup.registration >= 0 && static_cast<std::size_t>(lookup.registration) < paths.size())
+        lookup.registeredPath = paths[static_cast<std::size_t>(lookup.registration)];
+    return lookup;
+}
+
+ReferenceLookup CDFileData::fLookUpReference(std::string_view projectFilePath, std::string_view line,
+                                             std::string_view windowsFolder) {
+    return guard("fLookUpReference", [&] {
+        return lookUpReference(projectFilePath, line, collectRegistrations(), windowsFolder);
+    });
+}
+
 std::string CDFileData::pGetNewReferenceByLastWriteTime(std::string_view projectFilePath,
                                                         std::string_view line,
                                                         const RegistrationIndex& registrations,
@@ -128,32 +160,17 @@ std::string CDFileData::pGetNewReferenceByLastWriteTime(std::string_view project
     return guard("pGetNewReferenceByLastWriteTime", [&] {
         if (!contains(line, "{"))
             return std::string();
-        const auto fields = fieldsFromBrace(line);
-        const std::string& libraryField = field(fields, 3);
-
-        CCCommon common;
-        std::string absolute = resolveAgainstProjectFolder(projectFilePath, libraryField, common);
-        // A relative library missing on the project's drive may be at the same place on another.
-        if (contains(libraryField, "..") && !common.fCheckPath(absolute, vbNormal)) {
-            const std::string rest = common.fPathSkipRoot(absolute);
-            if (!rest.empty()) {
-                std::string found;
-                absolute = pAppendDrivePath(rest, found) ? found : libraryField;
-            }
-        }
-        absolute = fixWindowsFolder(std::move(absolute), windowsFolder, common);
-
-        const std::int32_t i = pSearchLastWriteData(absolute, registrations);
-        if (i == -1)
+        const ReferenceLookup lookup = lookUpReference(projectFilePath, line, registrations, windowsFolder);
+        if (lookup.registration == -1)
             return std::string();
-        const std::string& keyPath = keyPathAt(registrations.registrations(), i);
+        const std::string& keyPath = keyPathAt(registrations.registrations(), lookup.registration);
         const std::string tail = exchangeWindowsFolder(std::string(tailAfterLocale(line)), windowsFolder);
         return std::string(ReferencePrefix) + registrationCode(keyPath) + "#" + tail;
     });
 }
 
-std::string CDFileData::pGetNewReferenceByTypeLibInfo(std::string_view projectFilePath,
-                                                      std::string_view line) {
+std::string CDFileData::pGetNewReferenceByTypeLibInfo(std::string_view projectFilePath, std::string_view line,
+                                                      bool logMissingFile) {
     return guard("pGetNewReferenceByTypeLibInfo", [&] {
         std::string libraryPath;
         try {
@@ -162,8 +179,9 @@ std::string CDFileData::pGetNewReferenceByTypeLibInfo(std::string_view projectFi
             CCCommon common;
             libraryPath = resolveAgainstProjectFolder(projectFilePath, libraryField, common);
             if (!FileSystemObject().FileExists(libraryPath)) {
-                WriteErrorLog(0, "参照設定:「" + libraryPath + "」" + "ファイルが見つかりません。",
-                              "pGetNewReferenceByTypeLibInfo", ModuleName(), ErrorLevel::Error, false);
+                if (logMissingFile)
+                    WriteErrorLog(0, "参照設定:「" + libraryPath + "」" + "ファイルが見つかりません。",
+                                  "pGetNewReferenceByTypeLibInfo", ModuleName(), ErrorLevel::Error, false);
                 return std::string();
             }
             if (const auto attributes = readTypeLibAttributes(libraryPath)) {
@@ -186,27 +204,42 @@ std::string CDFileData::pGetNewReferenceByTypeLibInfo(std::string_view projectFi
     });
 }
 
+ComponentLookup CDFileData::lookUpComponent(std::string_view projectFilePath, std::string_view line,
+                                            const RegistrationIndex& registrations) {
+    ComponentLookup lookup;
+    if (!contains(line, "{"))
+        return lookup;
+    const auto fields = fieldsFromBrace(line);
+    const std::string& localeAndFile = field(fields, 2);
+    const auto semicolon = localeAndFile.find(';');
+    if (semicolon == std::string::npos)
+        return lookup;
+    const std::string_view fileName = trimSpaces(std::string_view(localeAndFile).substr(semicolon + 1));
+    if (fileName.empty())
+        return lookup;
+    CCCommon common;
+    lookup.fileName = resolveAgainstProjectFolder(projectFilePath, fileName, common);
+    lookup.registration = pSearchComponentLastWriteData(lookup.fileName, registrations);
+    const auto& paths = registrations.registrations().libraryPaths;
+    if (lookup.registration >= 0 && static_cast<std::size_t>(lookup.registration) < paths.size())
+        lookup.registeredPath = paths[static_cast<std::size_t>(lookup.registration)];
+    return lookup;
+}
+
+ComponentLookup CDFileData::fLookUpComponent(std::string_view projectFilePath, std::string_view line) {
+    return guard("fLookUpComponent",
+                 [&] { return lookUpComponent(projectFilePath, line, collectRegistrations()); });
+}
+
 std::string CDFileData::pGetNewComponentByLastWriteTime(std::string_view projectFilePath,
                                                         std::string_view line,
                                                         const RegistrationIndex& registrations,
                                                         std::string_view windowsFolder) {
     return guard("pGetNewComponentByLastWriteTime", [&] {
-        if (!contains(line, "{"))
+        const ComponentLookup lookup = lookUpComponent(projectFilePath, line, registrations);
+        if (lookup.registration == -1)
             return std::string();
-        const auto fields = fieldsFromBrace(line);
-        const std::string& localeAndFile = field(fields, 2);
-        const auto semicolon = localeAndFile.find(';');
-        if (semicolon == std::string::npos)
-            return std::string();
-        const std::string_view fileName = trimSpaces(std::string_view(localeAndFile).substr(semicolon + 1));
-        if (fileName.empty())
-            return std::string();
-        CCCommon common;
-        const std::int32_t i = pSearchComponentLastWriteData(
-            resolveAgainstProjectFolder(projectFilePath, fileName, common), registrations);
-        if (i == -1)
-            return std::string();
-        const std::string& keyPath = keyPathAt(registrations.registrations(), i);
+        const std::string& keyPath = keyPathAt(registrations.registrations(), lookup.registration);
         const std::string tail =
             exchangeWindowsFolder(std::string(line.substr(line.rfind(';') + 1)), windowsFolder);
         return "Object=" + registrationCode(keyPath) + ";" + tail;

@@ -99,7 +99,8 @@ struct CDFileData::UpdateRun {
     const RegistrationIndex& registry;
     std::string_view windowsFolder;
     std::int16_t mode;
-    bool modeChanged = false; // set by the compatibility-mode line, for the rest of the file
+    bool modeChanged = false;        // set by the compatibility-mode line, for the rest of the file
+    bool logMissingLibraries = true; // a preview changes nothing, the error log included
 };
 
 // How one line of the project file comes out of an update.
@@ -201,7 +202,7 @@ CDFileData::LineUpdate CDFileData::updateLine(UpdateRun& run, const std::string&
         std::string reference =
             pGetNewReferenceByLastWriteTime(run.path, line, run.registry, run.windowsFolder);
         if (reference.empty())
-            reference = pGetNewReferenceByTypeLibInfo(run.path, line);
+            reference = pGetNewReferenceByTypeLibInfo(run.path, line, run.logMissingLibraries);
         if (!reference.empty())
             update = {.text = std::move(reference), .kind = ReferenceKind};
     }
@@ -224,6 +225,28 @@ CDFileData::LineUpdate CDFileData::updateLine(UpdateRun& run, const std::string&
     if (contains(line, "VersionCompatible32="))
         update.drop = true;
     return update;
+}
+
+std::vector<ProjectLineChange> CDFileData::fPreviewUpdate(std::string_view projectFilePath,
+                                                          std::int16_t compatibleMode,
+                                                          std::string_view windowsFolder) {
+    return guard("fPreviewUpdate", [&] {
+        const std::string path(projectFilePath);
+        const std::string bytes = readWindowsFile(path);
+        UpdateRun run{path, collectRegistrations(), windowsFolder, compatibleMode};
+        run.logMissingLibraries = false;
+        std::vector<ProjectLineChange> changes;
+        std::int32_t lineNumber = 0;
+        for (const std::string_view raw : splitLines(bytes)) {
+            ++lineNumber;
+            std::string line = ansiToUtf8(raw);
+            LineUpdate update = updateLine(run, line);
+            if (update.text != line || update.drop || !update.inserted.empty())
+                changes.push_back({lineNumber, update.kind, std::move(line), std::move(update.text),
+                                   update.drop, std::move(update.inserted)});
+        }
+        return changes;
+    });
 }
 
 bool CDFileData::fDeleteBackupFile() {

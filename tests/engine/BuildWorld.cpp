@@ -101,6 +101,14 @@ std::string BuildWorld::compilerLogPath(const std::string& projectName) const {
     return env.home() + "/" + projectName + ".log";
 }
 
+std::map<std::string, std::string> snapshotFiles(const std::string& hostFolder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(hostFolder))
+        if (entry.is_regular_file())
+            files[entry.path().string()] = readFile(entry.path().string());
+    return files;
+}
+
 void EngineRun::load(const std::vector<std::string>& projectPaths) {
     data.fClearAllProjectInfo();
     for (const auto& path : projectPaths) {

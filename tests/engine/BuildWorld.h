@@ -58,6 +58,9 @@ private:
     std::map<std::string, std::map<std::string, std::string>> m_settings;
 };
 
+// Every regular file below a host folder with its bytes, to show that a command changed nothing.
+std::map<std::string, std::string> snapshotFiles(const std::string& hostFolder);
+
 // An event pump that runs a function each time events are processed.
 class CallbackPump final : public IEventPump {
 public:

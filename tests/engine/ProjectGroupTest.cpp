@@ -31,15 +31,6 @@ std::vector<std::string> resultLines(const std::string& out) {
     return lines;
 }
 
-// Every regular file below a folder with its bytes.
-std::map<std::string, std::string> snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files[entry.path().string()] = readFile(entry.path().string());
-    return files;
-}
-
 // One group with every kind of line the reader must tell apart: CP932 text, lines ending in
 // CR LF, LF and CR, relative paths up and down, an absolute path, a path from the root of the
 // group's drive, a quoted one, a duplicate in other letter case, an empty entry, an unknown line.
@@ -117,7 +108,7 @@ TEST(ProjectGroup, BuildBuildsEveryProjectInGroupOrderAndWritesNoListFile) {
     const std::string group = world.env.driveC() + "/g/All.vbg";
     writeFile(group, "VBGROUP 5.0\r\nStartupProject=app\\App.vbp\r\nProject=core\\Core.vbp\r\n"
                      "Project=gone\\Gone.vbp\r\nProject=bad\\Bad.vbp\r\n");
-    const auto before = snapshot(world.env.root());
+    const auto before = snapshotFiles(world.env.root());
 
     const CliOutcome r = runCli({"build", group});
     EXPECT_EQ(r.status, 1);
@@ -128,7 +119,7 @@ TEST(ProjectGroup, BuildBuildsEveryProjectInGroupOrderAndWritesNoListFile) {
     ASSERT_EQ(world.recorded().size(), 3u);
     EXPECT_EQ(world.recorded()[1][2], "/makedll");
 
-    const auto after = snapshot(world.env.root());
+    const auto after = snapshotFiles(world.env.root());
     for (const auto& [path, bytes] : after) {
         const bool projects = path.find("/drive_c/g/") != std::string::npos;
         const bool compilerLog = path == world.compilerLogPath("Bad");

@@ -1,0 +1,324 @@
+#include "engine/ProjectCheck.h"
+
+#include "platform/CCCommon.h"
+#include "platform/CDRegistryData.h"
+#include "platform/CFWin32API.h"
+#include "platform/CodePage.h"
+#include "platform/Environment.h"
+#include "platform/FileSystemObject.h"
+#include "platform/RuntimeError.h"
+#include "platform/Text.h"
+#include "platform/WindowsPath.h"
+#include "projectdata/CDFileData.h"
+#include "projectdata/ProjectText.h"
+
+#include <algorithm>
+#include <map>
+
+namespace pelorix {
+
+namespace {
+
+constexpr std::string_view TypeLibReference = "Reference=*\\G";
+constexpr std::string_view ProjectReference = "*\\A";
+constexpr std::int32_t ReferenceChange = 1; // the update log's kind of a changed reference line
+
+bool contains(std::string_view text, std::string_view what) {
+    return text.find(what) != std::string_view::npos;
+}
+
+// Whether a library file exists. A registered path may end in the index of the type library
+// inside its file ("...\vbscript.dll\3"); the file is then the path without it.
+bool libraryFileExists(std::string_view path) {
+    const FileSystemObject fso;
+    if (fso.FileExists(path))
+        return true;
+    const auto separator = path.rfind('\\');
+    if (separator == std::string_view::npos || separator + 1 == path.size())
+        return false;
+    const std::string_view last = path.substr(separator + 1);
+    const bool resourceIndex =
+        std::all_of(last.begin(), last.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return resourceIndex && fso.FileExists(path.substr(0, separator));
+}
+
+// The "#"-separated fields of a reference line from its first "{" on (none without one).
+std::vector<std::string> referenceFields(std::string_view line) {
+    const auto brace = line.find('{');
+    return brace == std::string_view::npos ? std::vector<std::string>{} : split(line.substr(brace), '#');
+}
+
+// How a reference line names its library in a message: its description, else its file.
+std::string libraryName(const std::vector<std::string>& fields) {
+    if (fields.size() > 4 && !trimWhite(fields[4]).empty())
+        return std::string(trimWhite(fields[4]));
+    return fields.size() > 3 ? fields[3] : std::string("?");
+}
+
+// A line's identifier and version as the update log shows them: "{GUID} 2.1".
+std::string libraryVersion(const std::vector<std::string>& fields) {
+    return (fields.empty() ? std::string("?") : fields[0]) + " " + (fields.size() > 1 ? fields[1] : "?");
+}
+
+// The value of a key's line without its quotes.
+std::string unquotedValue(std::string_view line, std::string_view key) {
+    std::string value(trimWhite(line.substr(line.find(key) + key.size())));
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
+    return value;
+}
+
+// The compiler a build run starts: the command the prefix registers for "Build"/"Extension"
+// under "Build"/"ShellCommand" of Pelorix.ini, each key's default used when it is empty.
+struct CompilerCommand {
+    std::string extension = ".vbp";
+    std::string verb = "shell\\open\\command";
+    std::string command;
+};
+
+CompilerCommand readCompilerCommand(CFWin32API& api) {
+    CompilerCommand compiler;
+    CCCommon common;
+    for (auto [key, value] :
+         {std::pair{"Extension", &compiler.extension}, std::pair{"ShellCommand", &compiler.verb}})
+        if (const std::string text = api.GetTerminalProfile("Build", key, ""); !common.fIsNull(text))
+            *value = text;
+    compiler.command = CDRegistryData().fGetShellExProgPath(compiler.extension, compiler.verb);
+    return compiler;
+}
+
+void checkCompiler(CFWin32API& api, std::vector<CheckFinding>& findings) {
+    const CompilerCommand compiler = readCompilerCommand(api);
+    const auto add = [&](CheckSeverity severity, std::string what, std::string detail) {
+        findings.push_back({severity, "", 0, std::move(what), std::move(detail)});
+    };
+    if (trimWhite(compiler.command).empty()) {
+        add(CheckSeverity::Error, "no compiler registered",
+            "nothing is registered for " + compiler.extension + " under " + compiler.verb +
+                " in the prefix " + winePrefix());
+        return;
+    }
+    if (programOfCommandLine(compiler.command).empty())
+        add(CheckSeverity::Error, "compiler program missing",
+            "the program of the " + compiler.extension + " command does not exist: " + compiler.command);
+    if (!contains(compiler.command, "\"%1\""))
+        add(CheckSeverity::Warning, "compiler command without \"%1\"",
+            "the build's arguments have no place in the " + compiler.extension +
+                " command: " + compiler.command);
+}
+
+struct Target {
+    std::string path;
+    std::int16_t mode;
+};
+
+// The checks of one project file, line by line.
+class ProjectChecker {
+public:
+    ProjectChecker(CDFileData& fileData, const std::vector<Target>& targets,
+                   std::vector<CheckFinding>& findings)
+        : m_data(fileData), m_targets(targets), m_findings(findings),
+          m_windowsFolder(getEnvironmentVariable("WINDIR")) {}
+
+    void check(std::size_t position);
+
+private:
+    void add(CheckSeverity severity, std::int32_t lineNumber, std::string what, std::string detail) {
+        m_findings.push_back({severity, m_path, lineNumber, std::move(what), std::move(detail)});
+    }
+    std::map<std::int32_t, ProjectLineChange> referenceChanges();
+    void checkReference(std::int32_t lineNumber, const std::string& line, const ProjectLineChange* change);
+    void checkComponent(std::int32_t lineNumber, const std::string& line);
+    void checkProjectReference(std::int32_t lineNumber, std::string_view written);
+    void checkCompatibleBinary(std::int32_t lineNumber, const std::string& compatibleFile);
+
+    CDFileData& m_data;
+    const std::vector<Target>& m_targets;
+    std::vector<CheckFinding>& m_findings;
+    const std::string m_windowsFolder;
+    std::size_t m_position = 0;
+    std::string m_path;
+    std::string m_folder;
+};
+
+void ProjectChecker::check(std::size_t position) {
+    m_position = position;
+    m_path = m_targets[position].path;
+    m_folder = FileSystemObject::GetParentFolderName(m_path);
+    if (!FileSystemObject().FileExists(m_path)) {
+        add(CheckSeverity::Error, 0, "project file missing", "the project file does not exist");
+        return;
+    }
+    std::string bytes;
+    try {
+        bytes = readWindowsFile(m_path);
+    } catch (const RuntimeError& e) {
+        add(CheckSeverity::Error, 0, "project file unreadable", e.description());
+        return;
+    }
+    const std::map<std::int32_t, ProjectLineChange> changes = referenceChanges();
+    std::int32_t lineNumber = 0;
+    std::int32_t compatibleLine = 0;
+    std::string compatibleFile;
+    for (const std::string_view raw : splitLines(bytes)) {
+        ++lineNumber;
+        const std::string line = ansiToUtf8(raw);
+        if (contains(line, TypeLibReference)) {
+            const auto change = changes.find(lineNumber);
+            checkReference(lineNumber, line, change == changes.end() ? nullptr : &change->second);
+        } else if ((line.starts_with("Reference=") || line.starts_with("Object=")) &&
+                   contains(line, ProjectReference)) {
+            checkProjectReference(lineNumber,
+                                  line.substr(line.find(ProjectReference) + ProjectReference.size()));
+        } else if (line.starts_with("Object=")) {
+            checkComponent(lineNumber, line);
+        } else if (contains(line, "CompatibleEXE32=") && compatibleLine == 0) {
+            compatibleLine = lineNumber;
+            compatibleFile = unquotedValue(line, "CompatibleEXE32=");
+        }
+    }
+    if (m_targets[position].mode == 2)
+        checkCompatibleBinary(compatibleLine, compatibleFile);
+}
+
+// The reference lines the update would change, by line number. A file the update cannot go
+// through is a finding of its own (the build would stop with a run-time error there).
+std::map<std::int32_t, ProjectLineChange> ProjectChecker::referenceChanges() {
+    std::map<std::int32_t, ProjectLineChange> changes;
+    try {
+        for (ProjectLineChange& change :
+             m_data.fPreviewUpdate(m_path, m_targets[m_position].mode, m_windowsFolder))
+            if (change.kind == ReferenceChange)
+                changes.emplace(change.lineNumber, std::move(change));
+    } catch (const RuntimeError& e) {
+        add(CheckSeverity::Error, 0, "project file not updatable", e.description());
+    }
+    return changes;
+}
+
+void ProjectChecker::checkReference(std::int32_t lineNumber, const std::string& line,
+                                    const ProjectLineChange* change) {
+    const std::vector<std::string> fields = referenceFields(line);
+    ReferenceLookup lookup;
+    try {
+        lookup = m_data.fLookUpReference(m_path, line, m_windowsFolder);
+    } catch (const RuntimeError&) {
+        add(CheckSeverity::Error, lineNumber, "reference unreadable",
+            "the line names no library file: " + line);
+        return;
+    }
+    const std::string name = libraryName(fields);
+    if (lookup.registration == -1) {
+        // A relative library found on no drive is searched for as written; it names the file
+        // below the project's folder.
+        const std::string file = isAbsoluteWindowsPath(lookup.libraryPath)
+                                     ? lookup.libraryPath
+                                     : absoluteWindowsPath(lookup.libraryPath, m_folder);
+        add(CheckSeverity::Error, lineNumber, "reference not registered",
+            name + ": no registration of " + (file.empty() ? lookup.libraryPath : file) +
+                (!file.empty() && libraryFileExists(file) ? "" : ", and the file does not exist"));
+    } else if (!libraryFileExists(lookup.registeredPath)) {
+        add(CheckSeverity::Error, lineNumber, "registered library missing",
+            name + ": registered as " + lookup.registeredPath + ", which does not exist");
+    }
+    if (change != nullptr)
+        add(CheckSeverity::Warning, lineNumber, "reference will change",
+            name + ": " + libraryVersion(fields) + " -> " + libraryVersion(referenceFields(change->after)));
+}
+
+void ProjectChecker::checkComponent(std::int32_t lineNumber, const std::string& line) {
+    ComponentLookup lookup;
+    try {
+        lookup = m_data.fLookUpComponent(m_path, line);
+    } catch (const RuntimeError&) {
+        add(CheckSeverity::Error, lineNumber, "component unreadable",
+            "the line names no component file: " + line);
+        return;
+    }
+    if (lookup.fileName.empty())
+        return; // no file name: the update leaves the line alone and so does the check
+    if (lookup.registration == -1)
+        add(CheckSeverity::Error, lineNumber, "component not registered",
+            "no registration of " + lookup.fileName);
+    else if (!libraryFileExists(lookup.registeredPath))
+        add(CheckSeverity::Error, lineNumber, "registered component missing",
+            lookup.fileName + ": registered as " + lookup.registeredPath + ", which does not exist");
+}
+
+// A project built from another project's source needs that project built before it.
+void ProjectChecker::checkProjectReference(std::int32_t lineNumber, std::string_view written) {
+    const std::string referenced = absoluteWindowsPath(trimWhite(written), m_folder);
+    if (referenced.empty() || !FileSystemObject().FileExists(referenced)) {
+        add(CheckSeverity::Error, lineNumber, "referenced project missing",
+            std::string(trimWhite(written)) + " does not exist");
+        return;
+    }
+    const auto at = std::find_if(m_targets.begin(), m_targets.end(), [&](const Target& target) {
+        return equalsIgnoreCase(target.path, referenced);
+    });
+    const auto position = static_cast<std::size_t>(at - m_targets.begin());
+    if (at == m_targets.end())
+        add(CheckSeverity::Warning, lineNumber, "referenced project not built",
+            referenced + " is not built by this run: the project compiles against its last binary");
+    else if (position > m_position)
+        add(CheckSeverity::Warning, lineNumber, "referenced project built later",
+            referenced + " is built after this project: this project compiles against its previous binary");
+}
+
+void ProjectChecker::checkCompatibleBinary(std::int32_t lineNumber, const std::string& compatibleFile) {
+    if (compatibleFile.empty()) {
+        add(CheckSeverity::Error, lineNumber, "compatible binary missing",
+            "binary compatibility without a CompatibleEXE32 file");
+        return;
+    }
+    const std::string path = absoluteWindowsPath(compatibleFile, m_folder);
+    if (path.empty() || !FileSystemObject().FileExists(path))
+        add(CheckSeverity::Error, lineNumber, "compatible binary missing",
+            (path.empty() ? compatibleFile : path) + " does not exist");
+}
+
+} // namespace
+
+std::int32_t CheckResult::errorCount() const {
+    return static_cast<std::int32_t>(
+        std::count_if(findings.begin(), findings.end(),
+                      [](const CheckFinding& f) { return f.severity == CheckSeverity::Error; }));
+}
+
+std::int32_t CheckResult::warningCount() const {
+    return static_cast<std::int32_t>(findings.size()) - errorCount();
+}
+
+CheckResult checkBuildTargets(CDFileData& fileData, CFWin32API& api,
+                              const std::vector<std::int32_t>& buildRows) {
+    CheckResult result;
+    checkCompiler(api, result.findings);
+    std::vector<Target> targets;
+    for (const std::int32_t row : buildRows) {
+        const std::int32_t index = fileData.fGetProjectArrayIndex(row);
+        if (row >= 1 && index >= 0)
+            targets.push_back({fileData.fProjectFilePath(index), fileData.fGetCompatibleMode(index)});
+    }
+    ProjectChecker checker(fileData, targets, result.findings);
+    for (std::size_t position = 0; position < targets.size(); ++position)
+        checker.check(position);
+    result.projectCount = static_cast<std::int32_t>(targets.size());
+    return result;
+}
+
+std::string formatFinding(const CheckFinding& finding) {
+    return std::string(finding.severity == CheckSeverity::Error ? "error" : "warning") + "\t" +
+           (finding.projectFile.empty() ? "-" : finding.projectFile) + "\t" +
+           (finding.lineNumber > 0 ? std::to_string(finding.lineNumber) : "-") + "\t" + finding.what + "\t" +
+           replaceAll(finding.detail, "\t", " ");
+}
+
+std::string checkSummary(const CheckResult& result) {
+    const auto count = [](std::int32_t n, const char* noun) {
+        return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+    };
+    return "checked " + count(result.projectCount, "project") + ": " + count(result.errorCount(), "error") +
+           ", " + count(result.warningCount(), "warning");
+}
+
+} // namespace pelorix
