@@ -112,7 +112,8 @@ TEST(ProjectCheck, ReportsEachFindingOnceAndChangesNoFile) {
                       "\t5\tcompatible binary missing\tC:\\src\\bin\\compat\\Binary.dll does not exist",
                   "checked 3 projects: 5 errors, 2 warnings"}));
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(snapshotFiles(world.env.root()), before); // no byte changed, no file added (no error log either)
+    EXPECT_EQ(snapshotFiles(world.env.root()),
+              before); // no byte changed, no file added (no error log either)
 }
 
 // A group is checked whole, in group order; a list without errors exits 0 with its warnings; a
