@@ -1,25 +1,58 @@
 #!/usr/bin/env bash
-# House checks on the tree's shape: OS calls stay in the platform layer, the core stays free of Qt,
-# and every C++ file is formatted with the project's .clang-format. Exits 1 on any finding.
+# House checks on the tree's shape: OS calls stay in the platform layer, the core and the
+# command-line front end stay free of Qt, and every C++ file is formatted with the project's
+# .clang-format. Exits 1 on any finding.
 set -u
 cd "$(dirname "$0")/.."
 status=0
 
-os=$(git grep -n -E '#include <(unistd|fcntl|dirent|spawn|signal|iconv|windows)\.h>|#include <sys/|defined\(_WIN32\)|#if(def)? (_WIN32|__linux__)' \
-    -- 'src/*.cpp' 'src/*.h' ':!src/platform/')
-if [ -n "$os" ]; then
-    echo "check-layers: OS headers or platform tests outside src/platform/:"; echo "$os"; status=1
-fi
+report() {
+    echo "check-layers: $1"
+    echo "$2"
+    status=1
+}
 
-qt=$(git grep -n -E '#include <Q' -- 'src/platform/*' 'src/projectdata/*' 'src/engine/*' 'src/lists/*' 'src/cli/*')
-if [ -n "$qt" ]; then
-    echo "check-layers: Qt in the core or the command-line front end:"; echo "$qt"; status=1
-fi
+# OS headers and operating-system tests belong in src/platform/ alone. An angle-bracket include
+# of a ".h" file is a C, POSIX or Win32 header (C++ code takes the standard library's <cxxx>
+# forms, Qt's headers have no extension), in a .cpp or a .h file of any folder.
+os_headers=$(git grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*<[^>]+\.h>' -- 'src/*' ':!src/platform/')
+[ -n "$os_headers" ] && report "OS or C headers outside src/platform/:" "$os_headers"
+
+os_macros='_WIN32|_WIN64|WIN32|_WINDOWS|__linux__|__linux|__gnu_linux__|__unix__|__unix|__APPLE__|__MACH__|_MSC_VER|__MINGW32__|__CYGWIN__'
+os_tests=$(git grep -n -E "^[[:space:]]*#[[:space:]]*(if|ifdef|ifndef|elif)([^A-Za-z0-9_].*)?[^A-Za-z0-9_]($os_macros)([^A-Za-z0-9_]|\$)" \
+    -- 'src/*' ':!src/platform/')
+[ -n "$os_tests" ] && report "operating-system tests outside src/platform/:" "$os_tests"
+
+# Qt stays out of the core and the command-line front end: the core folders, and the window-free
+# files that src/app and src/windows give to pelorix_core (target_sources(pelorix_core ...) in
+# their CMakeLists.txt), each .cpp with the header of the same name.
+core_files_of() {
+    local folder=$1
+    awk '
+        /target_sources\(pelorix_core/ { inside = 1; sub(/.*target_sources\(pelorix_core/, "") }
+        inside {
+            n = split($0, words, /[ \t()]+/)
+            for (i = 1; i <= n; i++)
+                if (words[i] ~ /\.(cpp|h)$/) print words[i]
+            if ($0 ~ /\)/) inside = 0
+        }' "$folder/CMakeLists.txt" |
+        while read -r file; do
+            echo "$folder/$file"
+            [[ $file == *.cpp ]] && echo "$folder/${file%.cpp}.h"
+        done
+}
+qt_paths=('src/platform/*' 'src/projectdata/*' 'src/engine/*' 'src/lists/*' 'src/cli/*')
+for folder in src/app src/windows; do
+    [ -f "$folder/CMakeLists.txt" ] || continue
+    while read -r file; do
+        [ -f "$file" ] && qt_paths+=("$file")
+    done < <(core_files_of "$folder")
+done
+qt=$(git grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]Q[A-Za-z]' -- "${qt_paths[@]}")
+[ -n "$qt" ] && report "Qt in the core or the command-line front end:" "$qt"
 
 unformatted=$(git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep 'warning:' | cut -d: -f1 | sort -u)
-if [ -n "$unformatted" ]; then
-    echo "check-layers: not formatted with clang-format:"; echo "$unformatted"; status=1
-fi
+[ -n "$unformatted" ] && report "not formatted with clang-format:" "$unformatted"
 
 [ $status = 0 ] && echo "check-layers: clean"
 exit $status

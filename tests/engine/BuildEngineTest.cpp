@@ -328,10 +328,10 @@ TEST(BuildEngine, AHungCompilerEndsWithNinetyNineAtTheLoweredLimit) {
     EXPECT_EQ(run.build({1}), 99);
     EXPECT_TRUE(run.box.shown().empty());
     // The error-log line names the procedure that wrote it.
-    EXPECT_NE(
-        world.errorLog().find("\"-1\", \"ShellExecute処理でｴﾗｰが発生しました。\", \"pVB6EXE\", \"CFVB6EXE\""),
-        std::string::npos)
-        << world.errorLog();
+    EXPECT_NE(world.env.errorLog().find(
+                  "\"-1\", \"ShellExecute処理でｴﾗｰが発生しました。\", \"pVB6EXE\", \"CFVB6EXE\""),
+              std::string::npos)
+        << world.env.errorLog();
     EXPECT_TRUE(hasLine(run.unstampedLog(), "Alphaのｺﾝﾊﾟｲﾗが600ﾐﾘ秒以内に終了しませんでした。"));
     // The stand-in goes away with the project file.
     fs::remove(world.host(a));
@@ -347,8 +347,8 @@ TEST(BuildEngine, ACompilerThatWritesNoLogEndsWithNinetyNineAtTheBound) {
     const std::string logPath = TestEnvironment::windowsPath(world.compilerLogPath("Alpha"));
     const std::string text = "ｺﾝﾊﾟｲﾗのﾛｸﾞが300ﾐﾘ秒以内に作成されませんでした。[" + logPath + "]";
     EXPECT_TRUE(hasLine(run.unstampedLog(), "Alphaの" + text));
-    EXPECT_NE(world.errorLog().find(text), std::string::npos);
-    EXPECT_NE(world.errorLog().find("pVB6EXE"), std::string::npos);
+    EXPECT_NE(world.env.errorLog().find(text), std::string::npos);
+    EXPECT_NE(world.env.errorLog().find("pVB6EXE"), std::string::npos);
 }
 
 // A prefix where nothing is registered as the compiler: the run says so, names what it looked
@@ -372,9 +372,9 @@ TEST(BuildEngine, NoCompilerRegisteredEndsTheRunWithNinetyNineAndSaysWhatIsMissi
     EXPECT_EQ(none.out.find("Betaを"), std::string::npos) << "the run stops at the failed project";
     // The failed start is in the error log as before, from the start up to the project's build.
     const std::string started = "\"2\", \"指定されたファイルが見つかりません。\", ";
-    EXPECT_NE(world.errorLog().find(started + "\"CreateProcess_Execute\", \"CFWin32API\""),
+    EXPECT_NE(world.env.errorLog().find(started + "\"CreateProcess_Execute\", \"CFWin32API\""),
               std::string::npos);
-    EXPECT_NE(world.errorLog().find(started + "\"pVB6EXE\", \"CFVB6EXE\""), std::string::npos);
+    EXPECT_NE(world.env.errorLog().find(started + "\"pVB6EXE\", \"CFVB6EXE\""), std::string::npos);
 
     // Settings that name an extension and key nobody registered are reported the same way.
     const std::string standin = "\"" + TestEnvironment::windowsPath(PELORIX_STANDIN) + "\" \"%1\"";
@@ -411,10 +411,9 @@ TEST(BuildEngine, DeletesLogAndBackupAfterASuccessAndKeepsBothAfterAFailure) {
     again.load({bad});
     EXPECT_EQ(again.build({1}), 99);
     EXPECT_TRUE(fileExists(world.host(bad) + ".org"));
-    bool stamped = false;
-    for (const auto& e : fs::directory_iterator(fs::path(world.host(bad)).parent_path()))
-        stamped = stamped || e.path().extension() == ".bak";
-    EXPECT_TRUE(stamped);
+    const auto files = folderEntries(fs::path(world.host(bad)).parent_path().string());
+    EXPECT_TRUE(
+        std::any_of(files.begin(), files.end(), [](const std::string& f) { return f.ends_with(".bak"); }));
 }
 
 TEST(BuildEngine, TheCompilerLogStaysInTheProgramFolderWhateverTheProjectName) {

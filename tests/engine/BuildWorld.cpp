@@ -92,11 +92,6 @@ std::vector<std::string> BuildWorld::filesContaining(const std::string& text) co
     return found;
 }
 
-std::string BuildWorld::errorLog() const {
-    const std::string path = env.home() + "/Pelorix.log";
-    return fileExists(path) ? ansiToUtf8(readFile(path)) : std::string();
-}
-
 std::string BuildWorld::compilerLogPath(const std::string& projectName) const {
     return env.home() + "/" + projectName + ".log";
 }

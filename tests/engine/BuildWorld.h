@@ -45,8 +45,6 @@ public:
     static std::string host(const std::string& windowsPath);
     // Every file below the test's folder whose bytes contain text (CP932).
     std::vector<std::string> filesContaining(const std::string& text) const;
-    // The text of Pelorix.log (UTF-8), "" when there is none.
-    std::string errorLog() const;
     // The compiler log path the engine uses for a project name.
     std::string compilerLogPath(const std::string& projectName) const;
 

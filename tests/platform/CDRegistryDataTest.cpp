@@ -56,17 +56,6 @@ Walk walk(std::string_view subKey = "TypeLib") {
     return walk(data, subKey);
 }
 
-std::vector<std::string> logLines(const TestEnvironment& env) {
-    std::vector<std::string> lines;
-    const std::string text = ansiToUtf8(test::readFile(env.home() + "/Pelorix.log"));
-    for (std::size_t pos = 0; pos < text.size();) {
-        const std::size_t end = text.find("\r\n", pos);
-        lines.push_back(text.substr(pos, end - pos));
-        pos = end == std::string::npos ? text.size() : end + 2;
-    }
-    return lines;
-}
-
 // The line WriteErrorLog writes, without its time stamp.
 std::string logTail(std::int32_t number, const std::string& tail,
                     const std::string& proc = "RecursiveRegEnumKeys") {
@@ -140,8 +129,7 @@ TEST_F(RegistrationWalk, ListsEveryWin32RegistrationInWalkOrderAligned) {
                              "2024/05/06 07:08:09",
                              "2024/05/06 07:08:10",
                          }));
-    EXPECT_FALSE(test::fileExists(env.home() + "/Pelorix.log"))
-        << test::readFile(env.home() + "/Pelorix.log");
+    EXPECT_EQ(env.errorLog(), "");
 }
 
 TEST_F(RegistrationWalk, TimesShowTheSecondTheyWereWritten) {
@@ -268,7 +256,7 @@ TEST_F(RegistrationWalk, FailuresAreLoggedWithTheirTailsAndTheWalkGoesOn) {
     const Walk got = walk();
     EXPECT_EQ(got.libraryPaths, std::vector<std::string>{"C:\\a.tlb"});
     const std::string path = "TypeLib\\" + std::string(kStdole) + "\\1.0\\caf?";
-    const auto lines = logLines(env);
+    const auto lines = env.errorLogLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(
         lines[0].ends_with(logTail(2, "[lnghSubKey=0], [lnghInKey=-2147483648], [strSubKey=" + path + "]")))
@@ -289,7 +277,7 @@ TEST_F(RegistrationWalk, ALeafThatCannotBeReadIsLoggedAndRecordedEmpty) {
     EXPECT_EQ(keys, std::vector<std::string>{"Software\\Classes\\Typelib\\G\\1.0\\0"});
     EXPECT_EQ(times.size(), 1u);
     const std::string path = "Software\\Classes\\Typelib\\G\\1.0\\0\\win32";
-    const auto lines = logLines(env);
+    const auto lines = env.errorLogLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(lines[0].ends_with(
         logTail(2, "RegOpenKeyEx(HKEY_CLASSES_ROOT,strSubKey=" + path + ",0,KEY_READ,lnghSubKey2=0)")))
@@ -409,10 +397,10 @@ TEST_F(RegistrationWalk, AWalkThatReportedFailuresReportsThemAgain) {
     w.write(env);
     CDRegistryData data;
     walk(data);
-    const std::size_t once = logLines(env).size();
+    const std::size_t once = env.errorLogLines().size();
     ASSERT_GT(once, 0u);
     walk(data);
-    EXPECT_EQ(logLines(env).size(), 2 * once);
+    EXPECT_EQ(env.errorLogLines().size(), 2 * once);
 }
 
 } // namespace

@@ -37,15 +37,6 @@ RuntimeError errorOf(const std::function<void()>& operation) {
     return RuntimeError(-1, "none");
 }
 
-std::size_t logLineCount(const TestEnvironment& env) {
-    const std::string log =
-        fileExists(env.home() + "/Pelorix.log") ? readFile(env.home() + "/Pelorix.log") : "";
-    std::size_t lines = 0;
-    for (std::size_t pos = log.find("\r\n"); pos != std::string::npos; pos = log.find("\r\n", pos + 2))
-        ++lines;
-    return lines;
-}
-
 TEST(CFFile, OpeningAMissingFileCreatesItEmpty) {
     TestEnvironment env;
     std::filesystem::create_directories(env.driveC() + "/Proj");
@@ -95,8 +86,7 @@ TEST(CFFile, ClosedObjectRefusesEverythingButOpenIsOpenAndBufferSize) {
     EXPECT_EQ(let.description(), win32::systemMessage(win32::InvalidHandle));
     EXPECT_EQ(file.ErrNumber(), win32::InvalidHandle);
     EXPECT_EQ(file.ErrProcName(), "AutoFlush [PropertyLet]");
-    EXPECT_NE(readFile(env.home() + "/Pelorix.log").find("\"AutoFlush [PropertyLet]\", \"CFFile\"\r\n"),
-              std::string::npos);
+    EXPECT_NE(env.errorLog().find("\"AutoFlush [PropertyLet]\", \"CFFile\"\r\n"), std::string::npos);
 
     file.OpenFile("C:\\x.bin");
     file.CloseFile();
@@ -113,7 +103,7 @@ TEST(CFFile, ClosedObjectRefusesEverythingButOpenIsOpenAndBufferSize) {
         {"FileSize", [&] { file.FileSize(); }},
         {"CloseFile", [&] { file.CloseFile(); }},
     };
-    const std::size_t linesBefore = logLineCount(env);
+    const std::size_t linesBefore = env.errorLogLines().size();
     for (const auto& [operation, call] : refused) {
         const RuntimeError e = errorOf(call);
         EXPECT_EQ(e.source(), "CFFile") << operation;
@@ -121,7 +111,7 @@ TEST(CFFile, ClosedObjectRefusesEverythingButOpenIsOpenAndBufferSize) {
         EXPECT_EQ(file.ErrProcName(), operation);
         EXPECT_FALSE(file.IsOpen());
     }
-    EXPECT_EQ(logLineCount(env), linesBefore + std::size(refused)) << "one log line per failure";
+    EXPECT_EQ(env.errorLogLines().size(), linesBefore + std::size(refused)) << "one log line per failure";
     EXPECT_EQ(errorOf([&] { file.FileSize(); }).number(), win32::InvalidHandle)
         << "the platform call's own code";
 }

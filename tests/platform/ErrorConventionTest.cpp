@@ -1,5 +1,6 @@
 #include "platform/ErrorConvention.h"
 
+#include "engine/BuildWindows.h"
 #include "platform/ErrorLog.h"
 #include "platform/UserInterface.h"
 #include "platform/Win32Error.h"
@@ -38,36 +39,6 @@ public:
     using ErrorHolder::m_strErrProcName;
 };
 
-std::vector<std::string> logLines(const TestEnvironment& env) {
-    const std::string bytes = readFile(env.home() + "/Pelorix.log");
-    std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        const auto end = bytes.find("\r\n", pos);
-        EXPECT_NE(end, std::string::npos) << "every line ends in CR LF";
-        if (end == std::string::npos)
-            break;
-        lines.push_back(bytes.substr(pos, end - pos));
-        pos = end + 2;
-    }
-    return lines;
-}
-
-class RecordingBox : public IMessageBox {
-public:
-    struct Shown {
-        std::string text, title;
-        MsgIcon icon;
-        bool foreground;
-    };
-    MsgResult show(const std::string& text, const std::string& title, MsgButtons, MsgIcon icon,
-                   bool foreground) override {
-        shown.push_back({text, title, icon, foreground});
-        return MsgResult::Ok;
-    }
-    std::vector<Shown> shown;
-};
-
 TEST(ErrorLog, LineHasTheExactFormatInTheAnsiCodePage) {
     TestEnvironment env;
     WriteErrorLog(-2147221005, "説明 \"quoted", "fProc", "CDFileData", ErrorLevel::Error, false);
@@ -81,9 +52,9 @@ TEST(ErrorLog, ProcedureChainWritesOneLinePerLevelInnermostFirst) {
     TestEnvironment env;
     Chain chain;
     EXPECT_FALSE(chain.A(false));
-    const auto lines = logLines(env);
+    const auto lines = env.errorLogLines();
     ASSERT_EQ(lines.size(), 3u);
-    const std::string tail = sjis("\"53\", \"ファイルが見つかりません。\", \"");
+    const std::string tail = "\"53\", \"ファイルが見つかりません。\", \"";
     EXPECT_NE(lines[0].find(tail + "C\", \"CFChain\""), std::string::npos);
     EXPECT_NE(lines[1].find(tail + "B\", \"CFChain\""), std::string::npos);
     EXPECT_NE(lines[2].find(tail + "A_Click\", \"CFChain\""), std::string::npos);
@@ -110,7 +81,7 @@ TEST(ErrorLog, LogGrowsAndIsNeverTruncated) {
     WriteErrorLog(1, "one", "p", "m", 2, false);
     WriteErrorLog(1, "one", "p", "m", 2, false);
     WriteErrorLog(0, "", "p", "m", 2, false);
-    EXPECT_EQ(logLines(env).size(), 3u);
+    EXPECT_EQ(env.errorLogLines().size(), 3u);
 }
 
 TEST(ErrorLog, DescriptionIsShortenedAtItsLastCrLf) {
@@ -122,7 +93,7 @@ TEST(ErrorLog, DescriptionIsShortenedAtItsLastCrLf) {
 
 TEST(ErrorLog, MessageBoxFollowsLevel) {
     TestEnvironment env;
-    RecordingBox box;
+    AnswerMessageBox box;
     setErrorLogMessageBox(&box);
     WriteErrorLog(5, "text\r\nmore", "p", "m", ErrorLevel::Error, true);
     WriteErrorLog(5, "warn", "p", "m", ErrorLevel::Warning, true);
@@ -130,17 +101,17 @@ TEST(ErrorLog, MessageBoxFollowsLevel) {
     WriteErrorLog(5, "odd", "p", "m", 7, true);
     WriteErrorLog(5, "hidden", "p", "m", ErrorLevel::Error, false);
     setErrorLogMessageBox(nullptr);
-    ASSERT_EQ(box.shown.size(), 4u);
-    EXPECT_EQ(box.shown[0].text, "text");
-    EXPECT_EQ(box.shown[0].title, "Error");
-    EXPECT_EQ(box.shown[0].icon, MsgIcon::Critical);
-    EXPECT_TRUE(box.shown[0].foreground);
-    EXPECT_EQ(box.shown[1].title, "警告");
-    EXPECT_EQ(box.shown[1].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(box.shown[2].title, "Pelorix");
-    EXPECT_EQ(box.shown[2].icon, MsgIcon::Information);
-    EXPECT_EQ(box.shown[3].title, "");
-    EXPECT_EQ(box.shown[3].icon, MsgIcon::None);
+    ASSERT_EQ(box.shown().size(), 4u);
+    EXPECT_EQ(box.shown()[0].text, "text");
+    EXPECT_EQ(box.shown()[0].title, "Error");
+    EXPECT_EQ(box.shown()[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(box.shown()[0].foreground);
+    EXPECT_EQ(box.shown()[1].title, "警告");
+    EXPECT_EQ(box.shown()[1].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(box.shown()[2].title, "Pelorix");
+    EXPECT_EQ(box.shown()[2].icon, MsgIcon::Information);
+    EXPECT_EQ(box.shown()[3].title, "");
+    EXPECT_EQ(box.shown()[3].icon, MsgIcon::None);
 }
 
 TEST(ErrorLog, UnwritableLogGoesToStandardErrorAndTheErrorGoesOn) {

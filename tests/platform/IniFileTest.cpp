@@ -17,6 +17,7 @@ namespace pelorix {
 namespace {
 
 using test::fileExists;
+using test::folderEntries;
 using test::readFile;
 using test::sjis;
 using test::TestEnvironment;
@@ -407,10 +408,7 @@ TEST(TerminalProfile, AFailedWriteLeavesTheOldFileWhole) {
         EXPECT_FALSE(api.SetTerminalProfile("S", "k", std::string(200, 'v')));
     }
     EXPECT_EQ(readFile(settingsFile(env)), old);
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(env.home()))
-        ++entries;
-    EXPECT_EQ(entries, 1u) << "no temporary file is left beside the settings file";
+    EXPECT_EQ(folderEntries(env.home()).size(), 1u) << "no temporary file is left beside the settings file";
 }
 
 } // namespace

@@ -12,11 +12,6 @@ namespace {
 
 using test::TestEnvironment;
 
-std::string logOf(const TestEnvironment& env) {
-    const std::string path = env.home() + "/Pelorix.log";
-    return test::fileExists(path) ? test::readFile(path) : std::string();
-}
-
 struct Canon {
     const char* in;
     const char* out;
@@ -27,7 +22,7 @@ class PathCanonicalize : public ::testing::TestWithParam<Canon> {};
 TEST_P(PathCanonicalize, ResolvesDotSegments) {
     TestEnvironment env;
     EXPECT_EQ(CFWin32API().fPathCanonicalize(GetParam().in), GetParam().out) << GetParam().in;
-    EXPECT_EQ(logOf(env), "");
+    EXPECT_EQ(env.errorLog(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -66,11 +61,11 @@ TEST(PathCanonicalize, AFullBufferFailsWithALogLineAndNoError) {
         return s;
     }();
     EXPECT_EQ(api.fPathCanonicalize(fits), fits);
-    EXPECT_EQ(logOf(env), "");
+    EXPECT_EQ(env.errorLog(), "");
     EXPECT_EQ(api.fPathCanonicalize(tooLong), "");
     EXPECT_EQ(api.ErrNumber(), 206);
     EXPECT_EQ(api.ErrProcName(), "fPathCanonicalize");
-    EXPECT_NE(logOf(env).find(test::sjis("fPathCanonicalize")), std::string::npos);
+    EXPECT_NE(env.errorLog().find("fPathCanonicalize"), std::string::npos);
     EXPECT_EQ(api.fPathCanonicalize(wideTooLong), "");
 }
 

@@ -153,11 +153,6 @@ protected:
             << "not reaped: " << processState(pid);
     }
 
-    std::string log() const {
-        const std::string file = env.home() + "/Pelorix.log";
-        return test::fileExists(file) ? test::readFile(file) : std::string();
-    }
-
     TestEnvironment env;
     CFWin32API api;
     bool cancel = false;
@@ -236,8 +231,8 @@ TEST_P(ProcessStartFailure, IsLoggedAndRaisedWithTheSystemCodeAndNothingIsLeftOp
     }
     EXPECT_EQ(api.ErrNumber(), GetParam().code);
     EXPECT_EQ(api.ErrProcName(), "CreateProcess_Execute");
-    EXPECT_NE(log().find(test::sjis(win32::systemMessage(GetParam().code))), std::string::npos);
-    EXPECT_NE(log().find("CFWin32API"), std::string::npos);
+    EXPECT_NE(env.errorLog().find(win32::systemMessage(GetParam().code)), std::string::npos);
+    EXPECT_NE(env.errorLog().find("CFWin32API"), std::string::npos);
     EXPECT_EQ(openDescriptors(), descriptors);
 }
 

@@ -184,7 +184,7 @@ TEST_F(RegistryView, AFileThatIsNotARegistryIsLoggedAndReadsEmpty) {
     EXPECT_EQ(defaultValue(HKEY_CLASSES_ROOT, ".x"), "<open 2>");
     EXPECT_EQ(defaultValue(HKEY_CURRENT_USER, "Software\\Classes\\.u"), "user")
         << "the other file still reads";
-    const std::string log = test::readFile(env.home() + "/Pelorix.log");
+    const std::string log = env.errorLog();
     EXPECT_NE(log.find("system.reg"), std::string::npos) << log;
 
     // No prefix at all is no error: an empty registry, nothing logged.

@@ -1,30 +1,21 @@
 // Real project and batch files from public repositories: each reads into a sensible record, each
 // update changes only the lines the rules name, and each batch file imports.
+#include "support/Corpus.h"
+
 #include "ProjectDataTestSupport.h"
 #include "platform/CodePage.h"
 #include "platform/Text.h"
 #include "projectdata/IBuildLog.h"
 
 #include <algorithm>
-#include <dirent.h>
 #include <map>
 
 namespace pelorix::test {
 namespace {
 
-std::vector<std::string> corpusFiles(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(folder + "/" + name);
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+// The corpus as it is: a folder that lost files fails its test instead of testing less.
+constexpr std::size_t CorpusProjects = 52;
+constexpr std::size_t CorpusBatchFiles = 14;
 
 std::vector<std::string> rawLines(std::string_view bytes) {
     std::vector<std::string> lines;
@@ -50,8 +41,9 @@ ProjectRecord readRecord(CDFileData& data, const std::string& path) {
 }
 
 TEST_F(ProjectDataTest, EveryCorpusProjectReadsIntoASensibleRecord) {
-    const auto files = corpusFiles(PELORIX_CORPUS_DIR "/vbp");
-    ASSERT_GE(files.size(), 50u);
+    const auto files = corpusFiles("vbp", CorpusProjects);
+    if (files.empty())
+        return;
     for (const auto& file : files) {
         SCOPED_TRACE(file);
         const std::string bytes = readFile(file);
@@ -86,7 +78,9 @@ std::string tailAfterLocale(std::string_view line) {
 TEST_F(ProjectDataTest, EveryCorpusProjectUpdatesOnlyTheLinesTheRulesName) {
     // Every absolute library path the corpus names is registered with a newer version.
     TypeLibRegistrations registry;
-    const auto files = corpusFiles(PELORIX_CORPUS_DIR "/vbp");
+    const auto files = corpusFiles("vbp", CorpusProjects);
+    if (files.empty())
+        return;
     for (const auto& file : files) {
         for (const auto& line : rawLines(readFile(file))) {
             if (line.find("Reference=*\\G") == std::string::npos)
@@ -148,10 +142,7 @@ TEST_F(ProjectDataTest, EveryCorpusProjectUpdatesOnlyTheLinesTheRulesName) {
         }
         EXPECT_EQ(j, after.size());
         // Nothing but the project file and its whole copy is left in the folder.
-        std::vector<std::string> left;
-        for (const auto& f : corpusFiles(hostC("corpus")))
-            left.push_back(f.substr(f.rfind('/') + 1));
-        EXPECT_EQ(left, (std::vector<std::string>{"p.vbp", "p.vbp.org"}));
+        EXPECT_EQ(folderEntries(hostC("corpus")), (std::vector<std::string>{"p.vbp", "p.vbp.org"}));
     }
 }
 
@@ -159,8 +150,11 @@ TEST_F(ProjectDataTest, EveryCorpusBatchFileImports) {
     const std::vector<std::string> keyWords{"/MAKE", "/M", "/MAKEDLL", "/L",
                                             "/RUN",  "/R", "/RUNEXIT", "/OUT"};
     const std::vector<std::string> indexes{"*", "*", "*", "*", "*", "*", "*"};
+    const auto files = corpusFiles("bat", CorpusBatchFiles);
+    if (files.empty())
+        return;
     std::map<std::string, std::vector<std::string>> yielded;
-    for (const auto& file : corpusFiles(PELORIX_CORPUS_DIR "/bat")) {
+    for (const auto& file : files) {
         SCOPED_TRACE(file);
         const std::string name = file.substr(file.rfind('/') + 1);
         const std::string bat = putC("b/x/" + std::string("make.bat"), readFile(file));

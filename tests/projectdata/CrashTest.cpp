@@ -4,7 +4,7 @@
 #include "projectdata/IBuildLog.h"
 
 #include <csignal>
-#include <dirent.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,19 +12,6 @@ namespace pelorix::test {
 namespace {
 
 constexpr const char* Guid = "{00020430-0000-0000-C000-000000000046}";
-
-std::vector<std::string> filesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
-    return names;
-}
 
 class CrashTest : public ProjectDataTest {
 protected:
@@ -41,20 +28,31 @@ protected:
     }
 
     void freshProject() {
-        for (const auto& name : filesIn(hostC("proj")))
+        for (const auto& name : folderEntries(hostC("proj")))
             ::unlink((hostC("proj") + "/" + name).c_str());
         putC("proj/P.vbp", original);
     }
 
     // Runs the update in a child process that kills itself at the step the hook picks, or that the
-    // parent kills after the delay; returns once the child is gone.
-    void runChild(const UpdateStepHook& hook, int killAfterMicroseconds) {
+    // parent kills after the delay; returns once the child is gone, with whether the child had
+    // put the new content in place (the update's last step) before it went.
+    bool runChild(const UpdateStepHook& hook, int killAfterMicroseconds) {
+        int replaced[2] = {-1, -1};
+        if (::pipe2(replaced, O_CLOEXEC) != 0) {
+            ADD_FAILURE() << "no pipe";
+            return false;
+        }
         const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
         if (pid == 0) {
+            ::close(replaced[0]);
             data.setRegistrationSource([this] { return registrations; });
             data.CopyBufferSize(64);
-            data.setUpdateStepHook(hook);
+            data.setUpdateStepHook([&](UpdateStep step, std::int32_t line) {
+                if (step == UpdateStep::Replaced)
+                    static_cast<void>(::write(replaced[1], "r", 1));
+                if (hook)
+                    hook(step, line);
+            });
             MemoryBuildLog log;
             try {
                 data.fUpdateProjectFileInfo("C:\\proj\\P.vbp", 2, "C:\\Windows", log);
@@ -62,19 +60,26 @@ protected:
             }
             ::_exit(0);
         }
-        if (killAfterMicroseconds >= 0) {
+        ::close(replaced[1]);
+        EXPECT_GE(pid, 0);
+        if (pid > 0 && killAfterMicroseconds >= 0) {
             ::usleep(static_cast<useconds_t>(killAfterMicroseconds));
             ::kill(pid, SIGKILL);
         }
         int status = 0;
-        ::waitpid(pid, &status, 0);
+        if (pid > 0)
+            ::waitpid(pid, &status, 0);
+        char mark = 0;
+        const bool done = pid > 0 && ::read(replaced[0], &mark, 1) == 1;
+        ::close(replaced[0]);
+        return done;
     }
 
     // The project file is old or new; every backup is the old content.
     void expectWhole(const std::string& updated, const std::string& where) {
         const std::string now = readFile(hostC("proj/P.vbp"));
         EXPECT_TRUE(now == original || now == updated) << where;
-        for (const auto& name : filesIn(hostC("proj"))) {
+        for (const auto& name : folderEntries(hostC("proj"))) {
             if (name.ends_with(".org") || name.ends_with(".bak")) {
                 EXPECT_EQ(readFile(hostC("proj/" + name)), original) << where << ": " << name;
             }
@@ -126,11 +131,20 @@ TEST_F(CrashTest, KilledAfterIncreasingDelaysLeavesWholeFiles) {
         if (s == UpdateStep::LineDone)
             ::usleep(100);
     };
-    for (int delay = 0; delay <= 15000; delay += 250) {
+    // The delays grow until several kills came after the update was done; those must find the
+    // new content, not merely a whole file.
+    int late = 0;
+    for (int delay = 0; (delay <= 15000 || late < 3) && delay <= 2000000;
+         delay = delay < 15000 ? delay + 250 : delay * 3 / 2) {
         freshProject();
-        runChild(slow, delay);
+        const bool done = runChild(slow, delay);
         expectWhole(updated, "delay " + std::to_string(delay));
+        if (done) {
+            ++late;
+            EXPECT_EQ(readFile(hostC("proj/P.vbp")), updated) << "delay " << delay;
+        }
     }
+    EXPECT_GE(late, 3) << "no kill came after the update was done";
 }
 
 } // namespace

@@ -205,8 +205,8 @@ TEST_F(ResolverTest, MissingLibraryIsLoggedOnce) {
     EXPECT_EQ(
         data.pGetNewReferenceByTypeLibInfo("C:\\proj\\P.vbp", "Reference=*\\G{0}#1.0#0#C:\\gone\\g.tlb#G"),
         "");
-    const std::string logText = readFile(env.home() + "/Pelorix.log");
-    EXPECT_NE(logText.find(sjis("参照設定:「C:\\gone\\g.tlb」ファイルが見つかりません。")), std::string::npos)
+    const std::string logText = env.errorLog();
+    EXPECT_NE(logText.find("参照設定:「C:\\gone\\g.tlb」ファイルが見つかりません。"), std::string::npos)
         << logText;
     EXPECT_NE(logText.find("pGetNewReferenceByTypeLibInfo"), std::string::npos);
 }

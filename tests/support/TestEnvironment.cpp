@@ -3,11 +3,14 @@
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include <gtest/gtest.h>
 
 namespace pelorix::test {
 namespace fs = std::filesystem;
@@ -73,6 +76,27 @@ void TestEnvironment::setCodePage(const std::string& codePage) const {
     ::setenv("PELORIX_CODEPAGE", codePage.c_str(), 1);
 }
 
+std::string TestEnvironment::errorLog() const {
+    const std::string path = home() + "/Pelorix.log";
+    return fileExists(path) ? ansiToUtf8(readFile(path)) : std::string();
+}
+
+std::vector<std::string> TestEnvironment::errorLogLines() const {
+    const std::string text = errorLog();
+    std::vector<std::string> lines;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t end = text.find("\r\n", pos);
+        if (end == std::string::npos) {
+            ADD_FAILURE() << "the error log's last line does not end in CR LF: " << text.substr(pos);
+            lines.push_back(text.substr(pos));
+            break;
+        }
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + 2;
+    }
+    return lines;
+}
+
 void writeFile(const std::string& hostPath, std::string_view bytes) {
     fs::create_directories(fs::path(hostPath).parent_path());
     std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
@@ -90,6 +114,15 @@ std::string readFile(const std::string& hostPath) {
 
 bool fileExists(const std::string& hostPath) {
     return fs::exists(fs::symlink_status(hostPath));
+}
+
+std::vector<std::string> folderEntries(const std::string& hostFolder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(hostFolder, ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string sjis(std::string_view utf8) {

@@ -31,6 +31,11 @@ public:
     void mapDrive(char letter, const std::string& hostFolder) const;
     void setCodePage(const std::string& codePage) const;
 
+    // Pelorix.log of the program folder as UTF-8 text, "" when there is none; and its lines
+    // without their CR LF. A last line that does not end in CR LF fails the test.
+    std::string errorLog() const;
+    std::vector<std::string> errorLogLines() const;
+
 private:
     struct Saved {
         std::string name;
@@ -47,6 +52,8 @@ private:
 void writeFile(const std::string& hostPath, std::string_view bytes);
 std::string readFile(const std::string& hostPath);
 bool fileExists(const std::string& hostPath);
+// The names of the entries of a host folder, sorted; none when it cannot be read.
+std::vector<std::string> folderEntries(const std::string& hostFolder);
 
 // The bytes of a UTF-8 text in CP932.
 std::string sjis(std::string_view utf8);

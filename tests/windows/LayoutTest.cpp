@@ -178,7 +178,7 @@ TEST(WindowLayout, KeysNameOneRecordEachAndTheReferenceSizeIsTakenAtRegistration
     EXPECT_EQ(designs.Count(), 2);
     EXPECT_THROW(designs.GetDesign("picButton"), RuntimeError);
     // Each failure of a look-up left its line in the error log.
-    EXPECT_NE(readFile(env.home() + "/Pelorix.log").find("\"GetDesign\", \"CDDesigns\""), std::string::npos);
+    EXPECT_NE(env.errorLog().find("\"GetDesign\", \"CDDesigns\""), std::string::npos);
 }
 
 } // namespace
