@@ -92,7 +92,7 @@ void BuildRecord::runFailed(const RuntimeError& error) {
     if (ProjectRecordOfRun* project = current())
         project->error = error.description();
     endCurrent(ProjectOutcome::Error);
-    m_result.reset();
+    m_result = BuildResult::Error; // the code the front ends report for a run that stopped
     if (!m_startStamp.empty())
         m_runTime = Clock::now() - m_runStart;
 }

@@ -64,7 +64,7 @@ public:
     void runFailed(const RuntimeError& error);
 
     const std::vector<ProjectRecordOfRun>& projects() const noexcept { return m_projects; }
-    // The run's result code; nothing when the run ended in a run-time error or never ran.
+    // The run's result code (99 when a run-time error ended it); nothing when the run never ran.
     std::optional<std::int16_t> result() const noexcept { return m_result; }
     std::chrono::duration<double> time() const noexcept { return m_runTime; }
     // The local time the run started, "YYYY/MM/DD HH:MM:SS" ("" before it did).
