@@ -11,6 +11,7 @@
 #include "platform/ProgramFolderLock.h"
 #include "platform/RunConditions.h"
 #include "platform/RuntimeError.h"
+#include "platform/StopSignals.h"
 #include "platform/Terminal.h"
 #include "platform/Text.h"
 #include "platform/TimeFormat.h"
@@ -88,22 +89,36 @@ constexpr std::string_view buildHelp =
     "rebuilds), and two bounds:\n"
     "  LogWaitLimit      ms the compiler's log may take to appear after the compiler has\n"
     "                    ended (default 30000; 0: no bound); then the project ends with 99\n"
-    "  ProcessWaitLimit  ms a compiler may run before the project ends with 99\n"
-    "                    (default 600000)\n"
+    "  ProcessWaitLimit  ms a compiler may run before it is ended with the processes it\n"
+    "                    started and the project ends with 99 (default 600000; real\n"
+    "                    time, whatever ProcessWaitTime says, 0 and negative included)\n"
     "Section [Option]: NotAfterBuildTargetOff, UpdateComponentReference (\"1\" = on).\n"
     "\n"
+    "The compiler runs in a process group of its own with standard input, output and\n"
+    "error on /dev/null: it never holds a pipe this command writes to. Its log is read\n"
+    "as it comes: of a huge log the build log shows the first 1000 lines (1 MiB at most),\n"
+    "the line that decided the result and the last 50 lines, with a line saying how many\n"
+    "lines and bytes were left out; a line longer than 16 KiB is cut, saying its size.\n"
+    "Control characters of every printed line are written as spaces.\n"
+    "\n"
+    "SIGINT, SIGTERM or SIGHUP during a build (and SIGPIPE, when the reader of the output\n"
+    "went away) stop it: the compiler is ended with its process group, no further project\n"
+    "is built, the project file and its backups stay as after a failed build, the build\n"
+    "log names the signal, and the result lines are printed as after any run.\n"
+    "\n"
     "Exit status: 0 when the result code is 0, 1 otherwise or on an error, 2 for a usage\n"
-    "error.\n";
+    "error, 128 + the signal's number when a signal stopped the build (130 SIGINT,\n"
+    "143 SIGTERM, 129 SIGHUP, 141 SIGPIPE).\n";
 
 // The build log of the command line: each line is printed as it comes, in place of the progress
-// line when there is one.
+// line when there is one, its control characters as spaces.
 class PrintingBuildLog final : public IBuildLog {
 public:
     PrintingBuildLog(std::ostream& out, ProgressLine* progress) : m_out(out), m_progress(progress) {}
     void appendLine(const std::string& line) override {
         if (m_progress != nullptr)
             m_progress->clear();
-        m_out << line << '\n' << std::flush;
+        m_out << withoutControlCharacters(line) << '\n' << std::flush;
         if (m_progress != nullptr)
             m_progress->draw();
     }
@@ -116,6 +131,37 @@ public:
 private:
     std::ostream& m_out;
     ProgressLine* m_progress;
+};
+
+// The command line's event pump: the progress line's, and the stop signals. A signal received
+// becomes the run's stop request at the next round of events, so that the run ends the compiler
+// and finishes as after a failed project; the build log says which signal stopped it.
+class StopWatchingPump final : public IEventPump {
+public:
+    StopWatchingPump(IEventPump& inner, const StopSignals& signals, IBuildLog& log)
+        : m_inner(inner), m_signals(signals), m_log(log) {}
+    void processEvents() override {
+        m_inner.processEvents();
+        noteStop();
+    }
+    // Takes in a signal received since the last look; the signal that stopped the run, 0 for none.
+    int noteStop() {
+        if (m_signal == 0 && m_signals.received() != 0) {
+            m_signal = m_signals.received();
+            m_stop = true;
+            m_log.appendLine(timeStamp() + " " + StopSignals::name(m_signal) +
+                             "を受信したため、ﾋﾞﾙﾄﾞを中止します。");
+        }
+        return m_signal;
+    }
+    const bool& stopRequest() const noexcept { return m_stop; }
+
+private:
+    IEventPump& m_inner;
+    const StopSignals& m_signals;
+    IBuildLog& m_log;
+    bool m_stop = false;
+    int m_signal = 0;
 };
 
 struct BuildOptions {
@@ -145,8 +191,8 @@ void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes, Progres
             return;
         if (progress != nullptr)
             progress->clear();
-        err << "? " << shown.title << ": " << replaceAll(shown.text, "\r\n", " ") << " -> "
-            << (yes ? "Yes" : "No") << '\n';
+        err << "? " << shown.title << ": " << withoutControlCharacters(replaceAll(shown.text, "\r\n", " "))
+            << " -> " << (yes ? "Yes" : "No") << '\n';
     });
 }
 
@@ -161,10 +207,10 @@ void printResults(IBuildSettingForm& form, const std::vector<std::int32_t>& buil
     for (const std::int32_t row : buildRows) {
         if (row >= 1 && !cell(row, GridColumn::Result).empty())
             out << cell(row, GridColumn::Result) << '\t' << cell(row, GridColumn::Compatible) << '\t'
-                << cell(row, GridColumn::FilePath) << '\n';
+                << withoutControlCharacters(cell(row, GridColumn::FilePath)) << '\n';
     }
     for (const std::int32_t row : missingRows)
-        out << "MISSING\t\t" << cell(row, GridColumn::FilePath) << '\n';
+        out << "MISSING\t\t" << withoutControlCharacters(cell(row, GridColumn::FilePath)) << '\n';
 }
 
 // The list or group loaded, its targets marked. A file that cannot be read stops the command
@@ -174,12 +220,12 @@ LoadedTargets loadTargets(const BuildOptions& options, CDFileData& data, IBuildS
     try {
         return loadBuildTargets(data, form, options.listPath, options.all);
     } catch (const RuntimeError& e) {
-        out << timeStamp() << ' ' << e.description() << '\n';
+        out << timeStamp() << ' ' << withoutControlCharacters(e.description()) << '\n';
         throw;
     }
 }
 
-int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
+int build(const BuildOptions& options, const StopSignals& signals, std::ostream& out, std::ostream& err) {
     CFWin32API api;
     CDFileData data;
     HeadlessBuildSettingForm form;
@@ -205,14 +251,14 @@ int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
     AnswerMessageBox box(options.yes);
     reportQuestions(box, err, options.yes, shown);
     NullEventPump noEvents;
-    IEventPump& pump = progress ? static_cast<IEventPump&>(*progress) : noEvents;
     PrintingBuildLog log(out, shown);
+    StopWatchingPump pump(progress ? static_cast<IEventPump&>(*progress) : noEvents, signals, log);
     HeadlessWaitForm waitForm;
     IWaitForm* waitFormRef = &waitForm;
     BuildRunOutcome outcome;
     try {
-        outcome = runBuild({data, api, log, box, pump, observers}, buildRows, loaded.listPath, windowOptions,
-                           waitFormRef, form);
+        outcome = runBuild({data, api, log, box, pump, observers, &pump.stopRequest(), true}, buildRows,
+                           loaded.listPath, windowOptions, waitFormRef, form);
     } catch (const RuntimeError& e) {
         if (progress)
             progress->clear();
@@ -223,11 +269,16 @@ int build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
         throw;
     }
     for (const std::string& problem : outcome.problems)
-        err << "pelorix-cli build: " << problem << '\n';
+        err << "pelorix-cli build: " << withoutControlCharacters(problem) << '\n';
 
+    const int stoppedBy = pump.noteStop();
     printResults(form, buildRows, loaded.missingRows, out);
-    out << "result=" << outcome.result << '\n';
+    out << "result=" << outcome.result << '\n' << std::flush;
     const bool reported = !record || writeReport(*record, options, err);
+    if (stoppedBy != 0) {
+        err << "pelorix-cli build: stopped by " << StopSignals::name(stoppedBy) << '\n';
+        return StopSignals::exitStatus(stoppedBy);
+    }
     return outcome.result == 0 && loaded.missingRows.empty() && reported ? ExitOk : ExitFailure;
 }
 
@@ -286,13 +337,15 @@ int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
     ProgramFolderLock lock;
     if (!takeBuildLock(options, lock, err))
         return ExitFailure;
+    // From here on a stop signal ends the run, and with it the compiler, instead of this process.
+    const StopSignals signals;
     try {
-        return build(options, out, err);
+        return build(options, signals, out, err);
     } catch (const RuntimeError& e) {
         // The cause is in the build log already; the run ends with its result line all the same.
-        err << "pelorix-cli build: " << e.description() << '\n';
-        out << "result=" << BuildResult::Error << '\n';
-        return ExitFailure;
+        err << "pelorix-cli build: " << withoutControlCharacters(e.description()) << '\n';
+        out << "result=" << BuildResult::Error << '\n' << std::flush;
+        return signals.received() != 0 ? StopSignals::exitStatus(signals.received()) : ExitFailure;
     }
 }
 

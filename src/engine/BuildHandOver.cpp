@@ -164,6 +164,9 @@ BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::
         for (IBuildObserver* observer : context.observers)
             engine.addObserver(*observer);
         engine.NotAfterBuildTargetOff(options.notAfterBuildTargetOff);
+        if (context.stopRequest != nullptr)
+            engine.StopRequest(*context.stopRequest);
+        engine.EndAbandonedCompiler(context.endAbandonedCompiler);
         outcome.result =
             engine.BuildExecute(waitForm, options.rebuildHideConfirm, options.rebuildCompatibleMode, form);
     } catch (const RuntimeError& error) {

@@ -81,6 +81,10 @@ struct BuildRunContext {
     IEventPump& eventPump;
     // Told of each project's progress and outcome, and of every build-log line.
     std::vector<IBuildObserver*> observers = {};
+    // The command line's: a flag its event pump sets to stop the run at once (see
+    // CFVB6EXE::StopRequest), and the ending of a compiler the run gives up on.
+    const bool* stopRequest = nullptr;
+    bool endAbandonedCompiler = false;
 };
 
 struct BuildRunOutcome {

@@ -127,7 +127,7 @@ void CFVB6EXE::appendLog(const std::string& line) {
 void CFVB6EXE::pause(std::int32_t milliseconds) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point end = Clock::now() + std::chrono::milliseconds(milliseconds);
-    for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
+    for (Clock::time_point now = Clock::now(); now < end && !stopRequested(); now = Clock::now()) {
         std::this_thread::sleep_for(
             std::min<Clock::duration>(end - now, std::chrono::milliseconds(PendingEventIntervalMs)));
         m_eventPump.processEvents();
@@ -207,7 +207,7 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
     waitForm.fSetDispInfo(project.name + "を「" + project.ownModeName + "」でﾋﾞﾙﾄﾞ中...", "ﾋﾞﾙﾄﾞ中...");
     waitForm.refresh();
 
-    if (m_blnCancel) {
+    if (m_blnCancel || stopRequested()) {
         run.result = BuildResult::Cancelled;
         m_blnCancel = false;
         appendLog(stamp() + project.name + "の「" + project.ownModeName + "」ﾋﾞﾙﾄﾞをｷｬﾝｾﾙしました。");
@@ -433,11 +433,18 @@ void CFVB6EXE::deleteIfExists(const std::string& path) {
 // Runs the compiler and waits for it; false when it did not end (a time-out or a failed wait) or,
 // with nothing registered as the compiler, could not be started. Each of these is logged here.
 bool CFVB6EXE::runCompiler(const std::string& command, std::string_view projectName) {
-    const bool noCancel = false;
+    if (stopRequested()) {
+        appendLog(stamp() + std::string(projectName) + "のｺﾝﾊﾟｲﾗを起動せずにﾋﾞﾙﾄﾞを中止しました。");
+        return false;
+    }
+    const bool noStop = false;
+    const AbandonedProcess abandoned =
+        m_blnEndAbandonedCompiler ? AbandonedProcess::EndGroup : AbandonedProcess::LeaveRunning;
     ProcessWaitEnd end = ProcessWaitEnd::Ended;
     try {
-        if (m_objWin32API->CreateProcess_Execute("", command, 0, m_lngProcessWaitTime, noCancel,
-                                                 m_lngProcessWaitLimit, &m_eventPump, &end))
+        if (m_objWin32API->CreateProcess_Execute("", command, 0, m_lngProcessWaitTime,
+                                                 m_stopRequest != nullptr ? *m_stopRequest : noStop,
+                                                 m_lngProcessWaitLimit, &m_eventPump, &end, abandoned))
             return true;
     } catch (...) {
         if (!trimWhite(m_strCommandTemplate).empty())
@@ -451,7 +458,8 @@ bool CFVB6EXE::runCompiler(const std::string& command, std::string_view projectN
         return false;
     }
     WriteErrorLog(-1, "ShellExecute処理でｴﾗｰが発生しました。", "pVB6EXE", Module, ErrorLevel::Error, true);
-    appendLog(stamp() + compilerNotEndedText(projectName, end, m_lngProcessWaitLimit));
+    appendLog(stamp() +
+              compilerNotEndedText(projectName, end, m_lngProcessWaitLimit, m_blnEndAbandonedCompiler));
     return false;
 }
 
@@ -472,6 +480,10 @@ bool CFVB6EXE::waitForLog(std::string_view logPath, std::string_view projectName
     const auto deadline = Clock::now() + std::chrono::milliseconds(m_lngLogWaitLimit);
     for (;;) {
         pause(m_lngLogWaitTime);
+        if (stopRequested()) {
+            appendLog(stamp() + std::string(projectName) + "のｺﾝﾊﾟｲﾗのﾛｸﾞを待たずにﾋﾞﾙﾄﾞを中止しました。");
+            return false;
+        }
         if (fso.FileExists(logPath)) {
             pause(m_lngLogWaitTime);
             if (fso.FileExists(logPath) && fso.GetFileSize(logPath) > 0)
@@ -492,7 +504,7 @@ bool CFVB6EXE::waitForLog(std::string_view logPath, std::string_view projectName
 std::int16_t CFVB6EXE::pCheckResult(std::string_view logPath) {
     return guard("pCheckResult", [&]() -> std::int16_t {
         const std::string lineStamp = stamp();
-        CompilerLogResult classified = classifyCompilerLog(decodedLines(readWindowsFile(logPath)));
+        CompilerLogResult classified = readCompilerLog(logPath);
         m_lastCompilerLog = classified;
         for (std::string& line : classified.lines)
             line = lineStamp + line;

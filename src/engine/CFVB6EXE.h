@@ -76,6 +76,15 @@ public:
     // The progress window's cancel button: the run stops before its next project.
     void m_objSender_OnBuildCancel() noexcept { m_blnCancel = true; }
 
+    // A flag the front end sets, from within the event pump, when the run must stop at once (the
+    // command line on a signal): a compiler being waited for is given up, none is started, the
+    // log is no longer waited for, and the run ends as after a failed project, or as cancelled
+    // between projects. It must outlive the run.
+    void StopRequest(const bool& stop) noexcept { m_stopRequest = &stop; }
+    // End a compiler the run gives up on (the time limit, a stop) with every process of its
+    // group, instead of leaving it running (the command line; the window leaves it to the user).
+    void EndAbandonedCompiler(bool end) noexcept { m_blnEndAbandonedCompiler = end; }
+
     // The event source handed to the progress window.
     const std::shared_ptr<CFSender>& Sender() const noexcept { return m_objSender; }
 
@@ -148,6 +157,10 @@ private:
     bool m_blnCancel = false;
     bool m_blnRebuildConfirm = false;
     bool m_blnNotAfterBuildTargetOff = false;
+    const bool* m_stopRequest = nullptr;
+    bool m_blnEndAbandonedCompiler = false;
+
+    bool stopRequested() const noexcept { return m_stopRequest != nullptr && *m_stopRequest; }
 };
 
 } // namespace pelorix

@@ -2,7 +2,9 @@
 
 #include "platform/CFWin32API.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,7 +36,8 @@ inline constexpr const char* Error = "ｴﾗｰ";
 } // namespace CompilerLogText
 
 // The outcome of a compiler log: its code and the non-empty lines that were read (reading stops
-// at the success line).
+// at the success line). A huge log keeps only some of its lines (see CompilerLogReader): marker
+// lines stand for those left out.
 struct CompilerLogResult {
     std::int16_t code = BuildResult::EmptyLog;
     std::vector<std::string> lines;
@@ -48,8 +51,52 @@ struct CompilerLogResult {
 // no earlier line set a code. A later line overrides an earlier one. No non-empty line: -1.
 CompilerLogResult classifyCompilerLog(const std::vector<std::string>& lines);
 
+// What a compiler log keeps of a huge log. Classification reads every line; what is kept for the
+// build log is bounded: the first lines, the line that set the code, and the last lines, with a
+// marker line for each run of lines left out. A line is kept up to LineBytes, then cut with a
+// marker at its end.
+namespace CompilerLogBounds {
+inline constexpr std::size_t HeadLines = 1000;
+inline constexpr std::size_t HeadBytes = 1024 * 1024;
+inline constexpr std::size_t TailLines = 50;
+inline constexpr std::size_t LineBytes = 16 * 1024;
+} // namespace CompilerLogBounds
+
+// Reads a compiler log as a stream of bytes in the ANSI code page, in pieces of any size, and
+// classifies it as classifyCompilerLog does, in memory bounded whatever the log's size or the
+// length of its lines. Lines end at CR LF, LF or CR.
+class CompilerLogReader {
+public:
+    CompilerLogReader();
+    ~CompilerLogReader();
+    CompilerLogReader(const CompilerLogReader&) = delete;
+    CompilerLogReader& operator=(const CompilerLogReader&) = delete;
+
+    // Takes the next bytes of the log; false once the success line was read (the rest does not
+    // matter).
+    bool add(std::string_view bytes);
+    // The outcome, once every byte was added.
+    CompilerLogResult finish();
+
+private:
+    class State;
+    std::unique_ptr<State> m_state;
+    friend CompilerLogResult classifyCompilerLog(const std::vector<std::string>& lines);
+};
+
+// Reads and classifies the compiler log at a Windows path; a file that cannot be read raises the
+// run-time error of its Win32 code.
+CompilerLogResult readCompilerLog(std::string_view windowsPath);
+
+// The text with every control character (C0, DEL, C1, the Unicode line and paragraph separators)
+// as a space, as the window's build log shows them: a line of a compiler log written to a
+// terminal can neither move its cursor nor change its colours or title.
+std::string withoutControlCharacters(std::string_view text);
+
 // The build-log text for a compiler that the build stopped waiting for before it ended: a time-out
-// names the limit in milliseconds; a wait that failed or was cancelled says so, and names no limit.
-std::string compilerNotEndedText(std::string_view projectName, ProcessWaitEnd end, std::int32_t limitMs);
+// names the limit in milliseconds; a wait that failed or was stopped says so, and names no limit.
+// ended adds that the compiler was ended with the processes it started.
+std::string compilerNotEndedText(std::string_view projectName, ProcessWaitEnd end, std::int32_t limitMs,
+                                 bool ended = false);
 
 } // namespace pelorix

@@ -23,6 +23,10 @@ inline constexpr std::int32_t REG_SZ = 1;
 // Why CreateProcess_Execute stopped waiting for the process it started.
 enum class ProcessWaitEnd { Ended, TimeLimit, Cancelled, WaitFailed };
 
+// What becomes of a process CreateProcess_Execute stops waiting for before it ended: left running
+// (the window program leaves it to the user), or ended with every process of its group.
+enum class AbandonedProcess { LeaveRunning, EndGroup };
+
 // The Win32 service class: settings files, registry, processes, system texts and path
 // operations. It keeps no state that callers rely on but the count of the registry failures its
 // walks logged; every user creates its own instance.
@@ -49,11 +53,13 @@ public:
 
     // Processes. Starts the command line and waits for the process to end, processing pending
     // events through pump between wait slices; see the implementation for the rules. True when
-    // the process ended; howEnded, when given, receives why the wait stopped.
+    // the process ended; howEnded, when given, receives why the wait stopped, and abandoned says
+    // what becomes of a process the wait gives up on.
     bool CreateProcess_Execute(std::string_view programPath, std::string_view commandLine,
                                std::int16_t windowState, std::int32_t waitSlice, const bool& cancelFlag,
                                std::int32_t timeLimit, IEventPump* pump = nullptr,
-                               ProcessWaitEnd* howEnded = nullptr);
+                               ProcessWaitEnd* howEnded = nullptr,
+                               AbandonedProcess abandoned = AbandonedProcess::LeaveRunning);
     // Starts the command line and returns at once (opening a project or a folder).
     void StartProcess(std::string_view commandLine);
     std::string GetLastErrorMsg(std::int32_t errorCode);

@@ -13,7 +13,6 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <poll.h>
@@ -38,7 +37,10 @@ constexpr std::int32_t WaitFailed = -1;
 // With a wait slice of 0 the wait polls; each poll waits this long so that it does not burn a core.
 constexpr int PollIntervalMs = 5;
 
-constexpr std::int32_t Overflow = 6;
+// A process group being ended gets this long to end on SIGTERM before SIGKILL ends what is left.
+constexpr int TerminateGraceMs = 500;
+// How long the end of a killed process is waited for before it is left to the background reaper.
+constexpr int KillWaitMs = 2000;
 
 // A failure to start a program: its Win32 code and the system's text for it.
 [[noreturn]] void failStart(std::int32_t code) {
@@ -117,7 +119,38 @@ public:
         return waitByPolling(timeoutMs);
     }
 
+    // Ends the process and every process of its group (it leads its own group): SIGTERM, a short
+    // grace, then SIGKILL for whatever is left. The leader stays unreaped until the group has had
+    // its SIGKILL, so that the group's number cannot pass to another process in between.
+    void endGroup() {
+        if (m_reaped)
+            return;
+        ::kill(-m_pid, SIGTERM);
+        exitedWithin(TerminateGraceMs);
+        ::kill(-m_pid, SIGKILL);
+        waitFor(KillWaitMs);
+    }
+
 private:
+    // Whether the process has ended within timeoutMs, leaving it unreaped.
+    bool exitedWithin(int timeoutMs) {
+        if (m_pidfd.get() >= 0) {
+            pollfd pfd{m_pidfd.get(), POLLIN, 0};
+            int r = 0;
+            while ((r = ::poll(&pfd, 1, timeoutMs)) < 0 && errno == EINTR) {
+            }
+            return r != 0;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            siginfo_t info{};
+            if (::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+                info.si_pid == m_pid || std::chrono::steady_clock::now() >= deadline)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
     std::int32_t collect() {
         int status = 0;
         const pid_t r = ::waitpid(m_pid, &status, WNOHANG);
@@ -275,9 +308,16 @@ public:
     SpawnSetup() {
         ::posix_spawn_file_actions_init(&m_actions);
         ::posix_spawnattr_init(&m_attr);
-        // The child reads nothing from our terminal and inherits no descriptor of ours.
+        // The child neither reads our terminal nor holds our output: a caller that reads our
+        // output to its end (a pipe, a CI log) is never kept waiting by a program we left running.
+        // It inherits no other descriptor of ours.
         ::posix_spawn_file_actions_addopen(&m_actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        ::posix_spawn_file_actions_addopen(&m_actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        ::posix_spawn_file_actions_addopen(&m_actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         ::posix_spawn_file_actions_addclosefrom_np(&m_actions, STDERR_FILENO + 1);
+        // Its own process group: a Ctrl+C at our terminal reaches us, not it, and ending the group
+        // ends it with every process it started (under Wine, the program's own processes).
+        ::posix_spawnattr_setpgroup(&m_attr, 0);
         // Signals this process ignores or blocks are not passed on.
         sigset_t all;
         sigfillset(&all);
@@ -287,7 +327,8 @@ public:
         sigemptyset(&none);
         ::posix_spawnattr_setsigdefault(&m_attr, &all);
         ::posix_spawnattr_setsigmask(&m_attr, &none);
-        ::posix_spawnattr_setflags(&m_attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+        ::posix_spawnattr_setflags(&m_attr,
+                                   POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
     }
     ~SpawnSetup() {
         ::posix_spawn_file_actions_destroy(&m_actions);
@@ -359,56 +400,68 @@ std::unique_ptr<ChildProcess> launch(std::string_view programPath, std::string_v
     return std::make_unique<ChildProcess>(pid);
 }
 
-// One wait of the given slice. Events are handled every PendingEventIntervalMs within the slice; a set
-// cancel flag ends the slice early (the pass still counts the whole slice).
-std::int32_t waitOneSlice(ChildProcess& child, std::int32_t slice, IEventPump& events,
-                          const bool& cancelFlag) {
-    if (slice == 0)
-        return child.waitFor(PollIntervalMs);
-    std::int64_t remaining = slice < 0 ? std::numeric_limits<std::int64_t>::max() : slice;
-    for (;;) {
-        const int step = static_cast<int>(std::min<std::int64_t>(remaining, PendingEventIntervalMs));
-        const std::int32_t result = child.waitFor(step);
-        if (result != WaitTimeout)
-            return result;
-        remaining -= step;
-        if (remaining <= 0 || cancelFlag)
-            return WaitTimeout;
-        events.processEvents();
-    }
+using Clock = std::chrono::steady_clock;
+
+// Whole milliseconds from now to the deadline, rounded up so that a wait never ends before it;
+// 0 once it has passed.
+std::int64_t msUntil(Clock::time_point deadline) {
+    const auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero())
+        return 0;
+    return std::chrono::ceil<std::chrono::milliseconds>(left).count();
 }
 
-std::int32_t addSlice(std::int32_t elapsed, std::int32_t slice) {
-    std::int32_t sum = 0;
-    if (__builtin_add_overflow(elapsed, slice, &sum))
-        throw RuntimeError(Overflow, "オーバーフローしました。");
-    return sum;
+// One wait of the given slice, never past the deadline. Events are handled every
+// PendingEventIntervalMs within the slice; a set cancel flag ends the slice early. A slice of 0
+// is one short poll; a negative slice lasts until the deadline.
+std::int32_t waitOneSlice(ChildProcess& child, std::int32_t slice, Clock::time_point deadline,
+                          IEventPump& events, const bool& cancelFlag) {
+    if (slice == 0)
+        return child.waitFor(static_cast<int>(std::min<std::int64_t>(msUntil(deadline), PollIntervalMs)));
+    const Clock::time_point sliceEnd =
+        slice < 0 ? deadline : std::min(deadline, Clock::now() + std::chrono::milliseconds(slice));
+    for (;;) {
+        const int step = static_cast<int>(std::min<std::int64_t>(msUntil(sliceEnd), PendingEventIntervalMs));
+        const std::int32_t result = child.waitFor(step);
+        if (result != WaitTimeout || cancelFlag || Clock::now() >= sliceEnd)
+            return result;
+        events.processEvents();
+    }
 }
 
 } // namespace
 
 // Starts a program and waits for it to end, handling pending events between waits. The time
-// limit counts wait slices, not real time; a slice of 0 waits until the process ends or the cancel
-// flag is set. The process is never stopped: when the wait gives up, it runs on and is reaped when
-// it ends. The window state has no meaning for a program started here.
+// limit is real time, whatever the slice: a slice of 0 polls until the process ends, the cancel
+// flag is set or the limit is reached; a negative slice waits in one slice until then. The window
+// state has no meaning for a program started here. A process the wait gives up on (the limit, the
+// cancel flag, a failed wait) runs on and is reaped when it ends, or with EndGroup is ended with
+// every process of its group.
 bool CFWin32API::CreateProcess_Execute(std::string_view programPath, std::string_view commandLine,
                                        std::int16_t windowState, std::int32_t waitSlice,
                                        const bool& cancelFlag, std::int32_t timeLimit, IEventPump* pump,
-                                       ProcessWaitEnd* howEnded) {
+                                       ProcessWaitEnd* howEnded, AbandonedProcess abandoned) {
     return guard("CreateProcess_Execute", [&] {
         static_cast<void>(windowState);
         NullEventPump noEvents;
         IEventPump& events = pump != nullptr ? *pump : noEvents;
         const auto child = launch(programPath, commandLine);
-        std::int32_t elapsed = 0;
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeLimit, 0));
         std::int32_t result = WaitTimeout;
-        do {
-            result = waitOneSlice(*child, waitSlice, events, cancelFlag);
-            if (result == WaitFailed)
-                break;
-            elapsed = addSlice(elapsed, waitSlice);
-            events.processEvents();
-        } while (elapsed < timeLimit && !cancelFlag && result == WaitTimeout);
+        try {
+            do {
+                result = waitOneSlice(*child, waitSlice, deadline, events, cancelFlag);
+                if (result == WaitFailed)
+                    break;
+                events.processEvents();
+            } while (Clock::now() < deadline && !cancelFlag && result == WaitTimeout);
+        } catch (...) {
+            if (abandoned == AbandonedProcess::EndGroup)
+                child->endGroup(); // an error while waiting gives the process up too
+            throw;
+        }
+        if (result != WaitObject0 && abandoned == AbandonedProcess::EndGroup)
+            child->endGroup();
         if (howEnded != nullptr)
             *howEnded = result == WaitObject0  ? ProcessWaitEnd::Ended
                         : result == WaitFailed ? ProcessWaitEnd::WaitFailed

@@ -11,39 +11,70 @@
 #include <unistd.h>
 
 namespace pelorix {
-std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_t* err) {
+namespace {
+
+// A file opened for reading, its size in size; a folder is refused as Windows refuses it.
+UniqueFd openForReading(const std::string& hostPath, std::int32_t& err, off_t& size) {
     UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
-        if (err)
-            *err = win32::fromErrno(errno);
-        return std::nullopt;
+        err = win32::fromErrno(errno);
+        return fd;
     }
     struct stat st {};
     if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        if (err)
-            *err = win32::AccessDenied;
-        return std::nullopt;
+        err = win32::AccessDenied;
+        return UniqueFd();
     }
-    std::string bytes;
-    if (st.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(st.st_size));
+    size = st.st_size;
+    err = 0;
+    return fd;
+}
+
+// Reads the descriptor to its end, or until take returns false; 0 or the code of the failure.
+std::int32_t readPieces(int fd, const std::function<bool(std::string_view)>& take) {
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n == 0)
-            break;
+            return 0;
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            if (err)
-                *err = win32::fromErrno(errno);
-            return std::nullopt;
+            return win32::fromErrno(errno);
         }
-        bytes.append(buffer, static_cast<std::size_t>(n));
+        if (!take(std::string_view(buffer, static_cast<std::size_t>(n))))
+            return 0;
+    }
+}
+
+} // namespace
+
+std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_t* err) {
+    std::int32_t code = 0;
+    off_t size = 0;
+    const UniqueFd fd = openForReading(hostPath, code, size);
+    std::string bytes;
+    if (fd.valid()) {
+        if (size > 0)
+            bytes.reserve(static_cast<std::size_t>(size));
+        code = readPieces(fd.get(), [&bytes](std::string_view piece) {
+            bytes.append(piece);
+            return true;
+        });
     }
     if (err)
-        *err = 0;
+        *err = code;
+    if (code != 0)
+        return std::nullopt;
     return bytes;
+}
+
+std::int32_t readHostFileInPieces(const std::string& hostPath,
+                                  const std::function<bool(std::string_view)>& take) {
+    std::int32_t code = 0;
+    off_t size = 0;
+    const UniqueFd fd = openForReading(hostPath, code, size);
+    return fd.valid() ? readPieces(fd.get(), take) : code;
 }
 
 std::int32_t writeAll(int fd, std::string_view bytes) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +12,12 @@ namespace pelorix {
 
 // The bytes of a file; nothing and the code in err when it cannot be read.
 std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_t* err = nullptr);
+
+// Hands the bytes of a file to take, piece by piece in file order, until the end or until take
+// returns false; 0 or the code of the failure (a folder is AccessDenied). Memory stays bounded
+// whatever the file's size.
+std::int32_t readHostFileInPieces(const std::string& hostPath,
+                                  const std::function<bool(std::string_view)>& take);
 
 // Replaces (or creates) a file with the given bytes so that no reader ever sees a partial file:
 // the bytes are written to a new file beside it, flushed, and renamed over it in one step. An

@@ -2,6 +2,7 @@
 #include "platform/CommandLine.h"
 #include "platform/UserInterface.h"
 #include "platform/Win32Error.h"
+#include "support/ProcessGroup.h"
 #include "support/TestEnvironment.h"
 
 #include <chrono>
@@ -265,10 +266,12 @@ TEST_F(Process, ProgramThatEndsAtOnceIsTrue) {
     EXPECT_GE(pump.calls, 1);
 }
 
-TEST_F(Process, TimeLimitCountsSlicesAndLeavesTheProgramRunning) {
+TEST_F(Process, TimeLimitEndsTheWaitAndLeavesTheProgramRunning) {
     CountingPump pump;
-    EXPECT_FALSE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 10, cancel, 30, &pump));
-    EXPECT_EQ(pump.calls, 3); // one pass per slice until 3 x 10 reaches 30
+    ProcessWaitEnd end = ProcessWaitEnd::Ended;
+    EXPECT_FALSE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 10, cancel, 30, &pump, &end));
+    EXPECT_EQ(end, ProcessWaitEnd::TimeLimit);
+    EXPECT_GE(pump.calls, 1);
     expectStillRunningThenReaped();
 }
 
@@ -298,16 +301,55 @@ TEST_F(Process, SliceZeroWaitsForTheEndOrTheCancelFlag) {
         if (call == 3)
             release();
     };
-    EXPECT_TRUE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 0, cancel, 1, &pump));
+    EXPECT_TRUE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 0, cancel, 600000, &pump));
     EXPECT_GE(pump.calls, 3);
 
     fs::remove(env.root() + "/release");
     fs::remove(env.root() + "/pid");
     CountingPump cancelling;
     cancelling.onCall = [&](int call) { cancel = call == 3; };
-    EXPECT_FALSE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 0, cancel, 1, &cancelling));
+    EXPECT_FALSE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 0, cancel, 600000, &cancelling));
     EXPECT_EQ(cancelling.calls, 3);
     expectStillRunningThenReaped();
+}
+
+// A program that never ends and leaves a process of its own running, as a compiler under Wine
+// does. Whatever the wait slice (0 polls, a negative one never ends by itself) the wait ends at
+// the limit, measured in time; EndGroup then ends the program and the process it started. Neither
+// was in our process group, and neither held our output.
+TEST_F(Process, TheLimitIsTimeWhateverTheSliceAndEndGroupLeavesNothingRunning) {
+    script(env.driveC() + "/tools/family.sh",
+           "#!/bin/sh\n"
+           "echo started\n"
+           "sleep 600 &\n"
+           "echo $$ > \"$PX_PID.part\" && mv \"$PX_PID.part\" \"$PX_PID\"\n"
+           "trap '' TERM\n" // ends only by SIGKILL
+           "while :; do sleep 0.01; done\n");
+    for (const std::int32_t slice : {0, -5, 40}) {
+        SCOPED_TRACE(slice);
+        fs::remove(env.root() + "/pid");
+        CountingPump pump;
+        pid_t leader = 0;
+        std::string output;
+        pump.onCall = [&](int) {
+            if (leader == 0 && test::fileExists(env.root() + "/pid")) {
+                leader = static_cast<pid_t>(std::stoi(test::readFile(env.root() + "/pid")));
+                output = fs::read_symlink("/proc/" + std::to_string(leader) + "/fd/1").string();
+                EXPECT_EQ(::getpgid(leader), leader) << "its own process group";
+            }
+        };
+        ProcessWaitEnd end = ProcessWaitEnd::Ended;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(api.CreateProcess_Execute("", R"(C:\tools\family.sh)", 1, slice, cancel, 300, &pump,
+                                               &end, AbandonedProcess::EndGroup));
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+        EXPECT_EQ(end, ProcessWaitEnd::TimeLimit);
+        ASSERT_GT(leader, 0);
+        EXPECT_EQ(output, "/dev/null");
+        EXPECT_TRUE(eventually([&] { return test::runningProcessesOfGroup(leader).empty(); }))
+            << "a process of the group remains";
+        EXPECT_EQ(processState(leader), 0) << "reaped";
+    }
 }
 
 TEST_F(Process, StartProcessReturnsAtOnceAndTheProgramIsReaped) {

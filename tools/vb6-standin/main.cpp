@@ -10,7 +10,9 @@
 //   StandIn=STEP[|STEP...]        the n-th run for this project takes the n-th STEP (the last one
 //                                 repeats); the count is kept in PROJECT.standin-runs
 //   StandIn@M=STEP[|STEP...]      the same, used instead while the file says CompatibleMode="M"
-// A STEP is a comma-separated list of actions: "sleep:N" (wait N ms first) and one outcome:
+// A STEP is a comma-separated list of actions: "sleep:N" (wait N ms first), "flood:N" (N KiB of
+// lines the classification does not know come before the outcome's text, written piece by piece
+// so that a huge log takes no memory here) and one outcome:
 //   ok          the success line (also without any StandIn line)
 //   notfound    "project or library not found"
 //   implements  the binary-compatibility text about Implements
@@ -18,6 +20,7 @@
 //   error       an error line
 //   empty       only empty lines
 //   unknown     one line the classification does not know
+//   controls    an error line full of terminal control sequences
 //   nolog       no log file at all
 //   hang        never ends while the project file exists
 // The log is written in the ANSI code page (CP932 unless PELORIX_CODEPAGE says otherwise), in one
@@ -140,6 +143,8 @@ std::string logText(std::string_view outcome, const std::string& target) {
         return crlf + crlf + crlf;
     if (outcome == "unknown")
         return "予期しない出力: " + target + crlf;
+    if (outcome == "controls")
+        return "\x1b]0;pwned\x07\x1b[2J\x1b[31mｺﾝﾊﾟｲﾙ ｴﾗｰ\x1b[0m\x08\x0c\x7f\xc2\x9b" + crlf;
     return "'" + target + "' のﾋﾞﾙﾄﾞが正常に終了しました。" + crlf;
 }
 
@@ -150,6 +155,30 @@ std::string targetExtension(const std::optional<std::string>& projectBytes, bool
             if (equalsIgnoreCase(line, "Type=Control"))
                 return ".ocx";
     return makeDll ? ".dll" : ".exe";
+}
+
+// Writes the log: floodKiB KiB of unknown lines, then the text, replacing the log in one step.
+bool writeLog(const std::string& logHost, std::string_view text, long floodKiB) {
+    if (floodKiB <= 0)
+        return writeHostFileAtomically(logHost, text) == 0;
+    const std::string part = logHost + ".part";
+    std::error_code ignored;
+    fs::remove(part, ignored);
+    std::string piece;
+    while (piece.size() < 1024 * 1024)
+        piece += "Compiling module " + std::to_string(piece.size()) + "...\r\n";
+    const long total = floodKiB * 1024;
+    for (long written = 0; written < total;) {
+        const auto size =
+            static_cast<std::size_t>(std::min<long>(total - written, static_cast<long>(piece.size())));
+        if (appendHostFile(part, std::string_view(piece).substr(0, size)) != 0)
+            return false;
+        written += static_cast<long>(size);
+    }
+    if (appendHostFile(part, "\r\n" + std::string(text)) != 0)
+        return false;
+    fs::rename(part, logHost, ignored);
+    return !ignored;
 }
 
 void sleepMs(long ms) {
@@ -169,6 +198,7 @@ int main(int argc, char** argv) {
         fs::path(projectHost).stem().string() + targetExtension(projectBytes, inv.makeDll);
 
     std::string outcome = "ok";
+    long floodKiB = 0;
     if (!projectBytes) {
         outcome = "notfound";
     } else if (const std::string script = scriptOf(ansiToUtf8(*projectBytes)); !script.empty()) {
@@ -178,6 +208,8 @@ int main(int argc, char** argv) {
                 long ms = 0;
                 std::from_chars(a.data() + 6, a.data() + a.size(), ms);
                 sleepMs(ms);
+            } else if (a.starts_with("flood:")) {
+                std::from_chars(a.data() + 6, a.data() + a.size(), floodKiB);
             } else if (!a.empty()) {
                 outcome = std::string(a);
             }
@@ -192,7 +224,7 @@ int main(int argc, char** argv) {
     }
     if (outcome != "nolog" && !inv.logPath.empty()) {
         const std::string logHost = hostPath(inv.logPath);
-        if (logHost.empty() || writeHostFileAtomically(logHost, utf8ToAnsi(logText(outcome, target))) != 0)
+        if (logHost.empty() || !writeLog(logHost, utf8ToAnsi(logText(outcome, target)), floodKiB))
             std::fprintf(stderr, "vb6-standin: cannot write the log %s\n", inv.logPath.c_str());
     }
     return outcome == "ok" ? 0 : 1;
