@@ -37,7 +37,8 @@ class IWaitForm;
 //   "LogWaitLimit"     ms the compiler log may take to appear once the compiler has ended
 //                      (default 30000; 0 waits without a bound); when it is reached the project
 //                      ends with 99, a build-log line and an error-log entry.
-//   "ProcessWaitLimit" ms a compiler may run before the project ends with 99 (default 600000).
+//   "ProcessWaitLimit" ms a compiler may run before the project ends with 99 (default 600000),
+//                      in real time whatever the wait slice "ProcessWaitTime" is.
 // A prefix in which nothing is registered for "Extension" and "ShellCommand" has no compiler to
 // start: the project ends with 99 and the build log names the extension, the key and the prefix.
 class CFVB6EXE : public ErrorHolder {
