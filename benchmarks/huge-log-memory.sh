@@ -36,7 +36,7 @@ printf '[Software\\\\Classes\\\\VisualBasic.Project\\\\shell\\\\open\\\\command]
 printf 'WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win32\n' \
     >"$prefix/user.reg"
 printf '[Build]\r\nLogWaitTime=0\r\nProcessWaitTime=20\r\n' >"$home/Pelorix.ini"
-printf 'Type=Exe\r\nName="Huge"\r\nStandIn=flood:%d,error\r\n' $((megabytes * 1024)) >"$prefix/drive_c/p/Huge.vbp"
+printf 'Type=Exe\r\nName="Huge"\r\nCompatibleMode="0"\r\nStandIn=flood:%d,error\r\n' $((megabytes * 1024)) >"$prefix/drive_c/p/Huge.vbp"
 printf '[ProjectName]\r\nC:\\p\\Huge.vbp\r\n' >"$prefix/drive_c/p/list.ini"
 
 status=0
