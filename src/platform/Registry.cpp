@@ -183,7 +183,8 @@ const RegistryKey* Registry::resolveFromRoot(HKEY root, const OpenKey& rootKey, 
         if (sep > start) {
             const std::string_view part = path.substr(start, sep - start);
             if (reusing && depth < m_lastPath.size() &&
-                (m_lastPath[depth].name == part || equalsIgnoreCase(m_lastPath[depth].name, part))) {
+                (m_lastPath[depth].key->name == part ||
+                 equalsIgnoreCase(m_lastPath[depth].key->name, part))) {
                 key = m_lastPath[depth].key;
             } else {
                 // The sibling after the one at this depth last time is the likely one.
@@ -196,7 +197,7 @@ const RegistryKey* Registry::resolveFromRoot(HKEY root, const OpenKey& rootKey, 
                 key = rootKey.file->child(*key, part, position);
                 if (key == nullptr)
                     return nullptr;
-                m_lastPath.push_back({std::string(part), key, position});
+                m_lastPath.push_back({key, position});
             }
             ++depth;
         }

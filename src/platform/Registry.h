@@ -100,7 +100,6 @@ private:
     std::size_t m_openCount = 0;
     std::shared_ptr<const Snapshot> m_current;
     struct PathPart {
-        std::string name; // as the path spelled it
         const RegistryKey* key;
         std::size_t position; // among the parent's children, for the next sibling's look-up
     };

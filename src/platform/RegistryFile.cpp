@@ -4,7 +4,6 @@
 #include "platform/Text.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 namespace pelorix {
 namespace {
@@ -245,25 +244,29 @@ std::size_t plainEnd(std::string_view text, std::size_t from, char terminator) n
 
 } // namespace
 
-std::optional<std::string> unescapeRegistryString(std::string_view text, char terminator, std::size_t& end) {
+namespace {
+
+// unescapeRegistryString into out, whose earlier contents are replaced: a caller that reads
+// many strings keeps one buffer.
+bool unescapeInto(std::string_view text, char terminator, std::size_t& end, std::string& out) {
     // Plain text up to the terminator needs no decoding.
     const std::size_t plain = plainEnd(text, 0, terminator);
+    out.assign(text.substr(0, plain));
     if (plain < text.size() && text[plain] == terminator) {
         end = plain + 1;
-        return std::string(text.substr(0, plain));
+        return true;
     }
 
-    std::string out(text.substr(0, plain));
     Utf16Sink sink(out);
     for (std::size_t i = plain; i < text.size();) {
         if (text[i] == terminator) {
             sink.flush();
             end = i + 1;
-            return out;
+            return true;
         }
         if (text[i] == '\\') {
             if (++i >= text.size())
-                return std::nullopt; // a backslash that escapes nothing: the text has no end
+                return false; // a backslash that escapes nothing: the text has no end
             i = readEscape(text, i, sink);
         } else if (static_cast<unsigned char>(text[i]) < 0x80) {
             const std::size_t next = plainEnd(text, i, terminator);
@@ -275,7 +278,40 @@ std::optional<std::string> unescapeRegistryString(std::string_view text, char te
             sink.codePoint(cp);
         }
     }
-    return std::nullopt;
+    return false;
+}
+
+// Compares a stored folded name with a wanted name folded on the fly: no copy per look-up.
+int compareFolded(std::string_view folded, std::string_view wanted) noexcept {
+    const std::size_t n = std::min(folded.size(), wanted.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto a = static_cast<unsigned char>(folded[i]);
+        const auto b = static_cast<unsigned char>(toLowerAscii(wanted[i]));
+        if (a != b)
+            return a < b ? -1 : 1;
+    }
+    return folded.size() == wanted.size() ? 0 : (folded.size() < wanted.size() ? -1 : 1);
+}
+
+bool hasUpperAscii(std::string_view name) noexcept {
+    return std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
+// A hash of a key's folded name and its parent, the name folded on the fly (FNV-1a, mixed).
+std::uint64_t keyHash(std::uint32_t parent, std::string_view name) noexcept {
+    std::uint64_t hash = 14695981039346656037ULL ^ (std::uint64_t{parent} * 0x9E3779B97F4A7C15ULL);
+    for (const char c : name)
+        hash = (hash ^ static_cast<unsigned char>(toLowerAscii(c))) * 1099511628211ULL;
+    return hash ^ (hash >> 29);
+}
+
+} // namespace
+
+std::optional<std::string> unescapeRegistryString(std::string_view text, char terminator, std::size_t& end) {
+    std::string out;
+    if (!unescapeInto(text, terminator, end, out))
+        return std::nullopt;
+    return out;
 }
 
 // Reads the lines of a registry file into a RegistryFile.
@@ -322,9 +358,11 @@ private:
     struct Times {
         std::optional<std::uint64_t> fileTime;
         std::optional<std::uint64_t> lineTime;
-        std::uint32_t firstChild = kNone;
+        std::uint64_t hash = 0; // of the parent and the folded name
         std::uint32_t parent = kNone;
-        std::uint32_t nextSameHash = kNone; // the next key whose parent and name hash alike
+        std::uint32_t firstChild = kNone;
+        std::uint32_t lastChild = kNone;
+        std::uint32_t childCount = 0;
     };
 
     // Room for about as many keys as the file has key lines, twice over (parents are implied).
@@ -333,9 +371,9 @@ private:
         for (std::size_t at = m_bytes.find("\n[", m_pos); at != std::string_view::npos;
              at = m_bytes.find("\n[", at + 2))
             ++lines;
-        m_file.m_keys.reserve(2 * lines + 1);
-        m_times.reserve(2 * lines + 1);
-        m_index.reserve(2 * lines + 1);
+        m_expectedKeys = 2 * lines + 1;
+        m_file.m_keys.reserve(m_expectedKeys);
+        m_times.reserve(m_expectedKeys);
     }
 
     bool nextLine(std::string_view& line) {
@@ -350,30 +388,95 @@ private:
         return true;
     }
 
-    // The child of parent with the name in any ASCII case, created when missing. Keys are found
-    // by a hash of their parent and folded name, keys whose hashes are equal chained.
+    // A copy of text in the file's name storage, which never moves; folded, its ASCII letters
+    // in lower case.
+    std::string_view storeName(std::string_view text, bool folded) {
+        constexpr std::size_t kBlockSize = 64 * 1024;
+        if (m_blockFree < text.size()) {
+            const std::size_t size = std::max(kBlockSize, text.size());
+            m_file.m_nameBlocks.push_back(std::make_unique_for_overwrite<char[]>(size));
+            m_blockNext = m_file.m_nameBlocks.back().get();
+            m_blockFree = size;
+        }
+        char* const at = m_blockNext;
+        if (folded)
+            std::transform(text.begin(), text.end(), at, toLowerAscii);
+        else
+            std::copy(text.begin(), text.end(), at);
+        m_blockNext += text.size();
+        m_blockFree -= text.size();
+        return {at, text.size()};
+    }
+
+    // The child of parent with the name in any ASCII case, created when missing. Wine writes
+    // siblings in order: while every key's children have come in order, a name is either the
+    // last child's or new. The first child out of order brings in a table of all keys, used
+    // from then on.
     std::uint32_t childOf(std::uint32_t parent, std::string_view name) {
-        m_folded.assign(name);
-        for (char& c : m_folded)
-            c = toLowerAscii(c);
-        const std::uint64_t hash =
-            std::hash<std::string_view>{}(m_folded) ^ (std::uint64_t{parent} * 0x9E3779B97F4A7C15ULL);
-        const auto [chain, added] = m_index.try_emplace(hash, kNone);
-        for (std::uint32_t k = chain->second; k != kNone; k = m_times[k].nextSameHash)
-            if (m_times[k].parent == parent && m_file.m_keys[k].foldedName == m_folded)
+        if (m_slots.empty()) {
+            const std::uint32_t last = m_times[parent].lastChild;
+            const int order = last == kNone ? -1 : compareFolded(m_file.m_keys[last].foldedName, name);
+            if (order == 0)
+                return last;
+            if (order < 0)
+                return addChild(parent, name, 0);
+            makeSlots();
+        }
+        const std::uint64_t hash = keyHash(parent, name);
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t slot = hash & mask; m_slots[slot] != kNone; slot = (slot + 1) & mask) {
+            const std::uint32_t k = m_slots[slot];
+            if (m_times[k].hash == hash && m_times[k].parent == parent &&
+                compareFolded(m_file.m_keys[k].foldedName, name) == 0)
                 return k;
+        }
+        const std::uint32_t index = addChild(parent, name, hash);
+        if (2 * m_file.m_keys.size() > m_slots.size())
+            makeSlots();
+        else
+            slotKey(index);
+        return index;
+    }
+
+    std::uint32_t addChild(std::uint32_t parent, std::string_view name, std::uint64_t hash) {
         const auto index = static_cast<std::uint32_t>(m_file.m_keys.size());
         RegistryKey& key = m_file.m_keys.emplace_back();
-        key.name = std::string(name);
-        key.foldedName = m_folded;
+        key.name = storeName(name, false);
+        // A name without upper-case letters is its own folded form.
+        key.foldedName = hasUpperAscii(name) ? storeName(name, true) : key.name;
         Times& times = m_times.emplace_back();
+        times.hash = hash;
         times.parent = parent;
-        times.nextSameHash = chain->second;
-        chain->second = index;
-        m_file.m_keys[parent].children.push_back(index);
-        if (m_times[parent].firstChild == kNone)
-            m_times[parent].firstChild = index;
+        Times& up = m_times[parent];
+        if (up.firstChild == kNone)
+            up.firstChild = index;
+        up.lastChild = index;
+        ++up.childCount;
         return index;
+    }
+
+    // The table of childOf: key indices open-addressed by hash (kNone for a free slot), at most
+    // half full. Made anew with every key in it, twice as large as the keys need.
+    void makeSlots() {
+        const std::size_t keys = std::max(m_file.m_keys.size(), m_expectedKeys);
+        std::size_t size = 16;
+        while (size < 4 * keys)
+            size *= 2;
+        const bool first = m_slots.empty();
+        m_slots.assign(size, kNone);
+        for (std::uint32_t k = 1; k < m_file.m_keys.size(); ++k) {
+            if (first)
+                m_times[k].hash = keyHash(m_times[k].parent, m_file.m_keys[k].name);
+            slotKey(k);
+        }
+    }
+
+    void slotKey(std::uint32_t k) {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t slot = m_times[k].hash & mask;
+        while (m_slots[slot] != kNone)
+            slot = (slot + 1) & mask;
+        m_slots[slot] = k;
     }
 
     // The key at a path of names below the root, created with its parents when missing. Files
@@ -390,7 +493,7 @@ private:
                 const RegistryKey* last =
                     depth < m_lastPath.size() ? &m_file.m_keys[m_lastPath[depth]] : nullptr;
                 if (reusing && last != nullptr &&
-                    (last->name == name || equalsIgnoreCase(last->foldedName, name))) {
+                    (last->name == name || compareFolded(last->foldedName, name) == 0)) {
                     key = m_lastPath[depth];
                 } else {
                     reusing = false;
@@ -409,10 +512,9 @@ private:
     void keyLine(std::string_view body) {
         m_current = kNone;
         std::size_t end = 0;
-        const auto path = unescapeRegistryString(body.substr(1), ']', end);
-        if (!path)
+        if (!unescapeInto(body.substr(1), ']', end, m_path))
             return;
-        const std::uint32_t key = keyAtPath(*path);
+        const std::uint32_t key = keyAtPath(m_path);
         if (key == 0)
             return; // an empty path names no key
         m_current = key;
@@ -583,13 +685,35 @@ private:
             else
                 keys[i].lastWriteTime = m_fallbackTime;
         }
-        // Wine writes siblings in order already: most lists need no sorting.
+        layOutChildren();
+    }
+
+    // Every key's children in one list, each key's run sorted by folded name (Wine writes
+    // siblings in order already: most runs need no sorting). Keys were created in order, so
+    // each run is filled in creation order.
+    void layOutChildren() {
+        auto& keys = m_file.m_keys;
+        auto& all = m_file.m_children;
+        all.resize(keys.size() - 1);
+        std::vector<std::uint32_t> next(keys.size());
+        std::uint32_t start = 0;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            next[i] = start;
+            start += m_times[i].childCount;
+        }
+        for (std::uint32_t k = 1; k < keys.size(); ++k)
+            all[next[m_times[k].parent]++] = k;
         const auto less = [&](std::uint32_t a, std::uint32_t b) {
             return lessFolded(keys[a].foldedName, keys[b].foldedName);
         };
-        for (RegistryKey& key : keys)
-            if (!std::is_sorted(key.children.begin(), key.children.end(), less))
-                std::stable_sort(key.children.begin(), key.children.end(), less);
+        start = 0;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            const auto run = std::span<std::uint32_t>(all).subspan(start, m_times[i].childCount);
+            if (!std::is_sorted(run.begin(), run.end(), less))
+                std::stable_sort(run.begin(), run.end(), less);
+            keys[i].children = run;
+            start += m_times[i].childCount;
+        }
     }
 
     std::string_view m_bytes;
@@ -597,8 +721,11 @@ private:
     std::uint64_t m_fallbackTime;
     RegistryFile m_file;
     std::vector<Times> m_times;
-    std::unordered_map<std::uint64_t, std::uint32_t> m_index; // hash -> the last key with it
-    std::string m_folded;
+    std::vector<std::uint32_t> m_slots; // the look-up table of childOf, empty while not needed
+    std::size_t m_expectedKeys = 0;
+    char* m_blockNext = nullptr; // the free part of the last name block
+    std::size_t m_blockFree = 0;
+    std::string m_path;                    // the path of the key line being read
     std::vector<std::uint32_t> m_lastPath; // the keys along the previous key line's path
     std::uint32_t m_current = kNone;
 };
@@ -617,22 +744,6 @@ bool RegistryFile::isRegistryFile(std::string_view bytes) noexcept {
 std::optional<RegistryFile> RegistryFile::parse(std::string_view bytes, std::uint64_t fallbackTime) {
     return RegistryFileParser(bytes, fallbackTime).run();
 }
-
-namespace {
-
-// Compares a stored folded name with a wanted name folded on the fly: no copy per look-up.
-int compareFolded(std::string_view folded, std::string_view wanted) noexcept {
-    const std::size_t n = std::min(folded.size(), wanted.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto a = static_cast<unsigned char>(folded[i]);
-        const auto b = static_cast<unsigned char>(toLowerAscii(wanted[i]));
-        if (a != b)
-            return a < b ? -1 : 1;
-    }
-    return folded.size() == wanted.size() ? 0 : (folded.size() < wanted.size() ? -1 : 1);
-}
-
-} // namespace
 
 const RegistryKey* RegistryFile::child(const RegistryKey& parent, std::string_view name) const {
     std::size_t position = std::string_view::npos;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,13 +30,14 @@ struct RegistryValue {
     std::optional<std::string> text; // UTF-8, inner NULs kept, the final terminator dropped
 };
 
-// One key of a parsed registry file.
+// One key of a parsed registry file. Its names and its list of children are views of storage
+// that the RegistryFile owns: they live as long as the file.
 struct RegistryKey {
-    std::string name;                // UTF-8, spelled as first written
-    std::string foldedName;          // name with ASCII letters in lower case, for look-up and order
+    std::string_view name;           // UTF-8, spelled as first written
+    std::string_view foldedName;     // name with ASCII letters in lower case, for look-up and order
     std::uint64_t lastWriteTime = 0; // FILETIME (100 ns since 1601-01-01 UTC)
     std::vector<RegistryValue> values;
-    std::vector<std::uint32_t> children; // indices into RegistryFile::keys, sorted by foldedName
+    std::span<const std::uint32_t> children; // indices into RegistryFile::keys, sorted by foldedName
     std::optional<std::string> className;
     bool isLink = false;
 };
@@ -54,6 +57,12 @@ public:
 
     // An empty registry (the root alone).
     RegistryFile();
+    // Keys view the file's own storage: a file moves, it is never copied.
+    RegistryFile(RegistryFile&&) noexcept = default;
+    RegistryFile& operator=(RegistryFile&&) noexcept = default;
+    RegistryFile(const RegistryFile&) = delete;
+    RegistryFile& operator=(const RegistryFile&) = delete;
+    ~RegistryFile() = default;
 
     const RegistryKey& root() const noexcept { return m_keys.front(); }
     const RegistryKey& key(std::uint32_t index) const noexcept { return m_keys[index]; }
@@ -78,6 +87,8 @@ public:
 private:
     friend class RegistryFileParser;
     std::vector<RegistryKey> m_keys;
+    std::vector<std::uint32_t> m_children;             // every key's children, one list after another
+    std::vector<std::unique_ptr<char[]>> m_nameBlocks; // the keys' names; blocks never move
     std::string m_arch;
 };
 

@@ -16,13 +16,13 @@ void check(bool condition) {
 
 void walk(const pelorix::RegistryFile& file, const pelorix::RegistryKey& key, int depth) {
     check(depth < 100000);
-    const std::string* previous = nullptr;
+    const std::string_view* previous = nullptr;
     for (std::uint32_t index : key.children) {
         check(index > 0 && index < file.keyCount());
         const pelorix::RegistryKey& child = file.key(index);
         check(previous == nullptr || *previous <= child.foldedName);
         previous = &child.foldedName;
-        check(!child.name.empty() && child.name.find('\\') == std::string::npos);
+        check(!child.name.empty() && child.name.find('\\') == std::string_view::npos);
         check(file.child(key, child.name) != nullptr);
         for (const pelorix::RegistryValue& v : child.values) {
             const bool stringType = v.type == pelorix::regtype::Sz || v.type == pelorix::regtype::ExpandSz ||

@@ -101,11 +101,28 @@ TEST(RegistryFile, ImpliedKeysExistAndChildrenSortWithoutCase) {
     ASSERT_NE(t, nullptr);
     std::vector<std::string> names;
     for (std::uint32_t c : t->children)
-        names.push_back(file.key(c).name);
+        names.emplace_back(file.key(c).name);
     // Lower-case order as Wine keeps it ("_" sorts before letters); a name keeps its first spelling.
     EXPECT_EQ(names, (std::vector<std::string>{"_u", "a", "b", "C"}));
     EXPECT_NE(file.find("t\\b\\y"), nullptr);
     EXPECT_EQ(file.root().children.size(), 1u);
+}
+
+TEST(RegistryFile, KeysMeetAgainWhetherSiblingsCameInOrderOrNot) {
+    // In order first: a key met again in another spelling, also after its parent's line; then
+    // a sibling out of order, after which keys from before it are still found, not doubled.
+    const RegistryFile file = parsed("[R\\\\a\\\\x] 1\n[R\\\\b] 1\n[R] 1\n[r\\\\B\\\\y] 1\n"
+                                     "[R\\\\0] 1\n[R\\\\A\\\\z] 1\n[r\\\\c] 1\n[R\\\\b\\\\Y] 2\n");
+    const RegistryKey* r = file.find("R");
+    ASSERT_NE(r, nullptr);
+    std::vector<std::string> names;
+    for (std::uint32_t c : r->children)
+        names.emplace_back(file.key(c).name);
+    EXPECT_EQ(names, (std::vector<std::string>{"0", "a", "b", "c"}));
+    EXPECT_EQ(file.find("R\\a")->children.size(), 2u);
+    EXPECT_EQ(file.find("R\\b")->children.size(), 1u);
+    EXPECT_EQ(file.find("R\\b\\y")->lastWriteTime, 2 * 10000000ULL + kUnixEpoch);
+    EXPECT_EQ(file.keyCount(), 9u);
 }
 
 TEST(RegistryFile, LastWriteTimes) {
