@@ -356,24 +356,30 @@ public:
 private:
     // What the parser keeps of a key beside the key itself.
     struct Times {
-        std::optional<std::uint64_t> fileTime;
-        std::optional<std::uint64_t> lineTime;
-        std::uint64_t hash = 0; // of the parent and the folded name
+        std::uint64_t fileTime = 0; // when hasFileTime
+        std::uint64_t lineTime = 0; // when hasLineTime
         std::uint32_t parent = kNone;
         std::uint32_t firstChild = kNone;
         std::uint32_t lastChild = kNone;
         std::uint32_t childCount = 0;
+        bool hasFileTime = false;
+        bool hasLineTime = false;
     };
 
-    // Room for about as many keys as the file has key lines, twice over (parents are implied).
+    // Room for as many keys as the key lines can make: a line makes at most one key per part of
+    // its path, and Wine writes each separator as two backslashes. Pages of the room that stay
+    // unused are never touched; the cap keeps a file of nothing but backslashes from asking for
+    // more than its size warrants.
     void reserveForKeyLines() {
-        std::size_t lines = 0;
+        std::size_t keys = 1;
         for (std::size_t at = m_bytes.find("\n[", m_pos); at != std::string_view::npos;
-             at = m_bytes.find("\n[", at + 2))
-            ++lines;
-        m_expectedKeys = 2 * lines + 1;
-        m_file.m_keys.reserve(m_expectedKeys);
-        m_times.reserve(m_expectedKeys);
+             at = m_bytes.find("\n[", at + 2)) {
+            const std::string_view line = m_bytes.substr(at + 1, m_bytes.find('\n', at + 1) - (at + 1));
+            keys += 1 + static_cast<std::size_t>(std::count(line.begin(), line.end(), '\\')) / 2;
+        }
+        keys = std::min(keys, m_bytes.size() / 16 + 1);
+        m_file.m_keys.reserve(keys);
+        m_times.reserve(keys);
     }
 
     bool nextLine(std::string_view& line) {
@@ -419,18 +425,19 @@ private:
             if (order == 0)
                 return last;
             if (order < 0)
-                return addChild(parent, name, 0);
+                return addChild(parent, name);
             makeSlots();
         }
         const std::uint64_t hash = keyHash(parent, name);
         const std::size_t mask = m_slots.size() - 1;
         for (std::size_t slot = hash & mask; m_slots[slot] != kNone; slot = (slot + 1) & mask) {
             const std::uint32_t k = m_slots[slot];
-            if (m_times[k].hash == hash && m_times[k].parent == parent &&
+            if (m_hashes[k] == hash && m_times[k].parent == parent &&
                 compareFolded(m_file.m_keys[k].foldedName, name) == 0)
                 return k;
         }
-        const std::uint32_t index = addChild(parent, name, hash);
+        const std::uint32_t index = addChild(parent, name);
+        m_hashes.push_back(hash);
         if (2 * m_file.m_keys.size() > m_slots.size())
             makeSlots();
         else
@@ -438,14 +445,13 @@ private:
         return index;
     }
 
-    std::uint32_t addChild(std::uint32_t parent, std::string_view name, std::uint64_t hash) {
+    std::uint32_t addChild(std::uint32_t parent, std::string_view name) {
         const auto index = static_cast<std::uint32_t>(m_file.m_keys.size());
         RegistryKey& key = m_file.m_keys.emplace_back();
         key.name = storeName(name, false);
         // A name without upper-case letters is its own folded form.
         key.foldedName = hasUpperAscii(name) ? storeName(name, true) : key.name;
         Times& times = m_times.emplace_back();
-        times.hash = hash;
         times.parent = parent;
         Times& up = m_times[parent];
         if (up.firstChild == kNone)
@@ -458,22 +464,24 @@ private:
     // The table of childOf: key indices open-addressed by hash (kNone for a free slot), at most
     // half full. Made anew with every key in it, twice as large as the keys need.
     void makeSlots() {
-        const std::size_t keys = std::max(m_file.m_keys.size(), m_expectedKeys);
+        const std::size_t keys = m_file.m_keys.size();
         std::size_t size = 16;
         while (size < 4 * keys)
             size *= 2;
-        const bool first = m_slots.empty();
-        m_slots.assign(size, kNone);
-        for (std::uint32_t k = 1; k < m_file.m_keys.size(); ++k) {
-            if (first)
-                m_times[k].hash = keyHash(m_times[k].parent, m_file.m_keys[k].name);
-            slotKey(k);
+        if (m_slots.empty()) {
+            m_hashes.reserve(keys);
+            m_hashes.push_back(0); // the root's, never looked up
+            for (std::uint32_t k = 1; k < m_file.m_keys.size(); ++k)
+                m_hashes.push_back(keyHash(m_times[k].parent, m_file.m_keys[k].name));
         }
+        m_slots.assign(size, kNone);
+        for (std::uint32_t k = 1; k < m_file.m_keys.size(); ++k)
+            slotKey(k);
     }
 
     void slotKey(std::uint32_t k) {
         const std::size_t mask = m_slots.size() - 1;
-        std::size_t slot = m_times[k].hash & mask;
+        std::size_t slot = m_hashes[k] & mask;
         while (m_slots[slot] != kNone)
             slot = (slot + 1) & mask;
         m_slots[slot] = k;
@@ -526,8 +534,10 @@ private:
             std::uint64_t seconds = 0;
             for (std::size_t k = 0; k < digits; ++k)
                 seconds = seconds * 10 + static_cast<unsigned>(rest[k] - '0');
-            if (seconds <= 0xFFFFFFFFu)
+            if (seconds <= 0xFFFFFFFFu) {
                 m_times[key].lineTime = seconds * 10000000ULL + kUnixEpochAsFileTime;
+                m_times[key].hasLineTime = true;
+            }
         }
     }
 
@@ -539,12 +549,14 @@ private:
         }
         RegistryKey& key = m_file.m_keys[m_current];
         if (body.starts_with("#time=")) {
-            if (const auto t = parseHexNumber(trimRight(body.substr(6))))
+            if (const auto t = parseHexNumber(trimRight(body.substr(6)))) {
                 m_times[m_current].fileTime = *t;
+                m_times[m_current].hasFileTime = true;
+            }
         } else if (body.starts_with("#class=\"")) {
             std::size_t end = 0;
-            if (auto text = unescapeRegistryString(body.substr(8), '"', end))
-                key.className = std::move(*text);
+            if (unescapeInto(body.substr(8), '"', end, m_text))
+                key.className = storeName(m_text, false);
         } else if (trimRight(body) == "#link") {
             key.isLink = true;
         }
@@ -676,10 +688,10 @@ private:
         // before its parent needs it.
         for (std::size_t i = keys.size(); i-- > 1;) {
             const Times& t = m_times[i];
-            if (t.fileTime)
-                keys[i].lastWriteTime = *t.fileTime;
-            else if (t.lineTime)
-                keys[i].lastWriteTime = *t.lineTime;
+            if (t.hasFileTime)
+                keys[i].lastWriteTime = t.fileTime;
+            else if (t.hasLineTime)
+                keys[i].lastWriteTime = t.lineTime;
             else if (t.firstChild != kNone)
                 keys[i].lastWriteTime = keys[t.firstChild].lastWriteTime;
             else
@@ -721,11 +733,12 @@ private:
     std::uint64_t m_fallbackTime;
     RegistryFile m_file;
     std::vector<Times> m_times;
-    std::vector<std::uint32_t> m_slots; // the look-up table of childOf, empty while not needed
-    std::size_t m_expectedKeys = 0;
-    char* m_blockNext = nullptr; // the free part of the last name block
+    std::vector<std::uint32_t> m_slots;  // the look-up table of childOf, empty while not needed
+    std::vector<std::uint64_t> m_hashes; // each key's hash of its parent and folded name, with the table
+    char* m_blockNext = nullptr;         // the free part of the last name block
     std::size_t m_blockFree = 0;
     std::string m_path;                    // the path of the key line being read
+    std::string m_text;                    // the text of the option line being read
     std::vector<std::uint32_t> m_lastPath; // the keys along the previous key line's path
     std::uint32_t m_current = kNone;
 };

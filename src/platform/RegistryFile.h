@@ -38,7 +38,7 @@ struct RegistryKey {
     std::uint64_t lastWriteTime = 0; // FILETIME (100 ns since 1601-01-01 UTC)
     std::vector<RegistryValue> values;
     std::span<const std::uint32_t> children; // indices into RegistryFile::keys, sorted by foldedName
-    std::optional<std::string> className;
+    std::optional<std::string_view> className;
     bool isLink = false;
 };
 
