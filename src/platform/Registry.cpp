@@ -33,8 +33,9 @@ std::shared_ptr<const RegistryFile> emptyFile() {
 }
 
 std::optional<std::string> readAll(int fd, std::size_t expected) {
+    // One byte more than expected, so that the read which finds the end needs no larger buffer.
     std::string bytes;
-    bytes.resize(expected);
+    bytes.resize(expected + 1);
     std::size_t done = 0;
     while (true) {
         if (done == bytes.size())
@@ -173,11 +174,21 @@ const RegistryKey* Registry::resolveFromRoot(HKEY root, const OpenKey& rootKey, 
         m_lastRoot = root;
         m_lastSnapshot = rootKey.snapshot;
         m_lastPath.clear();
+        m_lastPathKnown = false;
     }
     std::size_t depth = 0;
     bool reusing = true;
     const RegistryKey* key = rootKey.key;
     std::size_t start = 0;
+    // A key's own path again (its value read), or its path and a sub-key's name: the parts of
+    // the previous path are known without comparing them one by one.
+    if (m_lastPathKnown && path.starts_with(m_lastPathText) &&
+        (path.size() == m_lastPathText.size() || path[m_lastPathText.size()] == '\\')) {
+        depth = m_lastPathDepth;
+        key = depth == 0 ? rootKey.key : m_lastPath[depth - 1].key;
+        start = m_lastPathText.size();
+    }
+    m_lastPathKnown = false;
     while (start <= path.size()) {
         const std::size_t sep = std::min(path.find('\\', start), path.size());
         if (sep > start) {
@@ -203,6 +214,9 @@ const RegistryKey* Registry::resolveFromRoot(HKEY root, const OpenKey& rootKey, 
         }
         start = sep + 1;
     }
+    m_lastPathText.assign(path);
+    m_lastPathDepth = depth;
+    m_lastPathKnown = true;
     return key;
 }
 
@@ -310,7 +324,10 @@ std::int32_t Registry::RegQueryValueEx(HKEY key, std::string_view valueName, std
     dataSize = static_cast<std::uint32_t>(needed);
     if (needed > capacity)
         return win32::MoreData;
-    text = ascii ? stored : throughAnsi(stored);
+    if (ascii)
+        text.assign(stored);
+    else
+        text = throughAnsi(stored);
     return win32::Success;
 }
 

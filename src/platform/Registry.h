@@ -106,6 +106,11 @@ private:
     HKEY m_lastRoot = 0;
     std::shared_ptr<const Snapshot> m_lastSnapshot;
     std::vector<PathPart> m_lastPath;
+    // The previous path when all its parts were found: its first m_lastPathDepth parts are
+    // those of m_lastPath.
+    std::string m_lastPathText;
+    std::size_t m_lastPathDepth = 0;
+    bool m_lastPathKnown = false;
     CachedFile m_machineCache;
     CachedFile m_userCache;
 };

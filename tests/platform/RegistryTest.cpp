@@ -105,7 +105,8 @@ TEST_F(RegistryView, HandlesAreNumberedObjectsAndMissingKeysFailWithTwo) {
 
 TEST_F(RegistryView, KeysOpenRightInAnyOrderOfPaths) {
     // Opens reuse what the previous path found: siblings out of order, other case, a missing
-    // key halfway, and a path shorter than the last must all find the right key.
+    // key halfway, a path shorter than the last, one that repeats or extends it, and one that
+    // merely begins with its text must all find the right key.
     RegistryWriter w;
     for (const char* name : {"a", "b", "c", "d"})
         w.setString(std::string("Software\\Classes\\K\\") + name + "\\leaf", "", name);
@@ -118,9 +119,20 @@ TEST_F(RegistryView, KeysOpenRightInAnyOrderOfPaths) {
                                                                     {"K\\d\\leaf", "d"},
                                                                     {"K\\d\\leaf\\more", "<open 2>"},
                                                                     {"k\\a\\leaf", "a"},
-                                                                    {"K\\a", "<query 2>"}};
+                                                                    {"K\\a", "<query 2>"},
+                                                                    {"K\\aleaf", "<open 2>"},
+                                                                    {"K\\a", "<query 2>"},
+                                                                    {"K\\a\\leaf", "a"},
+                                                                    {"K\\a\\leaf", "a"},
+                                                                    {"K\\a\\leaf\\more", "<open 2>"},
+                                                                    {"K\\a\\leaf\\more\\x", "<open 2>"},
+                                                                    {"K\\a\\leaf\\", "a"}};
+    // A key kept open pins the files, as during a walk, so that each open follows the one before.
+    HKEY pin = 0;
+    ASSERT_EQ(Registry::process().RegOpenKeyEx(HKEY_CLASSES_ROOT, "", KEY_READ, pin), 0);
     for (const auto& [path, expected] : opens)
         EXPECT_EQ(defaultValue(HKEY_CLASSES_ROOT, path), expected) << path;
+    Registry::process().RegCloseKey(pin);
 }
 
 TEST_F(RegistryView, NamesAndTextsPassThroughTheAnsiCodePage) {
