@@ -28,8 +28,15 @@ std::optional<std::string> registryFileProblem(const std::string& hostPath, bool
             return std::nullopt;
         return "ﾚｼﾞｽﾄﾘﾌｧｲﾙがありません。[" + hostPath + "]";
     }
-    const auto bytes = readHostFile(hostPath);
-    if (!bytes || !RegistryFile::isRegistryFile(*bytes))
+    // The first line tells: the file is read up to it (a large registry is not read whole), or
+    // far enough to show that the line is longer than the header.
+    constexpr std::size_t kEnough = 64;
+    std::string head;
+    const std::int32_t code = readHostFileInPieces(hostPath, [&head](std::string_view piece) {
+        head.append(piece);
+        return head.size() < kEnough && head.find('\n') == std::string::npos;
+    });
+    if (code != 0 || !RegistryFile::isRegistryFile(head))
         return "Wineのﾚｼﾞｽﾄﾘﾌｧｲﾙではありません。[" + hostPath + "]";
     return std::nullopt;
 }
