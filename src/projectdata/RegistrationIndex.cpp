@@ -25,31 +25,45 @@ bool isShortName(std::string_view path) {
     return path.find('~') != std::string_view::npos;
 }
 
-} // namespace
-
-std::size_t RegistrationIndex::FoldedHash::operator()(std::string_view path) const noexcept {
-    std::uint64_t hash = 14695981039346656037ULL; // FNV-1a over the upper-cased bytes
+// FNV-1a over the upper-cased bytes: the hash of a library path without regard to ASCII case.
+std::uint64_t foldedHash(std::string_view path) noexcept {
+    std::uint64_t hash = 14695981039346656037ULL;
     for (const char c : path)
         hash = (hash ^ static_cast<unsigned char>(toUpperAscii(c))) * 1099511628211ULL;
-    return static_cast<std::size_t>(hash);
+    return hash ^ (hash >> 32);
 }
 
-bool RegistrationIndex::FoldedEqual::operator()(std::string_view a, std::string_view b) const noexcept {
-    return equalsIgnoreCase(a, b);
-}
+} // namespace
 
 RegistrationIndex::RegistrationIndex(std::shared_ptr<const TypeLibRegistrations> registrations)
     : m_registrations(std::move(registrations)) {
     const auto& paths = m_registrations->libraryPaths;
     const auto& times = m_registrations->writeTimes;
-    m_byFoldedPath.reserve(paths.size());
+    std::size_t size = 16;
+    while (size < 2 * paths.size())
+        size *= 2;
+    m_slots.resize(size);
     for (std::size_t i = paths.size(); i-- > 0;) {
         if (isShortName(paths[i]))
             continue;
-        const auto [entry, added] = m_byFoldedPath.try_emplace(paths[i], static_cast<std::int32_t>(i));
-        if (!added)
-            offerNewest(entry->second, i, times);
+        const std::uint64_t hash = foldedHash(paths[i]);
+        Slot& slot = m_slots[slotAt(paths[i], hash)];
+        if (slot.path == -1)
+            slot = {hash, static_cast<std::int32_t>(i), static_cast<std::int32_t>(i)};
+        else
+            offerNewest(slot.newest, i, times);
     }
+}
+
+std::size_t RegistrationIndex::slotAt(std::string_view path, std::uint64_t hash) const {
+    const auto& paths = m_registrations->libraryPaths;
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t at = hash & mask;
+    while (m_slots[at].path != -1 &&
+           (m_slots[at].hash != hash ||
+            !equalsIgnoreCase(paths[static_cast<std::size_t>(m_slots[at].path)], path)))
+        at = (at + 1) & mask;
+    return at;
 }
 
 void RegistrationIndex::layOutFoldedPaths() const {
@@ -68,8 +82,7 @@ void RegistrationIndex::layOutFoldedPaths() const {
 }
 
 std::int32_t RegistrationIndex::newestOfLibrary(std::string_view libraryPath) const {
-    const auto found = m_byFoldedPath.find(libraryPath);
-    return found == m_byFoldedPath.end() ? -1 : found->second;
+    return m_slots[slotAt(libraryPath, foldedHash(libraryPath))].newest;
 }
 
 std::int32_t RegistrationIndex::newestContaining(std::string_view fileName) const {

@@ -37,20 +37,22 @@ public:
     std::int32_t newestContaining(std::string_view fileName) const;
 
 private:
-    // Library paths compared and hashed without regard to ASCII case.
-    struct FoldedHash {
-        std::size_t operator()(std::string_view path) const noexcept;
+    // One folded library path of the table: its hash, a registration with that path, and the
+    // newest registration with it (-1 in a free slot).
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::int32_t path = -1;
+        std::int32_t newest = -1;
     };
-    struct FoldedEqual {
-        bool operator()(std::string_view a, std::string_view b) const noexcept;
-    };
+    // Where a folded path's slot is: its own, or the free one where it belongs.
+    std::size_t slotAt(std::string_view path, std::uint64_t hash) const;
 
     void layOutFoldedPaths() const;
     std::int32_t scanContaining(const std::string& foldedName) const;
 
     std::shared_ptr<const TypeLibRegistrations> m_registrations;
-    // Views of the shared registrations' paths, which stay as they are for the index's life.
-    std::unordered_map<std::string_view, std::int32_t, FoldedHash, FoldedEqual> m_byFoldedPath;
+    // The table by folded path, open-addressed and at most half full.
+    std::vector<Slot> m_slots;
     // For components, made on the first look-up: every library path upper-cased, one after
     // another, where each begins (and the end), and the answers given so far by name.
     mutable std::string m_foldedPaths;
