@@ -68,8 +68,19 @@ public:
     std::string fPathCanonicalize(std::string_view path);
     std::string QuoteSpaces(std::string_view path);
 
+    // What the RecursiveRegEnumKeys walks of this object reuse from one to the next, so that a
+    // walk of many keys allocates little: at each depth the names and times of the children of
+    // the key visited there, the path of the key being visited, and the value read last.
+    struct WalkBuffers {
+        std::vector<std::vector<std::string>> names;
+        std::vector<std::vector<std::uint64_t>> times;
+        std::string path;
+        std::string text;
+    };
+
 private:
     std::int32_t m_lngLoggedWalkFailures = 0;
+    WalkBuffers m_walkBuffers;
 };
 
 // The host file of the program a command line would start: its first argument, looked for as

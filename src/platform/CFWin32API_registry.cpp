@@ -30,14 +30,19 @@ std::string keyPathOf(std::string_view path) {
 // of a "win32" key are not walked: the library path is the win32 key's own value.
 class RegistrationWalk {
 public:
-    RegistrationWalk(CFWin32API& api, std::vector<std::string>& libraryPaths,
-                     std::vector<std::string>& keyPaths, std::vector<VbDate>& writeTimes)
-        : m_api(api), m_libraryPaths(libraryPaths), m_keyPaths(keyPaths), m_writeTimes(writeTimes) {}
+    RegistrationWalk(CFWin32API& api, CFWin32API::WalkBuffers& buffers,
+                     std::vector<std::string>& libraryPaths, std::vector<std::string>& keyPaths,
+                     std::vector<VbDate>& writeTimes)
+        : m_api(api), m_buffers(buffers), m_libraryPaths(libraryPaths), m_keyPaths(keyPaths),
+          m_writeTimes(writeTimes) {}
 
     std::int32_t failures() const noexcept { return m_failures; }
 
-    void visit(HKEY key, const std::string& path, std::optional<std::uint64_t> enumeratedTime) {
+    // Visits the key at the buffers' path and its descendants: the path is extended by a
+    // child's name for the child's visit and cut back after it.
+    void visit(HKEY key, std::optional<std::uint64_t> enumeratedTime, std::size_t depth = 0) {
         Registry& registry = Registry::process();
+        const std::string& path = m_buffers.path;
         HKEY subKey = 0;
         const std::int32_t openResult = registry.RegOpenKeyEx(key, path, KEY_ENUMERATE_SUB_KEYS, subKey);
         if (openResult != 0)
@@ -53,17 +58,32 @@ public:
             record(path, time);
         } else {
             // Names and times first, then the walk below them, as the enumeration gives them.
-            std::vector<std::pair<std::string, std::uint64_t>> children;
-            std::string enumerated;
-            for (std::uint32_t index = 0;; ++index) {
-                std::uint64_t time = 0;
-                if (registry.RegEnumKeyEx(subKey, index, kBufferSize, enumerated, &time) != 0)
-                    break;
-                children.emplace_back(enumerated, time);
+            if (m_buffers.names.size() <= depth) {
+                m_buffers.names.resize(depth + 1);
+                m_buffers.times.resize(depth + 1);
             }
-            for (const auto& [name, time] : children)
-                visit(key, path + "\\" + name,
-                      name == kWin32 ? std::optional<std::uint64_t>(time) : std::nullopt);
+            std::size_t count = 0;
+            for (std::uint32_t index = 0;; ++index) {
+                auto& names = m_buffers.names[depth];
+                if (count == names.size()) {
+                    names.emplace_back();
+                    m_buffers.times[depth].emplace_back();
+                }
+                std::uint64_t time = 0;
+                if (registry.RegEnumKeyEx(subKey, index, kBufferSize, names[count], &time) != 0)
+                    break;
+                m_buffers.times[depth][count++] = time;
+            }
+            const std::size_t length = path.size();
+            for (std::size_t i = 0; i < count; ++i) {
+                // Deeper visits may add depths, moving the lists: they are read afresh.
+                const std::string& name = m_buffers.names[depth][i];
+                const std::uint64_t time = m_buffers.times[depth][i];
+                const bool win32 = name == kWin32;
+                m_buffers.path.append("\\").append(name);
+                visit(key, win32 ? std::optional<std::uint64_t>(time) : std::nullopt, depth + 1);
+                m_buffers.path.resize(length);
+            }
         }
 
         const std::int32_t closeResult = registry.RegCloseKey(subKey);
@@ -81,11 +101,11 @@ private:
             logFailure(openResult, "RegOpenKeyEx(HKEY_CLASSES_ROOT,strSubKey=" + path +
                                        ",0,KEY_READ,lnghSubKey2=" + std::to_string(leaf) + ")");
         std::uint32_t type = static_cast<std::uint32_t>(REG_SZ);
-        std::string text;
         std::uint32_t size = kBufferSize;
+        std::string& text = m_buffers.text;
         const bool read = registry.RegQueryValueEx(leaf, "", type, text, size) == 0 &&
                           (type == regtype::Sz || type == regtype::ExpandSz || type == regtype::MultiSz);
-        const std::string value = read ? text.substr(0, text.find('\0')) : std::string();
+        const std::string_view value = read ? std::string_view(text).substr(0, text.find('\0')) : "";
 
         m_writeTimes.push_back(m_api.pDosDateTimeToFileTime(time));
         m_libraryPaths.push_back(normalizeLibraryPath(value));
@@ -104,6 +124,7 @@ private:
     }
 
     CFWin32API& m_api;
+    CFWin32API::WalkBuffers& m_buffers;
     std::int32_t m_failures = 0;
     std::vector<std::string>& m_libraryPaths;
     std::vector<std::string>& m_keyPaths;
@@ -135,8 +156,9 @@ std::int32_t CFWin32API::EnumKeys(HKEY key, std::string_view subKey, std::vector
 void CFWin32API::RecursiveRegEnumKeys(HKEY key, std::string_view path, std::vector<std::string>& libraryPaths,
                                       std::vector<std::string>& keyPaths, std::vector<VbDate>& writeTimes) {
     return guard("RecursiveRegEnumKeys", [&] {
-        RegistrationWalk walk(*this, libraryPaths, keyPaths, writeTimes);
-        walk.visit(key, std::string(path), std::nullopt);
+        RegistrationWalk walk(*this, m_walkBuffers, libraryPaths, keyPaths, writeTimes);
+        m_walkBuffers.path.assign(path);
+        walk.visit(key, std::nullopt);
         m_lngLoggedWalkFailures += walk.failures();
     });
 }
