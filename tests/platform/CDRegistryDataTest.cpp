@@ -209,6 +209,55 @@ TEST_F(RegistrationWalk, AWin32KeyWithSubKeysIsOneRegistrationAndKeepsTheListsAl
     EXPECT_EQ(got.keyPaths[0], "TypeLib\\" + std::string(kStdole) + "\\1.0\\0");
 }
 
+// One object walks library after library, reusing what its walks keep between them: each walk
+// answers as a walk by a fresh object does, whatever the shape of the libraries before it.
+TEST_F(RegistrationWalk, WalksOfOneObjectAnswerAsWalksOfFreshOnes) {
+    RegistryWriter w;
+    TypeLibRegistration lib;
+    lib.guid = kStdole;
+    for (const char* locale : {"0", "409", "411"}) {
+        lib.locale = locale;
+        lib.win32 = std::string("C:\\stdole\\") + locale + ".tlb";
+        w.addTypeLib(lib);
+    }
+    w.setString("Software\\Classes\\Typelib\\" + std::string(kStdole) + "\\1.0\\FLAGS", "", "0");
+    lib = {};
+    lib.guid = kAdo;
+    lib.version = "2.a";
+    lib.win32 = "C:\\ado.dll";
+    lib.win64 = "C:\\ado64.dll";
+    w.addTypeLib(lib);
+    lib.guid = kScript;
+    lib.version = "5.5";
+    lib.win32 = "C:\\windows\\system32\\vbscript.dll\\3";
+    w.addTypeLib(lib);
+    w.write(env);
+
+    const auto walkEach = [](CFWin32API* shared, const std::vector<std::string>& guids) {
+        Walk got;
+        std::vector<VbDate> dates;
+        for (const std::string& guid : guids) {
+            CFWin32API fresh;
+            (shared != nullptr ? *shared : fresh)
+                .RecursiveRegEnumKeys(HKEY_CLASSES_ROOT, "TypeLib\\" + guid, got.libraryPaths, got.keyPaths,
+                                      dates);
+        }
+        return got;
+    };
+    for (const std::vector<std::string>& guids : {std::vector<std::string>{kStdole, kAdo, kScript},
+                                                  std::vector<std::string>{kScript, kAdo, kStdole}}) {
+        CFWin32API shared;
+        const Walk once = walkEach(&shared, guids);
+        const Walk again = walkEach(&shared, guids);
+        const Walk fresh = walkEach(nullptr, guids);
+        EXPECT_EQ(once.libraryPaths.size(), 5u);
+        EXPECT_EQ(once.libraryPaths, fresh.libraryPaths);
+        EXPECT_EQ(once.keyPaths, fresh.keyPaths);
+        EXPECT_EQ(again.libraryPaths, fresh.libraryPaths);
+        EXPECT_EQ(again.keyPaths, fresh.keyPaths);
+    }
+}
+
 TEST_F(RegistrationWalk, NothingToWalk) {
     EXPECT_TRUE(walk().keyPaths.empty()) << "no prefix";
     RegistryWriter().setString("Software\\Classes\\.ini", "", "inifile").write(env);
