@@ -25,27 +25,14 @@ build=${1:-build-bench}
 runs=${PELORIX_BENCH_RUNS:-3}
 sizes=${PELORIX_BENCH_SIZES:-5000 50000}
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELORIX_BUILD_TESTS=OFF -DPELORIX_BUILD_UI=OFF \
-    >/dev/null
-cmake --build "$build" --target pelorix-cli vb6-standin >/dev/null
-cli=$PWD/$build/bin/pelorix-cli
-standin=$PWD/$build/bin/vb6-standin
-
-work=$(mktemp -d /tmp/pelorix-bench-XXXXXX)
-trap '[ -n "${PELORIX_BENCH_KEEP:-}" ] || rm -rf "$work"' EXIT
-prefix=$work/prefix
-home=$work/home
-mkdir -p "$prefix/dosdevices" "$prefix/drive_c/Libs" "$home" "$work/pristine"
-ln -s ../drive_c "$prefix/dosdevices/c:"
-ln -s / "$prefix/dosdevices/z:"
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+source benchmarks/cli-workspace.sh
+cli_workspace "$build"
+mkdir -p "$prefix/drive_c/Libs" "$work/pristine"
 
 # N registrations: N/2 libraries in two versions (the later one newer), every tenth a control
 # (Ctl####.ocx). The registry file writes backslashes and quotes escaped.
 write_registry() {
-    local command="\"$(winpath "$standin")\" \"%1\""
-    command=${command//\\/\\\\}
-    STANDIN_COMMAND=${command//\"/\\\"} LIBRARIES=$(($1 / 2)) awk 'BEGIN {
+    STANDIN_COMMAND=$standin_command LIBRARIES=$(($1 / 2)) awk 'BEGIN {
         cmd = ENVIRON["STANDIN_COMMAND"]; n = ENVIRON["LIBRARIES"]
         printf "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win32\n\n"
         printf "[Software\\\\Classes\\\\.vbp] 1700000000\n@=\"VisualBasic.Project\"\n\n"

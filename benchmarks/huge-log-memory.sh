@@ -12,26 +12,12 @@ cd "$(dirname "$0")/.."
 build=${1:-build-bench-log}
 megabytes=${PELORIX_LOG_MB:-100}
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELORIX_BUILD_TESTS=OFF -DPELORIX_BUILD_UI=OFF \
-    >/dev/null
-cmake --build "$build" --target pelorix-cli vb6-standin >/dev/null
-cli=$PWD/$build/bin/pelorix-cli
-standin=$PWD/$build/bin/vb6-standin
-
-work=$(mktemp -d /tmp/pelorix-bench-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-prefix=$work/prefix
-home=$work/home
-mkdir -p "$prefix/dosdevices" "$prefix/drive_c/p" "$home"
-ln -s ../drive_c "$prefix/dosdevices/c:"
-ln -s / "$prefix/dosdevices/z:"
-
-command="\"Z:${standin//\//\\}\" \"%1\""
-command=${command//\\/\\\\}
-command=${command//\"/\\\"}
+source benchmarks/cli-workspace.sh
+cli_workspace "$build"
+mkdir -p "$prefix/drive_c/p"
 printf 'WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win32\n\n' >"$prefix/system.reg"
 printf '[Software\\\\Classes\\\\.vbp] 1700000000\n@="VisualBasic.Project"\n\n' >>"$prefix/system.reg"
-printf '[Software\\\\Classes\\\\VisualBasic.Project\\\\shell\\\\open\\\\command] 1700000000\n@="%s"\n' "$command" \
+printf '[Software\\\\Classes\\\\VisualBasic.Project\\\\shell\\\\open\\\\command] 1700000000\n@="%s"\n' "$standin_command" \
     >>"$prefix/system.reg"
 printf 'WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win32\n' \
     >"$prefix/user.reg"

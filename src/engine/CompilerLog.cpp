@@ -316,23 +316,6 @@ CompilerLogResult readCompilerLog(std::string_view windowsPath) {
     return reader.finish();
 }
 
-std::string withoutControlCharacters(std::string_view text) {
-    std::string out(text);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const auto b = static_cast<unsigned char>(out[i]);
-        const auto next = i + 1 < out.size() ? static_cast<unsigned char>(out[i + 1]) : 0;
-        const auto third = i + 2 < out.size() ? static_cast<unsigned char>(out[i + 2]) : 0;
-        if (b < 0x20 || b == 0x7F) {
-            out[i] = ' ';
-        } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) { // C1: U+0080 to U+009F
-            out.replace(i, 2, " ");
-        } else if (b == 0xE2 && next == 0x80 && (third == 0xA8 || third == 0xA9)) { // U+2028, U+2029
-            out.replace(i, 3, " ");
-        }
-    }
-    return out;
-}
-
 std::string compilerNotEndedText(std::string_view projectName, ProcessWaitEnd end, std::int32_t limitMs,
                                  bool ended) {
     const std::string name(projectName);

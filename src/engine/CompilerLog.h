@@ -88,11 +88,6 @@ private:
 // run-time error of its Win32 code.
 CompilerLogResult readCompilerLog(std::string_view windowsPath);
 
-// The text with every control character (C0, DEL, C1, the Unicode line and paragraph separators)
-// as a space, as the window's build log shows them: a line of a compiler log written to a
-// terminal can neither move its cursor nor change its colours or title.
-std::string withoutControlCharacters(std::string_view text);
-
 // The build-log text for a compiler that the build stopped waiting for before it ended: a time-out
 // names the limit in milliseconds; a wait that failed or was stopped says so, and names no limit.
 // ended adds that the compiler was ended with the processes it started.

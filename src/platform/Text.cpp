@@ -70,6 +70,29 @@ std::string_view trimWhite(std::string_view s) noexcept {
     return s.substr(first, last - first + 1);
 }
 
+std::string withoutControlCharacters(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = [&](std::size_t at) {
+            return at < text.size() ? static_cast<unsigned char>(text[at]) : 0;
+        };
+        const unsigned char b = byte(i);
+        if (b < 0x20 || b == 0x7F) {
+            out += ' ';
+        } else if (b == 0xC2 && byte(i + 1) >= 0x80 && byte(i + 1) <= 0x9F) { // C1: U+0080 to U+009F
+            out += ' ';
+            i += 1;
+        } else if (b == 0xE2 && byte(i + 1) == 0x80 && (byte(i + 2) == 0xA8 || byte(i + 2) == 0xA9)) {
+            out += ' '; // U+2028, U+2029
+            i += 2;
+        } else {
+            out += static_cast<char>(b);
+        }
+    }
+    return out;
+}
+
 std::string replaceAll(std::string_view s, std::string_view what, std::string_view with) {
     if (what.empty())
         return std::string(s);

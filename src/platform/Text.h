@@ -38,6 +38,11 @@ std::string_view trimWhite(std::string_view s) noexcept;
 // Replaces every occurrence of what by with (exact match); an empty what leaves s unchanged.
 std::string replaceAll(std::string_view s, std::string_view what, std::string_view with);
 
+// The UTF-8 text with every control character (C0, DEL, C1, the Unicode line and paragraph
+// separators) as one space: a compiler log's line shown in the window neither draws as garbage nor
+// breaks in two, and written to a terminal it can neither move the cursor nor change colours.
+std::string withoutControlCharacters(std::string_view text);
+
 // Splits at every occurrence of the separator (an empty text gives one empty piece).
 std::vector<std::string> split(std::string_view s, char separator);
 

@@ -1,6 +1,7 @@
 #include "windows/frmLog.h"
 
 #include "platform/CFWin32API.h"
+#include "platform/Text.h"
 #include "windows/Twips.h"
 #include "windows/WidgetLayout.h"
 
@@ -37,14 +38,9 @@ constexpr int buttonHeight = 390;
 constexpr std::array<int, 2> buttonLeft = {1605, 0};
 
 // A compiler log can hold control characters (tabs, form feeds, an end-of-file mark): they show
-// as spaces, so that no line draws as garbage or breaks into two.
+// as spaces, as the command line prints them.
 QString displayText(const std::string& line) {
-    QString text = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
-    for (QChar& ch : text)
-        if (ch.category() == QChar::Other_Control || ch == QChar::LineSeparator ||
-            ch == QChar::ParagraphSeparator)
-            ch = QLatin1Char(' ');
-    return text;
+    return QString::fromStdString(withoutControlCharacters(line));
 }
 
 } // namespace

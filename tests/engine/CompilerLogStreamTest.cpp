@@ -1,6 +1,7 @@
 #include "BuildWorld.h"
 #include "engine/CompilerLog.h"
 #include "platform/CodePage.h"
+#include "platform/Text.h"
 #include "support/CliRun.h"
 
 #include <algorithm>
