@@ -1,6 +1,5 @@
-#include "platform/ProgramFolderLock.h"
-
 #include "platform/Environment.h"
+#include "platform/ProgramFolderLock.h"
 #include "platform/Win32Error.h"
 
 #include <cerrno>

@@ -1,0 +1,113 @@
+#include "platform/HostFile.h"
+#include "platform/UniqueFd.h"
+#include "platform/Win32Error.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pelorix {
+namespace {
+
+// A file opened for reading, its size in size; a folder is refused as Windows refuses it.
+UniqueFd openForReading(const std::string& hostPath, std::int32_t& err, off_t& size) {
+    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
+        err = win32::fromErrno(errno);
+        return fd;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        err = win32::AccessDenied;
+        return UniqueFd();
+    }
+    size = st.st_size;
+    err = 0;
+    return fd;
+}
+
+// Reads the descriptor to its end, or until take returns false; 0 or the code of the failure.
+std::int32_t readPieces(int fd, const std::function<bool(std::string_view)>& take) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            return 0;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return win32::fromErrno(errno);
+        }
+        if (!take(std::string_view(buffer, static_cast<std::size_t>(n))))
+            return 0;
+    }
+}
+
+} // namespace
+
+std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_t* err) {
+    std::int32_t code = 0;
+    off_t size = 0;
+    const UniqueFd fd = openForReading(hostPath, code, size);
+    std::string bytes;
+    if (fd.valid()) {
+        if (size > 0)
+            bytes.reserve(static_cast<std::size_t>(size));
+        code = readPieces(fd.get(), [&bytes](std::string_view piece) {
+            bytes.append(piece);
+            return true;
+        });
+    }
+    if (err)
+        *err = code;
+    if (code != 0)
+        return std::nullopt;
+    return bytes;
+}
+
+std::int32_t readHostFileInPieces(const std::string& hostPath,
+                                  const std::function<bool(std::string_view)>& take) {
+    std::int32_t code = 0;
+    off_t size = 0;
+    const UniqueFd fd = openForReading(hostPath, code, size);
+    return fd.valid() ? readPieces(fd.get(), take) : code;
+}
+
+std::int32_t writeAll(int fd, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return win32::fromErrno(errno);
+        }
+        if (n == 0)
+            return win32::DiskFull;
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+std::int32_t appendHostFile(const std::string& hostPath, std::string_view bytes) {
+    UniqueFd fd(::open(hostPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    if (!fd.valid())
+        return win32::fromErrno(errno);
+    if (const std::int32_t code = writeAll(fd.get(), bytes); code != 0)
+        return code;
+    return fd.close() == 0 ? 0 : win32::fromErrno(errno);
+}
+
+std::string finalTargetOf(const std::string& hostPath) {
+    struct Freer {
+        void operator()(char* p) const noexcept { std::free(p); }
+    };
+    const std::unique_ptr<char, Freer> resolved(::realpath(hostPath.c_str(), nullptr));
+    return resolved ? std::string(resolved.get()) : hostPath;
+}
+
+} // namespace pelorix
