@@ -2,6 +2,7 @@
 #include "platform/CommandLine.h"
 #include "platform/UserInterface.h"
 #include "platform/Win32Error.h"
+#include "support/TestOs.h"
 #include "support/ProcessGroup.h"
 #include "support/TestEnvironment.h"
 
@@ -32,13 +33,13 @@ public:
     ScopedEnv(const char* name, const std::string& value) : m_name(name) {
         if (const char* old = std::getenv(name))
             m_old = old;
-        ::setenv(name, value.c_str(), 1);
+        pelorix::test::setEnvironment(name, value.c_str());
     }
     ~ScopedEnv() {
         if (m_old)
-            ::setenv(m_name, m_old->c_str(), 1);
+            pelorix::test::setEnvironment(m_name, m_old->c_str());
         else
-            ::unsetenv(m_name);
+            pelorix::test::unsetEnvironment(m_name);
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
