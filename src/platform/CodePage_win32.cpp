@@ -110,9 +110,12 @@ std::string encodeTo(std::string_view encoding, std::string_view text) {
     while (i < text.size()) {
         char32_t c = 0;
         const std::size_t len = utf8SequenceAt(text, i, c);
-        if (len == 0 || (c >= EscapeBase && c <= EscapeBase + 0xFF)) {
+        // Past the basic plane a code page holds nothing: one "?" per character, not one per
+        // UTF-16 unit.
+        const bool outsidePlane = len != 0 && c > 0xFFFF && cp != CP_UTF8;
+        if (len == 0 || outsidePlane || (c >= EscapeBase && c <= EscapeBase + 0xFF)) {
             encodeRun(cp, text.substr(runStart, i - runStart), out);
-            out += len == 0 ? '?' : static_cast<char>(c - EscapeBase);
+            out += len == 0 || outsidePlane ? '?' : static_cast<char>(c - EscapeBase);
             i += len == 0 ? 1 : len;
             runStart = i;
             continue;
