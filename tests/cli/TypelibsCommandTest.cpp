@@ -1,8 +1,8 @@
 #include "cli/Cli.h"
-#include "support/TestOs.h"
 #include "support/CliRun.h"
 #include "support/RegistryWriter.h"
 #include "support/TestEnvironment.h"
+#include "support/TestOs.h"
 #include "support/WineTools.h"
 
 #include <cstdlib>

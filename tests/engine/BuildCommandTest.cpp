@@ -1,8 +1,8 @@
 #include "BuildWorld.h"
 #include "cli/Cli.h"
 #include "platform/ProgramFolderLock.h"
-#include "support/TestOs.h"
 #include "support/CliRun.h"
+#include "support/TestOs.h"
 
 #include <chrono>
 #include <cstdlib>

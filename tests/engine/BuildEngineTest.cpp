@@ -2,9 +2,9 @@
 #include "engine/CompilerLog.h"
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
-#include "support/TestOs.h"
 #include "support/CliRun.h"
 #include "support/RegistryWriter.h"
+#include "support/TestOs.h"
 
 #include <algorithm>
 #include <chrono>

@@ -3,8 +3,8 @@
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
 #include "platform/Text.h"
-#include "support/TestOs.h"
 #include "support/RegistryWriter.h"
+#include "support/TestOs.h"
 
 #include <cstdlib>
 #include <filesystem>

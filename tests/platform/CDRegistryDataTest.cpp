@@ -2,9 +2,9 @@
 
 #include "platform/CodePage.h"
 #include "platform/Registry.h"
-#include "support/TestOs.h"
 #include "support/RegistryWriter.h"
 #include "support/TestEnvironment.h"
+#include "support/TestOs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "platform/DriveMap.h"
 
 #include "platform/Environment.h"
-#include "support/TestOs.h"
 #include "support/TestEnvironment.h"
+#include "support/TestOs.h"
 
 #include <algorithm>
 #include <filesystem>

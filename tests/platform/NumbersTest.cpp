@@ -1,8 +1,8 @@
 #include "platform/Numbers.h"
 
 #include "platform/CFWin32API.h"
-#include "support/TestOs.h"
 #include "support/TestEnvironment.h"
+#include "support/TestOs.h"
 
 #include <clocale>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 #include "platform/CCCommon.h"
 #include "platform/CFWin32API.h"
 #include "platform/HostFile.h"
-#include "support/TestOs.h"
 #include "support/TestEnvironment.h"
+#include "support/TestOs.h"
 
 #include <cstdlib>
 

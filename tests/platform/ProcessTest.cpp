@@ -2,9 +2,9 @@
 #include "platform/CommandLine.h"
 #include "platform/UserInterface.h"
 #include "platform/Win32Error.h"
-#include "support/TestOs.h"
 #include "support/ProcessGroup.h"
 #include "support/TestEnvironment.h"
+#include "support/TestOs.h"
 
 #include <chrono>
 #include <csignal>
@@ -193,6 +193,27 @@ TEST_F(Process, WindowsProgramRunsUnderWineWithThePrefix) {
         "", R"("c:\program files\vb98\VB6" /make "C:\proj\a b.vbp" /out C:\log.txt)", 7, 50, cancel, 600000));
     EXPECT_EQ(recorded(), (std::vector<std::string>{"WINEPREFIX=" + env.prefix(), host, "/make",
                                                     R"(C:\proj\a b.vbp)", "/out", R"(C:\log.txt)"}));
+}
+
+TEST_F(Process, WineIsTheOnePelorixWineNamesAndItsAbsenceIsNamedWithItsPackage) {
+    writeFile(env.driveC() + "/VB6.EXE", "MZ");
+    const std::string host = fs::canonical(env.driveC() + "/VB6.EXE").string();
+    {
+        const ScopedEnv wine("PELORIX_WINE", env.driveC() + "/tools/rec.sh");
+        EXPECT_TRUE(api.CreateProcess_Execute("", R"(C:\VB6.EXE /make)", 1, 50, cancel, 600000));
+        EXPECT_EQ(recorded(), (std::vector<std::string>{"WINEPREFIX=" + env.prefix(), host, "/make"}))
+            << "PELORIX_WINE wins over wine on PATH";
+    }
+    const ScopedEnv missing("PELORIX_WINE", env.root() + "/no-wine");
+    try {
+        api.CreateProcess_Execute("", R"(C:\VB6.EXE /make)", 1, 50, cancel, 600000);
+        ADD_FAILURE() << "no Wine, no start";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), win32::FileNotFound);
+        EXPECT_NE(e.description().find("Wine"), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find("wine64"), std::string::npos) << "the package that brings it";
+        EXPECT_NE(e.description().find(host), std::string::npos) << "and the program it was to start";
+    }
 }
 
 TEST_F(Process, PlainNamesAreFoundInTheWindowsFolderAndOnTheHostPath) {
