@@ -86,7 +86,7 @@ std::string modeLabel(std::int16_t mode) {
 // One compile in a few words: its mode, OK or NG with the log's code and the line that set it.
 std::string compileSummary(const CompileRecord& compile) {
     std::string text = modeLabel(compile.mode) + ": ";
-    if (compile.result == 0)
+    if (compile.result == BuildResult::Success)
         return text + "OK";
     const bool logRead = compile.log.decidingLine >= 0;
     text += "NG " + std::to_string(logRead ? compile.log.code : compile.result);

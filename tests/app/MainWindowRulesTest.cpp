@@ -63,10 +63,10 @@ TEST(MainWindowRulesTest, WindowSettingsAreWrittenQuotedAndReadBack) {
     WindowSettingsToSave settings;
     settings.formSize = FormSize{9000, 6000};
     settings.columnWidths = {470, 500};
-    settings.rebuildConfirm = false;
-    settings.rebuildCompatibleMode = 2;
+    settings.options.rebuildHideConfirm = false;
+    settings.options.rebuildCompatibleMode = 2;
     settings.batFilePath = "C:\\b\\make.bat";
-    settings.startupImpBat = true;
+    settings.options.startupImpBat = true;
     writeWindowSettings(api, settings);
     const std::string ini = readFile(env.home() + "/Pelorix.ini");
     EXPECT_NE(ini.find("FormSize=9000,6000\r\n"), std::string::npos);
