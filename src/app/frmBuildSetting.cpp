@@ -176,8 +176,7 @@ void frmBuildSetting::pApplyWindowState() {
         mnuSubBuild->setEnabled(controls.build);
         cmdFunction[1]->setEnabled(controls.exit);
         chkRebuildConfirm->setEnabled(controls.rebuildConfirm);
-        if (pWindowState() != MainWindowState::Building)
-            pSetProjectListStatusInfo(m_lngEnableCount, m_objFileData->ProjectCount());
+        pSetProjectListStatusInfo(m_lngEnableCount, m_objFileData->ProjectCount());
     });
 }
 

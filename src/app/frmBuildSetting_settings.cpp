@@ -102,7 +102,8 @@ void frmBuildSetting::pSaveSetting(const std::string& listPath) {
         settings.options = pWindowOptions();
         // What the controls show now is what the next start finds.
         settings.options.rebuildHideConfirm = chkRebuildConfirm->isChecked();
-        settings.options.rebuildCompatibleMode = static_cast<std::int16_t>(cboCompatible->currentData().toInt());
+        settings.options.rebuildCompatibleMode =
+            static_cast<std::int16_t>(cboCompatible->currentData().toInt());
         settings.batFilePath = m_strBatFilePath;
         writeWindowSettings(*m_objWin32API, settings);
     });

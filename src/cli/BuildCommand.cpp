@@ -53,8 +53,8 @@ constexpr std::string_view buildHelp =
     "          the list with the property result, one test case per target project (name:\n"
     "          the project name, class name: its file path, time: its build time); NG is a\n"
     "          failure with the compiler's message and log, a project file that could not\n"
-    "          be updated an error, a project the run never built (after a stop or a\n"
-    "          cancel) skipped. A report that cannot be written makes the exit status 1.\n"
+    "          be updated or is missing an error, a project the run never built (after a\n"
+    "          stop or a cancel) skipped. A report that cannot be written makes the exit status 1.\n"
     "  --wait  wait for another build in the same program folder to end (a message on\n"
     "          standard error says so) instead of refusing\n"
     "\n"
@@ -200,18 +200,14 @@ void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes, Progres
 
 // One line per project the run built (OK or NG, the mode, the path), then one per marked project
 // whose file is missing (MISSING, no mode, the path).
-void printResults(const BuildRecord& record, IBuildSettingForm& form,
-                  const std::vector<std::int32_t>& missingRows, std::ostream& out) {
+void printResults(const BuildRecord& record, std::ostream& out) {
     for (const ProjectRecordOfRun& project : record.projects()) {
         if (const RowResult result = project.rowResult(); result != RowResult::None)
             out << rowResultText(result) << '\t' << compatibleModeName(project.ownMode) << '\t'
                 << withoutControlCharacters(project.path) << '\n';
+        else if (project.outcome == ProjectOutcome::Missing)
+            out << "MISSING\t\t" << withoutControlCharacters(project.path) << '\n';
     }
-    const IProjectGrid& grid = form.vsgridProject();
-    for (const std::int32_t row : missingRows)
-        out << "MISSING\t\t"
-            << withoutControlCharacters(grid.TextMatrix(row, form.gridColumnOf(GridColumn::FilePath)))
-            << '\n';
 }
 
 // The list or group loaded, its targets marked. A file that cannot be read stops the command
@@ -263,6 +259,8 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
             progress->clear();
         if (!options.junitPath.empty()) {
             record.runFailed(e);
+            for (const std::int32_t row : loaded.missingRows)
+                record.addMissing(data, row);
             writeReport(record, options, err);
         }
         throw;
@@ -271,7 +269,9 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
         err << "pelorix-cli build: " << withoutControlCharacters(problem) << '\n';
 
     const int stoppedBy = pump.noteStop();
-    printResults(record, form, loaded.missingRows, out);
+    for (const std::int32_t row : loaded.missingRows)
+        record.addMissing(data, row);
+    printResults(record, out);
     out << "result=" << outcome.result << '\n' << std::flush;
     const bool reported = options.junitPath.empty() || writeReport(record, options, err);
     if (stoppedBy != 0) {
@@ -279,7 +279,7 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
         return StopSignals::exitStatus(stoppedBy);
     }
     // Every target counts, not only the last one the run's result code stands for.
-    return record.succeeded() && loaded.missingRows.empty() && reported ? ExitOk : ExitFailure;
+    return record.succeeded() && reported ? ExitOk : ExitFailure;
 }
 
 // The program folder's build lock: taken at once, or after the other build with --wait. A lock

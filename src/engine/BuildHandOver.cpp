@@ -53,7 +53,8 @@ void writeWindowOptions(CFWin32API& api, const WindowOptions& options) {
         api.SetTerminalProfile("Option", key, on ? "\"1\"" : "\"0\"", "");
     };
     api.SetTerminalProfile("Build", "RebuildHideConfirm", options.rebuildHideConfirm ? "1" : "0", "");
-    api.SetTerminalProfile("Build", "RebuildCompatibleMode", std::to_string(options.rebuildCompatibleMode), "");
+    api.SetTerminalProfile("Build", "RebuildCompatibleMode", std::to_string(options.rebuildCompatibleMode),
+                           "");
     option("NotAfterBuildTargetOff", options.notAfterBuildTargetOff);
     option("StartupImpBat", options.startupImpBat);
     option("UpdateComponentReference", options.updateComponentReference);

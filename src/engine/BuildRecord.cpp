@@ -100,6 +100,16 @@ void BuildRecord::runFailed(const RuntimeError& error) {
         m_runTime = Clock::now() - m_runStart;
 }
 
+void BuildRecord::addMissing(CDFileData& fileData, std::int32_t row) {
+    const std::int32_t index = fileData.fGetProjectArrayIndex(row);
+    ProjectRecordOfRun project;
+    project.buildRow = row;
+    project.name = fileData.fGetProjectName(index);
+    project.path = fileData.fProjectFilePath(index);
+    project.outcome = ProjectOutcome::Missing;
+    m_projects.push_back(std::move(project));
+}
+
 RowResult ProjectRecordOfRun::rowResult() const noexcept {
     switch (outcome) {
     case ProjectOutcome::Passed:

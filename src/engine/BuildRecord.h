@@ -23,6 +23,7 @@ enum class ProjectOutcome {
     Failed,     // recorded a failure code: the grid shows NG
     NotUpdated, // recorded 6: its file could not be updated, the compiler was not started
     Error,      // a run-time error ended the run while it was being built
+    Missing,    // marked in the list, but its file is missing: it could not be marked for the run
 };
 
 struct CompileRecord {
@@ -67,13 +68,15 @@ public:
 
     // A run-time error ended the run: the project it was working on is an Error.
     void runFailed(const RuntimeError& error);
+    // A project the list marks whose file is missing, which the run therefore left out.
+    void addMissing(CDFileData& fileData, std::int32_t row);
 
     const std::vector<ProjectRecordOfRun>& projects() const noexcept { return m_projects; }
     // The run's result code (99 when a run-time error ended it); nothing when the run never ran.
     std::optional<std::int16_t> result() const noexcept { return m_result; }
     std::chrono::duration<double> time() const noexcept { return m_runTime; }
-    // The targets that did not pass: failed, not updated, cancelled at, never reached, or being
-    // built when an error ended the run.
+    // The targets that did not pass: failed, not updated, cancelled at, never reached, being
+    // built when an error ended the run, or missing.
     std::int32_t failedCount() const noexcept;
     // The run built every target and its result code is 0. A later success does not hide an
     // earlier failure, as the run's result code (the last project's) does.

@@ -131,6 +131,7 @@ Counts countOutcomes(const BuildRecord& record) {
             break;
         case ProjectOutcome::NotUpdated:
         case ProjectOutcome::Error:
+        case ProjectOutcome::Missing:
             ++counts.errors;
             break;
         case ProjectOutcome::NotReached:
@@ -178,6 +179,10 @@ std::string testCase(const BuildRecord& record, const ProjectRecordOfRun& projec
         break;
     case ProjectOutcome::Error:
         xml += "      <error" + attr("message", project.error) + attr("type", "run-time error") + "/>\n";
+        break;
+    case ProjectOutcome::Missing:
+        xml += "      <error" + attr("message", "project file not found: " + project.path) +
+               attr("type", "missing") + "/>\n";
         break;
     case ProjectOutcome::NotReached:
     case ProjectOutcome::Cancelled:

@@ -97,13 +97,15 @@ void MemoryGrid::TextMatrix(std::int32_t row, std::int32_t col, const std::strin
 }
 
 ProjectRowState MemoryGrid::RowState(std::int32_t row) const {
-    checkCell(row, 0);
+    if (row < 0 || row >= m_rows)
+        throw invalidGridCell();
     const auto it = m_states.find(row);
     return it == m_states.end() ? ProjectRowState{} : it->second;
 }
 
 void MemoryGrid::RowState(std::int32_t row, const ProjectRowState& state) {
-    checkCell(row, 0);
+    if (row < m_fixedRows || row >= m_rows)
+        throw invalidGridCell();
     m_states[row] = state;
 }
 

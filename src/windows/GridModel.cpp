@@ -147,7 +147,8 @@ void GridModel::setText(int row, int col, const std::string& text) {
 }
 
 ProjectRowState GridModel::rowState(int row) const {
-    cell(row, 0);
+    if (row < 0 || row >= gridRows())
+        throw invalidGridCell();
     return m_cells[static_cast<std::size_t>(row)].state;
 }
 

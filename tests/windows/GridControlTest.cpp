@@ -48,8 +48,9 @@ void GridControlTest::theModelStaysSoundThroughEveryChange() {
     QVERIFY(!grid.cells().index(2, 0).data(Qt::CheckStateRole).isValid());
     QVERIFY(!grid.cells().index(0, 0).data(Qt::DisplayRole).isValid());
 
-    grid.AddItem("x\ty", 2);
-    QCOMPARE(grid.TextMatrix(2, 1), std::string("y"));
+    grid.AddItem("x\tOK\t\ty", 2);
+    QCOMPARE(grid.TextMatrix(2, 1), std::string("OK"));
+    QCOMPARE(grid.TextMatrix(2, 3), std::string("y"));
     QCOMPARE(grid.TextMatrix(3, 0), disabledMarkText());
     grid.Row(3);
     grid.CellForeColor(vbRed);
