@@ -95,6 +95,20 @@ TEST(MainWindowRulesTest, WindowSettingsAreWrittenQuotedAndReadBack) {
     EXPECT_EQ(last.batFilePath, "");
 }
 
+// The controls that follow the window's state: the build only when idle with a mark, the exit and
+// the rebuild check box but while building, the list commands refused while building.
+TEST(MainWindowRulesTest, EachStateSetsEveryControl) {
+    const auto controls = [](MainWindowState state, std::int32_t marks) {
+        const MainWindowControls c = mainWindowControls(state, marks);
+        return std::string{c.build ? 'B' : '-', c.exit ? 'X' : '-', c.rebuildConfirm ? 'R' : '-',
+                           c.listCommands ? 'L' : '-'};
+    };
+    EXPECT_EQ(controls(MainWindowState::Idle, 2), "BXRL");
+    EXPECT_EQ(controls(MainWindowState::Idle, 0), "-XRL");
+    EXPECT_EQ(controls(MainWindowState::EditingCell, 2), "-XRL");
+    EXPECT_EQ(controls(MainWindowState::Building, 2), "----");
+}
+
 TEST(MainWindowRulesTest, TheHighlightedRowIsADataRow) {
     ListBuildState state;
     state.index = 3;
