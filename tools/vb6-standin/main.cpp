@@ -27,6 +27,7 @@
 // step, at the end of the run. The exit status is 0 for "ok", else 1.
 
 #include "platform/CodePage.h"
+#include "platform/Console.h"
 #include "platform/DriveMap.h"
 #include "platform/Environment.h"
 #include "platform/HostFile.h"
@@ -188,7 +189,9 @@ void sleepMs(long ms) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = programArguments(argc, argv);
+    if (!args.empty())
+        args.erase(args.begin());
     record(args);
 
     const Invocation inv = parseArguments(args);
