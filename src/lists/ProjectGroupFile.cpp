@@ -69,6 +69,12 @@ public:
             note(lineNumber, "ignored: " + written + " cannot be made a full path");
             return;
         }
+        // Only project files are built: a group naming itself, another group or any other file
+        // would have that file rewritten as a project.
+        if (!endsWithIgnoreCase(path, ".vbp")) {
+            note(lineNumber, "left out: " + written + " is not a project file (.vbp)");
+            return;
+        }
         const auto [seen, added] = m_lineOf.try_emplace(toUpper(path), lineNumber);
         if (!added) {
             note(lineNumber,

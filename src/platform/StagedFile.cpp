@@ -1,5 +1,6 @@
 #include "platform/StagedFile.h"
 
+#include "platform/FileKind.h"
 #include "platform/HostFile.h"
 #include "platform/UniqueFd.h"
 #include "platform/Win32Error.h"
@@ -29,7 +30,9 @@ std::uint32_t permissionBitsOf(const std::string& hostPath, std::uint32_t fallba
     return ::stat(hostPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : fallback;
 }
 
-std::optional<StagedFile> StagedFile::create(const std::string& finalHostPath, std::int32_t& error) {
+std::optional<StagedFile> StagedFile::create(const std::string& requestedHostPath, std::int32_t& error) {
+    // A symbolic link is kept: the file it leads to is the one replaced, in its own folder.
+    const std::string finalHostPath = linkTargetHostPath(requestedHostPath);
     const auto slash = finalHostPath.find_last_of('/');
     const std::string name = slash == std::string::npos ? finalHostPath : finalHostPath.substr(slash + 1);
     std::string temp = folderOf(finalHostPath) + "/." + name + ".pelorix-XXXXXX";
