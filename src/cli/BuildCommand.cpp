@@ -22,6 +22,7 @@
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
 
+#include <algorithm>
 #include <iostream>
 #include <optional>
 #include <ostream>
@@ -321,7 +322,7 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     const WindowOptions windowOptions = readWindowOptions(api);
     const std::vector<std::int32_t> buildRows =
         handOverBuildTargets(form, data, windowOptions.updateComponentReference);
-    if (buildRows.empty())
+    if (std::none_of(buildRows.begin(), buildRows.end(), [](std::int32_t row) { return row >= 1; }))
         err << "pelorix-cli build: " << withoutControlCharacters(options.listPath) << ": "
             << (loaded.projectCount == 0 ? "the list has no project; nothing to build"
                                          : "no project is marked for building (use --all to build every one)")

@@ -7,6 +7,7 @@
 #include "platform/RuntimeError.h"
 #include "projectdata/CDFileData.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace pelorix::cli {
@@ -71,7 +72,7 @@ int runCheck(const Args& args, std::ostream& out, std::ostream& err) {
         for (const std::string& note : loaded.notes)
             err << "pelorix-cli check: " << path << ": " << note << '\n';
         const std::vector<std::int32_t> targets = handOverBuildTargets(form, data, false);
-        if (targets.empty())
+        if (std::none_of(targets.begin(), targets.end(), [](std::int32_t row) { return row >= 1; }))
             err << "pelorix-cli check: " << path << ": "
                 << (loaded.projectCount == 0 ? "the list has no project"
                                              : "no project is marked (use --all to check every one)")

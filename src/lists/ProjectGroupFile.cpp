@@ -133,7 +133,7 @@ ProjectGroup parseProjectGroup(std::string_view bytes, std::string_view groupFol
 }
 
 ProjectGroup readProjectGroup(std::string_view groupPath) {
-    const std::string bytes = readWindowsFile(groupPath);
+    const std::string bytes = readNamedFile(groupPath, "ﾌﾟﾛｼﾞｪｸﾄｸﾞﾙｰﾌﾟﾌｧｲﾙ");
     return parseProjectGroup(bytes, FileSystemObject::GetParentFolderName(groupPath));
 }
 
