@@ -31,8 +31,11 @@ constexpr std::string_view VersionCompatibleLine = "VersionCompatible32=\"1\"";
 // A failure to write the file at a Windows path, naming the file and the cause.
 [[noreturn]] void raiseWriteFailure(std::int32_t win32Code, std::string_view windowsPath) {
     const RuntimeError error = vberr::fromWin32(win32Code);
-    throw RuntimeError(error.number(), "ﾌｧｲﾙを書き込めません。" + win32::systemMessage(win32Code) + "[" +
-                                           std::string(windowsPath) + "]");
+    const HostFileKind kind = hostFileKind(hostPathOf(windowsPath));
+    const std::string cause = kind != HostFileKind::Missing && kind != HostFileKind::Regular
+                                  ? notRegularFileCause(windowsPath)
+                                  : win32::systemMessage(win32Code);
+    throw RuntimeError(error.number(), "ﾌｧｲﾙを書き込めません。" + cause + "[" + std::string(windowsPath) + "]");
 }
 
 void raiseOnWriteFailure(std::int32_t win32Code, std::string_view windowsPath) {

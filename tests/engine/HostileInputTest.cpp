@@ -1,16 +1,14 @@
-// What a user hands pelorix-cli that is not what the command expects: report paths that are the
-// run's own files, group lines that are no projects, linked and FIFO project files, compilers
-// left running, lists that are no lists, and the messages that must name each cause. Every case
-// runs the command as a user would and checks that no byte that should stay was lost.
+// What a user hands pelorix-cli that is not what a command expects, one table per kind of harm:
+// each case runs the command as a user would and checks what it says and that no byte that should
+// stay was lost.
 #include "BuildWorld.h"
-#include "platform/CFWin32API.h"
 #include "platform/ProgramFolderLock.h"
+#include "platform/Text.h"
 #include "support/CliRun.h"
 #include "support/RegistryWriter.h"
 
 #include <csignal>
 #include <filesystem>
-#include <functional>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -28,173 +26,148 @@ bool holds(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-void makeFifo(const std::string& hostPath) {
-    fs::create_directories(fs::path(hostPath).parent_path());
-    ASSERT_EQ(::mkfifo(hostPath.c_str(), 0644), 0) << hostPath;
-}
-
 bool isFifo(const std::string& hostPath) {
     struct stat st {};
     return ::lstat(hostPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
 }
 
-// A world with two projects in a list, both marked.
-struct ListWorld {
+// Two marked projects in a list, and what a case makes of the world: "make:fifo:PATH",
+// "make:folder:PATH", "make:link:PATH", "make:hardlink:PATH" create PATH (relative to the root)
+// from the first project; "LIST", "ALPHA", "HOME" and "ROOT" in an argument are replaced by the
+// host paths of the list, the first project, the program folder and the test's root.
+struct World {
     BuildWorld world;
     std::string alpha = world.addProject("a", "Alpha", {"CompatibleMode=\"0\""});
     std::string beta = world.addProject("b", "Beta", {"CompatibleMode=\"0\""});
     std::string state = "1,2,";
-    std::string list = world.writeList({alpha, beta}, &state);
-    std::string listHost = BuildWorld::host(list);
+    std::string list = BuildWorld::host(world.writeList({alpha, beta}, &state));
+
+    std::string expand(std::string text) const {
+        for (const auto& [name, value] : {std::pair<std::string, std::string>{"LIST", list},
+                                          {"ALPHA", BuildWorld::host(alpha)},
+                                          {"HOME", world.env.home()},
+                                          {"ROOT", world.env.root()}})
+            text = replaceAll(text, name, value);
+        return text;
+    }
+    void make(const std::string& step) const {
+        // KIND:PATH[:REST], REST taken whole (a file's bytes may hold ':').
+        const auto first = step.find(':');
+        const auto second = step.find(':', first + 1);
+        std::vector<std::string> parts = {step.substr(0, first), step.substr(first + 1, second - first - 1)};
+        if (second != std::string::npos)
+            parts.push_back(step.substr(second + 1));
+        const std::string path = expand(parts.at(1));
+        fs::create_directories(fs::path(path).parent_path());
+        if (parts[0] == "fifo")
+            ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+        else if (parts[0] == "folder")
+            fs::create_directories(path);
+        else if (parts[0] == "link")
+            fs::create_symlink(parts.size() > 2 ? expand(parts[2]) : BuildWorld::host(alpha), path);
+        else if (parts[0] == "hardlink")
+            fs::create_hard_link(BuildWorld::host(alpha), path);
+        else
+            writeFile(path, parts.size() > 2 ? parts[2] : std::string());
+    }
+    void prepare(const std::vector<std::string>& steps) const {
+        for (const std::string& step : steps)
+            make(step);
+    }
+    CliOutcome invoke(const std::vector<std::string>& args) const {
+        std::vector<std::string> expanded;
+        for (const std::string& a : args)
+            expanded.push_back(expand(a));
+        return runCli(expanded);
+    }
+    CliOutcome run(const std::vector<std::string>& steps, const std::vector<std::string>& args) const {
+        prepare(steps);
+        return invoke(args);
+    }
 };
 
 // ---- Data loss ---------------------------------------------------------------------------------
 
-// A report path that leads to one of the run's files, however it is spelt, or to something that
-// is no regular file, is refused before anything is built, and the file keeps its bytes.
-TEST(HostileInput, DataLossReportPathsThatAreTheRunsFilesAreRefused) {
+// A report path that leads to one of the run's files, however it is spelt, or to no regular file
+// is refused before anything is built; a group's lines that are no projects are left out; a linked
+// project file keeps its links, a FIFO stays a FIFO. No file changes but those updated.
+TEST(HostileInput, DataLoss) {
     struct Case {
-        std::string name;
-        std::function<std::string(ListWorld&)> reportPath; // a host path; made by the case
+        std::vector<std::string> steps;
+        std::vector<std::string> args;
+        int status;
         std::string says;
     };
+    const std::string refused = "nothing was built";
     const std::vector<Case> cases = {
-        {"the list", [](ListWorld& w) { return w.listHost; }, "is the project list"},
-        {"the list spelt another way",
-         [](ListWorld& w) { return fs::path(w.listHost).parent_path().string() + "/../lists/build.ini"; },
-         "is the project list"},
-        {"a link to the list",
-         [](ListWorld& w) {
-             const std::string link = w.world.env.path("link.xml");
-             fs::create_symlink(w.listHost, link);
-             return link;
-         },
-         "is the project list"},
-        {"a project file", [](ListWorld& w) { return BuildWorld::host(w.beta); }, "is the project file"},
-        {"Pelorix.ini", [](ListWorld& w) { return w.world.env.home() + "/Pelorix.ini"; },
-         "is the settings file"},
-        {"Pelorix.log",
-         [](ListWorld& w) {
-             writeFile(w.world.env.home() + "/Pelorix.log", "earlier lines\r\n");
-             return w.world.env.home() + "/Pelorix.log";
-         },
-         "is the error log"},
-        {"a folder",
-         [](ListWorld& w) {
-             fs::create_directories(w.world.env.path("reports/out.xml"));
-             return w.world.env.path("reports/out.xml");
-         },
-         "is a folder, not a regular file"},
-        {"a FIFO",
-         [](ListWorld& w) {
-             makeFifo(w.world.env.path("report.fifo"));
-             return w.world.env.path("report.fifo");
-         },
-         "is a FIFO (named pipe), not a regular file"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ListWorld w;
-        const std::string report = c.reportPath(w);
-        const auto before = snapshotFiles(w.world.env.root());
-        const CliOutcome r = runCli({"build", w.listHost, "--junit", report});
-        auto after = snapshotFiles(w.world.env.root());
-        after.erase(w.world.env.home() + "/Pelorix.lock"); // taken before the list is read
-        EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(holds(r.err, "the JUnit report path " + report + " " + c.says)) << r.err;
-        EXPECT_TRUE(holds(r.err, "nothing was built")) << r.err;
-        EXPECT_TRUE(w.world.recorded().empty());
-        EXPECT_EQ(after, before);
-        EXPECT_FALSE(isFifo(report) && c.name != "a FIFO");
-    }
-}
-
-// Import, check and build take only project files from a group: the group itself and a text file
-// are named as left out and never rewritten.
-TEST(HostileInput, DataLossGroupLinesThatAreNoProjectsAreLeftOut) {
-    BuildWorld world;
-    const std::string alpha = world.addProject("g", "Alpha", {"CompatibleMode=\"0\""});
-    const std::string notes = world.env.driveC() + "/g/notes.txt";
-    writeFile(notes, "CompatibleMode=\"1\"\nkeep these bytes\n");
-    const std::string group = world.env.driveC() + "/g/all.vbg";
-    writeFile(group, "VBGROUP 5.0\r\nProject=all.vbg\r\nProject=notes.txt\r\nStartupProject=Alpha.vbp\r\n");
-    const std::string groupBefore = readFile(group);
-    const std::string notesBefore = readFile(notes);
-    for (const std::string command : {"import", "check", "build"}) {
-        SCOPED_TRACE(command);
-        const CliOutcome r = runCli({command, group});
-        EXPECT_TRUE(holds(r.err, "line 2: left out: all.vbg is not a project file (.vbp)")) << r.err;
-        EXPECT_TRUE(holds(r.err, "line 3: left out: notes.txt is not a project file (.vbp)")) << r.err;
-        EXPECT_EQ(readFile(group), groupBefore);
-        EXPECT_EQ(readFile(notes), notesBefore);
-    }
-    ASSERT_EQ(world.recorded().size(), 1u);
-    EXPECT_TRUE(holds(world.recorded()[0].back(), "Alpha.vbp")) << world.recorded()[0].back();
-}
-
-// An update keeps what the project file's name is: a symbolic link stays one and the file it
-// leads to is updated; a hard-linked file is written in place, so every name sees the update; a
-// FIFO is refused and stays a FIFO.
-TEST(HostileInput, DataLossLinkedAndFifoProjectFilesKeepWhatTheyAre) {
-    struct Case {
-        std::string name;
-        std::function<std::string(BuildWorld&, const std::string&)> project; // from the real file
-        int status;
-        std::function<void(BuildWorld&, const std::string&, const std::string&)> check;
-    };
-    const auto updated = [](const std::string& hostPath) {
-        return holds(readFile(hostPath), "CompatibleMode=\"1\"");
-    };
-    const std::vector<Case> cases = {
-        {"a symbolic link",
-         [](BuildWorld& w, const std::string& real) {
-             const std::string link = w.env.driveC() + "/p/Link.vbp";
-             fs::create_symlink(real, link);
-             return link;
-         },
-         0,
-         [&](BuildWorld&, const std::string& given, const std::string& real) {
-             EXPECT_TRUE(fs::is_symlink(given));
-             EXPECT_EQ(fs::read_symlink(given).string(), real);
-             EXPECT_TRUE(updated(real));
-             EXPECT_TRUE(fs::exists(real + ".org")); // the backup lies beside the file updated
-         }},
-        {"a second hard link",
-         [](BuildWorld& w, const std::string& real) {
-             const std::string other = w.env.driveC() + "/p/Other.vbp";
-             fs::create_hard_link(real, other);
-             return other;
-         },
-         0,
-         [&](BuildWorld&, const std::string& given, const std::string& real) {
-             EXPECT_TRUE(fs::equivalent(given, real));
-             EXPECT_EQ(fs::hard_link_count(real), 2u);
-             EXPECT_TRUE(updated(real));
-             EXPECT_TRUE(holds(readFile(given + ".org"), "CompatibleMode=\"0\""));
-         }},
-        {"a FIFO",
-         [](BuildWorld& w, const std::string&) {
-             const std::string fifo = w.env.driveC() + "/p/Pipe.vbp";
-             makeFifo(fifo);
-             return fifo;
-         },
+        {{}, {"build", "LIST", "--junit", "LIST"}, 1, "is the project list"},
+        {{},
+         {"build", "LIST", "--junit", "ROOT/prefix/drive_c/a/../lists/build.ini"},
          1,
-         [&](BuildWorld&, const std::string& given, const std::string&) {
-             EXPECT_TRUE(isFifo(given));
-             EXPECT_FALSE(fs::exists(given + ".org"));
-         }},
+         "is the project list"},
+        {{"link:ROOT/r.xml:LIST"}, {"build", "LIST", "--junit", "ROOT/r.xml"}, 1, "is the project list"},
+        {{}, {"build", "LIST", "--junit", "ALPHA"}, 1, "is the project file"},
+        {{}, {"build", "LIST", "--junit", "HOME/Pelorix.ini"}, 1, "is the settings file"},
+        {{"file:HOME/Pelorix.log:old"},
+         {"build", "LIST", "--junit", "HOME/Pelorix.log"},
+         1,
+         "is the error log"},
+        {{"folder:ROOT/r.xml"},
+         {"build", "LIST", "--junit", "ROOT/r.xml"},
+         1,
+         "is a folder, not a regular file"},
+        {{"fifo:ROOT/r.xml"}, {"build", "LIST", "--junit", "ROOT/r.xml"}, 1, "is a FIFO (named pipe), not a"},
+        {{"file:ROOT/prefix/drive_c/a/notes.txt:CompatibleMode=\"1\"\n",
+          "file:ROOT/prefix/drive_c/a/g.vbg:VBGROUP "
+          "5.0\r\nProject=g.vbg\r\nProject=notes.txt\r\nProject=Alpha.vbp\r\n"},
+         {"build", "ROOT/prefix/drive_c/a/g.vbg"},
+         0,
+         "line 3: left out: notes.txt is not a project file (.vbp)"},
+        {{"file:ROOT/prefix/drive_c/a/g.vbg:VBGROUP 5.0\r\nProject=g.vbg\r\n"},
+         {"import", "ROOT/prefix/drive_c/a/g.vbg"},
+         0,
+         "line 2: left out: g.vbg is not a project file (.vbp)"},
+        {{"link:ROOT/prefix/drive_c/a/Link.vbp"},
+         {"update", "ROOT/prefix/drive_c/a/Link.vbp", "--mode", "1"},
+         0,
+         ""},
+        {{"hardlink:ROOT/prefix/drive_c/a/Other.vbp"},
+         {"update", "ROOT/prefix/drive_c/a/Other.vbp", "--mode", "1"},
+         0,
+         ""},
+        {{"fifo:ROOT/prefix/drive_c/a/Pipe.vbp"},
+         {"update", "ROOT/prefix/drive_c/a/Pipe.vbp", "--mode", "1"},
+         1,
+         "ﾌｧｲﾙではなく名前付きﾊﾟｲﾌﾟ(FIFO)です。"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        BuildWorld world;
-        const std::string real = BuildWorld::host(world.addProject("p", "Real", {"CompatibleMode=\"0\""}));
-        const std::string given = c.project(world, real);
-        const CliOutcome r = runCli({"update", given, "--mode", "1"});
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
+        World w;
+        w.prepare(c.steps);
+        auto before = snapshotFiles(w.world.env.root());
+        const CliOutcome r = w.invoke(c.args);
         EXPECT_EQ(r.status, c.status) << r.err;
-        c.check(world, given, real);
-        if (c.status != 0) {
-            EXPECT_TRUE(holds(r.err, "ﾌｧｲﾙではなく名前付きﾊﾟｲﾌﾟ(FIFO)です。")) << r.err;
+        EXPECT_TRUE(holds(r.err, c.says)) << r.err;
+        EXPECT_EQ(holds(r.err, refused), c.args.size() > 2 && c.args[2] == "--junit") << r.err;
+        auto after = snapshotFiles(w.world.env.root());
+        const std::string alpha = BuildWorld::host(w.alpha);
+        if (c.args[0] == "update" && c.status == 0) {
+            // The file the link leads to (or the file of both names) is updated, its backup beside it.
+            EXPECT_TRUE(holds(after[alpha], "CompatibleMode=\"1\"")) << after[alpha];
+            EXPECT_TRUE(fs::exists(alpha + ".org") || fs::exists(w.expand(c.args[1]) + ".org"));
+            EXPECT_TRUE(fs::is_symlink(w.expand(c.args[1])) || fs::hard_link_count(alpha) == 2);
+            continue;
         }
+        EXPECT_FALSE(c.args[0] == "build" && c.status == 0 && w.world.recorded().size() != 1);
+        for (auto* files : {&before, &after})
+            std::erase_if(*files, [&](const auto& file) {
+                return holds(file.first, "Pelorix.lock") || holds(file.first, "standin") ||
+                       (file.first == alpha && c.status == 0) || holds(file.first, "Alpha.log");
+            });
+        for (const auto& [path, bytes] : before)
+            EXPECT_EQ(after[path], bytes) << path;
+        for (const std::string& step : c.steps)
+            EXPECT_TRUE(!step.starts_with("fifo:") || isFifo(w.expand(step.substr(5))));
     }
 }
 
@@ -212,111 +185,72 @@ public:
     OwnProcess& operator=(const OwnProcess&) = delete;
     pid_t pid() const noexcept { return m_pid; }
     void end() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
+        if (m_pid > 0 && ::kill(m_pid, SIGKILL) == 0)
             ::waitpid(m_pid, nullptr, 0);
-            m_pid = 0;
-        }
+        m_pid = 0;
     }
 
 private:
     pid_t m_pid = 0;
 };
 
-// A compiler an earlier build left running would write its log where this build reads: the lock
-// counts as held until it has ended; then the record is cleared and the build runs.
-TEST(HostileInput, ReportedSuccessACompilerLeftRunningKeepsTheLock) {
-    ListWorld w;
-    OwnProcess stray;
-    ASSERT_TRUE(ProgramFolderLock::recordStrayProcess(stray.pid()));
-    const std::string report = w.world.env.path("report.xml");
-    const CliOutcome refused = runCli({"build", w.listHost, "--junit", report});
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_TRUE(holds(refused.err, "left running (process " + std::to_string(stray.pid()) + ")"))
-        << refused.err;
-    EXPECT_TRUE(w.world.recorded().empty());
-    EXPECT_TRUE(holds(readFile(report), "errors=\"1\"")) << readFile(report);
-
-    stray.end();
-    const CliOutcome built = runCli({"build", w.listHost});
-    EXPECT_EQ(built.status, 0) << built.err;
-    EXPECT_EQ(w.world.recorded().size(), 2u);
-    EXPECT_EQ(readFile(w.world.env.home() + "/Pelorix.lock"), "");
-}
-
-// The window's engine leaves a compiler past its limit running: it is recorded at once.
-TEST(HostileInput, ReportedSuccessTheWindowsCompilerPastItsLimitIsRecorded) {
-    BuildWorld world;
-    world.setting("Build", "ProcessWaitLimit", "300");
-    const std::string a = world.addProject("a", "Alpha", {"CompatibleMode=\"0\"", "StandIn=hang"});
+// A compiler an earlier build left running (the window's engine leaves one past its limit) keeps
+// the lock until it ends; a run refused or stopped before its first project replaces the earlier
+// report with its error; a file that is no list, or a list through a pipe, is an error naming it.
+TEST(HostileInput, ReportedSuccess) {
     {
+        World w;
+        w.world.setting("Build", "ProcessWaitLimit", "300");
+        const std::string hung = w.world.addProject("h", "Hung", {"StandIn=hang"});
         EngineRun run;
-        run.load({a});
+        run.load({hung});
         EXPECT_EQ(run.build({1}), 99);
+        EXPECT_NE(ProgramFolderLock::tryAcquire().strayProcess(), 0);
+        fs::remove(BuildWorld::host(hung)); // the stand-in ends with its project file
     }
-    const ProgramFolderLock lock = ProgramFolderLock::tryAcquire();
-    EXPECT_EQ(lock.state(), ProgramFolderLock::State::Busy);
-    EXPECT_NE(lock.strayProcess(), 0);
-    fs::remove(BuildWorld::host(a)); // the stand-in ends with its project file
-}
-
-// A run refused or stopped before its first project replaces the earlier report with one whose
-// error is the run's; a file that is no list, or a list through a pipe, is an error naming it.
-TEST(HostileInput, ReportedSuccessRefusedRunsAndNoListsAreErrors) {
-    struct Case {
-        std::string name;
-        std::vector<std::string> args; // "LIST" and "REPORT" are replaced
-        std::function<void(ListWorld&)> setup;
-        std::string says;
-    };
     int pipeEnds[2] = {-1, -1};
     ASSERT_EQ(::pipe(pipeEnds), 0);
-    const std::string listThroughPipe = "/dev/fd/" + std::to_string(pipeEnds[0]);
+    const std::string pipeList = "/dev/fd/" + std::to_string(pipeEnds[0]);
+    struct Case {
+        std::string situation; // "stray", "locked" or a world step
+        std::vector<std::string> args;
+        std::string says;
+    };
     const std::vector<Case> cases = {
-        {"another build holds the lock",
-         {"build", "LIST", "--junit", "REPORT"},
-         nullptr,
-         "another build is running"},
-        {"the list is unreadable",
-         {"build", "LIST", "--junit", "REPORT"},
-         [](ListWorld& w) { fs::remove(w.listHost); },
-         "ﾌｧｲﾙが見つかりません。"},
-        {"random bytes to check",
-         {"check", "LIST"},
-         [](ListWorld& w) { writeFile(w.listHost, std::string("\x01\xfe\x80garbage\x00\x7f", 12)); },
+        {"stray", {"build", "LIST", "--junit", "ROOT/r.xml"}, "left running (process "},
+        {"locked", {"build", "LIST", "--junit", "ROOT/r.xml"}, "another build is running"},
+        {"file:LIST:\x01\xfe\x80garbage",
+         {"build", "LIST", "--junit", "ROOT/r.xml"},
          "[ProjectName]ｾｸｼｮﾝがありません。"},
-        {"a project file to check", {"check", "PROJECT"}, nullptr, "[ProjectName]ｾｸｼｮﾝがありません。"},
-        {"a project file to build",
-         {"build", "PROJECT", "--junit", "REPORT"},
-         nullptr,
-         "[ProjectName]ｾｸｼｮﾝがありません。"},
-        {"a list through a pipe", {"check", listThroughPipe}, nullptr, "名前付きﾊﾟｲﾌﾟ(FIFO)です。"},
-        {"a list through a pipe to build", {"build", listThroughPipe}, nullptr, "名前付きﾊﾟｲﾌﾟ(FIFO)です。"},
+        {"", {"build", "ALPHA", "--junit", "ROOT/r.xml"}, "[ProjectName]ｾｸｼｮﾝがありません。"},
+        {"", {"build", "ROOT/gone.ini", "--junit", "ROOT/r.xml"}, "ﾌｧｲﾙが見つかりません。"},
+        {"", {"check", "ALPHA"}, "[ProjectName]ｾｸｼｮﾝがありません。"},
+        {"", {"check", pipeList}, "名前付きﾊﾟｲﾌﾟ(FIFO)です。"},
+        {"", {"build", pipeList}, "名前付きﾊﾟｲﾌﾟ(FIFO)です。"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ListWorld w;
-        const std::string report = w.world.env.path("report.xml");
-        writeFile(report, "<testsuites tests=\"2\" failures=\"0\" errors=\"0\"/>");
+        SCOPED_TRACE(c.situation + " " + c.args[1]);
+        World w;
+        writeFile(w.expand("ROOT/r.xml"), "<testsuites tests=\"2\" failures=\"0\" errors=\"0\"/>");
+        OwnProcess stray;
+        ASSERT_TRUE(c.situation != "stray" || ProgramFolderLock::recordStrayProcess(stray.pid()));
         std::optional<ProgramFolderLock> other;
-        if (c.name == "another build holds the lock")
+        if (c.situation == "locked")
             other.emplace(ProgramFolderLock::tryAcquire());
-        if (c.setup)
-            c.setup(w);
-        std::vector<std::string> args;
-        for (const std::string& a : c.args)
-            args.push_back(a == "LIST"      ? w.listHost
-                           : a == "REPORT"  ? report
-                           : a == "PROJECT" ? BuildWorld::host(w.alpha)
-                                            : a);
-        const CliOutcome r = runCli(args);
+        const CliOutcome r = w.run(
+            c.situation.starts_with("file:") ? std::vector{c.situation} : std::vector<std::string>{}, c.args);
         EXPECT_EQ(r.status, 1) << r.out << r.err;
         EXPECT_TRUE(holds(r.out + r.err, c.says)) << r.out << r.err;
         EXPECT_FALSE(holds(r.out, "checked 0 projects")) << r.out;
         EXPECT_TRUE(w.world.recorded().empty());
-        if (c.args.size() > 2) {
-            EXPECT_TRUE(holds(readFile(report), "errors=\"1\"")) << readFile(report);
-            EXPECT_TRUE(holds(readFile(report), "name=\"(run)\"")) << readFile(report);
+        const std::string report = readFile(w.expand("ROOT/r.xml"));
+        EXPECT_TRUE(c.args.size() == 2 || holds(report, "name=\"(run)\"")) << report;
+        // Once the stray compiler has ended the build runs, and the record is gone.
+        stray.end();
+        other.reset();
+        if (c.situation == "stray") {
+            EXPECT_EQ(runCli({"build", w.list}).status, 0);
+            EXPECT_EQ(readFile(w.expand("HOME/Pelorix.lock")), "");
         }
     }
     ::close(pipeEnds[0]);
@@ -325,50 +259,39 @@ TEST(HostileInput, ReportedSuccessRefusedRunsAndNoListsAreErrors) {
 
 // ---- Hangs -------------------------------------------------------------------------------------
 
-// A FIFO nobody writes to, given as any input, is refused at once with its name: none of these
-// commands waits for a writer (a hang here fails the test by its time-out).
-TEST(HostileInput, HangsFifoInputsAreRefusedAtOnce) {
-    struct Case {
-        std::vector<std::string> args; // "FIFO" is replaced by the FIFO's path
-        std::string fifoName;
+// A FIFO nobody writes to, as any input, is refused at once with its name (a command that waited
+// for a writer would fail the test by its time-out), and the build lock is free again. Missing
+// projects skip the pauses before their update, which here last ten minutes each.
+TEST(HostileInput, Hangs) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"project", "FIFO.vbp"}, {"update", "FIFO.vbp", "--mode", "0"},
+        {"import", "FIFO.bat"},  {"import", "FIFO.vbg"},
+        {"check", "FIFO.ini"},   {"build", "FIFO.ini"},
+        {"build", "FIFO.vbg"},   {"typelib-info", "FIFO.tlb"},
+        {"check", "LISTED"},     {"build", "LISTED", "--all"},
     };
-    const std::vector<Case> cases = {
-        {{"project", "FIFO"}, "p.vbp"},       {{"update", "FIFO", "--mode", "0"}, "u.vbp"},
-        {{"import", "FIFO"}, "b.bat"},        {{"import", "FIFO"}, "g.vbg"},
-        {{"check", "FIFO"}, "l.ini"},         {{"build", "FIFO"}, "l.ini"},
-        {{"build", "FIFO"}, "g.vbg"},         {{"typelib-info", "FIFO"}, "t.tlb"},
-        {{"check", "LISTWITHFIFO"}, "m.vbp"}, {{"build", "LISTWITHFIFO", "--all"}, "m.vbp"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[0] + " " + c.fifoName);
-        BuildWorld world;
-        const std::string fifo = world.env.driveC() + "/f/" + c.fifoName;
-        makeFifo(fifo);
-        std::string list;
-        if (c.args[1] == "LISTWITHFIFO")
-            list = BuildWorld::host(world.writeList({TestEnvironment::windowsPath(fifo)}));
-        std::vector<std::string> args;
-        for (const std::string& a : c.args)
-            args.push_back(a == "FIFO" ? fifo : a == "LISTWITHFIFO" ? list : a);
-        const CliOutcome r = runCli(args);
+    for (const auto& args : cases) {
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        World w;
+        const std::string fifo =
+            w.expand("ROOT/prefix/drive_c/f/") + (args[1] == "LISTED" ? "FIFO.vbp" : args[1]);
+        w.make("fifo:" + fifo);
+        std::vector<std::string> given = args;
+        given[1] = args[1] == "LISTED"
+                       ? BuildWorld::host(w.world.writeList({TestEnvironment::windowsPath(fifo)}))
+                       : fifo;
+        const CliOutcome r = runCli(given);
         EXPECT_NE(r.status, 0);
-        EXPECT_TRUE(holds(r.out + r.err, c.args[0] == "typelib-info" ? "not a regular file" : "FIFO"))
+        EXPECT_TRUE(holds(r.out + r.err, args[0] == "typelib-info" ? "not a regular file" : "FIFO"))
             << r.out << r.err;
         EXPECT_TRUE(isFifo(fifo));
         EXPECT_TRUE(ProgramFolderLock::tryAcquire().held());
-        EXPECT_TRUE(world.recorded().empty());
+        EXPECT_TRUE(w.world.recorded().empty());
     }
-}
-
-// A missing project fails its update at once: with pauses of ten minutes a run of two missing
-// projects would not end within the test's time-out.
-TEST(HostileInput, HangsMissingProjectsSkipThePauses) {
-    BuildWorld world;
-    world.setting("Build", "LogWaitTime", "600000");
-    const std::string list = world.writeList({"C:\\gone\\One.vbp", "C:\\gone\\Two.vbp"});
-    const CliOutcome r = runCli({"build", BuildWorld::host(list), "--all"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(holds(r.out, "result=6")) << r.out;
+    World w;
+    w.world.setting("Build", "LogWaitTime", "600000");
+    const std::string list = BuildWorld::host(w.world.writeList({"C:\\gone\\One.vbp", "C:\\gone\\Two.vbp"}));
+    EXPECT_TRUE(holds(runCli({"build", list, "--all"}).out, "result=6"));
 }
 
 // ---- Messages ----------------------------------------------------------------------------------
@@ -376,94 +299,74 @@ TEST(HostileInput, HangsMissingProjectsSkipThePauses) {
 // Each message names its cause: the path, and what is wrong with it.
 TEST(HostileInput, MessagesNameTheirCause) {
     struct Case {
-        std::string name;
-        std::function<std::vector<std::string>(ListWorld&)> prepare; // the command line
-        std::vector<std::string> says;                               // in the output or errors
+        std::vector<std::string> steps; // "codepage:X" sets PELORIX_CODEPAGE, "compiler" registers no program
+        std::vector<std::string> args;
+        std::vector<std::string> says;
         bool fails = true;
     };
-    const auto home = [](ListWorld& w) { return w.world.env.home(); };
     const std::vector<Case> cases = {
-        {"Pelorix.lock is a folder",
-         [&](ListWorld& w) {
-             fs::create_directories(home(w) + "/Pelorix.lock");
-             return std::vector<std::string>{"build", w.listHost};
-         },
+        {{"folder:HOME/Pelorix.lock"},
+         {"build", "LIST"},
          {"cannot take the build lock", "/Pelorix.lock: it is a folder"}},
-        {"Pelorix.lock leads nowhere",
-         [&](ListWorld& w) {
-             fs::create_symlink(home(w) + "/gone", home(w) + "/Pelorix.lock");
-             return std::vector<std::string>{"build", w.listHost};
-         },
+        {{"link:HOME/Pelorix.lock:HOME/gone"},
+         {"build", "LIST"},
          {"/Pelorix.lock: it is a symbolic link to nothing"}},
-        {"an unknown code page",
-         [](ListWorld& w) {
-             w.world.env.setCodePage("bogus");
-             return std::vector<std::string>{"check", w.listHost};
-         },
-         {"PELORIX_CODEPAGE=bogus", "code pages that work: CP932"}},
-        {"Pelorix.ini is a folder",
-         [&](ListWorld& w) {
-             fs::remove(home(w) + "/Pelorix.ini");
-             fs::create_directories(home(w) + "/Pelorix.ini");
-             return std::vector<std::string>{"check", w.listHost};
-         },
-         {"the settings file ", "/Pelorix.ini is a folder"},
+        {{"codepage:bogus"}, {"check", "LIST"}, {"PELORIX_CODEPAGE=bogus", "code pages that work: CP932"}},
+        {{"rm:HOME/Pelorix.ini", "folder:HOME/Pelorix.ini"},
+         {"check", "LIST"},
+         {"/Pelorix.ini is a folder"},
          false},
-        {"the compiler log's name is a folder",
-         [&](ListWorld& w) {
-             fs::create_directories(home(w) + "/Alpha.log");
-             return std::vector<std::string>{"build", w.listHost};
-         },
+        {{"folder:HOME/Alpha.log"},
+         {"build", "LIST"},
          {"Alphaのｺﾝﾊﾟｲﾗのﾛｸﾞをﾌｧｲﾙとして作成できません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。", "Alpha.log]"}},
-        {"a project name too long for a log",
-         [](ListWorld& w) {
-             const std::string p = w.world.env.driveC() + "/n/Short.vbp";
-             writeFile(p, "Type=Exe\r\nName=\"" + std::string(300, 'N') + "\"\r\n");
-             const std::string list = w.world.writeList({TestEnvironment::windowsPath(p)});
-             return std::vector<std::string>{"build", BuildWorld::host(list), "--all"};
-         },
+        {{"file:ROOT/prefix/drive_c/n/Short.vbp:Type=Exe\r\nName=\"" + std::string(300, 'N') + "\"\r\n",
+          "file:LIST:[ProjectName]\r\nC:\\n\\Short.vbp\r\n"},
+         {"build", "LIST", "--all"},
          {"ｺﾝﾊﾟｲﾗのﾛｸﾞをﾌｧｲﾙとして作成できません。ファイル名または拡張子が長すぎます。"}},
-        {"an empty list",
-         [](ListWorld& w) {
-             writeFile(w.listHost, "[ProjectName]\r\n");
-             return std::vector<std::string>{"build", w.listHost};
-         },
+        {{"folder:ALPHA.org"},
+         {"build", "LIST"},
+         {"ﾌｧｲﾙを書き込めません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。[C:\\a\\Alpha.vbp.org]"}},
+        {{"file:ROOT/prefix/drive_c/l/" + std::string(240, 'L') + ".vbp:Type=Exe\r\n"},
+         {"update", "ROOT/prefix/drive_c/l/" + std::string(240, 'L') + ".vbp", "--mode", "1"},
+         {},
+         false},
+        {{"file:LIST:[ProjectName]\r\n"},
+         {"build", "LIST"},
          {"the list has no project; nothing to build", "result=7"}},
-        {"a list with no mark",
-         [](ListWorld& w) {
-             return std::vector<std::string>{"build", BuildWorld::host(w.world.writeList({w.alpha}))};
-         },
+        {{"file:LIST:[ProjectName]\r\nC:\\a\\Alpha.vbp\r\n"},
+         {"build", "LIST"},
          {"no project is marked for building"}},
-        {"a compiler that is no program",
-         [](ListWorld& w) {
-             const std::string program = w.world.env.driveC() + "/tools/vb6.exe";
-             writeFile(program, "not a program");
-             RegistryWriter()
-                 .addShellAssociation(".vbp", "VisualBasic.Project", "shell\\open\\command",
-                                      "\"" + TestEnvironment::windowsPath(program) + "\" \"%1\"")
-                 .write(w.world.env);
-             return std::vector<std::string>{"build", w.listHost};
-         },
-         {"/tools/vb6.exe は有効な Win32 アプリケーションではありません。"}},
-        {"check of a compiler that is no program",
-         [](ListWorld& w) {
-             const std::string program = w.world.env.driveC() + "/tools/vb6.exe";
-             writeFile(program, "not a program");
-             RegistryWriter()
-                 .addShellAssociation(".vbp", "VisualBasic.Project", "shell\\open\\command",
-                                      "\"" + TestEnvironment::windowsPath(program) + "\" \"%1\"")
-                 .write(w.world.env);
-             return std::vector<std::string>{"check", w.listHost};
-         },
-         {"compiler program cannot start", "/tools/vb6.exe は有効な"}},
+        {{"compiler"}, {"build", "LIST"}, {"/tools/vb6.exe は有効な Win32 アプリケーションではありません。"}},
+        {{"compiler"}, {"check", "LIST"}, {"compiler program cannot start", "/tools/vb6.exe は有効な"}},
+        {{"fifo:ROOT/t.tlb"},
+         {"typelib-info", "ROOT/t.tlb"},
+         {"not a regular file: it is a FIFO (named pipe)"}},
+        {{"folder:ROOT/r.xml"}, {"build", "LIST", "--junit", "ROOT/r.xml"}, {"ROOT/r.xml is a folder"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ListWorld w;
-        const CliOutcome r = runCli(c.prepare(w));
-        EXPECT_EQ(r.status != 0, c.fails);
+        SCOPED_TRACE(c.args[0] + " " + (c.steps.empty() ? "" : c.steps[0].substr(0, 40)));
+        World w;
+        std::vector<std::string> steps;
+        for (const std::string& step : c.steps) {
+            if (step.starts_with("codepage:")) {
+                w.world.env.setCodePage(step.substr(9));
+            } else if (step == "compiler") {
+                const std::string program = w.expand("ROOT/prefix/drive_c/tools/vb6.exe");
+                writeFile(program, "not a program");
+                RegistryWriter()
+                    .addShellAssociation(".vbp", "VisualBasic.Project", "shell\\open\\command",
+                                         "\"" + TestEnvironment::windowsPath(program) + "\" \"%1\"")
+                    .write(w.world.env);
+            } else if (step.starts_with("rm:")) {
+                fs::remove(w.expand(step.substr(3)));
+            } else {
+                steps.push_back(step);
+            }
+        }
+        const CliOutcome r = w.run(steps, c.args);
+        EXPECT_EQ(r.status != 0, c.fails) << r.out << r.err;
         for (const std::string& part : c.says)
-            EXPECT_TRUE(holds(r.out + r.err, part)) << part << "\n" << r.out << r.err;
+            EXPECT_TRUE(holds(r.out + r.err, w.expand(part))) << part << "\n" << r.out << r.err;
         EXPECT_FALSE(holds(r.out + r.err, "%1"));
         EXPECT_FALSE(holds(r.out + r.err, "ﾐﾘ秒以内に作成されませんでした")) << r.out;
     }
