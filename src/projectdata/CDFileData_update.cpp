@@ -35,7 +35,8 @@ constexpr std::string_view VersionCompatibleLine = "VersionCompatible32=\"1\"";
     const std::string cause = kind != HostFileKind::Missing && kind != HostFileKind::Regular
                                   ? notRegularFileCause(windowsPath)
                                   : win32::systemMessage(win32Code);
-    throw RuntimeError(error.number(), "ﾌｧｲﾙを書き込めません。" + cause + "[" + std::string(windowsPath) + "]");
+    throw RuntimeError(error.number(),
+                       "ﾌｧｲﾙを書き込めません。" + cause + "[" + std::string(windowsPath) + "]");
 }
 
 void raiseOnWriteFailure(std::int32_t win32Code, std::string_view windowsPath) {

@@ -222,7 +222,8 @@ class ProcessStartFailure : public Process, public ::testing::WithParamInterface
 TEST_P(ProcessStartFailure, IsLoggedAndRaisedWithTheSystemCodeAndNothingIsLeftOpen) {
     writeFile(env.driveC() + "/data.txt", "not a program");
     // The text names the program in place of the system's "%1".
-    const std::string text = replaceAll(win32::systemMessage(GetParam().code), "%1", env.driveC() + "/data.txt");
+    const std::string text =
+        replaceAll(win32::systemMessage(GetParam().code), "%1", env.driveC() + "/data.txt");
     const int descriptors = openDescriptors();
     try {
         api.CreateProcess_Execute("", GetParam().commandLine, 1, 50, cancel, 600000);
