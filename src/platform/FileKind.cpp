@@ -5,7 +5,6 @@
 #include "platform/Win32Error.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -164,24 +165,17 @@ TEST(HostileInput, DataLoss) {
 // ---- Failures reported as success --------------------------------------------------------------
 
 // A process started for the test and ended by it, by its id.
-class OwnProcess {
-public:
+struct OwnProcess {
+    pid_t pid = 0;
     OwnProcess() {
         const char* argv[] = {"sleep", "600", nullptr};
-        EXPECT_EQ(::posix_spawnp(&m_pid, "sleep", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+        EXPECT_EQ(::posix_spawnp(&pid, "sleep", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
     }
     ~OwnProcess() { end(); }
-    OwnProcess(const OwnProcess&) = delete;
-    OwnProcess& operator=(const OwnProcess&) = delete;
-    pid_t pid() const noexcept { return m_pid; }
     void end() {
-        if (m_pid > 0 && ::kill(m_pid, SIGKILL) == 0)
-            ::waitpid(m_pid, nullptr, 0);
-        m_pid = 0;
+        if (pid > 0 && ::kill(pid, SIGKILL) == 0)
+            ::waitpid(std::exchange(pid, 0), nullptr, 0);
     }
-
-private:
-    pid_t m_pid = 0;
 };
 
 // A compiler an earlier build left running (the window's engine leaves one past its limit) keeps
@@ -222,7 +216,7 @@ TEST(HostileInput, ReportedSuccess) {
         World w;
         writeFile(w.expand("ROOT/r.xml"), "<testsuites tests=\"2\" failures=\"0\" errors=\"0\"/>");
         OwnProcess stray;
-        ASSERT_TRUE(c.situation != "stray" || ProgramFolderLock::recordStrayProcess(stray.pid()));
+        ASSERT_TRUE(c.situation != "stray" || ProgramFolderLock::recordStrayProcess(stray.pid));
         std::optional<ProgramFolderLock> other;
         if (c.situation == "locked")
             other.emplace(ProgramFolderLock::tryAcquire());
