@@ -54,7 +54,7 @@ std::string_view hostFileKindText(HostFileKind kind) noexcept {
     case HostFileKind::Folder:
         return "a folder";
     case HostFileKind::Fifo:
-        return "a FIFO (named pipe)";
+        return "a pipe (FIFO)";
     case HostFileKind::Device:
         return "a device";
     case HostFileKind::Socket:
@@ -74,7 +74,7 @@ std::string_view hostFileKindTextJapanese(HostFileKind kind) noexcept {
     case HostFileKind::Folder:
         return "ﾌｫﾙﾀﾞ";
     case HostFileKind::Fifo:
-        return "名前付きﾊﾟｲﾌﾟ(FIFO)";
+        return "ﾊﾟｲﾌﾟ(FIFO)";
     case HostFileKind::Device:
         return "ﾃﾞﾊﾞｲｽ";
     case HostFileKind::Socket:

@@ -26,11 +26,11 @@ HostFileKind hostFileKind(const std::string& hostPath) noexcept;
 // leads somewhere is the kind of its target.
 HostFileKind hostLinkKind(const std::string& hostPath) noexcept;
 
-// "a folder", "a FIFO (named pipe)", "a device", "a socket", "a symbolic link to nothing",
+// "a folder", "a pipe (FIFO)", "a device", "a socket", "a symbolic link to nothing",
 // "missing", "a regular file": for messages that say what a path names.
 std::string_view hostFileKindText(HostFileKind kind) noexcept;
 
-// The same in the words of the program's own messages ("ﾌｫﾙﾀﾞ", "名前付きﾊﾟｲﾌﾟ(FIFO)" ...).
+// The same in the words of the program's own messages ("ﾌｫﾙﾀﾞ", "ﾊﾟｲﾌﾟ(FIFO)" ...).
 std::string_view hostFileKindTextJapanese(HostFileKind kind) noexcept;
 
 // Which file a path leads to, links followed: two paths name the same file when their identities

@@ -122,14 +122,13 @@ TEST(HostileInput, DataLoss) {
         {"", "build LIST --junit HOME/Pelorix.ini", 1, "is the settings file"},
         {"file:HOME/Pelorix.log:old", "build LIST --junit HOME/Pelorix.log", 1, "is the error log"},
         {"folder:ROOT/r.xml", "build LIST --junit ROOT/r.xml", 1, "is a folder, not a regular file"},
-        {"fifo:ROOT/r.xml", "build LIST --junit ROOT/r.xml", 1, "is a FIFO (named pipe), not a"},
+        {"fifo:ROOT/r.xml", "build LIST --junit ROOT/r.xml", 1, "is a pipe (FIFO), not a"},
         {"file:DRIVE/a/notes.txt:CompatibleMode=\"1\"\n;" + group, "build DRIVE/a/g.vbg", 0,
          "line 3: left out: notes.txt is not a project file (.vbp)"},
         {group, "import DRIVE/a/g.vbg", 0, "line 2: left out: g.vbg is not a project file (.vbp)"},
         {"link:DRIVE/a/Link.vbp", "update DRIVE/a/Link.vbp --mode 1", 0, ""},
         {"hardlink:DRIVE/a/Other.vbp", "update DRIVE/a/Other.vbp --mode 1", 0, ""},
-        {"fifo:DRIVE/a/Pipe.vbp", "update DRIVE/a/Pipe.vbp --mode 1", 1,
-         "ﾌｧｲﾙではなく名前付きﾊﾟｲﾌﾟ(FIFO)です。"},
+        {"fifo:DRIVE/a/Pipe.vbp", "update DRIVE/a/Pipe.vbp --mode 1", 1, "ﾌｧｲﾙではなくﾊﾟｲﾌﾟ(FIFO)です。"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -208,8 +207,8 @@ TEST(HostileInput, ReportedSuccess) {
         {"", "build ALPHA --junit ROOT/r.xml", "[ProjectName]ｾｸｼｮﾝがありません。"},
         {"", "build ROOT/gone.ini --junit ROOT/r.xml", "ﾌｧｲﾙが見つかりません。"},
         {"", "check ALPHA", "[ProjectName]ｾｸｼｮﾝがありません。"},
-        {"", "check " + pipeList, "名前付きﾊﾟｲﾌﾟ(FIFO)です。"},
-        {"", "build " + pipeList, "名前付きﾊﾟｲﾌﾟ(FIFO)です。"},
+        {"", "check " + pipeList, "ﾊﾟｲﾌﾟ(FIFO)です。"},
+        {"", "build " + pipeList, "ﾊﾟｲﾌﾟ(FIFO)です。"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.situation + " " + c.args);
@@ -304,7 +303,7 @@ TEST(HostileInput, MessagesNameTheirCause) {
          "no project is marked for building"},
         {"compiler", "build LIST", "DRIVE/tools/vb6.exe は有効な Win32 アプリケーションではありません。"},
         {"compiler", "check LIST", "compiler program cannot start|DRIVE/tools/vb6.exe は有効な"},
-        {"fifo:ROOT/t.tlb", "typelib-info ROOT/t.tlb", "not a regular file: it is a FIFO (named pipe)"},
+        {"fifo:ROOT/t.tlb", "typelib-info ROOT/t.tlb", "not a regular file: it is a pipe (FIFO)"},
         {"folder:ROOT/r.xml", "build LIST --junit ROOT/r.xml", "ROOT/r.xml is a folder"},
     };
     for (const Case& c : cases) {
