@@ -31,6 +31,21 @@ LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, st
     return loaded;
 }
 
+std::vector<std::string> listedProjectPaths(std::string_view path) {
+    std::vector<std::string> paths;
+    if (isProjectGroupPath(path)) {
+        for (const GroupProject& project : readProjectGroup(path).projects)
+            paths.push_back(project.path);
+        return paths;
+    }
+    CDFileData data;
+    data.fClearAllProjectInfo();
+    data.fSetProjectFilePathList(path, "ProjectName", "vbp");
+    for (const std::int32_t index : data.ProjectIndexCollection())
+        paths.push_back(data.fProjectFilePath(index));
+    return paths;
+}
+
 void markEveryProject(IBuildSettingForm& form, std::int32_t projectCount) {
     for (std::int32_t row = 1; row <= projectCount; ++row)
         form.vsgridProject().TextMatrix(row, form.gridColumnOf(GridColumn::Enable), enabledMarkText());

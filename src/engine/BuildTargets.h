@@ -32,6 +32,10 @@ struct LoadedTargets {
 LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, std::string_view path,
                                bool all);
 
+// The project files of a list or a group at a Windows path, in list (or group) order, as a run
+// would load them. Raises what loading raises (a missing or unreadable file).
+std::vector<std::string> listedProjectPaths(std::string_view path);
+
 // Puts the target mark into every data row that shows a project.
 void markEveryProject(IBuildSettingForm& form, std::int32_t projectCount);
 

@@ -44,6 +44,14 @@ std::string enableStateText(const std::vector<std::int32_t>& enabledRows);
 void writeListBuildState(CFWin32API& api, std::string_view listPath,
                          const std::vector<std::int32_t>& enabledRows, std::int32_t buildIndex);
 
+// Rewrites the list file at a Windows path with its projects in a new order: order[k] is the list
+// position (0-based) of the project that goes to position k. Each project line moves with its
+// bytes; comments, other lines and sections stay where they are. "EnableState" and "Index" of
+// section "Build", when present, follow their projects to the new rows, so every mark is kept.
+// The file is replaced in one step. Raises the file's error when it cannot be read or written,
+// and 5 when the order is not a permutation of the listed projects.
+void rewriteProjectListOrder(std::string_view listPath, const std::vector<std::size_t>& order);
+
 // The compiler switches a batch-file import looks for: "Import"/"KeyWord" upper-cased and
 // "Import"/"KeyWordIndex" of Pelorix.ini, each split at ",", or their defaults when a value is "".
 struct ImportKeyWords {

@@ -74,6 +74,13 @@ enum class UpdateStep {
 };
 using UpdateStepHook = std::function<void(UpdateStep step, std::int32_t lineNumber)>;
 
+// The lines of a project list file's bytes (0-based, as splitLines counts them) that name its
+// projects, in order: inside the section "[sectionName]", lines whose upper-cased text holds
+// keyName; empty lines and comments (first non-blank character ";") are passed over, and the
+// next line that begins with "[" ends the section.
+std::vector<std::size_t> projectListLines(std::string_view listFileBytes, std::string_view sectionName,
+                                          std::string_view keyName);
+
 // The project data: the project records read from .vbp files, the project list with its row
 // order, the project file updater with its backup copies, and the resolution of references to
 // their newest registered versions.
