@@ -78,6 +78,12 @@ void BuildRecord::projectEnded(std::int16_t result) {
         endCurrent(ProjectOutcome::Failed);
 }
 
+void BuildRecord::projectSkipped(const std::string& reason) {
+    if (ProjectRecordOfRun* project = current())
+        project->upToDate = reason;
+    endCurrent(ProjectOutcome::Skipped);
+}
+
 void BuildRecord::buildLogLine(const std::string& line) {
     if (ProjectRecordOfRun* project = current())
         project->buildLog.push_back(line);

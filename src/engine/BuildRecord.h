@@ -22,6 +22,7 @@ enum class ProjectOutcome {
     Failed,     // recorded a failure code: the grid shows NG
     NotUpdated, // recorded 6: its file could not be updated, the compiler was not started
     Error,      // a run-time error ended the run while it was being built
+    Skipped,    // up to date: its last successful build is still good, so it was not compiled
 };
 
 struct CompileRecord {
@@ -40,6 +41,7 @@ struct ProjectRecordOfRun {
     std::vector<CompileRecord> compiles; // in order: the own mode, a rebuild, the own mode again
     std::vector<std::string> buildLog;   // the build-log lines written while it was processed
     std::string error;                   // the run-time error's description (Error)
+    std::string upToDate;                // why it was up to date (Skipped)
 };
 
 // Keeps, for every target of a run, what the run did with it: an observer of the engine that
@@ -57,6 +59,7 @@ public:
     void compileEnded(std::int16_t result, const CompilerLogResult& log) override;
     void projectCancelled() override;
     void projectEnded(std::int16_t result) override;
+    void projectSkipped(const std::string& reason) override;
     void buildLogLine(const std::string& line) override;
     void runEnded(std::int16_t result) override;
 

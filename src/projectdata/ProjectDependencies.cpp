@@ -93,18 +93,19 @@ struct Parser {
         }
     }
 
-    void addReference(std::int32_t lineNumber, std::string_view value) {
+    void addReference(std::int32_t lineNumber, std::string_view value, std::string_view line) {
         if (value.starts_with("*\\A")) {
             const std::string path = absolute(trimWhite(value.substr(3)));
-            facts.uses.push_back(
-                {ProjectUse::Kind::Project, lineNumber, "", path, toUpper(fileNameOf(path))});
+            facts.uses.push_back({ProjectUse::Kind::Project, lineNumber, "", path, toUpper(fileNameOf(path)),
+                                  std::string(line)});
             return;
         }
         const auto brace = value.find('{');
         if (brace == std::string_view::npos)
             return;
         const std::vector<std::string> fields = split(value.substr(brace), '#');
-        ProjectUse use{ProjectUse::Kind::TypeLibrary, lineNumber, toUpper(fields[0]), "", ""};
+        ProjectUse use{
+            ProjectUse::Kind::TypeLibrary, lineNumber, toUpper(fields[0]), "", "", std::string(line)};
         if (fields.size() > 3) {
             const std::string library = withoutResourceIndex(trimWhite(fields[3]));
             use.fileName = toUpper(fileNameOf(library));
@@ -115,16 +116,20 @@ struct Parser {
         facts.uses.push_back(std::move(use));
     }
 
-    void addComponent(std::int32_t lineNumber, std::string_view value) {
+    void addComponent(std::int32_t lineNumber, std::string_view value, std::string_view line) {
         if (value.starts_with("*\\A")) {
-            addReference(lineNumber, value);
+            addReference(lineNumber, value, line);
             return;
         }
         const auto semicolon = value.find(';');
         const std::string_view head = value.substr(0, semicolon);
         const auto hash = head.find('#');
-        ProjectUse use{ProjectUse::Kind::Component, lineNumber, toUpper(trimWhite(head.substr(0, hash))), "",
-                       ""};
+        ProjectUse use{ProjectUse::Kind::Component,
+                       lineNumber,
+                       toUpper(trimWhite(head.substr(0, hash))),
+                       "",
+                       "",
+                       std::string(line)};
         if (semicolon != std::string_view::npos)
             use.fileName = toUpper(fileNameOf(trimWhite(value.substr(semicolon + 1))));
         facts.uses.push_back(std::move(use));
@@ -137,9 +142,9 @@ struct Parser {
         const std::string_view key = text.substr(0, equals);
         const std::string_view value = text.substr(equals + 1);
         if (key == "Reference")
-            addReference(lineNumber, value);
+            addReference(lineNumber, value, text);
         else if (key == "Object")
-            addComponent(lineNumber, value);
+            addComponent(lineNumber, value, text);
         else if (key == "Name" && facts.name.empty())
             facts.name = unquoted(value);
         else if (key == "Type")

@@ -26,6 +26,7 @@ struct ProjectUse {
     // project file's path.
     std::string path;
     std::string fileName; // the file name the line gives (upper-case ASCII)
+    std::string line;     // the whole line
 };
 
 // A file the compiler reads to build the project.
