@@ -100,6 +100,7 @@ void writeWindowSettings(CFWin32API& api, const WindowSettingsToSave& settings) 
     api.SetTerminalProfile("Option", "StartupImpBat", optionText(settings.startupImpBat), "");
     api.SetTerminalProfile("Option", "UpdateComponentReference",
                            optionText(settings.updateComponentReference), "");
+    api.SetTerminalProfile("Option", "BuildChangedOnly", optionText(settings.buildChangedOnly), "");
 }
 
 GridColumnSettings readGridColumnSettings(CFWin32API& api) {

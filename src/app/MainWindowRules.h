@@ -51,9 +51,10 @@ struct WindowSettingsToSave {
     bool notAfterBuildTargetOff = false;
     bool startupImpBat = false;
     bool updateComponentReference = false;
+    bool buildChangedOnly = false;
 };
 // Writes "Form"/"FormSize" and "ColWidth" (when the size is given), "Build"/"RebuildHideConfirm"
-// and "RebuildCompatibleMode", "Import"/"BatFilePath" and the three "Option" keys, paths and
+// and "RebuildCompatibleMode", "Import"/"BatFilePath" and the four "Option" keys, paths and
 // options between double quotes. A failed write is not reported; the other keys are still
 // written.
 void writeWindowSettings(CFWin32API& api, const WindowSettingsToSave& settings);

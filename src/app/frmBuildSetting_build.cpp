@@ -101,7 +101,15 @@ void frmBuildSetting::pExecuteVB6EXE() {
             options.notAfterBuildTargetOff = m_blnNotAfterBuildTargetOff;
             IWaitForm* waitForm = wait.data();
             const BuildRunOutcome outcome =
-                runBuild({*m_objFileData, *m_objWin32API, *m_frmLog, MessageBox(), m_services.eventPump},
+                runBuild({*m_objFileData,
+                          *m_objWin32API,
+                          *m_frmLog,
+                          MessageBox(),
+                          m_services.eventPump,
+                          {},
+                          nullptr,
+                          false,
+                          m_blnBuildChangedOnly ? m_strProjectListPath : std::string()},
                          m_lngBuildRows, m_strProjectListPath, options, waitForm, *this);
 
             const BuildSummary summary = buildSummary(outcome.result);

@@ -40,6 +40,7 @@ void frmBuildSetting::pLoadProjectListSetting() {
             m_blnNotAfterBuildTargetOff = options.notAfterBuildTargetOff;
             m_blnStartupImpBat = options.startupImpBat;
             m_blnUpdateComponentReference = options.updateComponentReference;
+            m_blnBuildChangedOnly = options.buildChangedOnly;
             m_blnWindowSettingsRead = true;
         }
         const ListBuildState state = readListBuildState(m_strProjectListPath);
@@ -62,6 +63,7 @@ void frmBuildSetting::pInitSetting() {
         mnuSubNotAfterBuildTargetOff->setChecked(m_blnNotAfterBuildTargetOff);
         mnuSubChkStartupImpBat->setChecked(m_blnStartupImpBat);
         mnuSubChkComponent->setChecked(m_blnUpdateComponentReference);
+        mnuSubChkBuildChanged->setChecked(m_blnBuildChangedOnly);
         cmdEnable[0]->setToolTip(QString::fromUtf8("全ﾌﾟﾛｼﾞｪｸﾄをﾋﾞﾙﾄﾞ対象にします。"));
         cmdEnable[1]->setToolTip(QString::fromUtf8("全ﾌﾟﾛｼﾞｪｸﾄをﾋﾞﾙﾄﾞ対象外にします。"));
     });
@@ -94,6 +96,7 @@ void frmBuildSetting::pSaveSetting(const std::string& listPath) {
         settings.notAfterBuildTargetOff = m_blnNotAfterBuildTargetOff;
         settings.startupImpBat = m_blnStartupImpBat;
         settings.updateComponentReference = m_blnUpdateComponentReference;
+        settings.buildChangedOnly = m_blnBuildChangedOnly;
         writeWindowSettings(*m_objWin32API, settings);
     });
 }

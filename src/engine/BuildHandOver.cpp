@@ -48,6 +48,7 @@ WindowOptions readWindowOptions(CFWin32API& api) {
     options.notAfterBuildTargetOff = setting("Option", "NotAfterBuildTargetOff") == "1";
     options.startupImpBat = setting("Option", "StartupImpBat") == "1";
     options.updateComponentReference = setting("Option", "UpdateComponentReference") == "1";
+    options.buildChangedOnly = setting("Option", "BuildChangedOnly") == "1";
     return options;
 }
 

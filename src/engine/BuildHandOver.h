@@ -33,6 +33,9 @@ struct WindowOptions {
     bool notAfterBuildTargetOff = false;
     bool startupImpBat = false;
     bool updateComponentReference = false;
+    // "Option"/"BuildChangedOnly": build only the targets that changed since their last
+    // successful build (see UpToDate.h).
+    bool buildChangedOnly = false;
 };
 WindowOptions readWindowOptions(CFWin32API& api);
 

@@ -138,6 +138,9 @@ public:
     bool fChangeProjectFileList(std::string_view projectFilePath, std::int32_t index, std::int32_t row);
     // Removes the row; the record stays, unlisted, until the next reset.
     bool fDelProjectFileList(std::int32_t row);
+    // Puts the rows in a new order: row k + 1 shows what row order[k] + 1 showed. Raises 5
+    // unless order is a permutation of the rows' positions.
+    void reorderRows(const std::vector<std::size_t>& order);
     // The record index a row shows, or -1 for a row outside 1..ProjectCount.
     std::int32_t fGetProjectArrayIndex(std::int32_t row);
 

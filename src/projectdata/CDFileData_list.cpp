@@ -223,6 +223,24 @@ bool CDFileData::fDelProjectFileList(std::int32_t row) {
     });
 }
 
+void CDFileData::reorderRows(const std::vector<std::size_t>& order) {
+    guard("reorderRows", [&] {
+        std::vector<bool> seen(m_colProjectIndex.size(), false);
+        for (const std::size_t position : order) {
+            if (position >= seen.size() || seen[position])
+                throw vberr::make(vberr::InvalidArgument);
+            seen[position] = true;
+        }
+        if (order.size() != m_colProjectIndex.size())
+            throw vberr::make(vberr::InvalidArgument);
+        std::vector<std::int32_t> rows;
+        rows.reserve(order.size());
+        for (const std::size_t position : order)
+            rows.push_back(m_colProjectIndex[position]);
+        m_colProjectIndex = std::move(rows);
+    });
+}
+
 std::int32_t CDFileData::fGetProjectArrayIndex(std::int32_t row) {
     return guard("fGetProjectArrayIndex", [&] {
         if (row < 1 || row > ProjectCount())
