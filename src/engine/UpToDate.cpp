@@ -40,8 +40,9 @@ std::string buildStatePath(std::string_view listPath) {
 
 std::optional<BuildState> BuildState::parse(std::string_view bytes, std::string_view listPath) {
     const std::vector<std::string_view> lines = splitLines(bytes);
-    if (lines.size() < 3 || lines[0] != Header || lines[1] != "list\t" + std::string(listPath) ||
-        lines.back() != Trailer)
+    // Windows paths: the same list may be named in another case.
+    if (lines.size() < 3 || lines[0] != Header || !lines[1].starts_with("list\t") ||
+        !equalsIgnoreCase(lines[1].substr(5), listPath) || lines.back() != Trailer)
         return std::nullopt;
     BuildState state{std::string(listPath)};
     std::optional<std::string> project;

@@ -152,6 +152,7 @@ TEST(ChangedBuild, AStateFileThatCannotBeUsedBuildsEverythingWithoutAnError) {
     const std::string whole = readFile(state);
     ASSERT_TRUE(BuildState::parse(whole, w.list));
     EXPECT_EQ(BuildState::parse(whole, w.list)->size(), 4u);
+    EXPECT_TRUE(BuildState::parse(whole, toLower(w.list))) << "the same list in another case";
 
     const std::string otherList = "C:\\lists\\other.ini";
     const std::vector<std::pair<const char*, std::function<void()>>> damages = {
