@@ -65,7 +65,6 @@ void frmBuildSetting::pAddProject(std::int32_t row, const std::string& path) {
         if (!wasEmpty)
             m_vsgridProject->AddItem("", gridRow);
         pUpdateGrid(gridRow, index);
-        pSetBuildEnable(true);
     });
 }
 
@@ -85,7 +84,6 @@ void frmBuildSetting::mnuProjectEdit_Click() {
         list.fChangeProjectFileList(path, index, row);
         list.fSetProjectNameList(path, index, true);
         pUpdateGrid(row, index);
-        pSetBuildEnable(true);
     });
 }
 
@@ -101,7 +99,7 @@ void frmBuildSetting::mnuProjectDel_Click() {
             grid.AddItem("", grid.Row() + 1);
         m_objFileData->fDelProjectFileList(*row);
         grid.RemoveItem(*row);
-        pRecountTargets();
+        pApplyWindowState();
     });
 }
 
@@ -117,17 +115,12 @@ void frmBuildSetting::mnuSubSortBuildOrder_Click() {
             return;
         if (m_lngBuildIndex >= 1 && static_cast<std::size_t>(m_lngBuildIndex) <= newRow.size())
             m_lngBuildIndex = newRow[static_cast<std::size_t>(m_lngBuildIndex) - 1];
-        pRecountTargets();
+        pApplyWindowState();
     });
 }
 
-void frmBuildSetting::pRecountTargets() {
-    m_lngEnableCount = pGetEnableCount();
-    pSetBuildEnable(true);
-}
-
 void frmBuildSetting::mnuSubOpenProject_Click() {
-    handle("mnuSubOpenProject", false, [&] {
+    handle("mnuSubOpenProject_Click", false, [&] {
         const auto row = pTargetRow(ProjectCommand::Open);
         if (!row)
             return;

@@ -22,7 +22,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <thread>
 
 namespace pelorix {
@@ -169,7 +168,7 @@ std::int16_t CFVB6EXE::BuildExecute(IWaitForm*& objWaitForm, bool blnRebuldConfi
         notify([&](IBuildObserver& o) { o.runEnded(run.result); });
 
         if (run.result != BuildResult::Success) {
-            objWaitForm->setDisplayMode(1);
+            objWaitForm->setDisplayMode(WaitMode::EngineFailure);
             objWaitForm->fSetDispInfo(run.name + "の" + "ﾋﾞﾙﾄﾞに失敗しました。", "ﾋﾞﾙﾄﾞｴﾗｰ");
         }
         return run.result;
@@ -206,7 +205,7 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
             {buildRow, static_cast<std::int32_t>(position) + 1, project.name, project.path, ownMode});
     });
 
-    waitForm.setDisplayMode(0);
+    waitForm.setDisplayMode(WaitMode::Running);
     waitForm.fSetDispInfo(project.name + "を「" + project.ownModeName + "」でﾋﾞﾙﾄﾞ中...", "ﾋﾞﾙﾄﾞ中...");
     waitForm.refresh();
 
@@ -231,7 +230,7 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
     run.result = compile(project.path, project.name, project.ownMode, project.type);
     if (m_frmLog != nullptr)
         m_frmLog->refresh();
-    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownModeName, run.result);
+    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownMode, run.result);
 
     switch (run.result) {
     case BuildResult::Success:
@@ -281,7 +280,7 @@ bool CFVB6EXE::rebuildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSettin
     m_objFileData->fSetCompatibleMode(project.index, project.ownMode);
     appendLog(rebuildStamp + project.name + "を「" + project.ownModeName + "」でﾋﾞﾙﾄﾞ中...");
     run.result = compile(project.path, project.name, project.ownMode, project.type);
-    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownModeName, run.result);
+    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownMode, run.result);
     if (run.result != BuildResult::Success)
         return false;
     countSuccess(buildSetting, run);
@@ -301,8 +300,8 @@ bool CFVB6EXE::skipUpToDate(IBuildSettingForm& buildSetting, std::int32_t buildR
     appendLog(stamp() + project.name + "は前回のﾋﾞﾙﾄﾞから変更がないため、ﾋﾞﾙﾄﾞを省略しました。");
     run.skipped = true;
     run.result = BuildResult::Success;
-    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownModeName, BuildResult::Success,
-                            SkippedResultText);
+    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownMode, BuildResult::Success,
+                            RowResult::Skip);
     countSuccess(buildSetting, run);
     notify([](IBuildObserver& o) { o.projectSkipped("its last successful build is still good"); });
     return true;
@@ -324,13 +323,9 @@ void CFVB6EXE::selectBuildRow(IProjectGrid& grid, std::int32_t row, bool scrollI
     grid.Row(row);
     grid.ColSel(grid.Cols() - grid.FixedCols() - 1);
     grid.RowSel(grid.Row());
-    if (scrollIntoView && !grid.RowIsVisible(grid.Row())) {
-        // Rows in view at about 211 twips a row; the row becomes the last one in view.
-        const auto rows = static_cast<std::int32_t>(std::nearbyint(grid.Height() / 211.0 - 0.5));
-        const std::int32_t top = grid.Row() - rows + grid.FixedRows() + 1;
-        if (top > 0)
-            grid.TopRow(top);
-    }
+    // With the grid's own rows in view: a row below the view becomes the last one shown.
+    if (scrollIntoView)
+        scrollRowIntoView(grid, grid.Row());
     grid.Refresh();
 }
 
@@ -545,23 +540,21 @@ std::int16_t CFVB6EXE::pCheckResult(std::string_view logPath) {
 }
 
 void CFVB6EXE::pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,
-                                       std::string_view modeName, std::int16_t result,
-                                       std::string_view successText) {
+                                       std::int16_t compatibleMode, std::int16_t result,
+                                       RowResult successResult) {
     guard("pBuildResultCellDisplay", [&] {
         IProjectGrid& grid = buildSetting.vsgridProject();
         const std::int32_t row = dataRow + grid.FixedRows();
         grid.Col(buildSetting.gridColumnOf(GridColumn::Result));
         grid.Row(row);
-        if (result == BuildResult::Success) {
-            grid.CellForeColor(vbBlue);
-            if (!m_blnNotAfterBuildTargetOff)
-                grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Enable), disabledMarkText());
-            grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Result), std::string(successText));
-        } else {
-            grid.CellForeColor(vbRed);
-            grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Result), "NG");
-        }
-        grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Compatible), std::string(modeName));
+        ProjectRowState state = grid.RowState(row);
+        const bool passed = result == BuildResult::Success;
+        grid.CellForeColor(passed ? vbBlue : vbRed);
+        if (passed && !m_blnNotAfterBuildTargetOff)
+            state.mark = BuildMark::NotTarget;
+        state.result = passed ? successResult : RowResult::NG;
+        state.compatibleMode = compatibleMode;
+        grid.RowState(row, state);
         selectBuildRow(grid, row, false);
     });
 }

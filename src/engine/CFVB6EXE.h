@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/CompilerLog.h"
+#include "engine/ProjectRow.h"
 #include "platform/ErrorConvention.h"
 
 #include <cstdint>
@@ -22,9 +23,6 @@ class IMessageBox;
 class IProjectGrid;
 class IWaitForm;
 class UpToDateCheck;
-
-// The grid's result text of a project found up to date, which is not compiled.
-inline constexpr std::string_view SkippedResultText = "SKIP";
 
 // The build engine: one build run over the projects marked in the main window's grid, in grid
 // order. For each project it shows progress, selects the row, writes time-stamped lines to the
@@ -104,11 +102,11 @@ private:
     std::int16_t pVB6EXE(std::string_view projectFilePath, std::string_view projectName,
                          std::int16_t compatibleMode, std::string_view projectType);
     std::int16_t pCheckResult(std::string_view logPath);
-    // Shows the result in the grid: successText ("OK", or "SKIP" for a project found up to date)
-    // for a success, "NG" otherwise.
+    // Shows the result in the grid: successResult (OK, or SKIP for a project found up to date)
+    // for a success, NG otherwise.
     void pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,
-                                 std::string_view modeName, std::int16_t result,
-                                 std::string_view successText = "OK");
+                                 std::int16_t compatibleMode, std::int16_t result,
+                                 RowResult successResult = RowResult::OK);
 
     // What the run carries from one project to the next.
     struct RunState {

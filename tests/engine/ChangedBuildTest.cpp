@@ -113,6 +113,27 @@ TEST(ChangedBuild, SecondBuildSkipsEverythingAndAChangeRebuildsItsDependents) {
     EXPECT_TRUE(w.build().compiled.empty());
 }
 
+// Up-to-date projects count as built: beside them, only the project that fails makes the exit
+// status 1 and the JUnit report's one failure; the others stay skipped, not failed.
+TEST(ChangedBuild, SkippedProjectsAreNotFailuresButAFailureBesideThemIs) {
+    ChangedWorld w;
+    ASSERT_EQ(w.build().cli.status, 0);
+    writeFile(BuildWorld::host(w.solo), readFile(BuildWorld::host(w.solo)) + "StandIn=notfound\r\n");
+    const std::string junit = w.world.env.path("mixed.xml");
+    const ChangedWorld::Run mixed = w.build({"--junit", junit});
+    EXPECT_EQ(mixed.results, (Names{"SKIP", "SKIP", "SKIP", "NG"})) << mixed.cli.out;
+    EXPECT_EQ(mixed.cli.status, 1) << mixed.cli.out;
+    const std::string report = readFile(junit);
+    EXPECT_NE(report.find("tests=\"4\" failures=\"1\" errors=\"0\" skipped=\"3\""), std::string::npos)
+        << report;
+
+    writeFile(BuildWorld::host(w.solo),
+              replaceAll(readFile(BuildWorld::host(w.solo)), "StandIn=notfound\r\n", ""));
+    const ChangedWorld::Run mended = w.build();
+    EXPECT_EQ(mended.results, (Names{"SKIP", "SKIP", "SKIP", "OK"})) << mended.cli.out;
+    EXPECT_EQ(mended.cli.status, 0) << mended.cli.out << mended.cli.err;
+}
+
 TEST(ChangedBuild, EachInputOfAProjectRebuildsItWhenItChanges) {
     ChangedWorld w;
     ASSERT_EQ(w.build().compiled.size(), 4u);
