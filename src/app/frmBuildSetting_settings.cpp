@@ -113,8 +113,12 @@ void frmBuildSetting::pSaveSetting(const std::string& listPath) {
 }
 
 void frmBuildSetting::pSaveProjectListSetting(const std::string& listPath) {
-    guard("pSaveProjectListSetting",
-          [&] { writeListBuildState(*m_objWin32API, listPath, markedRows(*this), m_lngBuildIndex); });
+    guard("pSaveProjectListSetting", [&] {
+        std::vector<std::string> rowPaths;
+        for (const std::int32_t index : m_objFileData->ProjectIndexCollection())
+            rowPaths.push_back(m_objFileData->fProjectFilePath(index));
+        writeListBuildState(*m_objWin32API, listPath, rowPaths, markedRows(*this), m_lngBuildIndex);
+    });
 }
 
 void frmBuildSetting::chkRebuildConfirm_Click() {

@@ -70,12 +70,48 @@ std::string enableStateText(const std::vector<std::int32_t>& enabledRows) {
     return text;
 }
 
-void writeListBuildState(CFWin32API& api, std::string_view listPath,
+std::vector<std::int32_t> listFileRows(std::string_view listPath, const std::vector<std::string>& rowPaths) {
+    std::vector<std::int32_t> fileRows(rowPaths.size());
+    for (std::size_t i = 0; i < fileRows.size(); ++i)
+        fileRows[i] = static_cast<std::int32_t>(i) + 1;
+    const auto bytes = CCCommon().fIsNull(listPath) ? std::nullopt : readHostFile(hostPathOf(listPath));
+    if (!bytes)
+        return fileRows;
+    const std::vector<std::string_view> lines = splitLines(*bytes);
+    std::vector<std::string> listed;
+    for (const std::size_t line : projectListLines(*bytes, "ProjectName", "vbp"))
+        listed.push_back(ansiToUtf8(lines[line]));
+    std::vector<bool> taken(listed.size(), false);
+    for (std::size_t i = 0; i < rowPaths.size(); ++i) {
+        fileRows[i] = 0;
+        for (std::size_t k = 0; k < listed.size(); ++k) {
+            if (!taken[k] && equalsIgnoreCase(listed[k], rowPaths[i])) {
+                taken[k] = true;
+                fileRows[i] = static_cast<std::int32_t>(k) + 1;
+                break;
+            }
+        }
+    }
+    return fileRows;
+}
+
+void writeListBuildState(CFWin32API& api, std::string_view listPath, const std::vector<std::string>& rowPaths,
                          const std::vector<std::int32_t>& enabledRows, std::int32_t buildIndex) {
     if (listPath.empty())
         return;
-    api.SetTerminalProfile("Build", "EnableState", enableStateText(enabledRows), listPath);
-    api.SetTerminalProfile("Build", "Index", std::to_string(buildIndex), listPath);
+    const std::vector<std::int32_t> fileRows = listFileRows(listPath, rowPaths);
+    const auto fileRowOf = [&fileRows](std::int32_t row) {
+        return row >= 1 && static_cast<std::size_t>(row) <= fileRows.size()
+                   ? fileRows[static_cast<std::size_t>(row) - 1]
+                   : row;
+    };
+    std::vector<std::int32_t> marked;
+    for (const std::int32_t row : enabledRows)
+        if (const std::int32_t fileRow = fileRowOf(row); fileRow != 0)
+            marked.push_back(fileRow);
+    std::sort(marked.begin(), marked.end());
+    api.SetTerminalProfile("Build", "EnableState", enableStateText(marked), listPath);
+    api.SetTerminalProfile("Build", "Index", std::to_string(fileRowOf(buildIndex)), listPath);
     api.SetTerminalProfile("Build", "ProjectListPath", "\"" + std::string(listPath) + "\"");
 }
 
