@@ -32,16 +32,16 @@ namespace pelorix::cli {
 namespace {
 
 constexpr std::string_view buildUsage =
-    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--yes] [--junit FILE] [--wait]\n";
+    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--changed] [--yes] [--junit FILE] [--wait]\n";
 
 constexpr std::string_view buildHelp =
-    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--yes] [--junit FILE] [--wait]\n"
+    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--changed] [--yes] [--junit FILE] [--wait]\n"
     "\n"
     "Builds the projects of a project list file with the settings of Pelorix.ini, as the\n"
     "window program's build command does: each project file is brought up to date, the\n"
     "compiler registered as the .vbp shell command of the Wine prefix is run, and its log\n"
     "is read. Prints every build-log line as it comes, then one line per built project:\n"
-    "OK or NG, a TAB, the compatibility mode, a TAB, the project file path; and last\n"
+    "OK, NG or SKIP, a TAB, the compatibility mode, a TAB, the project file path; and last\n"
     "result= with the run's result code:\n"
     "  0 success      1 a rebuild was wanted   2 compatibility problem\n"
     "  4 cancelled    5 project or library not found   6 project file not updated\n"
@@ -49,6 +49,18 @@ constexpr std::string_view buildHelp =
     "\n"
     "  --all   build every project of the list; without it, the projects the list's\n"
     "          [Build] EnableState marks (rows of missing project files are never marked)\n"
+    "  --changed\n"
+    "          build only what changed: a target whose last successful build is still\n"
+    "          good is not compiled and is listed as SKIP (its mark is kept as a built\n"
+    "          project's is). It is good when its project file (as the reference update\n"
+    "          would leave it), every source file it lists (forms with their .frx,\n"
+    "          modules, classes, controls, pages, designers, the resource file), the\n"
+    "          registrations of its references and components and their files, its\n"
+    "          compatibility mode and compatible file, and its output file are as that\n"
+    "          build saw them, and no project it depends on was built in this run. What\n"
+    "          each successful build saw is kept as content hashes in LIST.ini.buildstate\n"
+    "          (GROUP.vbg.buildstate) beside the list, replaced in one step; without a\n"
+    "          usable one (missing, damaged, of another list) every target is built.\n"
     "  --yes   answer Yes where the window would ask (rebuild after a failure); without\n"
     "          it every question is answered No. Questions are printed on standard error.\n"
     "  --junit FILE\n"
@@ -188,6 +200,7 @@ private:
 struct BuildOptions {
     std::string listPath;
     bool all = false;
+    bool changed = false;
     bool yes = false;
     std::string junitPath; // a host or Windows path; "" for no report
     bool wait = false;
@@ -273,8 +286,8 @@ void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes, Progres
     });
 }
 
-// One line per project the run built (OK or NG, the mode, the path), then one per marked project
-// whose file is missing (MISSING, no mode, the path).
+// One line per project the run built or found up to date (OK, NG or SKIP, the mode, the path), then one per
+// marked project whose file is missing (MISSING, no mode, the path).
 void printResults(const BuildRecord& record, std::ostream& out) {
     for (const ProjectRecordOfRun& project : record.projects()) {
         if (const RowResult result = project.rowResult(); result != RowResult::None)
@@ -344,8 +357,9 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     IWaitForm* waitFormRef = &waitForm;
     BuildRunOutcome outcome;
     try {
-        outcome = runBuild({data, api, log, box, pump, observers, &pump.stopRequest(), true}, buildRows,
-                           loaded.listPath, windowOptions, waitFormRef, form);
+        outcome = runBuild({data, api, log, box, pump, observers, &pump.stopRequest(), true,
+                            options.changed ? options.listPath : std::string()},
+                           buildRows, loaded.listPath, windowOptions, waitFormRef, form);
     } catch (const RuntimeError& e) {
         if (progress)
             progress->clear();
@@ -412,6 +426,8 @@ int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
     for (auto a = args.begin(); a != args.end(); ++a) {
         if (*a == "--all") {
             options.all = true;
+        } else if (*a == "--changed") {
+            options.changed = true;
         } else if (*a == "--yes") {
             options.yes = true;
         } else if (*a == "--wait") {

@@ -4,6 +4,7 @@
 #include "engine/BuildWindows.h"
 #include "engine/CFSender.h"
 #include "engine/CompilerLog.h"
+#include "engine/UpToDate.h"
 #include "platform/CCCommon.h"
 #include "platform/CDRegistryData.h"
 #include "platform/CFWin32API.h"
@@ -159,7 +160,9 @@ std::int16_t CFVB6EXE::BuildExecute(IWaitForm*& objWaitForm, bool blnRebuldConfi
         notify([&](IBuildObserver& o) { o.runStarted(static_cast<std::int32_t>(m_lngBuildRows.size())); });
         for (const std::int32_t buildRow : m_lngBuildRows) {
             const bool goOn = buildOneRow(*objWaitForm, objBuildSetting, buildRow, run);
-            if (run.result != BuildResult::Cancelled)
+            if (m_upToDate != nullptr && run.compiled)
+                m_upToDate->built(run.path, run.mode, run.result == BuildResult::Success);
+            if (!run.skipped && run.result != BuildResult::Cancelled)
                 notify([&](IBuildObserver& o) { o.projectEnded(run.result); });
             if (!goOn)
                 break;
@@ -218,8 +221,15 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
     }
 
     selectBuildRow(buildSetting.vsgridProject(), buildRow, true);
+    run.skipped = false;
+    run.compiled = false;
+    if (skipUpToDate(buildSetting, buildRow, project, run))
+        return true;
     appendLog(stamp() + project.name + "を「" + project.ownModeName + "」でﾋﾞﾙﾄﾞ中...");
 
+    run.compiled = true;
+    run.path = project.path;
+    run.mode = project.ownMode;
     run.result = compile(project.path, project.name, project.ownMode, project.type);
     if (m_frmLog != nullptr)
         m_frmLog->refresh();
@@ -277,6 +287,26 @@ bool CFVB6EXE::rebuildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSettin
     if (run.result != BuildResult::Success)
         return false;
     countSuccess(buildSetting, run);
+    return true;
+}
+
+bool CFVB6EXE::skipUpToDate(IBuildSettingForm& buildSetting, std::int32_t buildRow, const RowProject& project,
+                            RunState& run) {
+    if (m_upToDate == nullptr)
+        return false;
+    const std::string reason = m_upToDate->reasonToBuild(project.path, project.ownMode);
+    if (!reason.empty()) {
+        appendLog(stamp() + project.name + "は前回のﾋﾞﾙﾄﾞから変更されています。[" + reason + "]");
+        m_upToDate->building(project.path);
+        return false;
+    }
+    appendLog(stamp() + project.name + "は前回のﾋﾞﾙﾄﾞから変更がないため、ﾋﾞﾙﾄﾞを省略しました。");
+    run.skipped = true;
+    run.result = BuildResult::Success;
+    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownMode, BuildResult::Success,
+                            RowResult::Skip);
+    countSuccess(buildSetting, run);
+    notify([](IBuildObserver& o) { o.projectSkipped("its last successful build is still good"); });
     return true;
 }
 
@@ -536,7 +566,8 @@ std::int16_t CFVB6EXE::pCheckResult(std::string_view logPath) {
 }
 
 void CFVB6EXE::pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,
-                                       std::int16_t compatibleMode, std::int16_t result) {
+                                       std::int16_t compatibleMode, std::int16_t result,
+                                       RowResult successResult) {
     guard("pBuildResultCellDisplay", [&] {
         IProjectGrid& grid = buildSetting.vsgridProject();
         const std::int32_t row = dataRow + grid.FixedRows();
@@ -547,7 +578,7 @@ void CFVB6EXE::pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int
         grid.CellForeColor(passed ? vbBlue : vbRed);
         if (passed && !m_blnNotAfterBuildTargetOff)
             state.mark = BuildMark::NotTarget;
-        state.result = passed ? RowResult::OK : RowResult::NG;
+        state.result = passed ? successResult : RowResult::NG;
         state.compatibleMode = compatibleMode;
         grid.RowState(row, state);
         selectBuildRow(grid, row, false);

@@ -136,6 +136,7 @@ Counts countOutcomes(const BuildRecord& record) {
             break;
         case ProjectOutcome::NotReached:
         case ProjectOutcome::Cancelled:
+        case ProjectOutcome::Skipped:
             ++counts.skipped;
             break;
         case ProjectOutcome::Passed:
@@ -156,6 +157,8 @@ std::string totals(const BuildRecord& record) {
 
 // Why a target was not built: the run was cancelled at it or before it, or stopped before it.
 std::string skipReason(const BuildRecord& record, const ProjectRecordOfRun& project) {
+    if (project.outcome == ProjectOutcome::Skipped)
+        return "up to date: " + project.upToDate;
     if (project.outcome == ProjectOutcome::Cancelled)
         return "cancelled: the run was cancelled before this project was built";
     if (record.result() == BuildResult::Cancelled)
@@ -188,6 +191,7 @@ std::string testCase(const BuildRecord& record, const ProjectRecordOfRun& projec
         break;
     case ProjectOutcome::NotReached:
     case ProjectOutcome::Cancelled:
+    case ProjectOutcome::Skipped:
         xml += "      <skipped" + attr("message", skipReason(record, project)) + "/>\n";
     }
     if (!project.buildLog.empty())
