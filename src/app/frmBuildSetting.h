@@ -164,6 +164,7 @@ private:
     void mnuProjectDel_Click();
     void mnuSubOpenProject_Click();
     void mnuSubOpenParentDir_Click();
+    void mnuSubSortBuildOrder_Click();
     void pAddProject(std::int32_t row, const std::string& path);
 
     // ---- Settings (frmBuildSetting_settings.cpp) ----
@@ -180,6 +181,7 @@ private:
     void mnuSubNotAfterBuildTargetOff_Click();
     void mnuSubChkStartupImpBat_Click();
     void mnuSubChkComponent_Click();
+    void mnuSubChkBuildChanged_Click();
 
     // ---- List files and batch import (frmBuildSetting_lists.cpp) ----
     void pLoadProjectList();
@@ -238,6 +240,7 @@ private:
     bool m_blnNotAfterBuildTargetOff = false;
     bool m_blnStartupImpBat = false;
     bool m_blnUpdateComponentReference = false;
+    bool m_blnBuildChangedOnly = false;
     std::string m_strVersion;
     // Pelorix.ini's window settings are read once, at start-up; later list loads read only the
     // list's own build state.
@@ -279,6 +282,8 @@ private:
     QAction* mnuSubNotAfterBuildTargetOff = nullptr;
     QAction* mnuSubChkStartupImpBat = nullptr;
     QAction* mnuSubChkComponent = nullptr;
+    QAction* mnuSubChkBuildChanged = nullptr;
+    QAction* mnuSubSortBuildOrder = nullptr;
 };
 
 } // namespace pelorix

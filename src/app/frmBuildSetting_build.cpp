@@ -99,9 +99,17 @@ void frmBuildSetting::pExecuteVB6EXE() {
             const WindowOptions options = pWindowOptions();
             IWaitForm* waitForm = wait.data();
             BuildRecord record(*m_objFileData, m_lngBuildRows);
-            const BuildRunOutcome outcome = runBuild(
-                {*m_objFileData, *m_objWin32API, *m_frmLog, MessageBox(), m_services.eventPump, {&record}},
-                m_lngBuildRows, m_strProjectListPath, options, waitForm, *this);
+            const BuildRunOutcome outcome =
+                runBuild({*m_objFileData,
+                          *m_objWin32API,
+                          *m_frmLog,
+                          MessageBox(),
+                          m_services.eventPump,
+                          {&record},
+                          nullptr,
+                          false,
+                          m_blnBuildChangedOnly ? m_strProjectListPath : std::string()},
+                         m_lngBuildRows, m_strProjectListPath, options, waitForm, *this);
 
             const BuildSummary summary = buildSummary(outcome.result, record.failedCount());
             if (summary.saveListState)

@@ -2,6 +2,7 @@
 // project in the development environment and open its folder.
 #include "app/MainWindowRules.h"
 #include "app/frmBuildSetting.h"
+#include "engine/BuildTargets.h"
 #include "engine/CFVB6EXE.h"
 #include "lists/CFCreateBuildList.h"
 #include "platform/CCCommon.h"
@@ -98,6 +99,22 @@ void frmBuildSetting::mnuProjectDel_Click() {
             grid.AddItem("", grid.Row() + 1);
         m_objFileData->fDelProjectFileList(*row);
         grid.RemoveItem(*row);
+        pApplyWindowState();
+    });
+}
+
+// Sorts the list so that every project comes after the projects it depends on; the marks move
+// with their projects, and the row the last build reached follows its project.
+void frmBuildSetting::mnuSubSortBuildOrder_Click() {
+    handle("mnuSubSortBuildOrder_Click", true, [&] {
+        if (pRefuseWhileBuilding())
+            return;
+        const HourglassPointer pointer(*this);
+        const std::vector<std::int32_t> newRow = sortIntoBuildOrder(*this, *m_objFileData);
+        if (newRow.empty())
+            return;
+        if (m_lngBuildIndex >= 1 && static_cast<std::size_t>(m_lngBuildIndex) <= newRow.size())
+            m_lngBuildIndex = newRow[static_cast<std::size_t>(m_lngBuildIndex) - 1];
         pApplyWindowState();
     });
 }

@@ -159,6 +159,8 @@ void frmBuildSetting::pCreateMenus() {
     mnuProject = addMenu("mnuProject", "ﾌﾟﾛｼﾞｪｸﾄ(&P)");
     mnuSubOpenProject = pAddMenuItem(*mnuProject, "mnuSubOpenProject", "ﾌﾟﾛｼﾞｪｸﾄを開く(&O)", "Ctrl+E");
     mnuSubOpenParentDir = pAddMenuItem(*mnuProject, "mnuSubOpenParentDir", "親ﾌｫﾙﾀﾞを開く(&D)", "Ctrl+R");
+    mnuSubSortBuildOrder =
+        pAddMenuItem(*mnuProject, "mnuSubSortBuildOrder", "ﾋﾞﾙﾄﾞ順に並べ替え(&B)", "Ctrl+B");
 
     mnuRun = addMenu("mnuRun", "実行(&R)");
     mnuSubBuild = pAddMenuItem(*mnuRun, "mnuSubBuild", "ﾋﾞﾙﾄﾞ(&S)", "F5");
@@ -174,7 +176,10 @@ void frmBuildSetting::pCreateMenus() {
         pAddMenuItem(*mnuOption, "mnuSubChkStartupImpBat", "起動時にﾊﾞｯﾁﾌｧｲﾙを読み込む", nullptr);
     mnuSubChkComponent =
         pAddMenuItem(*mnuOption, "mnuSubChkComponent", "ｺﾝﾎﾟｰﾈﾝﾄの参照設定を更新する", nullptr);
-    for (QAction* option : {mnuSubNotAfterBuildTargetOff, mnuSubChkStartupImpBat, mnuSubChkComponent})
+    mnuSubChkBuildChanged =
+        pAddMenuItem(*mnuOption, "mnuSubChkBuildChanged", "変更のないﾌﾟﾛｼﾞｪｸﾄはﾋﾞﾙﾄﾞしない", nullptr);
+    for (QAction* option :
+         {mnuSubNotAfterBuildTargetOff, mnuSubChkStartupImpBat, mnuSubChkComponent, mnuSubChkBuildChanged})
         option->setCheckable(true);
 }
 
@@ -189,6 +194,7 @@ void frmBuildSetting::pConnectControls() {
     connect(mnuProjectDel, &QAction::triggered, this, &frmBuildSetting::mnuProjectDel_Click);
     connect(mnuSubOpenProject, &QAction::triggered, this, &frmBuildSetting::mnuSubOpenProject_Click);
     connect(mnuSubOpenParentDir, &QAction::triggered, this, &frmBuildSetting::mnuSubOpenParentDir_Click);
+    connect(mnuSubSortBuildOrder, &QAction::triggered, this, &frmBuildSetting::mnuSubSortBuildOrder_Click);
     connect(mnuSubBuild, &QAction::triggered, this, &frmBuildSetting::mnuSubBuild_Click);
     connect(mnuSubSearch, &QAction::triggered, this, &frmBuildSetting::mnuSubSearch_Click);
     connect(mnuSubSearchNext, &QAction::triggered, this, &frmBuildSetting::mnuSubSearchNext_Click);
@@ -197,6 +203,7 @@ void frmBuildSetting::pConnectControls() {
     connect(mnuSubChkStartupImpBat, &QAction::triggered, this,
             &frmBuildSetting::mnuSubChkStartupImpBat_Click);
     connect(mnuSubChkComponent, &QAction::triggered, this, &frmBuildSetting::mnuSubChkComponent_Click);
+    connect(mnuSubChkBuildChanged, &QAction::triggered, this, &frmBuildSetting::mnuSubChkBuildChanged_Click);
 
     for (int i = 0; i < 2; ++i) {
         connect(cmdFunction[static_cast<std::size_t>(i)], &QPushButton::clicked, this,

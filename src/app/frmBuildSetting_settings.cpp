@@ -40,6 +40,7 @@ void frmBuildSetting::pLoadProjectListSetting() {
             m_blnNotAfterBuildTargetOff = options.notAfterBuildTargetOff;
             m_blnStartupImpBat = options.startupImpBat;
             m_blnUpdateComponentReference = options.updateComponentReference;
+            m_blnBuildChangedOnly = options.buildChangedOnly;
             m_blnWindowSettingsRead = true;
         }
         const ListBuildState state = readListBuildState(m_strProjectListPath);
@@ -63,6 +64,7 @@ WindowOptions frmBuildSetting::pWindowOptions() const {
     options.notAfterBuildTargetOff = m_blnNotAfterBuildTargetOff;
     options.startupImpBat = m_blnStartupImpBat;
     options.updateComponentReference = m_blnUpdateComponentReference;
+    options.buildChangedOnly = m_blnBuildChangedOnly;
     return options;
 }
 
@@ -73,6 +75,7 @@ void frmBuildSetting::pInitSetting() {
         mnuSubNotAfterBuildTargetOff->setChecked(m_blnNotAfterBuildTargetOff);
         mnuSubChkStartupImpBat->setChecked(m_blnStartupImpBat);
         mnuSubChkComponent->setChecked(m_blnUpdateComponentReference);
+        mnuSubChkBuildChanged->setChecked(m_blnBuildChangedOnly);
         cmdEnable[0]->setToolTip(QString::fromUtf8("全ﾌﾟﾛｼﾞｪｸﾄをﾋﾞﾙﾄﾞ対象にします。"));
         cmdEnable[1]->setToolTip(QString::fromUtf8("全ﾌﾟﾛｼﾞｪｸﾄをﾋﾞﾙﾄﾞ対象外にします。"));
     });
@@ -110,8 +113,12 @@ void frmBuildSetting::pSaveSetting(const std::string& listPath) {
 }
 
 void frmBuildSetting::pSaveProjectListSetting(const std::string& listPath) {
-    guard("pSaveProjectListSetting",
-          [&] { writeListBuildState(*m_objWin32API, listPath, markedRows(*this), m_lngBuildIndex); });
+    guard("pSaveProjectListSetting", [&] {
+        std::vector<std::string> rowPaths;
+        for (const std::int32_t index : m_objFileData->ProjectIndexCollection())
+            rowPaths.push_back(m_objFileData->fProjectFilePath(index));
+        writeListBuildState(*m_objWin32API, listPath, rowPaths, markedRows(*this), m_lngBuildIndex);
+    });
 }
 
 void frmBuildSetting::chkRebuildConfirm_Click() {
@@ -138,6 +145,18 @@ void frmBuildSetting::mnuSubChkStartupImpBat_Click() {
 void frmBuildSetting::mnuSubChkComponent_Click() {
     handle("mnuSubChkComponent_Click", false,
            [&] { m_blnUpdateComponentReference = mnuSubChkComponent->isChecked(); });
+}
+
+// A run reads the option when it starts, so a change during a build is turned away rather than
+// shown for a run it does not reach.
+void frmBuildSetting::mnuSubChkBuildChanged_Click() {
+    handle("mnuSubChkBuildChanged_Click", false, [&] {
+        if (pRefuseWhileBuilding()) {
+            mnuSubChkBuildChanged->setChecked(m_blnBuildChangedOnly);
+            return;
+        }
+        m_blnBuildChangedOnly = mnuSubChkBuildChanged->isChecked();
+    });
 }
 
 } // namespace pelorix

@@ -7,6 +7,7 @@
 #include "platform/RuntimeError.h"
 #include "projectdata/CDFileData.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace pelorix::cli {
@@ -31,11 +32,18 @@ constexpr std::string_view checkHelp =
     "  - binary compatibility (mode 2): the CompatibleEXE32 file, relative to the project's\n"
     "    folder, exists;\n"
     "  - references to other projects (*\\A...vbp): the referenced project is built earlier\n"
-    "    in the same run, else a warning says the project compiles against an old binary.\n"
+    "    in the same run, else a warning says the project compiles against an old binary;\n"
+    "  - the order: a project built before a project it depends on (its library GUID,\n"
+    "    output file or project file, as 'pelorix-cli order' finds them) is a warning\n"
+    "    naming both, and projects that depend on each other (a cycle) an error.\n"
     "\n"
     "Prints one line per finding, fields separated by TAB: error or warning, the project\n"
     "file (- for the machine's own), the line number (- for none), what, and the detail;\n"
     "then a line 'checked N projects: E errors, W warnings'.\n"
+    "\n"
+    "A file without a [ProjectName] section is no list, and a list, group or project file\n"
+    "that is no regular file (a FIFO, a pipe, a device) is refused: either is an error\n"
+    "that names the file.\n"
     "\n"
     "Exit status: 0 when there is no error (warnings allowed), 1 when there is one or the\n"
     "list cannot be read, 2 for a usage error.\n";
@@ -66,7 +74,13 @@ int runCheck(const Args& args, std::ostream& out, std::ostream& err) {
         const LoadedTargets loaded = loadBuildTargets(data, form, path, all);
         for (const std::string& note : loaded.notes)
             err << "pelorix-cli check: " << path << ": " << note << '\n';
-        const CheckResult result = checkBuildTargets(data, api, handOverBuildTargets(form, data, false));
+        const std::vector<std::int32_t> targets = handOverBuildTargets(form, data, false);
+        if (std::none_of(targets.begin(), targets.end(), [](std::int32_t row) { return row >= 1; }))
+            err << "pelorix-cli check: " << path << ": "
+                << (loaded.projectCount == 0 ? "the list has no project"
+                                             : "no project is marked (use --all to check every one)")
+                << '\n';
+        const CheckResult result = checkBuildTargets(data, api, targets);
         for (const CheckFinding& finding : result.findings)
             out << formatFinding(finding) << '\n';
         out << checkSummary(result) << '\n';

@@ -6,6 +6,7 @@ std::vector<Command> allCommands() {
     std::vector<Command> all;
     all.push_back(buildCommand());
     all.push_back(checkCommand());
+    all.push_back(orderCommand());
     all.push_back(typelibsCommand());
     all.push_back(typelibInfoCommand());
     all.push_back(projectCommand());

@@ -9,6 +9,7 @@ std::vector<Command> allCommands();
 
 Command buildCommand();
 Command checkCommand();
+Command orderCommand();
 Command typelibInfoCommand();
 Command typelibsCommand();
 Command projectCommand();

@@ -4,8 +4,10 @@
 #include "engine/BuildWindows.h"
 #include "engine/CFVB6EXE.h"
 #include "engine/CompilerLog.h"
+#include "engine/UpToDate.h"
 #include "platform/CCCommon.h"
 #include "platform/CFWin32API.h"
+#include "platform/Environment.h"
 #include "platform/FileSystemObject.h"
 #include "platform/Numbers.h"
 #include "platform/RunConditions.h"
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace pelorix {
 
@@ -45,6 +48,7 @@ WindowOptions readWindowOptions(CFWin32API& api) {
     options.notAfterBuildTargetOff = setting("Option", "NotAfterBuildTargetOff") == "1";
     options.startupImpBat = setting("Option", "StartupImpBat") == "1";
     options.updateComponentReference = setting("Option", "UpdateComponentReference") == "1";
+    options.buildChangedOnly = setting("Option", "BuildChangedOnly") == "1";
     return options;
 }
 
@@ -58,6 +62,7 @@ void writeWindowOptions(CFWin32API& api, const WindowOptions& options) {
     option("NotAfterBuildTargetOff", options.notAfterBuildTargetOff);
     option("StartupImpBat", options.startupImpBat);
     option("UpdateComponentReference", options.updateComponentReference);
+    option("BuildChangedOnly", options.buildChangedOnly);
 }
 
 std::string pGetOptimizationTypeString(std::int32_t optimizationType) {
@@ -154,9 +159,30 @@ BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::
     if (const auto problem = prefixRegistryProblem())
         report(*problem);
 
+    std::optional<UpToDateCheck> upToDate;
+    if (!context.changedOnlyListPath.empty()) {
+        std::vector<std::string> targets;
+        for (const std::int32_t row : buildRows)
+            if (row >= 1)
+                targets.push_back(
+                    context.fileData.fProjectFilePath(context.fileData.fGetProjectArrayIndex(row)));
+        upToDate.emplace(context.changedOnlyListPath, targets, context.fileData,
+                         getEnvironmentVariable("WINDIR"));
+        if (!upToDate->loadNote().empty())
+            log.appendLine(timeStamp() + " 前回のﾋﾞﾙﾄﾞの記録がないため、全てのﾌﾟﾛｼﾞｪｸﾄをﾋﾞﾙﾄﾞします。[" +
+                           upToDate->loadNote() + "]");
+    }
+    // What the run's successful builds saw is kept for the next run, however the run ends.
+    const auto saveState = [&] {
+        if (upToDate && !upToDate->save())
+            report("ﾋﾞﾙﾄﾞの記録を保存できませんでした。[" + buildStatePath(context.changedOnlyListPath) +
+                   "]");
+    };
+
     CFVB6EXE engine(context.messageBox, context.eventPump);
     try {
         engine.fInitialize(context.fileData, context.win32Api, buildRows, log, projectListPath);
+        engine.ChangedOnly(upToDate ? &*upToDate : nullptr);
         for (IBuildObserver* observer : context.observers)
             engine.addObserver(*observer);
         engine.NotAfterBuildTargetOff(options.notAfterBuildTargetOff);
@@ -167,8 +193,10 @@ BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::
             engine.BuildExecute(waitForm, options.rebuildHideConfirm, options.rebuildCompatibleMode, form);
     } catch (const RuntimeError& error) {
         log.appendLine(timeStamp() + " " + error.description());
+        saveState();
         throw;
     }
+    saveState();
     outcome.currentBuildRow = engine.CurrentBuildRow();
     return outcome;
 }

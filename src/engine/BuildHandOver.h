@@ -35,6 +35,9 @@ struct WindowOptions {
     bool notAfterBuildTargetOff = false;
     bool startupImpBat = false;
     bool updateComponentReference = false;
+    // "Option"/"BuildChangedOnly": build only the targets that changed since their last
+    // successful build (see UpToDate.h).
+    bool buildChangedOnly = false;
 };
 WindowOptions readWindowOptions(CFWin32API& api);
 // Writes them back: the two "Build" keys as numbers, the "Option" keys as "1" or "0" between
@@ -85,6 +88,9 @@ struct BuildRunContext {
     // CFVB6EXE::StopRequest), and the ending of a compiler the run gives up on.
     const bool* stopRequest = nullptr;
     bool endAbandonedCompiler = false;
+    // Build only what changed (see UpToDate.h), keeping the build state beside this list or
+    // group file; "" builds every target.
+    std::string changedOnlyListPath = {};
 };
 
 struct BuildRunOutcome {
@@ -92,8 +98,8 @@ struct BuildRunOutcome {
     // The grid row of the project the run worked on last.
     std::int32_t currentBuildRow = 0;
     // What the run found wrong with the machine before its first project (the program folder,
-    // the prefix's registry), as written to the build log; the command line repeats it on
-    // standard error.
+    // the prefix's registry, a build state that could not be written), as written to the build
+    // log; the command line repeats it on standard error.
     std::vector<std::string> problems;
 };
 

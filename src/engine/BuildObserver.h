@@ -24,8 +24,9 @@ struct ObservedProject {
 // the run does.
 //
 //   runStarted, then for each project it reaches: projectStarted, then either projectCancelled
-//   (the run stops there) or one compileStarted/compileEnded pair per compile (the own mode, a
-//   rebuild, the own mode again) and projectEnded; last runEnded. A run-time error leaves the
+//   (the run stops there), or projectSkipped (a run of changed projects only), or one
+//   compileStarted/compileEnded pair per compile (the own mode, a rebuild, the own mode again)
+//   and projectEnded; last runEnded. A run-time error leaves the
 //   sequence where it happened.
 class IBuildObserver {
 public:
@@ -41,6 +42,9 @@ public:
     virtual void projectCancelled() {}
     // The result the run recorded for the project (the grid's OK for 0, NG otherwise).
     virtual void projectEnded(std::int16_t /*result*/) {}
+    // The project's last successful build is still good: it was not compiled, and counts as
+    // built (the grid's SKIP). Instead of projectEnded; by default it is reported as a success.
+    virtual void projectSkipped(const std::string& /*reason*/) { projectEnded(0); }
     // A line the run wrote to the build log.
     virtual void buildLogLine(const std::string& /*line*/) {}
     virtual void runEnded(std::int16_t /*result*/) {}

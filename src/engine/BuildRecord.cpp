@@ -81,6 +81,12 @@ void BuildRecord::projectEnded(std::int16_t result) {
         endCurrent(ProjectOutcome::Failed);
 }
 
+void BuildRecord::projectSkipped(const std::string& reason) {
+    if (ProjectRecordOfRun* project = current())
+        project->upToDate = reason;
+    endCurrent(ProjectOutcome::Skipped);
+}
+
 void BuildRecord::buildLogLine(const std::string& line) {
     if (ProjectRecordOfRun* project = current())
         project->buildLog.push_back(line);
@@ -94,6 +100,8 @@ void BuildRecord::runEnded(std::int16_t result) {
 void BuildRecord::runFailed(const RuntimeError& error) {
     if (ProjectRecordOfRun* project = current())
         project->error = error.description();
+    else
+        m_runError = error.description();
     endCurrent(ProjectOutcome::Error);
     m_result = BuildResult::Error; // the code the front ends report for a run that stopped
     if (!m_startStamp.empty())
@@ -114,6 +122,8 @@ RowResult ProjectRecordOfRun::rowResult() const noexcept {
     switch (outcome) {
     case ProjectOutcome::Passed:
         return RowResult::OK;
+    case ProjectOutcome::Skipped:
+        return RowResult::Skip;
     case ProjectOutcome::Failed:
     case ProjectOutcome::NotUpdated:
         return RowResult::NG;
@@ -124,8 +134,10 @@ RowResult ProjectRecordOfRun::rowResult() const noexcept {
 
 std::int32_t BuildRecord::failedCount() const noexcept {
     return static_cast<std::int32_t>(
-        std::count_if(m_projects.begin(), m_projects.end(),
-                      [](const auto& project) { return project.outcome != ProjectOutcome::Passed; }));
+        std::count_if(m_projects.begin(), m_projects.end(), [](const auto& project) {
+            // An up-to-date project counts as built.
+            return project.outcome != ProjectOutcome::Passed && project.outcome != ProjectOutcome::Skipped;
+        }));
 }
 
 bool BuildRecord::succeeded() const noexcept {

@@ -23,6 +23,7 @@ enum class ProjectOutcome {
     Failed,     // recorded a failure code: the grid shows NG
     NotUpdated, // recorded 6: its file could not be updated, the compiler was not started
     Error,      // a run-time error ended the run while it was being built
+    Skipped,    // up to date: its last successful build is still good, so it was not compiled
     Missing,    // marked in the list, but its file is missing: it could not be marked for the run
 };
 
@@ -43,8 +44,10 @@ struct ProjectRecordOfRun {
     std::vector<CompileRecord> compiles; // in order: the own mode, a rebuild, the own mode again
     std::vector<std::string> buildLog;   // the build-log lines written while it was processed
     std::string error;                   // the run-time error's description (Error)
+    std::string upToDate;                // why it was up to date (Skipped)
 
-    // What its row's result cell shows after the run: OK for Passed, NG for a recorded failure.
+    // What its row's result cell shows after the run: OK for Passed, SKIP for Skipped, NG for a
+    // recorded failure.
     RowResult rowResult() const noexcept;
 };
 
@@ -63,20 +66,24 @@ public:
     void compileEnded(std::int16_t result, const CompilerLogResult& log) override;
     void projectCancelled() override;
     void projectEnded(std::int16_t result) override;
+    void projectSkipped(const std::string& reason) override;
     void buildLogLine(const std::string& line) override;
     void runEnded(std::int16_t result) override;
 
-    // A run-time error ended the run: the project it was working on is an Error.
+    // A run-time error ended the run: the project it was working on is an Error. An error outside
+    // any project (a run refused or stopped before its first project) is the run's own.
     void runFailed(const RuntimeError& error);
     // A project the list marks whose file is missing, which the run therefore left out.
     void addMissing(CDFileData& fileData, std::int32_t row);
+    // The description of the error that ended the run outside any project ("" for none).
+    const std::string& runError() const noexcept { return m_runError; }
 
     const std::vector<ProjectRecordOfRun>& projects() const noexcept { return m_projects; }
     // The run's result code (99 when a run-time error ended it); nothing when the run never ran.
     std::optional<std::int16_t> result() const noexcept { return m_result; }
     std::chrono::duration<double> time() const noexcept { return m_runTime; }
     // The targets that did not pass: failed, not updated, cancelled at, never reached, being
-    // built when an error ended the run, or missing.
+    // built when an error ended the run, or missing. An up-to-date project is not one of them.
     std::int32_t failedCount() const noexcept;
     // The run built every target and its result code is 0. A later success does not hide an
     // earlier failure, as the run's result code (the last project's) does.
@@ -96,6 +103,7 @@ private:
     std::chrono::duration<double> m_runTime{};
     std::optional<std::int16_t> m_result;
     std::string m_startStamp;
+    std::string m_runError;
 };
 
 } // namespace pelorix

@@ -32,6 +32,16 @@ struct LoadedTargets {
 LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, std::string_view path,
                                bool all);
 
+// The project files of a list or a group at a Windows path, in list (or group) order, as a run
+// would load them. Raises what loading raises (a missing or unreadable file).
+std::vector<std::string> listedProjectPaths(std::string_view path);
+
+// Sorts the listed projects into build order (see ProjectDependencies.h): the project data's
+// rows and the grid's rows are put in that order and every build mark moves with its project.
+// Returns the new row of each old row (element r - 1 for row r); nothing, and nothing changed,
+// when the list is in that order already.
+std::vector<std::int32_t> sortIntoBuildOrder(IBuildSettingForm& form, CDFileData& fileData);
+
 // Puts the target mark into every data row that shows a project.
 void markEveryProject(IBuildSettingForm& form, std::int32_t projectCount);
 

@@ -4,17 +4,21 @@
 #include "engine/BuildWindows.h"
 #include "engine/CFSender.h"
 #include "engine/CompilerLog.h"
+#include "engine/UpToDate.h"
 #include "platform/CCCommon.h"
 #include "platform/CDRegistryData.h"
 #include "platform/CFWin32API.h"
 #include "platform/CommandLine.h"
+#include "platform/DriveMap.h"
 #include "platform/Environment.h"
 #include "platform/ErrorLog.h"
+#include "platform/FileKind.h"
 #include "platform/FileSystemObject.h"
 #include "platform/Numbers.h"
 #include "platform/Text.h"
 #include "platform/TimeFormat.h"
 #include "platform/UserInterface.h"
+#include "platform/Win32Error.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
 #include "projectdata/ProjectText.h"
@@ -156,7 +160,9 @@ std::int16_t CFVB6EXE::BuildExecute(IWaitForm*& objWaitForm, bool blnRebuldConfi
         notify([&](IBuildObserver& o) { o.runStarted(static_cast<std::int32_t>(m_lngBuildRows.size())); });
         for (const std::int32_t buildRow : m_lngBuildRows) {
             const bool goOn = buildOneRow(*objWaitForm, objBuildSetting, buildRow, run);
-            if (run.result != BuildResult::Cancelled)
+            if (m_upToDate != nullptr && run.compiled)
+                m_upToDate->built(run.path, run.mode, run.result == BuildResult::Success);
+            if (!run.skipped && run.result != BuildResult::Cancelled)
                 notify([&](IBuildObserver& o) { o.projectEnded(run.result); });
             if (!goOn)
                 break;
@@ -215,8 +221,15 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
     }
 
     selectBuildRow(buildSetting.vsgridProject(), buildRow, true);
+    run.skipped = false;
+    run.compiled = false;
+    if (skipUpToDate(buildSetting, buildRow, project, run))
+        return true;
     appendLog(stamp() + project.name + "を「" + project.ownModeName + "」でﾋﾞﾙﾄﾞ中...");
 
+    run.compiled = true;
+    run.path = project.path;
+    run.mode = project.ownMode;
     run.result = compile(project.path, project.name, project.ownMode, project.type);
     if (m_frmLog != nullptr)
         m_frmLog->refresh();
@@ -274,6 +287,26 @@ bool CFVB6EXE::rebuildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSettin
     if (run.result != BuildResult::Success)
         return false;
     countSuccess(buildSetting, run);
+    return true;
+}
+
+bool CFVB6EXE::skipUpToDate(IBuildSettingForm& buildSetting, std::int32_t buildRow, const RowProject& project,
+                            RunState& run) {
+    if (m_upToDate == nullptr)
+        return false;
+    const std::string reason = m_upToDate->reasonToBuild(project.path, project.ownMode);
+    if (!reason.empty()) {
+        appendLog(stamp() + project.name + "は前回のﾋﾞﾙﾄﾞから変更されています。[" + reason + "]");
+        m_upToDate->building(project.path);
+        return false;
+    }
+    appendLog(stamp() + project.name + "は前回のﾋﾞﾙﾄﾞから変更がないため、ﾋﾞﾙﾄﾞを省略しました。");
+    run.skipped = true;
+    run.result = BuildResult::Success;
+    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownMode, BuildResult::Success,
+                            RowResult::Skip);
+    countSuccess(buildSetting, run);
+    notify([](IBuildObserver& o) { o.projectSkipped("its last successful build is still good"); });
     return true;
 }
 
@@ -367,7 +400,10 @@ std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_vie
     return guard("pVB6EXE", [&]() -> std::int16_t {
         return noteCommandOnError(command, [&]() -> std::int16_t {
             const std::string windowsFolder = getEnvironmentVariable("WINDIR");
-            for (int i = 0; i < 5; ++i) {
+            // The pauses give the file system time to settle before the project file is
+            // rewritten; a project whose file is missing fails its update at once without them.
+            const int pauses = FileSystemObject().FileExists(projectFilePath) ? 5 : 0;
+            for (int i = 0; i < pauses; ++i) {
                 m_eventPump.processEvents();
                 pause(m_lngLogWaitTime);
             }
@@ -381,6 +417,8 @@ std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_vie
 
             const std::string logPath = m_strAppPath + logFileName(projectName) + ".log";
             deleteIfExists(logPath);
+            if (!logCanBeWritten(logPath, projectName))
+                return BuildResult::Error;
             command = compilerCommand(logPath, projectFilePath, projectType);
             if (!runCompiler(command, projectName) || !waitForLog(logPath, projectName))
                 return BuildResult::Error;
@@ -423,6 +461,24 @@ void CFVB6EXE::deleteIfExists(const std::string& path) {
     const FileSystemObject fso;
     if (fso.FileExists(path))
         fso.DeleteFile(path, false);
+}
+
+// Whether the compiler can write its log where the run will look for it: a folder (or FIFO ...)
+// of that name, or a name too long for the file system, would only show as a log that never
+// came. Such a path is named in the error log and the build log, and the compiler is not started.
+bool CFVB6EXE::logCanBeWritten(const std::string& logPath, std::string_view projectName) {
+    const std::string host = hostPathOf(logPath);
+    const std::int32_t code = probeHostFileCreation(host);
+    if (code == 0)
+        return true;
+    const HostFileKind kind = hostLinkKind(host);
+    const std::string cause = kind != HostFileKind::Missing && kind != HostFileKind::Regular
+                                  ? "ﾌｧｲﾙではなく" + std::string(hostFileKindTextJapanese(kind)) + "です。"
+                                  : win32::systemMessage(code);
+    const std::string text = "ｺﾝﾊﾟｲﾗのﾛｸﾞをﾌｧｲﾙとして作成できません。" + cause + "[" + logPath + "]";
+    WriteErrorLog(code, text, "pVB6EXE", Module, ErrorLevel::Error, false);
+    appendLog(stamp() + std::string(projectName) + "の" + text);
+    return false;
 }
 
 // Runs the compiler and waits for it; false when it did not end (a time-out or a failed wait) or,
@@ -510,7 +566,8 @@ std::int16_t CFVB6EXE::pCheckResult(std::string_view logPath) {
 }
 
 void CFVB6EXE::pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,
-                                       std::int16_t compatibleMode, std::int16_t result) {
+                                       std::int16_t compatibleMode, std::int16_t result,
+                                       RowResult successResult) {
     guard("pBuildResultCellDisplay", [&] {
         IProjectGrid& grid = buildSetting.vsgridProject();
         const std::int32_t row = dataRow + grid.FixedRows();
@@ -521,7 +578,7 @@ void CFVB6EXE::pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int
         grid.CellForeColor(passed ? vbBlue : vbRed);
         if (passed && !m_blnNotAfterBuildTargetOff)
             state.mark = BuildMark::NotTarget;
-        state.result = passed ? RowResult::OK : RowResult::NG;
+        state.result = passed ? successResult : RowResult::NG;
         state.compatibleMode = compatibleMode;
         grid.RowState(row, state);
         selectBuildRow(grid, row, false);

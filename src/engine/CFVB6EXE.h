@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/CompilerLog.h"
+#include "engine/ProjectRow.h"
 #include "platform/ErrorConvention.h"
 
 #include <cstdint>
@@ -21,6 +22,7 @@ class IEventPump;
 class IMessageBox;
 class IProjectGrid;
 class IWaitForm;
+class UpToDateCheck;
 
 // The build engine: one build run over the projects marked in the main window's grid, in grid
 // order. For each project it shows progress, selects the row, writes time-stamped lines to the
@@ -74,6 +76,12 @@ public:
     // outlive the run.
     void addObserver(IBuildObserver& observer) { m_observers.push_back(&observer); }
 
+    // Build only what changed: a project whose last successful build is still good (see
+    // UpToDate.h) is not compiled but shows SKIP and keeps its mark as a built one does; each
+    // build's outcome is told to the check. nullptr (the default) builds every target. The check
+    // must outlive the run.
+    void ChangedOnly(UpToDateCheck* check) noexcept { m_upToDate = check; }
+
     // The progress window's cancel button: the run stops before its next project.
     void m_objSender_OnBuildCancel() noexcept { m_blnCancel = true; }
 
@@ -94,8 +102,11 @@ private:
     std::int16_t pVB6EXE(std::string_view projectFilePath, std::string_view projectName,
                          std::int16_t compatibleMode, std::string_view projectType);
     std::int16_t pCheckResult(std::string_view logPath);
+    // Shows the result in the grid: successResult (OK, or SKIP for a project found up to date)
+    // for a success, NG otherwise.
     void pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,
-                                 std::int16_t compatibleMode, std::int16_t result);
+                                 std::int16_t compatibleMode, std::int16_t result,
+                                 RowResult successResult = RowResult::OK);
 
     // What the run carries from one project to the next.
     struct RunState {
@@ -104,6 +115,11 @@ private:
         std::int16_t result = BuildResult::NothingProcessed; // the run's result code
         std::string name;                                    // the project the loop read last
         std::int32_t successCount = 0;
+        // The project of the last row: skipped as up to date, or compiled (path, own mode).
+        bool skipped = false;
+        bool compiled = false;
+        std::string path;
+        std::int16_t mode = -1;
     };
     struct RowProject;
 
@@ -113,6 +129,9 @@ private:
     bool rebuildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting, std::int32_t buildRow,
                        const RowProject& project, RunState& run);
     void countSuccess(IBuildSettingForm& buildSetting, RunState& run);
+    // With ChangedOnly: false when the project must be built; otherwise it is shown as skipped.
+    bool skipUpToDate(IBuildSettingForm& buildSetting, std::int32_t buildRow, const RowProject& project,
+                      RunState& run);
     // pVB6EXE with the observers told of the compile and its outcome.
     std::int16_t compile(std::string_view projectFilePath, std::string_view projectName,
                          std::int16_t compatibleMode, std::string_view projectType);
@@ -124,6 +143,7 @@ private:
     void selectBuildRow(IProjectGrid& grid, std::int32_t row, bool scrollIntoView);
     std::string compilerCommand(std::string_view logPath, std::string_view projectFilePath,
                                 std::string_view projectType);
+    bool logCanBeWritten(const std::string& logPath, std::string_view projectName);
     bool runCompiler(const std::string& command, std::string_view projectName);
     bool waitForLog(std::string_view logPath, std::string_view projectName);
     std::int16_t askRebuild(std::string_view projectName, std::int16_t compatibleMode, std::int16_t code);
@@ -160,6 +180,7 @@ private:
     bool m_blnNotAfterBuildTargetOff = false;
     const bool* m_stopRequest = nullptr;
     bool m_blnEndAbandonedCompiler = false;
+    UpToDateCheck* m_upToDate = nullptr;
 
     bool stopRequested() const noexcept { return m_stopRequest != nullptr && *m_stopRequest; }
 };

@@ -14,7 +14,8 @@ class BuildRecord;
 // class name the project file's path and its time the project's build time. A project that
 // failed has a "failure" (the classified compiler message, the compiler log's lines), one whose
 // file could not be updated or that a run-time error stopped an "error", one the run never built
-// (a stop, a cancel) is "skipped"; each built project carries its build-log lines as its output.
+// (a stop, a cancel) or found up to date is "skipped"; each built project carries its build-log lines as its
+// output.
 std::string junitReportXml(const BuildRecord& record, std::string_view suiteName);
 
 // Writes the report to a host path in one step: the file holds either what it held before or the

@@ -10,6 +10,7 @@
 #include "platform/Text.h"
 #include "platform/WindowsPath.h"
 #include "projectdata/CDFileData.h"
+#include "projectdata/ProjectDependencies.h"
 #include "projectdata/ProjectText.h"
 
 #include <algorithm>
@@ -101,6 +102,8 @@ void checkCompiler(CFWin32API& api, std::vector<CheckFinding>& findings) {
     if (programOfCommandLine(compiler.command).empty())
         add(CheckSeverity::Error, "compiler program missing",
             "the program of the " + compiler.extension + " command does not exist: " + compiler.command);
+    else if (const std::string problem = programStartProblem(compiler.command); !problem.empty())
+        add(CheckSeverity::Error, "compiler program cannot start", problem);
     if (!contains(compiler.command, "\"%1\""))
         add(CheckSeverity::Warning, "compiler command without \"%1\"",
             "the build's arguments have no place in the " + compiler.extension +
@@ -277,6 +280,34 @@ void ProjectChecker::checkCompatibleBinary(std::int32_t lineNumber, const std::s
             (path.empty() ? compatibleFile : path) + " does not exist");
 }
 
+// The run's order against the projects' dependencies: a project built before a project it
+// depends on compiles against that project's previous output, and a cycle cannot be built in
+// any order. References to project files are the line checks' own (above).
+void checkBuildOrder(const std::vector<Target>& targets, std::vector<CheckFinding>& findings) {
+    std::vector<std::string> paths;
+    for (const Target& target : targets)
+        paths.push_back(target.path);
+    const DependencyGraph graph = projectDependencyGraph(paths);
+    for (const ProjectDependency& edge : graph.dependencies()) {
+        if (edge.kind == ProjectUse::Kind::Project || edge.dependency < edge.dependent)
+            continue;
+        findings.push_back({CheckSeverity::Warning, paths[edge.dependent], edge.lineNumber,
+                            "dependency built later",
+                            paths[edge.dependency] + " (" + edge.reason +
+                                ") is built after this project, which then compiles against its "
+                                "previous output; pelorix-cli order puts it first"});
+    }
+    for (const std::vector<std::size_t>& cycle : graph.cycles()) {
+        std::string names;
+        for (const std::size_t position : cycle)
+            names += (names.empty() ? "" : ", ") + paths[position];
+        findings.push_back({CheckSeverity::Error, paths[cycle.front()], 0, "dependency cycle",
+                            "these projects depend on each other, so no order builds each after "
+                            "what it needs: " +
+                                names});
+    }
+}
+
 } // namespace
 
 std::int32_t CheckResult::errorCount() const {
@@ -302,6 +333,7 @@ CheckResult checkBuildTargets(CDFileData& fileData, CFWin32API& api,
     ProjectChecker checker(fileData, targets, result.findings);
     for (std::size_t position = 0; position < targets.size(); ++position)
         checker.check(position);
+    checkBuildOrder(targets, result.findings);
     result.projectCount = static_cast<std::int32_t>(targets.size());
     return result;
 }

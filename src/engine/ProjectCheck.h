@@ -22,7 +22,9 @@ class CFWin32API;
 // - each component line: whether it is registered and its file exists;
 // - binary compatibility: the compatible binary ("CompatibleEXE32", relative to the project's
 //   folder) exists;
-// - each reference to another project (*\A): that project is built earlier in the same run.
+// - each reference to another project (*\A): that project is built earlier in the same run;
+// - the order: every project after the projects it depends on (see ProjectDependencies.h), and
+//   no cycle among them.
 
 enum class CheckSeverity { Error, Warning };
 

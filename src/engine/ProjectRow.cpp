@@ -2,6 +2,8 @@
 
 #include "engine/BuildWindows.h"
 
+#include <initializer_list>
+
 namespace pelorix {
 
 std::string_view rowResultText(RowResult result) {
@@ -10,6 +12,8 @@ std::string_view rowResultText(RowResult result) {
         return "OK";
     case RowResult::NG:
         return "NG";
+    case RowResult::Skip:
+        return "SKIP";
     case RowResult::None:
         break;
     }
@@ -48,9 +52,10 @@ void TypedColumns::setText(ProjectRowState& state, int col, std::string_view tex
     if (col == mark) {
         state.mark = buildMarkOf(text);
     } else if (col == result) {
-        state.result = text == rowResultText(RowResult::OK)   ? RowResult::OK
-                       : text == rowResultText(RowResult::NG) ? RowResult::NG
-                                                              : RowResult::None;
+        state.result = RowResult::None;
+        for (const RowResult shown : {RowResult::OK, RowResult::NG, RowResult::Skip})
+            if (text == rowResultText(shown))
+                state.result = shown;
     } else if (col == mode) {
         state.compatibleMode = pCompatibleModeToInt(text);
     }

@@ -22,9 +22,10 @@ enum class RowResult : std::uint8_t {
     None, // not built by a run yet
     OK,   // built
     NG,   // failed
+    Skip, // up to date: its last good build still holds, so the run did not compile it
 };
 
-// The result cell's text: "", "OK", "NG".
+// The result cell's text: "", "OK", "NG", "SKIP".
 std::string_view rowResultText(RowResult result);
 
 // The mark cell's text: the target mark, the "not a target" mark, "" for a missing file.

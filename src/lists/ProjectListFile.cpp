@@ -8,13 +8,19 @@
 #include "platform/HostFile.h"
 #include "platform/IniFile.h"
 #include "platform/Numbers.h"
+#include "platform/RuntimeError.h"
 #include "platform/Text.h"
+#include "platform/Win32Error.h"
 #include "projectdata/CDFileData.h"
+#include "projectdata/ProjectText.h"
+
+#include <algorithm>
 
 namespace pelorix {
 
 namespace {
 
+constexpr std::int32_t InvalidFileFormat = 321;
 constexpr std::string_view DefaultKeyWords = "/make,/m,/makedll,/l,/run,/r,/runexit,/out";
 constexpr std::string_view DefaultKeyWordIndexes = "*,*,*,*,*,*,*";
 
@@ -29,6 +35,15 @@ std::string wholeBuildValue(const std::string& fileBytes, std::string_view key) 
 }
 
 } // namespace
+
+void requireProjectListFile(std::string_view listPath) {
+    const std::string bytes = readNamedFile(listPath, "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙ");
+    for (const std::string& line : decodedLines(bytes))
+        if (contains(line, "[ProjectName]") && !trimWhite(line).starts_with(';'))
+            return;
+    throw RuntimeError(InvalidFileFormat, "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙではありません。[ProjectName]ｾｸｼｮﾝがありません。[" +
+                                              std::string(listPath) + "]");
+}
 
 std::int32_t loadProjectList(CDFileData& fileData, std::string_view listPath) {
     fileData.fClearAllProjectInfo();
@@ -65,13 +80,128 @@ std::string enableStateText(const std::vector<std::int32_t>& enabledRows) {
     return text;
 }
 
-void writeListBuildState(CFWin32API& api, std::string_view listPath,
+std::vector<std::int32_t> listFileRows(std::string_view listPath, const std::vector<std::string>& rowPaths) {
+    std::vector<std::int32_t> fileRows(rowPaths.size());
+    for (std::size_t i = 0; i < fileRows.size(); ++i)
+        fileRows[i] = static_cast<std::int32_t>(i) + 1;
+    const auto bytes = CCCommon().fIsNull(listPath) ? std::nullopt : readHostFile(hostPathOf(listPath));
+    if (!bytes)
+        return fileRows;
+    const std::vector<std::string_view> lines = splitLines(*bytes);
+    std::vector<std::string> listed;
+    for (const std::size_t line : projectListLines(*bytes, "ProjectName", "vbp"))
+        listed.push_back(ansiToUtf8(lines[line]));
+    std::vector<bool> taken(listed.size(), false);
+    for (std::size_t i = 0; i < rowPaths.size(); ++i) {
+        fileRows[i] = 0;
+        for (std::size_t k = 0; k < listed.size(); ++k) {
+            if (!taken[k] && equalsIgnoreCase(listed[k], rowPaths[i])) {
+                taken[k] = true;
+                fileRows[i] = static_cast<std::int32_t>(k) + 1;
+                break;
+            }
+        }
+    }
+    return fileRows;
+}
+
+void writeListBuildState(CFWin32API& api, std::string_view listPath, const std::vector<std::string>& rowPaths,
                          const std::vector<std::int32_t>& enabledRows, std::int32_t buildIndex) {
     if (listPath.empty())
         return;
-    api.SetTerminalProfile("Build", "EnableState", enableStateText(enabledRows), listPath);
-    api.SetTerminalProfile("Build", "Index", std::to_string(buildIndex), listPath);
+    const std::vector<std::int32_t> fileRows = listFileRows(listPath, rowPaths);
+    const auto fileRowOf = [&fileRows](std::int32_t row) {
+        return row >= 1 && static_cast<std::size_t>(row) <= fileRows.size()
+                   ? fileRows[static_cast<std::size_t>(row) - 1]
+                   : row;
+    };
+    std::vector<std::int32_t> marked;
+    for (const std::int32_t row : enabledRows)
+        if (const std::int32_t fileRow = fileRowOf(row); fileRow != 0)
+            marked.push_back(fileRow);
+    std::sort(marked.begin(), marked.end());
+    api.SetTerminalProfile("Build", "EnableState", enableStateText(marked), listPath);
+    api.SetTerminalProfile("Build", "Index", std::to_string(fileRowOf(buildIndex)), listPath);
     api.SetTerminalProfile("Build", "ProjectListPath", "\"" + std::string(listPath) + "\"");
+}
+
+namespace {
+
+// A file's lines with their line ends, as splitLines counts the lines.
+std::vector<std::string_view> linesWithEnds(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.push_back(bytes.substr(start));
+            break;
+        }
+        end += bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1;
+        lines.push_back(bytes.substr(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
+std::string_view withoutLineEnd(std::string_view line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.remove_suffix(1);
+    return line;
+}
+
+} // namespace
+
+void rewriteProjectListOrder(std::string_view listPath, const std::vector<std::size_t>& order) {
+    const std::string bytes = readNamedFile(listPath, "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙ");
+    const std::vector<std::size_t> projectLines = projectListLines(bytes, "ProjectName", "vbp");
+    std::vector<std::size_t> sorted = order;
+    std::sort(sorted.begin(), sorted.end());
+    bool permutation = sorted.size() == projectLines.size();
+    for (std::size_t k = 0; k < sorted.size() && permutation; ++k)
+        permutation = sorted[k] == k;
+    if (!permutation)
+        throw RuntimeError(5, "並べ替えの順序がﾌﾟﾛｼﾞｪｸﾄﾘｽﾄと合いません。[" + std::string(listPath) + "]");
+
+    const std::vector<std::string_view> lines = linesWithEnds(bytes);
+    std::vector<std::string> rewritten(lines.begin(), lines.end());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        // The line keeps its own line end; the project's bytes come from its old line.
+        const std::string_view slot = lines[projectLines[k]];
+        const std::string_view moved = withoutLineEnd(lines[projectLines[order[k]]]);
+        rewritten[projectLines[k]] =
+            std::string(moved) + std::string(slot.substr(withoutLineEnd(slot).size()));
+    }
+    std::string text;
+    for (const std::string& line : rewritten)
+        text += line;
+
+    // The rows of the build state follow their projects: old row r is new row newRow[r - 1].
+    std::vector<std::int32_t> newRow(order.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        newRow[order[k]] = static_cast<std::int32_t>(k) + 1;
+    const auto moveRow = [&](std::int32_t row) {
+        return row >= 1 && static_cast<std::size_t>(row) <= newRow.size()
+                   ? newRow[static_cast<std::size_t>(row) - 1]
+                   : row;
+    };
+    const std::string encoding = ansiCodePage();
+    if (readIniValue(text, "Build", "EnableState", encoding)) {
+        std::vector<std::int32_t> rows;
+        for (const std::int32_t row : readListBuildState(listPath).enableRows)
+            rows.push_back(moveRow(row));
+        std::sort(rows.begin(), rows.end());
+        text = writeIniValue(text, "Build", "EnableState", enableStateText(rows), encoding).value_or(text);
+    }
+    if (const auto index = readListBuildState(listPath).index)
+        text =
+            writeIniValue(text, "Build", "Index", std::to_string(moveRow(*index)), encoding).value_or(text);
+
+    const std::string host = hostPathOf(listPath);
+    if (host.empty())
+        throw vberr::fromWin32(win32::PathNotFound);
+    if (const std::int32_t code = writeHostFileAtomically(host, text); code != 0)
+        throw vberr::fromWin32(code);
 }
 
 ImportKeyWords readImportKeyWords(CFWin32API& api) {

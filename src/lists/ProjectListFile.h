@@ -15,6 +15,11 @@ class CFWin32API;
 // "Build": "EnableState", the rows marked as build targets ("2,5," with its trailing comma), and
 // "Index", the row the last build reached.
 
+// Raises an error naming the file when it cannot be read or is no project list: a file without a
+// "[ProjectName]" section (random bytes, a project file given by mistake) lists nothing to build,
+// and a check or build of it must not pass for one of an empty list.
+void requireProjectListFile(std::string_view listPath);
+
 // Resets the project data and fills it from the list file's "[ProjectName]" section, reading each
 // project file into its record. Returns the number of projects (0 for a list path of "").
 std::int32_t loadProjectList(CDFileData& fileData, std::string_view listPath);
@@ -41,8 +46,27 @@ std::string enableStateText(const std::vector<std::int32_t>& enabledRows);
 // Writes "EnableState" and "Index" into the list file and the list path (between double quotes)
 // as "Build"/"ProjectListPath" into Pelorix.ini; nothing for a list path of "" (a new list never
 // saved). Failed writes are not reported, as the settings functions report none.
-void writeListBuildState(CFWin32API& api, std::string_view listPath,
+//
+// rowPaths holds the project file path of each window row (row r at r - 1). The file keeps its
+// own project order until the list is saved, while the window may have sorted, added or deleted
+// rows; so each marked row and the build row are written as the file's row of the same project
+// (see listFileRows). A marked project the file does not name keeps no mark in it.
+void writeListBuildState(CFWin32API& api, std::string_view listPath, const std::vector<std::string>& rowPaths,
                          const std::vector<std::int32_t>& enabledRows, std::int32_t buildIndex);
+
+// For each window row (rowPaths as above), the row of the list file's "[ProjectName]" section
+// naming the same project, 0 when none does. Paths compare as Windows compares them; the k-th
+// window row of a path is the file's k-th line of it. A file that cannot be read gives every row
+// its own number, as the window's rows are all there is.
+std::vector<std::int32_t> listFileRows(std::string_view listPath, const std::vector<std::string>& rowPaths);
+
+// Rewrites the list file at a Windows path with its projects in a new order: order[k] is the list
+// position (0-based) of the project that goes to position k. Each project line moves with its
+// bytes; comments, other lines and sections stay where they are. "EnableState" and "Index" of
+// section "Build", when present, follow their projects to the new rows, so every mark is kept.
+// The file is replaced in one step. Raises the file's error when it cannot be read or written,
+// and 5 when the order is not a permutation of the listed projects.
+void rewriteProjectListOrder(std::string_view listPath, const std::vector<std::size_t>& order);
 
 // The compiler switches a batch-file import looks for: "Import"/"KeyWord" upper-cased and
 // "Import"/"KeyWordIndex" of Pelorix.ini, each split at ",", or their defaults when a value is "".

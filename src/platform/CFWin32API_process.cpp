@@ -4,6 +4,7 @@
 #include "platform/Environment.h"
 #include "platform/FileSystemObject.h"
 #include "platform/ProcessLaunch.h"
+#include "platform/ProgramFolderLock.h"
 #include "platform/UserInterface.h"
 #include "platform/Win32Error.h"
 
@@ -113,6 +114,15 @@ std::int32_t waitOneSlice(ChildProcess& child, std::int32_t slice, Clock::time_p
     }
 }
 
+// A process left running after the wait gave up on it may go on writing the file it was started
+// for (a compiler's log): the program folder's build lock records it until it has ended.
+void leftRunning(const ChildProcess& child) noexcept {
+    try {
+        ProgramFolderLock::recordStrayProcess(child.processId());
+    } catch (...) { // a process that cannot be recorded runs on all the same
+    }
+}
+
 } // namespace
 
 // Starts a program and waits for it to end, handling pending events between waits. The time
@@ -146,6 +156,8 @@ bool CFWin32API::CreateProcess_Execute(std::string_view programPath, std::string
         }
         if (result != WaitObject0 && abandoned == AbandonedProcess::EndGroup)
             child->endGroup();
+        else if (result != WaitObject0)
+            leftRunning(*child);
         if (howEnded != nullptr)
             *howEnded = result == WaitObject0  ? ProcessWaitEnd::Ended
                         : result == WaitFailed ? ProcessWaitEnd::WaitFailed

@@ -2,8 +2,10 @@
 #include "platform/CommandLine.h"
 #include "platform/DriveMap.h"
 #include "platform/Environment.h"
+#include "platform/FileKind.h"
 #include "platform/FileSystemObject.h"
 #include "platform/ProcessLaunch.h"
+#include "platform/ProgramFolderLock.h"
 #include "platform/Text.h"
 #include "platform/UniqueFd.h"
 #include "platform/UserInterface.h"
@@ -34,6 +36,17 @@ namespace {
 constexpr int TerminateGraceMs = 500;
 // How long the end of a killed process is waited for before it is left to the background reaper.
 constexpr int KillWaitMs = 2000;
+
+// The system's text for a program that is no program, its "%1" the program's path.
+std::string notAProgramText(const std::string& hostProgram) {
+    return replaceAll(win32::systemMessage(win32::BadExeFormat), "%1", hostProgram);
+}
+
+[[noreturn]] void failStartOf(std::int32_t code, const std::string& hostProgram) {
+    SetLastError(code);
+    throw RuntimeError(code, code == win32::BadExeFormat ? notAProgramText(hostProgram)
+                                                         : CFWin32API().GetLastErrorMsg(code));
+}
 
 // Children whose reaper thread could not be started; each later start reaps those that ended.
 // This is the one piece of process-wide state here: a child belongs to the process, not to the
@@ -95,6 +108,8 @@ public:
     }
     PosixChild(const PosixChild&) = delete;
     PosixChild& operator=(const PosixChild&) = delete;
+
+    int processId() const noexcept override { return static_cast<int>(m_pid); }
 
     // WaitObject0 when the process has ended, WaitTimeout when it still runs after timeoutMs,
     // WaitFailed when waiting is not possible.
@@ -181,7 +196,9 @@ private:
 };
 
 bool startsWithMz(const std::string& hostPath) {
-    const UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (hostFileKind(hostPath) != HostFileKind::Regular)
+        failStartOf(win32::BadExeFormat, hostPath); // a FIFO or device is never opened, nor run
+    const UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
         failStart(errno == EACCES || errno == EPERM ? win32::AccessDenied : win32::fromErrno(errno));
     char magic[2] = {};
@@ -329,7 +346,7 @@ launch(std::string_view programPath, std::string_view commandLine,
         argv = {"wine", hostProgram};
     } else {
         if (::access(hostProgram.c_str(), X_OK) != 0)
-            failStart(win32::BadExeFormat); // a file, but not a program
+            failStartOf(win32::BadExeFormat, hostProgram); // a file, but not a program
         executable = hostProgram;
         argv = {hostProgram};
     }
@@ -344,8 +361,21 @@ launch(std::string_view programPath, std::string_view commandLine,
     const int err = ::posix_spawn(&pid, executable.c_str(), setup.actions(), setup.attr(), argvPtrs.data(),
                                   envPtrs.data());
     if (err != 0)
-        failStart(startErrorCode(err));
+        failStartOf(startErrorCode(err), hostProgram);
     return std::make_unique<PosixChild>(pid);
+}
+
+std::string programStartProblem(std::string_view commandLine) {
+    const std::string program = programOfCommandLine(commandLine);
+    if (program.empty())
+        return {};
+    try {
+        if (startsWithMz(program) || ::access(program.c_str(), X_OK) == 0)
+            return {};
+        return notAProgramText(program);
+    } catch (const RuntimeError& e) {
+        return e.description();
+    }
 }
 
 } // namespace pelorix

@@ -40,6 +40,8 @@ public:
         ::WaitForSingleObject(m_process.get(), KillWaitMs);
     }
 
+    int processId() const noexcept override { return static_cast<int>(::GetProcessId(m_process.get())); }
+
 private:
     winapi::UniqueHandle m_process;
     winapi::UniqueHandle m_job;
@@ -176,6 +178,18 @@ std::unique_ptr<ChildProcess> launch(std::string_view programPath, std::string_v
         job.reset(); // a system that allows no nested jobs: the program alone is ended
     ::ResumeThread(thread.get());
     return std::make_unique<Win32Child>(std::move(process), std::move(job));
+}
+
+std::string programStartProblem(std::string_view commandLine) {
+    const std::vector<std::string> args = splitCommandLine(commandLine);
+    if (args.empty())
+        return {};
+    try {
+        locateProgram(args.front(), true);
+        return {};
+    } catch (const RuntimeError& e) {
+        return e.description();
+    }
 }
 
 } // namespace pelorix

@@ -1,5 +1,6 @@
 // Code page conversion through MultiByteToWideChar and WideCharToMultiByte.
 #include "platform/CodePage.h"
+#include "platform/Environment.h"
 #include "platform/Text.h"
 #include "platform/WindowsApi.h"
 
@@ -124,6 +125,20 @@ std::string encodeTo(std::string_view encoding, std::string_view text) {
     }
     encodeRun(cp, text.substr(runStart), out);
     return out;
+}
+
+std::optional<std::string> codePageProblem() {
+    const auto chosen = hostEnv("PELORIX_CODEPAGE");
+    if (!chosen || chosen->empty())
+        return std::nullopt;
+    try {
+        codePageOf(*chosen);
+        return std::nullopt;
+    } catch (const std::invalid_argument&) {
+        return "PELORIX_CODEPAGE=" + *chosen +
+               ": no such code page is known; use CPnnn or the number of an installed code page (unset the "
+               "variable for CP932)";
+    }
 }
 
 } // namespace pelorix

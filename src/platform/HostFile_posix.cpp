@@ -13,16 +13,29 @@
 namespace pelorix {
 namespace {
 
-// A file opened for reading, its size in size; a folder is refused as Windows refuses it.
+// A file opened for reading, its size in size. Only a regular file is read: a folder is refused
+// as Windows refuses it (AccessDenied), a FIFO, device or socket with OpenFailed, without
+// waiting: the open does not block (a FIFO nobody writes to would hold it forever) and the kind is
+// checked on the open descriptor before anything is read.
 UniqueFd openForReading(const std::string& hostPath, std::int32_t& err, off_t& size) {
-    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    // A device is not even opened (opening one may act on it).
+    if (struct stat before{};
+        ::stat(hostPath.c_str(), &before) == 0 && (S_ISCHR(before.st_mode) || S_ISBLK(before.st_mode))) {
+        err = win32::OpenFailed;
+        return UniqueFd();
+    }
+    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid()) {
         err = win32::fromErrno(errno);
         return fd;
     }
     struct stat st {};
-    if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        err = win32::AccessDenied;
+    if (::fstat(fd.get(), &st) != 0) {
+        err = win32::fromErrno(errno);
+        return UniqueFd();
+    }
+    if (!S_ISREG(st.st_mode)) {
+        err = S_ISDIR(st.st_mode) ? win32::AccessDenied : win32::OpenFailed;
         return UniqueFd();
     }
     size = st.st_size;

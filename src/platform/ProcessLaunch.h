@@ -26,6 +26,8 @@ public:
     virtual std::int32_t waitFor(int timeoutMs) = 0;
     // Ends the process with every process it started.
     virtual void endGroup() = 0;
+    // The system's number of the process.
+    virtual int processId() const noexcept = 0;
 };
 
 // Starts the program of a Windows command line without any shell. programPath, when given, names

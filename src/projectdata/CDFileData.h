@@ -74,6 +74,13 @@ enum class UpdateStep {
 };
 using UpdateStepHook = std::function<void(UpdateStep step, std::int32_t lineNumber)>;
 
+// The lines of a project list file's bytes (0-based, as splitLines counts them) that name its
+// projects, in order: inside the section "[sectionName]", lines whose upper-cased text holds
+// keyName; empty lines and comments (first non-blank character ";") are passed over, and the
+// next line that begins with "[" ends the section.
+std::vector<std::size_t> projectListLines(std::string_view listFileBytes, std::string_view sectionName,
+                                          std::string_view keyName);
+
 // The project data: the project records read from .vbp files, the project list with its row
 // order, the project file updater with its backup copies, and the resolution of references to
 // their newest registered versions.
@@ -131,6 +138,9 @@ public:
     bool fChangeProjectFileList(std::string_view projectFilePath, std::int32_t index, std::int32_t row);
     // Removes the row; the record stays, unlisted, until the next reset.
     bool fDelProjectFileList(std::int32_t row);
+    // Puts the rows in a new order: row k + 1 shows what row order[k] + 1 showed. Raises 5
+    // unless order is a permutation of the rows' positions.
+    void reorderRows(const std::vector<std::size_t>& order);
     // The record index a row shows, or -1 for a row outside 1..ProjectCount.
     std::int32_t fGetProjectArrayIndex(std::int32_t row);
 
@@ -251,6 +261,7 @@ private:
     // The steps of an update.
     struct UpdateRun;
     struct LineUpdate;
+    void restoreProjectFile(const std::string& path, bool inPlace);
     void backUpProjectFile(const std::string& path);
     std::string updatedProjectText(UpdateRun& run, std::string_view bytes, IBuildLog& log,
                                    std::int32_t& lineNumber);

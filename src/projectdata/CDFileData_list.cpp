@@ -1,6 +1,7 @@
 // The project list: records by record index, the row index that maps grid rows to records, and
 // the two ways a list is read from a file (a project list file section, a batch file).
 #include "platform/CCCommon.h"
+#include "platform/CodePage.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
 #include "projectdata/CDFileData.h"
@@ -57,33 +58,44 @@ void CDFileData::fClearAllProjectInfo() {
     });
 }
 
+std::vector<std::size_t> projectListLines(std::string_view listFileBytes, std::string_view sectionName,
+                                          std::string_view keyName) {
+    const std::string header = "[" + std::string(sectionName) + "]";
+    const std::string upperKey = toUpper(keyName);
+    std::vector<std::size_t> taken;
+    bool inSection = false;
+    const std::vector<std::string> lines = decodedLines(listFileBytes);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (line.empty() || isCommentLine(line))
+            continue;
+        if (contains(line, header)) {
+            inSection = true;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (line.starts_with('['))
+            break;
+        if (contains(toUpper(line), upperKey))
+            taken.push_back(i);
+    }
+    return taken;
+}
+
 std::int32_t CDFileData::fSetProjectFilePathList(std::string_view listFilePath, std::string_view sectionName,
                                                  std::string_view keyName) {
     return guard("fSetProjectFilePathList", [&] {
         if (listFilePath.empty())
             return std::int32_t{0};
         const std::string bytes = readNamedFile(listFilePath, "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙ");
-        const std::string header = "[" + std::string(sectionName) + "]";
-        const std::string upperKey = toUpper(keyName);
+        const std::vector<std::string_view> lines = splitLines(bytes);
         std::int32_t count = 0;
-        bool inSection = false;
-        for (const auto& line : decodedLines(bytes)) {
-            if (line.empty() || isCommentLine(line))
-                continue;
-            if (contains(line, header)) {
-                inSection = true;
-                continue;
-            }
-            if (!inSection)
-                continue;
-            if (line.starts_with('['))
-                break;
-            if (!contains(toUpper(line), upperKey))
-                continue;
+        for (const std::size_t line : projectListLines(bytes, sectionName, keyName)) {
             auto& all = records();
             if (static_cast<std::size_t>(count) >= all.size())
                 all.resize(static_cast<std::size_t>(count) + 1);
-            all[static_cast<std::size_t>(count)].ProjectFilePath = line;
+            all[static_cast<std::size_t>(count)].ProjectFilePath = ansiToUtf8(lines[line]);
             m_colProjectIndex.push_back(count);
             ++count;
         }
@@ -208,6 +220,24 @@ bool CDFileData::fDelProjectFileList(std::int32_t row) {
         if (row <= ProjectCount())
             m_colProjectIndex.erase(m_colProjectIndex.begin() + (row - 1));
         return false;
+    });
+}
+
+void CDFileData::reorderRows(const std::vector<std::size_t>& order) {
+    guard("reorderRows", [&] {
+        std::vector<bool> seen(m_colProjectIndex.size(), false);
+        for (const std::size_t position : order) {
+            if (position >= seen.size() || seen[position])
+                throw vberr::make(vberr::InvalidArgument);
+            seen[position] = true;
+        }
+        if (order.size() != m_colProjectIndex.size())
+            throw vberr::make(vberr::InvalidArgument);
+        std::vector<std::int32_t> rows;
+        rows.reserve(order.size());
+        for (const std::size_t position : order)
+            rows.push_back(m_colProjectIndex[position]);
+        m_colProjectIndex = std::move(rows);
     });
 }
 

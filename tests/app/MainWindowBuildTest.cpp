@@ -112,6 +112,8 @@ private Q_SLOTS:
     void aFailureBeforeASuccessAndTheRunningProgressWindow();
     void theRowBeingBuiltIsAlwaysInView();
     void searchFromTheMainWindow();
+    void sortIntoBuildOrderAndBuildOnlyWhatChanged();
+    void marksSavedOnCloseFollowTheirProjectsInTheUnsavedList();
 };
 
 // Four marked projects: the third fails and ends the run. While the second compiles the window
@@ -149,6 +151,16 @@ void MainWindowBuildTest::aRunThatStopsAndOneThatEnds() {
         QCOMPARE(w.box.shown().back().text,
                  std::string("ﾋﾞﾙﾄﾞ中です。ﾋﾞﾙﾄﾞが終了してから実行してください。"));
         QCOMPARE(w.grid().Rows(), 5);
+        // The sort and the changed-only option are turned away alike; the option keeps its check.
+        const std::size_t shown = w.box.shown().size();
+        w.control<QAction>(QStringLiteral("mnuSubSortBuildOrder")).trigger();
+        auto& changedOnly = w.control<QAction>(QStringLiteral("mnuSubChkBuildChanged"));
+        changedOnly.trigger();
+        QCOMPARE(w.box.shown().size(), shown + 2);
+        QCOMPARE(w.box.shown().back().text,
+                 std::string("ﾋﾞﾙﾄﾞ中です。ﾋﾞﾙﾄﾞが終了してから実行してください。"));
+        QVERIFY(!changedOnly.isChecked());
+        QCOMPARE(QString::fromStdString(w.grid().TextMatrix(1, 6)), QString::fromStdString(alpha));
     };
     w.build();
     QVERIFY(sawRun);
@@ -341,6 +353,82 @@ void MainWindowBuildTest::searchFromTheMainWindow() {
     auto& again = w.control<frmSearch>(QStringLiteral("frmSearch"));
     QVERIFY(QTest::qWaitForWindowExposed(&again));
     QCOMPARE(w.control<QComboBox>(QStringLiteral("cboSearch")).count(), 0);
+}
+
+// The list holds a client before the library it uses: ﾋﾞﾙﾄﾞ順に並べ替え puts the library first, the
+// marks and the chosen mode moving with their projects. With the option that builds only what
+// changed, a second build compiles nothing and shows SKIP; the option is kept in Pelorix.ini.
+void MainWindowBuildTest::sortIntoBuildOrderAndBuildOnlyWhatChanged() {
+    BuildWindowWorld w;
+    const std::string client =
+        w.world.addProject("c", "Client",
+                           {"CompatibleMode=\"0\"",
+                            "Reference=*\\G{12345678-0000-0000-0000-000000000001}#1.0#0#..\\l\\Lib.dll#L"});
+    const std::string solo = w.world.addProject("s", "Solo", {"CompatibleMode=\"0\""});
+    const std::string lib = w.world.addProject("l", "Lib", {"CompatibleMode=\"1\"", "StartMode=1"}, "OleDll");
+    w.start({client, solo, lib}, "1,3,");
+    w.grid().TextMatrix(3, 2, "互換なし");
+
+    w.control<QAction>(QStringLiteral("mnuSubSortBuildOrder")).trigger();
+    QCOMPARE(QString::fromStdString(w.grid().TextMatrix(1, 6)), QString::fromStdString(lib));
+    QCOMPARE(QString::fromStdString(w.grid().TextMatrix(2, 6)), QString::fromStdString(client));
+    QCOMPARE(QString::fromStdString(w.grid().TextMatrix(3, 6)), QString::fromStdString(solo));
+    QCOMPARE(QString::fromStdString(w.grid().TextMatrix(1, 2)), QStringLiteral("互換なし"));
+    QVERIFY(w.marked(1) && w.marked(2) && !w.marked(3));
+    QCOMPARE(w.status(), QStringLiteral("2/3"));
+
+    auto& option = w.control<QAction>(QStringLiteral("mnuSubChkBuildChanged"));
+    QVERIFY(!option.isChecked());
+    option.trigger();
+    w.control<QAction>(QStringLiteral("mnuSubNotAfterBuildTargetOff")).trigger();
+    w.build();
+    QCOMPARE(w.reportText(), QStringLiteral("完了|ﾋﾞﾙﾄﾞが正常に終了しました。"));
+    QCOMPARE(w.world.recorded().size(), std::size_t{2});
+    QCOMPARE(w.result(1), QStringLiteral("OK"));
+    w.build();
+    QCOMPARE(w.reportText(), QStringLiteral("完了|ﾋﾞﾙﾄﾞが正常に終了しました。"));
+    QCOMPARE(w.world.recorded().size(), std::size_t{2});
+    QCOMPARE(w.result(1), QStringLiteral("SKIP"));
+    QCOMPARE(w.result(2), QStringLiteral("SKIP"));
+    QVERIFY(w.marked(1) && w.marked(2));
+    QVERIFY(
+        contains(w.logLines(),
+                 stamp + QStringLiteral("Clientは前回のﾋﾞﾙﾄﾞから変更がないため、ﾋﾞﾙﾄﾞを省略しました。$")));
+
+    w.window->close();
+    QVERIFY(w.world.env.errorLog().empty());
+    QVERIFY(ansiToUtf8(readFile(w.world.env.home() + "/Pelorix.ini")).find("BuildChangedOnly=\"1\"") !=
+            std::string::npos);
+}
+
+// Sorted but not saved, the list file keeps its own order: the marks written on close go to the
+// file's rows of the marked projects, so the next start marks the same projects, and the row the
+// last build reached follows its project too.
+void MainWindowBuildTest::marksSavedOnCloseFollowTheirProjectsInTheUnsavedList() {
+    BuildWindowWorld w;
+    const std::string client = w.world.addProject(
+        "c", "Client", {"Reference=*\\G{12345678-0000-0000-0000-000000000001}#1.0#0#..\\l\\Lib.dll#L"});
+    const std::string solo = w.world.addProject("s", "Solo", {});
+    const std::string lib = w.world.addProject("l", "Lib", {"CompatibleMode=\"1\""}, "OleDll");
+    w.start({client, solo, lib}, "1,2,");
+    w.control<QAction>(QStringLiteral("mnuSubSortBuildOrder")).trigger();
+    QCOMPARE(QString::fromStdString(w.grid().TextMatrix(2, 6)), QString::fromStdString(client));
+    QVERIFY(!w.marked(1) && w.marked(2) && w.marked(3));
+    w.toggleMark(1); // Lib, the file's third project
+    w.toggleMark(3); // Solo, the file's second
+    QVERIFY(w.marked(1) && w.marked(2) && !w.marked(3));
+
+    w.window->close();
+    const std::string text = w.listText();
+    QVERIFY(text.find("[ProjectName]\r\n" + client + "\r\n" + solo + "\r\n" + lib + "\r\n") !=
+            std::string::npos);
+    QVERIFY2(text.find("EnableState=1,3,\r\n") != std::string::npos, text.c_str());
+
+    w.window = showMainWindow({w.box, w.dialog, w.pump});
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QCOMPARE(QString::fromStdString(w.grid().TextMatrix(1, 6)), QString::fromStdString(client));
+    QVERIFY(w.marked(1) && !w.marked(2) && w.marked(3));
+    QVERIFY(w.world.env.errorLog().empty());
 }
 
 } // namespace pelorix::test

@@ -88,6 +88,7 @@ TEST(TypedColumns, ReadTextsIntoValuesAndDrawThemBack) {
         {3, "", {}, ""},
         {0, "OK", {BuildMark::NoFile, -1, RowResult::OK}, "OK"},
         {0, "NG", {BuildMark::NoFile, -1, RowResult::NG}, "NG"},
+        {0, "SKIP", {BuildMark::NoFile, -1, RowResult::Skip}, "SKIP"},
         {0, "ok", {}, ""},
         {5, "ﾌﾟﾛｼﾞｪｸﾄ互換", {BuildMark::NoFile, 1, RowResult::None}, "ﾌﾟﾛｼﾞｪｸﾄ互換"},
         {5, "-", {}, ""},

@@ -25,6 +25,11 @@
 //   hang        never ends while the project file exists
 // The log is written in the ANSI code page (CP932 unless PELORIX_CODEPAGE says otherwise), in one
 // step, at the end of the run. The exit status is 0 for "ok", else 1.
+//
+// A run that ends "ok" also writes the project's output file, where the compiler would: its
+// "ExeName32" in its "Path32", or its name with the extension of its type. The file holds a line
+// naming the project and the bytes of the project file as compiled, so that it changes when the
+// project does.
 
 #include "platform/CodePage.h"
 #include "platform/Console.h"
@@ -32,6 +37,7 @@
 #include "platform/Environment.h"
 #include "platform/HostFile.h"
 #include "platform/Text.h"
+#include "projectdata/ProjectDependencies.h"
 
 #include <charconv>
 #include <chrono>
@@ -182,6 +188,20 @@ bool writeLog(const std::string& logHost, std::string_view text, long floodKiB) 
     return !ignored;
 }
 
+// Writes the output file of a project built "ok"; false when it cannot.
+bool writeOutput(const std::string& projectPath, const std::string& projectBytes) {
+    const bool windowsForm =
+        (projectPath.size() >= 2 && projectPath[1] == ':') || projectPath.starts_with("\\\\");
+    const std::string windowsPath = windowsForm ? projectPath : DriveMap::current().toWindows(projectPath);
+    const std::string output = parseProjectFacts(windowsPath, projectBytes).outputPath;
+    const std::string host = output.empty() ? std::string() : hostPath(output);
+    if (host.empty())
+        return false;
+    std::error_code ignored;
+    fs::create_directories(fs::path(host).parent_path(), ignored);
+    return writeHostFileAtomically(host, "vb6-standin output of " + windowsPath + "\r\n" + projectBytes) == 0;
+}
+
 void sleepMs(long ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -230,5 +250,7 @@ int main(int argc, char** argv) {
         if (logHost.empty() || !writeLog(logHost, utf8ToAnsi(logText(outcome, target)), floodKiB))
             std::fprintf(stderr, "vb6-standin: cannot write the log %s\n", inv.logPath.c_str());
     }
+    if (outcome == "ok" && !writeOutput(inv.projectPath, *projectBytes))
+        std::fprintf(stderr, "vb6-standin: cannot write the output of %s\n", inv.projectPath.c_str());
     return outcome == "ok" ? 0 : 1;
 }

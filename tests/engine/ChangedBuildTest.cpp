@@ -1,0 +1,212 @@
+// pelorix-cli build --changed: what a second build skips, what each kind of change rebuilds, and
+// how a state file that cannot be used (missing, cut short, of another list) leads to a whole
+// build instead of an error.
+#include "BuildWorld.h"
+#include "engine/UpToDate.h"
+#include "platform/Text.h"
+#include "support/CliRun.h"
+#include "support/RegistryWriter.h"
+
+#include <filesystem>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+namespace pelorix::test {
+namespace {
+
+constexpr const char* LibX = "{ABCDEF00-0000-0000-0000-000000000001}";
+
+// Lib makes Lib.dll; App uses it by its path and Tool by Lib's project file; Solo stands alone
+// with a form, a resource file, binary compatibility and a registered library.
+struct ChangedWorld {
+    BuildWorld world;
+    std::string lib, app, tool, solo, list;
+
+    ChangedWorld() {
+        writeFile(world.env.driveC() + "/src/lib/Lib.bas", "Attribute VB_Name = \"Lib\"\r\n");
+        writeFile(world.env.driveC() + "/src/lib/Thing.cls", "VERSION 1.0 CLASS\r\n");
+        writeFile(world.env.driveC() + "/src/solo/Main.frm", "VERSION 5.00\r\n");
+        writeFile(world.env.driveC() + "/src/solo/Main.frx", std::string("\x01\x02", 2));
+        writeFile(world.env.driveC() + "/src/solo/Solo.res", "RES");
+        writeFile(world.env.driveC() + "/src/solo/compat/Solo.exe", "MZ old");
+        writeFile(world.env.driveC() + "/libs/x.tlb", "library x");
+        registerLibX("1.0", 1700000000);
+        lib = world.addProject("src/lib", "Lib",
+                               {"Module=Lib; Lib.bas", "Class=Thing; Thing.cls", "ExeName32=\"Lib.dll\"",
+                                "Path32=\"..\\bin\"", "CompatibleMode=\"0\""},
+                               "OleDll");
+        app = world.addProject(
+            "src/app", "App",
+            {"Reference=*\\G{11111111-0000-0000-0000-000000000001}#1.0#0#..\\bin\\Lib.dll#Lib",
+             "CompatibleMode=\"0\""});
+        tool =
+            world.addProject("src/tool", "Tool", {"Reference=*\\A..\\lib\\Lib.vbp", "CompatibleMode=\"0\""});
+        solo = world.addProject("src/solo", "Solo",
+                                {std::string("Reference=*\\G") + LibX + "#1.0#0#C:\\libs\\x.tlb#X",
+                                 "Form=Main.frm", "ResFile32=\"Solo.res\"", "CompatibleMode=\"2\"",
+                                 "CompatibleEXE32=\"compat\\Solo.exe\""});
+        list = world.writeList({lib, app, tool, solo});
+    }
+    void registerLibX(const std::string& version, std::int64_t time) {
+        const std::string command = "\"" + TestEnvironment::windowsPath(PELORIX_STANDIN) + "\" \"%1\"";
+        TypeLibRegistration x;
+        x.guid = LibX;
+        x.version = version;
+        x.win32 = "C:\\libs\\x.tlb";
+        x.time = RegistryKeyTime::unix(time);
+        RegistryWriter()
+            .addShellAssociation(".vbp", "VisualBasic.Project", "shell\\open\\command", command)
+            .addTypeLib(x)
+            .write(world.env);
+    }
+    std::string host(const std::string& relative) const { return world.env.driveC() + "/" + relative; }
+
+    struct Run {
+        CliOutcome cli;
+        std::vector<std::string> compiled; // project file names, in order
+        std::vector<std::string> results;  // OK/NG/SKIP per result line, in order
+    };
+    Run build(const std::vector<std::string>& extra = {}) {
+        const std::size_t before = world.recorded().size();
+        cli::Args args{"build", list, "--all", "--changed"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        Run run{runCli(args), {}, {}};
+        const auto recorded = world.recorded();
+        for (std::size_t i = before; i < recorded.size(); ++i)
+            run.compiled.push_back(
+                std::filesystem::path(BuildWorld::host(recorded[i].back())).stem().string());
+        for (const std::string& line : outputLines(run.cli.out))
+            if (line.starts_with("OK\t") || line.starts_with("NG\t") || line.starts_with("SKIP\t"))
+                run.results.push_back(line.substr(0, line.find('\t')));
+        return run;
+    }
+};
+
+using Names = std::vector<std::string>;
+
+TEST(ChangedBuild, SecondBuildSkipsEverythingAndAChangeRebuildsItsDependents) {
+    ChangedWorld w;
+    const ChangedWorld::Run first = w.build();
+    EXPECT_EQ(first.cli.status, 0) << first.cli.out << first.cli.err;
+    EXPECT_EQ(first.compiled, (Names{"Lib", "App", "Tool", "Solo"}));
+    EXPECT_TRUE(fileExists(w.host("src/bin/Lib.dll"))) << "the stand-in writes the output";
+    EXPECT_TRUE(fileExists(BuildWorld::host(buildStatePath(w.list))));
+
+    const std::string junit = w.world.env.path("second.xml");
+    const ChangedWorld::Run second = w.build({"--junit", junit});
+    EXPECT_EQ(second.cli.status, 0) << second.cli.out;
+    EXPECT_TRUE(second.compiled.empty());
+    EXPECT_EQ(second.results, (Names{"SKIP", "SKIP", "SKIP", "SKIP"}));
+    EXPECT_NE(second.cli.out.find("SKIP\tﾊﾞｲﾅﾘ互換\t" + w.solo), std::string::npos) << second.cli.out;
+    EXPECT_NE(second.cli.out.find("result=0"), std::string::npos);
+    const std::string report = readFile(junit);
+    EXPECT_NE(report.find("skipped=\"4\""), std::string::npos) << report;
+    EXPECT_NE(report.find("<skipped message=\"up to date: "), std::string::npos) << report;
+
+    // One source of the library: it and both projects that use it compile, Solo does not.
+    writeFile(w.host("src/lib/Lib.bas"), "Attribute VB_Name = \"Lib\"\r\n' changed\r\n");
+    const ChangedWorld::Run touched = w.build();
+    EXPECT_EQ(touched.compiled, (Names{"Lib", "App", "Tool"}));
+    EXPECT_EQ(touched.results, (Names{"OK", "OK", "OK", "SKIP"}));
+    EXPECT_NE(touched.cli.out.find(w.lib + " was built in this run"), std::string::npos) << touched.cli.out;
+    EXPECT_TRUE(w.build().compiled.empty());
+}
+
+// Up-to-date projects count as built: beside them, only the project that fails makes the exit
+// status 1 and the JUnit report's one failure; the others stay skipped, not failed.
+TEST(ChangedBuild, SkippedProjectsAreNotFailuresButAFailureBesideThemIs) {
+    ChangedWorld w;
+    ASSERT_EQ(w.build().cli.status, 0);
+    writeFile(BuildWorld::host(w.solo), readFile(BuildWorld::host(w.solo)) + "StandIn=notfound\r\n");
+    const std::string junit = w.world.env.path("mixed.xml");
+    const ChangedWorld::Run mixed = w.build({"--junit", junit});
+    EXPECT_EQ(mixed.results, (Names{"SKIP", "SKIP", "SKIP", "NG"})) << mixed.cli.out;
+    EXPECT_EQ(mixed.cli.status, 1) << mixed.cli.out;
+    const std::string report = readFile(junit);
+    EXPECT_NE(report.find("tests=\"4\" failures=\"1\" errors=\"0\" skipped=\"3\""), std::string::npos)
+        << report;
+
+    writeFile(BuildWorld::host(w.solo),
+              replaceAll(readFile(BuildWorld::host(w.solo)), "StandIn=notfound\r\n", ""));
+    const ChangedWorld::Run mended = w.build();
+    EXPECT_EQ(mended.results, (Names{"SKIP", "SKIP", "SKIP", "OK"})) << mended.cli.out;
+    EXPECT_EQ(mended.cli.status, 0) << mended.cli.out << mended.cli.err;
+}
+
+TEST(ChangedBuild, EachInputOfAProjectRebuildsItWhenItChanges) {
+    ChangedWorld w;
+    ASSERT_EQ(w.build().compiled.size(), 4u);
+    struct Change {
+        const char* what;
+        std::function<void()> make;
+        Names compiled;
+    };
+    const std::vector<Change> changes = {
+        {"form binary", [&] { writeFile(w.host("src/solo/Main.frx"), "new"); }, {"Solo"}},
+        {"form", [&] { writeFile(w.host("src/solo/Main.frm"), "VERSION 6.00\r\n"); }, {"Solo"}},
+        {"class", [&] { writeFile(w.host("src/lib/Thing.cls"), "changed"); }, {"Lib", "App", "Tool"}},
+        {"resource file", [&] { writeFile(w.host("src/solo/Solo.res"), "RES2"); }, {"Solo"}},
+        {"compatible file", [&] { writeFile(w.host("src/solo/compat/Solo.exe"), "MZ new"); }, {"Solo"}},
+        {"output deleted", [&] { std::filesystem::remove(w.host("src/app/App.exe")); }, {"App"}},
+        {"output changed", [&] { writeFile(w.host("src/tool/Tool.exe"), "other"); }, {"Tool"}},
+        {"registered library file", [&] { writeFile(w.host("libs/x.tlb"), "library x rebuilt"); }, {"Solo"}},
+        {"newer registration", [&] { w.registerLibX("2.0", 1800000000); }, {"Solo"}},
+        {"project file",
+         [&] { writeFile(BuildWorld::host(w.app), readFile(BuildWorld::host(w.app)) + "Title=\"A\"\r\n"); },
+         {"App"}},
+        {"nothing", [] {}, {}},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        change.make();
+        const ChangedWorld::Run run = w.build();
+        EXPECT_EQ(run.cli.status, 0) << run.cli.out << run.cli.err;
+        EXPECT_EQ(run.compiled, change.compiled) << run.cli.out;
+    }
+}
+
+TEST(ChangedBuild, AStateFileThatCannotBeUsedBuildsEverythingWithoutAnError) {
+    ChangedWorld w;
+    ASSERT_EQ(w.build().compiled.size(), 4u);
+    const std::string state = BuildWorld::host(buildStatePath(w.list));
+    const std::string whole = readFile(state);
+    ASSERT_TRUE(BuildState::parse(whole, w.list));
+    EXPECT_EQ(BuildState::parse(whole, w.list)->size(), 4u);
+    EXPECT_TRUE(BuildState::parse(whole, toLower(w.list))) << "the same list in another case";
+
+    const std::string otherList = "C:\\lists\\other.ini";
+    const std::vector<std::pair<const char*, std::function<void()>>> damages = {
+        {"missing", [&] { std::filesystem::remove(state); }},
+        {"cut short", [&] { writeFile(state, whole.substr(0, whole.size() / 2)); }},
+        {"last line missing", [&] { writeFile(state, whole.substr(0, whole.rfind("end of state"))); }},
+        {"of another list", [&] { writeFile(state, replaceAll(whole, w.list, otherList)); }},
+        {"not a state file", [&] { writeFile(state, std::string("\0\xff garbage\n", 11)); }},
+        {"a folder",
+         [&] {
+             std::filesystem::remove(state);
+             std::filesystem::create_directory(state);
+         }},
+    };
+    for (const auto& [what, damage] : damages) {
+        SCOPED_TRACE(what);
+        damage();
+        const ChangedWorld::Run run = w.build();
+        EXPECT_EQ(run.cli.status, 0) << run.cli.out << run.cli.err;
+        EXPECT_EQ(run.compiled, (Names{"Lib", "App", "Tool", "Solo"}));
+        EXPECT_NE(run.cli.out.find("前回のﾋﾞﾙﾄﾞの記録がないため、全てのﾌﾟﾛｼﾞｪｸﾄをﾋﾞﾙﾄﾞします。"),
+                  std::string::npos);
+        if (std::string(what) == "a folder") {
+            EXPECT_NE(run.cli.err.find("ﾋﾞﾙﾄﾞの記録を保存できませんでした。"), std::string::npos)
+                << run.cli.err;
+            std::filesystem::remove(state); // nothing could be written there; the build still passed
+        } else {
+            // The state was written anew: the next build compiles nothing.
+            EXPECT_TRUE(w.build().compiled.empty());
+        }
+        writeFile(state, whole);
+    }
+}
+
+} // namespace
+} // namespace pelorix::test
