@@ -15,9 +15,14 @@ if [ ! -x "$host_build/bin/pelorix-cli" ]; then
     cmake -S . -B "$host_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$host_build" -j "$(nproc)" --target pelorix-cli
 fi
+# xxHash is header-only: the cross-build takes its header from a folder of its own, never from the
+# host's /usr/include (whose other headers are not the target's).
+mkdir -p "$build/xxhash-include"
+cp /usr/include/xxhash.h "$build/xxhash-include/"
 # No debug information: the test programs link in seconds instead of minutes.
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DPELORIX_BUILD_TESTS=ON -DPELORIX_BUILD_UI=OFF \
-    -DPELORIX_HOST_CLI="$PWD/$host_build/bin/pelorix-cli" ${PELORIX_CMAKE_ARGS:-}
+    -DPELORIX_HOST_CLI="$PWD/$host_build/bin/pelorix-cli" -DPELORIX_XXHASH_INCLUDE_DIR="$PWD/$build/xxhash-include" \
+    ${PELORIX_CMAKE_ARGS:-}
 cmake --build "$build" -j "$(nproc)"
 ctest --test-dir "$build" --output-on-failure --timeout 900
