@@ -36,8 +36,10 @@ constexpr std::string_view buildHelp =
     "Builds the projects of a project list file with the settings of Pelorix.ini, as the\n"
     "window program's build command does: each project file is brought up to date, the\n"
     "compiler registered as the .vbp shell command of the Wine prefix is run, and its log\n"
-    "is read. Prints every build-log line as it comes, then one line per built project:\n"
-    "OK or NG, a TAB, the compatibility mode, a TAB, the project file path; and last\n"
+    "is read (the Japanese or the English compiler's texts). Prints every build-log line\n"
+    "as it comes, then one line per built project: OK or NG, a TAB, the compatibility\n"
+    "mode, a TAB, the project file path; under an NG line one line per compile error its\n"
+    "log names: a TAB, the source file, a TAB, the line, a TAB, the message; and last\n"
     "result= with the run's result code:\n"
     "  0 success      1 a rebuild was wanted   2 compatibility problem\n"
     "  4 cancelled    5 project or library not found   6 project file not updated\n"
@@ -196,18 +198,31 @@ void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes, Progres
     });
 }
 
-// One line per project the run built (OK or NG, the mode, the path), then one per marked project
-// whose file is missing (MISSING, no mode, the path).
+// Under a project's NG line, one indented line per compile error of its last compile: a TAB, the
+// file, a TAB, the line, a TAB, the message.
+void printCompileErrors(const BuildRecord& record, std::int32_t row, std::ostream& out) {
+    if (const ProjectRecordOfRun* project = record.project(row))
+        for (const CompileErrorLocation& error : lastCompileErrors(*project))
+            out << '\t' << withoutControlCharacters(error.file) << '\t' << error.line << '\t'
+                << withoutControlCharacters(error.message) << '\n';
+}
+
+// One line per project the run built (OK or NG, the mode, the path; under NG where its compile
+// errors are), then one per marked project whose file is missing (MISSING, no mode, the path).
 void printResults(IBuildSettingForm& form, const std::vector<std::int32_t>& buildRows,
-                  const std::vector<std::int32_t>& missingRows, std::ostream& out) {
+                  const std::vector<std::int32_t>& missingRows, const BuildRecord& record,
+                  std::ostream& out) {
     const IProjectGrid& grid = form.vsgridProject();
     const auto cell = [&](std::int32_t row, std::int32_t column) {
         return grid.TextMatrix(row, form.gridColumnOf(column));
     };
     for (const std::int32_t row : buildRows) {
-        if (row >= 1 && !cell(row, GridColumn::Result).empty())
+        if (row >= 1 && !cell(row, GridColumn::Result).empty()) {
             out << cell(row, GridColumn::Result) << '\t' << cell(row, GridColumn::Compatible) << '\t'
                 << withoutControlCharacters(cell(row, GridColumn::FilePath)) << '\n';
+            if (cell(row, GridColumn::Result) == "NG")
+                printCompileErrors(record, row, out);
+        }
     }
     for (const std::int32_t row : missingRows)
         out << "MISSING\t\t" << withoutControlCharacters(cell(row, GridColumn::FilePath)) << '\n';
@@ -241,10 +256,8 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     if (&err == &std::cerr && standardErrorIsTerminal())
         progress.emplace(err, standardErrorColumns());
     ProgressLine* const shown = progress ? &*progress : nullptr;
-    std::optional<BuildRecord> record;
-    std::vector<IBuildObserver*> observers;
-    if (!options.junitPath.empty())
-        observers.push_back(&record.emplace(data, buildRows));
+    BuildRecord record(data, buildRows);
+    std::vector<IBuildObserver*> observers{&record};
     if (progress)
         observers.push_back(&*progress);
 
@@ -262,9 +275,9 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     } catch (const RuntimeError& e) {
         if (progress)
             progress->clear();
-        if (record) {
-            record->runFailed(e);
-            writeReport(*record, options, err);
+        if (!options.junitPath.empty()) {
+            record.runFailed(e);
+            writeReport(record, options, err);
         }
         throw;
     }
@@ -272,9 +285,9 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
         err << "pelorix-cli build: " << withoutControlCharacters(problem) << '\n';
 
     const int stoppedBy = pump.noteStop();
-    printResults(form, buildRows, loaded.missingRows, out);
+    printResults(form, buildRows, loaded.missingRows, record, out);
     out << "result=" << outcome.result << '\n' << std::flush;
-    const bool reported = !record || writeReport(*record, options, err);
+    const bool reported = options.junitPath.empty() || writeReport(record, options, err);
     if (stoppedBy != 0) {
         err << "pelorix-cli build: stopped by " << StopSignals::name(stoppedBy) << '\n';
         return StopSignals::exitStatus(stoppedBy);

@@ -19,6 +19,18 @@ BuildRecord::BuildRecord(CDFileData& fileData, const std::vector<std::int32_t>& 
     }
 }
 
+const std::vector<CompileErrorLocation>& lastCompileErrors(const ProjectRecordOfRun& project) {
+    static const std::vector<CompileErrorLocation> none;
+    return project.compiles.empty() ? none : project.compiles.back().log.compileErrors;
+}
+
+const ProjectRecordOfRun* BuildRecord::project(std::int32_t buildRow) const noexcept {
+    for (const ProjectRecordOfRun& project : m_projects)
+        if (project.buildRow == buildRow)
+            return &project;
+    return nullptr;
+}
+
 ProjectRecordOfRun* BuildRecord::current() {
     return m_current ? &m_projects[*m_current] : nullptr;
 }

@@ -42,6 +42,10 @@ struct ProjectRecordOfRun {
     std::string error;                   // the run-time error's description (Error)
 };
 
+// The compile errors of the project's last compile, the one whose outcome it ended with; none when
+// it was not compiled or its log named none.
+const std::vector<CompileErrorLocation>& lastCompileErrors(const ProjectRecordOfRun& project);
+
 // Keeps, for every target of a run, what the run did with it: an observer of the engine that
 // reports (a CI report, a summary) read afterwards. Targets the run never reached stay
 // NotReached; a run-time error is recorded with runFailed.
@@ -64,6 +68,8 @@ public:
     void runFailed(const RuntimeError& error);
 
     const std::vector<ProjectRecordOfRun>& projects() const noexcept { return m_projects; }
+    // The target of a build row; nothing for a row that is none.
+    const ProjectRecordOfRun* project(std::int32_t buildRow) const noexcept;
     // The run's result code (99 when a run-time error ended it); nothing when the run never ran.
     std::optional<std::int16_t> result() const noexcept { return m_result; }
     std::chrono::duration<double> time() const noexcept { return m_runTime; }

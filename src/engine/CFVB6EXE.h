@@ -93,7 +93,8 @@ private:
     void pSetBuildParameter(bool& rebuildAgain, std::string& keyText, std::string& extension);
     std::int16_t pVB6EXE(std::string_view projectFilePath, std::string_view projectName,
                          std::int16_t compatibleMode, std::string_view projectType);
-    std::int16_t pCheckResult(std::string_view logPath);
+    // Relative paths of the logs the compiler's log refers to are below projectFolder.
+    std::int16_t pCheckResult(std::string_view logPath, std::string_view projectFolder = {});
     void pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,
                                  std::string_view modeName, std::int16_t result);
 

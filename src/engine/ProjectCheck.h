@@ -22,7 +22,8 @@ class CFWin32API;
 // - each component line: whether it is registered and its file exists;
 // - binary compatibility: the compatible binary ("CompatibleEXE32", relative to the project's
 //   folder) exists;
-// - each reference to another project (*\A): that project is built earlier in the same run.
+// - each reference to another project (*\A): that project is built earlier in the same run;
+// - the compiler log a failed build of the project left in the program folder: its compile errors.
 
 enum class CheckSeverity { Error, Warning };
 

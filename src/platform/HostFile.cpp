@@ -14,14 +14,16 @@ namespace pelorix {
 namespace {
 
 // A file opened for reading, its size in size; a folder is refused as Windows refuses it.
-UniqueFd openForReading(const std::string& hostPath, std::int32_t& err, off_t& size) {
-    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+UniqueFd openForReading(const std::string& hostPath, std::int32_t& err, off_t& size,
+                        bool regularOnly = false) {
+    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0)));
     if (!fd.valid()) {
         err = win32::fromErrno(errno);
         return fd;
     }
     struct stat st {};
-    if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool statted = ::fstat(fd.get(), &st) == 0;
+    if ((statted && S_ISDIR(st.st_mode)) || (regularOnly && (!statted || !S_ISREG(st.st_mode)))) {
         err = win32::AccessDenied;
         return UniqueFd();
     }
@@ -70,10 +72,10 @@ std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_
 }
 
 std::int32_t readHostFileInPieces(const std::string& hostPath,
-                                  const std::function<bool(std::string_view)>& take) {
+                                  const std::function<bool(std::string_view)>& take, bool regularOnly) {
     std::int32_t code = 0;
     off_t size = 0;
-    const UniqueFd fd = openForReading(hostPath, code, size);
+    const UniqueFd fd = openForReading(hostPath, code, size, regularOnly);
     return fd.valid() ? readPieces(fd.get(), take) : code;
 }
 

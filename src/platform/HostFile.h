@@ -15,9 +15,11 @@ std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_
 
 // Hands the bytes of a file to take, piece by piece in file order, until the end or until take
 // returns false; 0 or the code of the failure (a folder is AccessDenied). Memory stays bounded
-// whatever the file's size.
+// whatever the file's size. regularOnly refuses anything but a regular file (a device, a pipe) as
+// AccessDenied, without waiting for a pipe's writer.
 std::int32_t readHostFileInPieces(const std::string& hostPath,
-                                  const std::function<bool(std::string_view)>& take);
+                                  const std::function<bool(std::string_view)>& take,
+                                  bool regularOnly = false);
 
 // Replaces (or creates) a file with the given bytes so that no reader ever sees a partial file:
 // the bytes are written to a new file beside it, flushed, and renamed over it in one step. An
