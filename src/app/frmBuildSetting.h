@@ -30,6 +30,7 @@ class CDDesigns;
 class CDFileData;
 class CFSender;
 class CFWin32API;
+class BuildRecord;
 class GridControl;
 class IEventPump;
 class IFileDialog;
@@ -189,6 +190,7 @@ private:
     void pBuildExecute();
     void pUpdateSetting();
     void pExecuteVB6EXE();
+    void pShowResultNotes(const BuildRecord& record);
     void cmdFunction_Click(int index);
     void mnuSubBuild_Click();
     void pWordSearch();

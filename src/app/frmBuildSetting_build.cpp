@@ -8,11 +8,13 @@
 // guard of the list commands and the refused close keep them from touching the run.
 #include "app/frmBuildSetting.h"
 #include "engine/BuildHandOver.h"
+#include "engine/BuildRecord.h"
 #include "lists/CFCreateBuildList.h"
 #include "platform/CFWin32API.h"
 #include "platform/Environment.h"
 #include "platform/ProgramFolderLock.h"
 #include "projectdata/CDFileData.h"
+#include "windows/GridControl.h"
 #include "windows/Twips.h"
 #include "windows/frmLog.h"
 #include "windows/frmSearch.h"
@@ -100,9 +102,11 @@ void frmBuildSetting::pExecuteVB6EXE() {
             options.rebuildCompatibleMode = m_intRebuildCompatibleMode;
             options.notAfterBuildTargetOff = m_blnNotAfterBuildTargetOff;
             IWaitForm* waitForm = wait.data();
-            const BuildRunOutcome outcome =
-                runBuild({*m_objFileData, *m_objWin32API, *m_frmLog, MessageBox(), m_services.eventPump},
-                         m_lngBuildRows, m_strProjectListPath, options, waitForm, *this);
+            BuildRecord record(*m_objFileData, m_lngBuildRows);
+            const BuildRunOutcome outcome = runBuild(
+                {*m_objFileData, *m_objWin32API, *m_frmLog, MessageBox(), m_services.eventPump, {&record}},
+                m_lngBuildRows, m_strProjectListPath, options, waitForm, *this);
+            pShowResultNotes(record);
 
             const BuildSummary summary = buildSummary(outcome.result);
             if (summary.saveListState)
@@ -125,6 +129,14 @@ void frmBuildSetting::pExecuteVB6EXE() {
         if (wait)
             wait->releaseAfterRun();
     });
+}
+
+// The result cell of each project the run built tells, as its tool tip, where its first compile
+// error is.
+void frmBuildSetting::pShowResultNotes(const BuildRecord& record) {
+    for (const ProjectRecordOfRun& project : record.projects())
+        if (const std::string note = resultCellNote(project); !note.empty())
+            m_vsgridProject->CellToolTip(project.buildRow, gridColumnOf(GridColumn::Result), note);
 }
 
 // ---- Word search ----

@@ -24,6 +24,12 @@ const std::vector<CompileErrorLocation>& lastCompileErrors(const ProjectRecordOf
     return project.compiles.empty() ? none : project.compiles.back().log.compileErrors;
 }
 
+std::string resultCellNote(const ProjectRecordOfRun& project) {
+    const auto& errors = lastCompileErrors(project);
+    return project.outcome != ProjectOutcome::Failed || errors.empty() ? std::string()
+                                                                       : compileErrorText(errors.front());
+}
+
 const ProjectRecordOfRun* BuildRecord::project(std::int32_t buildRow) const noexcept {
     for (const ProjectRecordOfRun& project : m_projects)
         if (project.buildRow == buildRow)

@@ -46,6 +46,10 @@ struct ProjectRecordOfRun {
 // it was not compiled or its log named none.
 const std::vector<CompileErrorLocation>& lastCompileErrors(const ProjectRecordOfRun& project);
 
+// What the grid's result cell of a project tells beside OK or NG: where the first of those compile
+// errors is ("FILE(LINE): MESSAGE") when the project failed, else "".
+std::string resultCellNote(const ProjectRecordOfRun& project);
+
 // Keeps, for every target of a run, what the run did with it: an observer of the engine that
 // reports (a CI report, a summary) read afterwards. Targets the run never reached stay
 // NotReached; a run-time error is recorded with runFailed.

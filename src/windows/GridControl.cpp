@@ -225,6 +225,14 @@ void GridControl::TextMatrix(std::int32_t row, std::int32_t col, const std::stri
     m_model.setText(row, col, text);
 }
 
+std::string GridControl::CellToolTip(std::int32_t row, std::int32_t col) const {
+    return m_model.toolTip(row, col);
+}
+
+void GridControl::CellToolTip(std::int32_t row, std::int32_t col, const std::string& toolTip) {
+    m_model.setToolTip(row, col, toolTip);
+}
+
 std::int32_t GridControl::CellForeColor() const {
     const std::int32_t color = m_model.foreColor(m_row, m_col);
     return color < 0 ? vbBlack : color;

@@ -43,6 +43,9 @@ public:
     void ColSel(std::int32_t col) override;
     std::string TextMatrix(std::int32_t row, std::int32_t col) const override;
     void TextMatrix(std::int32_t row, std::int32_t col, const std::string& text) override;
+    // A cell's tool tip in place of its text, until its text is written again.
+    std::string CellToolTip(std::int32_t row, std::int32_t col) const;
+    void CellToolTip(std::int32_t row, std::int32_t col, const std::string& toolTip);
     std::int32_t CellForeColor() const override;
     void CellForeColor(std::int32_t color) override;
     std::int32_t TopRow() const override;

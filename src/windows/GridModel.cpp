@@ -45,6 +45,8 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return isMark ? QVariant() : QVariant(QString::fromUtf8(c.text));
     case Qt::ToolTipRole:
+        if (!c.toolTip.empty())
+            return QVariant(QString::fromUtf8(c.toolTip));
         // A text wider than its column is shown cut; the tool tip shows it whole.
         return isMark || c.text.empty() ? QVariant() : QVariant(QString::fromUtf8(c.text));
     case Qt::CheckStateRole:
@@ -138,9 +140,22 @@ const std::string& GridModel::text(int row, int col) const {
 
 void GridModel::setText(int row, int col, const std::string& text) {
     Cell& c = cell(row, col);
-    if (c.text == text)
+    if (c.text == text && c.toolTip.empty())
         return;
     c.text = text;
+    c.toolTip.clear();
+    cellChanged(row, col);
+}
+
+const std::string& GridModel::toolTip(int row, int col) const {
+    return cell(row, col).toolTip;
+}
+
+void GridModel::setToolTip(int row, int col, const std::string& toolTip) {
+    Cell& c = cell(row, col);
+    if (c.toolTip == toolTip)
+        return;
+    c.toolTip = toolTip;
     cellChanged(row, col);
 }
 

@@ -33,7 +33,11 @@ public:
     void setGridCols(int cols);
 
     const std::string& text(int row, int col) const;
+    // Writing a cell's text, even the same again, drops its tool tip.
     void setText(int row, int col, const std::string& text);
+    // The tool tip of a cell in place of its text ("" for the text).
+    const std::string& toolTip(int row, int col) const;
+    void setToolTip(int row, int col, const std::string& toolTip);
     std::int32_t foreColor(int row, int col) const;
     void setForeColor(int row, int col, std::int32_t color);
     std::int32_t backColor(int row, int col) const;
@@ -59,6 +63,7 @@ public:
 private:
     struct Cell {
         std::string text;
+        std::string toolTip;
         std::int32_t foreColor = -1;
         std::int32_t backColor = -1;
     };

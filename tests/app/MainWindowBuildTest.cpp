@@ -109,6 +109,7 @@ private Q_SLOTS:
     void aRunThatStopsAndOneThatEnds();
     void questionsACancelAndKeptMarks();
     void searchFromTheMainWindow();
+    void anNgCellTellsWhereTheCompileErrorIs();
 };
 
 // Four marked projects: the third fails and ends the run. While the second compiles the window
@@ -287,6 +288,24 @@ void MainWindowBuildTest::searchFromTheMainWindow() {
     auto& again = w.control<frmSearch>(QStringLiteral("frmSearch"));
     QVERIFY(QTest::qWaitForWindowExposed(&again));
     QCOMPARE(w.control<QComboBox>(QStringLiteral("cboSearch")).count(), 0);
+}
+
+// An English compiler's compile error: the NG cell's tool tip names its file and line; the next
+// run, which builds the project, drops it.
+void MainWindowBuildTest::anNgCellTellsWhereTheCompileErrorIs() {
+    BuildWindowWorld w;
+    const std::string server = w.world.addProject(
+        "src", "Server",
+        {"CompatibleMode=\"0\"", "Module=modMain; modMain.bas", "StandIn=english,compile:40000|english"});
+    w.start({server}, "1,");
+    w.build();
+    QCOMPARE(w.result(1), QStringLiteral("NG"));
+    const QString tip = QString::fromStdString(server.substr(0, server.size() - 10)) +
+                        QStringLiteral("modMain.bas(40000): Duplicate declaration in current scope");
+    QCOMPARE(w.grid().cells().index(0, 1).data(Qt::ToolTipRole).toString(), tip);
+    w.key(Qt::Key_F5);
+    QCOMPARE(w.result(1), QStringLiteral("OK"));
+    QCOMPARE(w.grid().cells().index(0, 1).data(Qt::ToolTipRole).toString(), QStringLiteral("OK"));
 }
 
 } // namespace pelorix::test
