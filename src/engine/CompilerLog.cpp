@@ -121,9 +121,9 @@ bool isBlank(char c) {
 class LineScan {
 public:
     void add(std::string_view text) {
-        if (m_start.empty())
-            while (!text.empty() && isBlank(text.front()))
-                text.remove_prefix(1);
+        while (!m_started && !text.empty() && isBlank(text.front()))
+            text.remove_prefix(1);
+        m_started = m_started || !text.empty();
         m_length += text.size();
         if (m_start.size() < scanStart())
             m_start.append(text.substr(0, scanStart() - m_start.size()));
@@ -152,6 +152,7 @@ public:
     void reset() {
         m_window.clear();
         m_start.clear();
+        m_started = false;
         m_length = 0;
         m_kinds = 0;
     }
@@ -159,6 +160,7 @@ public:
 private:
     std::string m_window;
     std::string m_start;
+    bool m_started = false;     // a non-blank byte came
     std::uint64_t m_length = 0; // the line's bytes from its first non-blank one
     unsigned m_kinds = 0;
 };
