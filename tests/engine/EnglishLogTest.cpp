@@ -134,10 +134,13 @@ TEST(EnglishCompilerLog, ACp1252LogReadsWithItsAccentedLetters) {
     EXPECT_EQ(compileErrorText(result.compileErrors[0]), "C:\\Línea.bas(7): Variable no definida: été");
 }
 
-// Through the engine, as the window builds: a form load error's referred log follows the
-// compiler's lines in the build log.
-TEST(EnglishCompilerLog, TheBuildLogShowsReferredLogsAfterTheCompilersLines) {
+// Through the engine, as the window builds: a missing reference ends the run with 5 when no
+// rebuild is wanted, and a form load error's referred log follows the compiler's lines.
+TEST(EnglishCompilerLog, TheEngineStopsOnAMissingReferenceAndShowsReferredLogs) {
     BuildWorld world;
+    EngineRun asked;
+    asked.load({world.addProject("r", "NoRef", {"CompatibleMode=\"1\"", "StandIn=english,notfound"})});
+    EXPECT_EQ(asked.build({1}), BuildResult::NotFound) << "asked, and answered No";
     EngineRun load;
     load.load({world.addProject("f", "Former",
                                 {"CompatibleMode=\"0\"", "Form=frmMain.frm", "StandIn=english,load"})});
