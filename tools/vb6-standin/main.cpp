@@ -273,21 +273,24 @@ void sleepMs(long ms) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    record(args);
-
     const Invocation inv = parseArguments(args);
     const std::string projectHost = hostPath(inv.projectPath);
     const auto projectBytes = projectHost.empty() ? std::nullopt : readHostFile(projectHost);
     const std::string target =
         fs::path(projectHost).stem().string() + targetExtension(projectBytes, inv.makeDll);
+    // The run is counted before it is recorded: a test that stops the compiler once it sees the
+    // record never cuts the count's writing short (which would leave its staged file behind).
+    const std::string script = projectBytes ? scriptOf(ansiToUtf8(*projectBytes)) : std::string();
+    const std::string step = script.empty() ? std::string() : stepFor(script, nextRunNumber(projectHost));
+    record(args);
 
     std::string outcome = "ok";
     long floodKiB = 0;
     bool english = hostEnv("PELORIX_STANDIN_LANGUAGE").value_or("") == "en";
     if (!projectBytes) {
         outcome = english ? "missing" : "notfound";
-    } else if (const std::string script = scriptOf(ansiToUtf8(*projectBytes)); !script.empty()) {
-        for (const std::string& action : split(stepFor(script, nextRunNumber(projectHost)), ',')) {
+    } else if (!step.empty()) {
+        for (const std::string& action : split(step, ',')) {
             const std::string_view a = trimWhite(action);
             if (a.starts_with("sleep:")) {
                 long ms = 0;
