@@ -37,9 +37,8 @@ enum LogTextKind : unsigned {
 };
 
 enum class Match {
-    Contains,        // the line holds the text (exact, case-sensitive)
-    ContainsAnyCase, // the line holds the text, ASCII letters in any case (its wording varies)
-    StartAndEnd,     // the line, without surrounding blanks, starts with the text and ends with end
+    Contains,    // the line holds the text (exact, case-sensitive)
+    StartAndEnd, // the line, without surrounding blanks, starts with the text and ends with end
 };
 
 struct LogText {
@@ -78,7 +77,9 @@ constexpr LogText EnglishTexts[] = {
     {CompileError, "Compile Error in File '", Match::Contains, {}, "', Line "},
     {Error, "File not found: '"},
     {FailureSummary, "Build of '", Match::StartAndEnd, "' failed."},
-    {LoadErrors, "errors during load", Match::ContainsAnyCase},
+    // Its wording varies between sources ("Errors during load.", "errors occurred during load");
+    // the log it refers to is the quoted path that follows.
+    {LoadErrors, "during load"},
 };
 
 constexpr std::array<std::span<const LogText>, 2> Languages = {JapaneseTexts, EnglishTexts};
@@ -110,6 +111,8 @@ constexpr std::size_t scanStart() {
     });
     return keep;
 }
+constexpr std::size_t ScanWindow = scanWindow();
+constexpr std::size_t ScanStart = scanStart();
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -125,16 +128,15 @@ public:
             text.remove_prefix(1);
         m_started = m_started || !text.empty();
         m_length += text.size();
-        if (m_start.size() < scanStart())
-            m_start.append(text.substr(0, scanStart() - m_start.size()));
+        if (m_start.size() < ScanStart)
+            m_start.append(text.substr(0, ScanStart - m_start.size()));
         m_window.append(text);
         forEachText([this](const LogText& t) {
-            if ((t.match == Match::Contains && contains(m_window, t.text)) ||
-                (t.match == Match::ContainsAnyCase && findIgnoreCase(m_window, t.text) != std::string::npos))
+            if (t.match == Match::Contains && contains(m_window, t.text))
                 m_kinds |= t.kind;
         });
-        if (m_window.size() > scanWindow())
-            m_window.erase(0, m_window.size() - scanWindow());
+        if (m_window.size() > ScanWindow)
+            m_window.erase(0, m_window.size() - ScanWindow);
     }
     unsigned kinds() const {
         unsigned kinds = m_kinds;
@@ -531,8 +533,7 @@ std::optional<CompileErrorLocation> parseCompileErrorLine(std::string_view line)
 std::optional<std::string> referredLogPath(std::string_view line) {
     std::optional<std::string> found;
     forEachText([&](const LogText& t) {
-        const std::size_t start =
-            found || t.kind != LoadErrors ? std::string_view::npos : findIgnoreCase(line, t.text);
+        const std::size_t start = found || t.kind != LoadErrors ? std::string_view::npos : line.find(t.text);
         if (start == std::string_view::npos)
             return;
         const std::string_view rest = line.substr(start + t.text.size());
