@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/MainWindowRules.h"
 #include "engine/BuildWindows.h"
 #include "lists/CFCreateBuildList.h"
 #include "platform/ErrorConvention.h"
@@ -96,7 +97,9 @@ public:
     std::int32_t Left() const override;
     std::int32_t Top() const override;
 
-    void pSetControlEnable(bool enable, bool exitEnable);
+    MainWindowState pWindowState() const;
+    void pSetWindowState(MainWindowState state);
+    void pApplyWindowState();
 
 Q_SIGNALS:
     // The window has been unloaded: Main stops waiting.
@@ -135,7 +138,6 @@ private:
     void pUpdateGrid(std::int32_t row, std::int32_t index);
     std::int32_t pGetEnableCount();
     void pSetProjectListStatusInfo(std::int32_t targets, std::int32_t total);
-    void pSetBuildEnable(bool enable);
     std::int32_t pCheckTargetOn(std::int32_t rowA, std::int32_t rowB);
     void pShowCompatibleComboBox();
     void pHideCompatibleComboBox();
@@ -164,18 +166,21 @@ private:
     void mnuSubOpenProject_Click();
     void mnuSubOpenParentDir_Click();
     void pAddProject(std::int32_t row, const std::string& path);
-    void pRecountTargets();
 
     // ---- Settings (frmBuildSetting_settings.cpp) ----
     void pSetLastPath(std::string& listPath, std::string& batchPath);
     void pLoadProjectListSetting();
     void pInitSetting();
     void pInitComboBox();
+    WindowOptions pWindowOptions() const;
     void pSaveSetting(const std::string& listPath);
     void pSaveProjectListSetting(const std::string& listPath);
     void chkRebuildConfirm_Click();
     void cboCompatible_Click();
-    void pToggleOption(QAction& item, bool& member, const char* procName, bool show);
+    // The option toggles: each copies its menu item's new check state into its member.
+    void mnuSubNotAfterBuildTargetOff_Click();
+    void mnuSubChkStartupImpBat_Click();
+    void mnuSubChkComponent_Click();
 
     // ---- List files and batch import (frmBuildSetting_lists.cpp) ----
     void pLoadProjectList();
@@ -228,9 +233,9 @@ private:
     std::vector<std::string> m_strColWidth;
     std::vector<std::string> m_strColNames;
     std::vector<std::int32_t> m_gridColumns;
-    bool m_blnComboShow = false;
     bool m_blnIsShow = false;
     bool m_blnIsBuild = false;
+    MainWindowState m_windowState = MainWindowState::Idle;
     bool m_blnIsSearchShow = false;
     bool m_blnNotAfterBuildTargetOff = false;
     bool m_blnStartupImpBat = false;

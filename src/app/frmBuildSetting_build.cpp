@@ -42,7 +42,7 @@ void frmBuildSetting::mnuSubBuild_Click() {
 void frmBuildSetting::pBuildExecute() {
     guard("pBuildExecute", [&] {
         // A run never starts inside another: the project data and the grid belong to the first.
-        if (m_lngEnableCount == 0 || m_blnIsBuild)
+        if (!mainWindowControls(pWindowState(), m_lngEnableCount).build)
             return;
         // The compiler logs of a run are files of the program folder: a run of another Pelorix in
         // the same folder (the command line's too) would read this run's logs and delete them.
@@ -57,16 +57,16 @@ void frmBuildSetting::pBuildExecute() {
         if (m_strLogPath.empty())
             m_strLogPath = App_Path() + "\\";
         m_intRebuildCompatibleMode = static_cast<std::int16_t>(cboCompatible->currentData().toInt());
-        pSetControlEnable(false, false);
+        pSetWindowState(MainWindowState::Building);
         const HourglassPointer hourglass(*this);
         try {
             pUpdateSetting();
             pExecuteVB6EXE();
         } catch (...) {
-            pSetControlEnable(true, true);
+            pSetWindowState(MainWindowState::Idle);
             throw;
         }
-        pSetControlEnable(true, true);
+        pSetWindowState(MainWindowState::Idle);
     });
 }
 
@@ -96,11 +96,8 @@ void frmBuildSetting::pExecuteVB6EXE() {
 
             wait = new frmWait(this);
             wait->setFont(font());
-            m_intRebuildCompatibleMode = static_cast<std::int16_t>(cboCompatible->currentData().toInt());
-            WindowOptions options;
-            options.rebuildHideConfirm = m_blnRebuildHideConfirm;
-            options.rebuildCompatibleMode = m_intRebuildCompatibleMode;
-            options.notAfterBuildTargetOff = m_blnNotAfterBuildTargetOff;
+            // The rebuild mode is the one the build command read from the list when it started.
+            const WindowOptions options = pWindowOptions();
             IWaitForm* waitForm = wait.data();
             BuildRecord record(*m_objFileData, m_lngBuildRows);
             const BuildRunOutcome outcome = runBuild(
@@ -108,7 +105,7 @@ void frmBuildSetting::pExecuteVB6EXE() {
                 m_lngBuildRows, m_strProjectListPath, options, waitForm, *this);
             pShowResultNotes(record);
 
-            const BuildSummary summary = buildSummary(outcome.result);
+            const BuildSummary summary = buildSummary(outcome.result, record.failedCount());
             if (summary.saveListState)
                 pSaveProjectListSetting(m_strProjectListPath);
             wait->setDisplayMode(summary.displayMode);
@@ -132,11 +129,12 @@ void frmBuildSetting::pExecuteVB6EXE() {
 }
 
 // The result cell of each project the run built tells, as its tool tip, where its first compile
-// error is.
+// error is; a cell whose project built, or failed without one, has its text as its tool tip.
 void frmBuildSetting::pShowResultNotes(const BuildRecord& record) {
     for (const ProjectRecordOfRun& project : record.projects())
-        if (const std::string note = resultCellNote(project); !note.empty())
-            m_vsgridProject->CellToolTip(project.buildRow, gridColumnOf(GridColumn::Result), note);
+        if (project.outcome != ProjectOutcome::NotReached && project.outcome != ProjectOutcome::Cancelled)
+            m_vsgridProject->CellToolTip(project.buildRow, gridColumnOf(GridColumn::Result),
+                                         resultCellNote(project));
 }
 
 // ---- Word search ----

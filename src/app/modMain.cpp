@@ -1,6 +1,8 @@
 #include "app/modMain.h"
 
 #include "app/frmBuildSetting.h"
+#include "platform/CFWin32API.h"
+#include "platform/ErrorLog.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -15,6 +17,9 @@ std::unique_ptr<frmBuildSetting> showMainWindow(const MainWindowServices& servic
 }
 
 int Main(const MainWindowServices& services) {
+    // A settings file that cannot be read leaves every setting at its default: named once.
+    if (const auto problem = settingsFileProblem())
+        WriteErrorLog(-1, *problem, "Main", "modMain", ErrorLevel::Warning, false);
     const std::unique_ptr<frmBuildSetting> window = showMainWindow(services);
     // One user-interface thread: events are processed until the window is unloaded. A window whose
     // load failed stays open until the user closes it.

@@ -4,6 +4,8 @@
 #include "platform/TimeFormat.h"
 #include "projectdata/CDFileData.h"
 
+#include <algorithm>
+
 namespace pelorix {
 
 BuildRecord::BuildRecord(CDFileData& fileData, const std::vector<std::int32_t>& buildRows) {
@@ -28,13 +30,6 @@ std::string resultCellNote(const ProjectRecordOfRun& project) {
     const auto& errors = lastCompileErrors(project);
     return project.outcome != ProjectOutcome::Failed || errors.empty() ? std::string()
                                                                        : compileErrorText(errors.front());
-}
-
-const ProjectRecordOfRun* BuildRecord::project(std::int32_t buildRow) const noexcept {
-    for (const ProjectRecordOfRun& project : m_projects)
-        if (project.buildRow == buildRow)
-            return &project;
-    return nullptr;
 }
 
 ProjectRecordOfRun* BuildRecord::current() {
@@ -63,6 +58,7 @@ void BuildRecord::projectStarted(const ObservedProject& project) {
         // The name the run read when it came to the project, which is what its log lines say.
         m_projects[i].name = project.name;
         m_projects[i].path = project.path;
+        m_projects[i].ownMode = project.ownMode;
         break;
     }
     m_projectStart = Clock::now();
@@ -109,10 +105,44 @@ void BuildRecord::runEnded(std::int16_t result) {
 void BuildRecord::runFailed(const RuntimeError& error) {
     if (ProjectRecordOfRun* project = current())
         project->error = error.description();
+    else
+        m_runError = error.description();
     endCurrent(ProjectOutcome::Error);
     m_result = BuildResult::Error; // the code the front ends report for a run that stopped
     if (!m_startStamp.empty())
         m_runTime = Clock::now() - m_runStart;
+}
+
+void BuildRecord::addMissing(CDFileData& fileData, std::int32_t row) {
+    const std::int32_t index = fileData.fGetProjectArrayIndex(row);
+    ProjectRecordOfRun project;
+    project.buildRow = row;
+    project.name = fileData.fGetProjectName(index);
+    project.path = fileData.fProjectFilePath(index);
+    project.outcome = ProjectOutcome::Missing;
+    m_projects.push_back(std::move(project));
+}
+
+RowResult ProjectRecordOfRun::rowResult() const noexcept {
+    switch (outcome) {
+    case ProjectOutcome::Passed:
+        return RowResult::OK;
+    case ProjectOutcome::Failed:
+    case ProjectOutcome::NotUpdated:
+        return RowResult::NG;
+    default:
+        return RowResult::None;
+    }
+}
+
+std::int32_t BuildRecord::failedCount() const noexcept {
+    return static_cast<std::int32_t>(
+        std::count_if(m_projects.begin(), m_projects.end(),
+                      [](const auto& project) { return project.outcome != ProjectOutcome::Passed; }));
+}
+
+bool BuildRecord::succeeded() const noexcept {
+    return m_result == BuildResult::Success && failedCount() == 0;
 }
 
 } // namespace pelorix

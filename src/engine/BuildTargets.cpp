@@ -18,6 +18,7 @@ LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, st
         loaded.projectCount = loadProjectGroup(fileData, projects);
     } else {
         loaded.listPath = std::string(path);
+        requireProjectListFile(path);
         loaded.projectCount = loadProjectList(fileData, path);
     }
     fillProjectGrid(form, fileData);
@@ -33,7 +34,7 @@ LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, st
 
 void markEveryProject(IBuildSettingForm& form, std::int32_t projectCount) {
     for (std::int32_t row = 1; row <= projectCount; ++row)
-        form.vsgridProject().TextMatrix(row, form.gridColumnOf(GridColumn::Enable), enabledMarkText());
+        setRowMark(form.vsgridProject(), row, BuildMark::Target);
 }
 
 } // namespace pelorix

@@ -8,20 +8,22 @@
 #include "platform/CDRegistryData.h"
 #include "platform/CFWin32API.h"
 #include "platform/CommandLine.h"
+#include "platform/DriveMap.h"
 #include "platform/Environment.h"
 #include "platform/ErrorLog.h"
+#include "platform/FileKind.h"
 #include "platform/FileSystemObject.h"
 #include "platform/Numbers.h"
 #include "platform/Text.h"
 #include "platform/TimeFormat.h"
 #include "platform/UserInterface.h"
+#include "platform/Win32Error.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
 #include "projectdata/ProjectText.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <thread>
 
 namespace pelorix {
@@ -154,7 +156,7 @@ std::int16_t CFVB6EXE::BuildExecute(IWaitForm*& objWaitForm, bool blnRebuldConfi
         notify([&](IBuildObserver& o) { o.runEnded(run.result); });
 
         if (run.result != BuildResult::Success) {
-            objWaitForm->setDisplayMode(1);
+            objWaitForm->setDisplayMode(WaitMode::EngineFailure);
             objWaitForm->fSetDispInfo(run.name + "の" + "ﾋﾞﾙﾄﾞに失敗しました。", "ﾋﾞﾙﾄﾞｴﾗｰ");
         }
         return run.result;
@@ -191,7 +193,7 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
             {buildRow, static_cast<std::int32_t>(position) + 1, project.name, project.path, ownMode});
     });
 
-    waitForm.setDisplayMode(0);
+    waitForm.setDisplayMode(WaitMode::Running);
     waitForm.fSetDispInfo(project.name + "を「" + project.ownModeName + "」でﾋﾞﾙﾄﾞ中...", "ﾋﾞﾙﾄﾞ中...");
     waitForm.refresh();
 
@@ -209,7 +211,7 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
     run.result = compile(project.path, project.name, project.ownMode, project.type);
     if (m_frmLog != nullptr)
         m_frmLog->refresh();
-    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownModeName, run.result);
+    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownMode, run.result);
 
     switch (run.result) {
     case BuildResult::Success:
@@ -259,7 +261,7 @@ bool CFVB6EXE::rebuildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSettin
     m_objFileData->fSetCompatibleMode(project.index, project.ownMode);
     appendLog(rebuildStamp + project.name + "を「" + project.ownModeName + "」でﾋﾞﾙﾄﾞ中...");
     run.result = compile(project.path, project.name, project.ownMode, project.type);
-    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownModeName, run.result);
+    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownMode, run.result);
     if (run.result != BuildResult::Success)
         return false;
     countSuccess(buildSetting, run);
@@ -282,13 +284,9 @@ void CFVB6EXE::selectBuildRow(IProjectGrid& grid, std::int32_t row, bool scrollI
     grid.Row(row);
     grid.ColSel(grid.Cols() - grid.FixedCols() - 1);
     grid.RowSel(grid.Row());
-    if (scrollIntoView && !grid.RowIsVisible(grid.Row())) {
-        // Rows in view at about 211 twips a row; the row becomes the last one in view.
-        const auto rows = static_cast<std::int32_t>(std::nearbyint(grid.Height() / 211.0 - 0.5));
-        const std::int32_t top = grid.Row() - rows + grid.FixedRows() + 1;
-        if (top > 0)
-            grid.TopRow(top);
-    }
+    // With the grid's own rows in view: a row below the view becomes the last one shown.
+    if (scrollIntoView)
+        scrollRowIntoView(grid, grid.Row());
     grid.Refresh();
 }
 
@@ -360,7 +358,10 @@ std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_vie
     return guard("pVB6EXE", [&]() -> std::int16_t {
         return noteCommandOnError(command, [&]() -> std::int16_t {
             const std::string windowsFolder = getEnvironmentVariable("WINDIR");
-            for (int i = 0; i < 5; ++i) {
+            // The pauses give the file system time to settle before the project file is
+            // rewritten; a project whose file is missing fails its update at once without them.
+            const int pauses = FileSystemObject().FileExists(projectFilePath) ? 5 : 0;
+            for (int i = 0; i < pauses; ++i) {
                 m_eventPump.processEvents();
                 pause(m_lngLogWaitTime);
             }
@@ -376,6 +377,8 @@ std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_vie
             // another key ending in "Name": the log, which the build deletes, stays in the folder.
             const std::string logPath = compilerLogPath(m_strAppPath, projectName);
             deleteIfExists(logPath);
+            if (!logCanBeWritten(logPath, projectName))
+                return BuildResult::Error;
             command = compilerCommand(logPath, projectFilePath, projectType);
             if (!runCompiler(command, projectName) || !waitForLog(logPath, projectName))
                 return BuildResult::Error;
@@ -419,6 +422,24 @@ void CFVB6EXE::deleteIfExists(const std::string& path) {
     const FileSystemObject fso;
     if (fso.FileExists(path))
         fso.DeleteFile(path, false);
+}
+
+// Whether the compiler can write its log where the run will look for it: a folder (or FIFO ...)
+// of that name, or a name too long for the file system, would only show as a log that never
+// came. Such a path is named in the error log and the build log, and the compiler is not started.
+bool CFVB6EXE::logCanBeWritten(const std::string& logPath, std::string_view projectName) {
+    const std::string host = hostPathOf(logPath);
+    const std::int32_t code = probeHostFileCreation(host);
+    if (code == 0)
+        return true;
+    const HostFileKind kind = hostLinkKind(host);
+    const std::string cause = kind != HostFileKind::Missing && kind != HostFileKind::Regular
+                                  ? "ﾌｧｲﾙではなく" + std::string(hostFileKindTextJapanese(kind)) + "です。"
+                                  : win32::systemMessage(code);
+    const std::string text = "ｺﾝﾊﾟｲﾗのﾛｸﾞをﾌｧｲﾙとして作成できません。" + cause + "[" + logPath + "]";
+    WriteErrorLog(code, text, "pVB6EXE", Module, ErrorLevel::Error, false);
+    appendLog(stamp() + std::string(projectName) + "の" + text);
+    return false;
 }
 
 // Runs the compiler and waits for it; false when it did not end (a time-out or a failed wait) or,
@@ -509,22 +530,20 @@ std::int16_t CFVB6EXE::pCheckResult(std::string_view logPath, std::string_view p
 }
 
 void CFVB6EXE::pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,
-                                       std::string_view modeName, std::int16_t result) {
+                                       std::int16_t compatibleMode, std::int16_t result) {
     guard("pBuildResultCellDisplay", [&] {
         IProjectGrid& grid = buildSetting.vsgridProject();
         const std::int32_t row = dataRow + grid.FixedRows();
         grid.Col(buildSetting.gridColumnOf(GridColumn::Result));
         grid.Row(row);
-        if (result == BuildResult::Success) {
-            grid.CellForeColor(vbBlue);
-            if (!m_blnNotAfterBuildTargetOff)
-                grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Enable), disabledMarkText());
-            grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Result), "OK");
-        } else {
-            grid.CellForeColor(vbRed);
-            grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Result), "NG");
-        }
-        grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Compatible), std::string(modeName));
+        ProjectRowState state = grid.RowState(row);
+        const bool passed = result == BuildResult::Success;
+        grid.CellForeColor(passed ? vbBlue : vbRed);
+        if (passed && !m_blnNotAfterBuildTargetOff)
+            state.mark = BuildMark::NotTarget;
+        state.result = passed ? RowResult::OK : RowResult::NG;
+        state.compatibleMode = compatibleMode;
+        grid.RowState(row, state);
         selectBuildRow(grid, row, false);
     });
 }

@@ -96,7 +96,7 @@ private:
     // Relative paths of the logs the compiler's log refers to are below projectFolder.
     std::int16_t pCheckResult(std::string_view logPath, std::string_view projectFolder = {});
     void pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,
-                                 std::string_view modeName, std::int16_t result);
+                                 std::int16_t compatibleMode, std::int16_t result);
 
     // What the run carries from one project to the next.
     struct RunState {
@@ -125,6 +125,7 @@ private:
     void selectBuildRow(IProjectGrid& grid, std::int32_t row, bool scrollIntoView);
     std::string compilerCommand(std::string_view logPath, std::string_view projectFilePath,
                                 std::string_view projectType);
+    bool logCanBeWritten(const std::string& logPath, std::string_view projectName);
     bool runCompiler(const std::string& command, std::string_view projectName);
     bool waitForLog(std::string_view logPath, std::string_view projectName);
     std::int16_t askRebuild(std::string_view projectName, std::int16_t compatibleMode, std::int16_t code);

@@ -476,8 +476,8 @@ ReferredLog readReferredLog(std::string_view windowsPath, std::string_view proje
     if (!host || !FileSystemObject().FileExists(path))
         return log;
     CompilerLogReader reader(false);
-    log.errorCode = readHostFileInPieces(
-        *host, [&reader](std::string_view piece) { return reader.add(piece); }, true);
+    log.errorCode =
+        readHostFileInPieces(*host, [&reader](std::string_view piece) { return reader.add(piece); });
     if (log.errorCode != 0) {
         log.state = ReferredLog::State::Unreadable;
         return log;

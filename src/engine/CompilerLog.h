@@ -133,8 +133,8 @@ private:
 // projectFolder): one that is missing or cannot be read is noted as such, not raised.
 CompilerLogResult readCompilerLog(std::string_view windowsPath, std::string_view projectFolder = {});
 
-// Reads a log that a compiler log refers to, bounded as a compiler log is; only a regular file is
-// read (a device or a pipe is Unreadable).
+// Reads a log that a compiler log refers to, bounded as a compiler log is; what is no regular file
+// (a device, a pipe) is Unreadable.
 ReferredLog readReferredLog(std::string_view windowsPath, std::string_view projectFolder = {});
 
 // The compiler log of a project in the program folder (its path ending in "\"): the project's name

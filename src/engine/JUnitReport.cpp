@@ -86,7 +86,7 @@ std::string modeLabel(std::int16_t mode) {
 // One compile in a few words: its mode, OK or NG with the log's code and the line that set it.
 std::string compileSummary(const CompileRecord& compile) {
     std::string text = modeLabel(compile.mode) + ": ";
-    if (compile.result == 0)
+    if (compile.result == BuildResult::Success)
         return text + "OK";
     const bool logRead = compile.log.decidingLine >= 0;
     text += "NG " + std::to_string(logRead ? compile.log.code : compile.result);
@@ -144,6 +144,7 @@ Counts countOutcomes(const BuildRecord& record) {
             break;
         case ProjectOutcome::NotUpdated:
         case ProjectOutcome::Error:
+        case ProjectOutcome::Missing:
             ++counts.errors;
             break;
         case ProjectOutcome::NotReached:
@@ -159,8 +160,10 @@ Counts countOutcomes(const BuildRecord& record) {
 
 std::string totals(const BuildRecord& record) {
     const Counts counts = countOutcomes(record);
-    return attr("tests", std::to_string(record.projects().size())) +
-           attr("failures", std::to_string(counts.failures)) + attr("errors", std::to_string(counts.errors)) +
+    const std::size_t runCase = record.runError().empty() ? 0 : 1;
+    return attr("tests", std::to_string(record.projects().size() + runCase)) +
+           attr("failures", std::to_string(counts.failures)) +
+           attr("errors", std::to_string(counts.errors + runCase)) +
            attr("skipped", std::to_string(counts.skipped)) + attr("time", seconds(record.time()));
 }
 
@@ -191,6 +194,10 @@ std::string testCase(const BuildRecord& record, const ProjectRecordOfRun& projec
         break;
     case ProjectOutcome::Error:
         xml += "      <error" + attr("message", project.error) + attr("type", "run-time error") + "/>\n";
+        break;
+    case ProjectOutcome::Missing:
+        xml += "      <error" + attr("message", "project file not found: " + project.path) +
+               attr("type", "missing") + "/>\n";
         break;
     case ProjectOutcome::NotReached:
     case ProjectOutcome::Cancelled:
@@ -241,6 +248,12 @@ std::string junitReportXml(const BuildRecord& record, std::string_view suiteName
     if (const auto result = record.result())
         xml += "    <properties>\n      <property" + attr("name", "result") +
                attr("value", std::to_string(*result)) + "/>\n    </properties>\n";
+    // An error that ended the run outside any project is a case of its own, so that a report of a
+    // run refused or stopped before its first project never reads as a success.
+    if (!record.runError().empty())
+        xml += "    <testcase" + attr("name", "(run)") + attr("classname", suiteName) +
+               attr("time", "0.000") + ">\n      <error" + attr("message", record.runError()) +
+               attr("type", "run-time error") + "/>\n    </testcase>\n";
     for (const ProjectRecordOfRun& project : record.projects())
         xml += testCase(record, project);
     return xml + "  </testsuite>\n</testsuites>\n";

@@ -8,13 +8,16 @@
 #include "platform/HostFile.h"
 #include "platform/IniFile.h"
 #include "platform/Numbers.h"
+#include "platform/RuntimeError.h"
 #include "platform/Text.h"
 #include "projectdata/CDFileData.h"
+#include "projectdata/ProjectText.h"
 
 namespace pelorix {
 
 namespace {
 
+constexpr std::int32_t InvalidFileFormat = 321;
 constexpr std::string_view DefaultKeyWords = "/make,/m,/makedll,/l,/run,/r,/runexit,/out";
 constexpr std::string_view DefaultKeyWordIndexes = "*,*,*,*,*,*,*";
 
@@ -29,6 +32,15 @@ std::string wholeBuildValue(const std::string& fileBytes, std::string_view key) 
 }
 
 } // namespace
+
+void requireProjectListFile(std::string_view listPath) {
+    const std::string bytes = readNamedFile(listPath, "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙ");
+    for (const std::string& line : decodedLines(bytes))
+        if (contains(line, "[ProjectName]") && !trimWhite(line).starts_with(';'))
+            return;
+    throw RuntimeError(InvalidFileFormat, "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙではありません。[ProjectName]ｾｸｼｮﾝがありません。[" +
+                                              std::string(listPath) + "]");
+}
 
 std::int32_t loadProjectList(CDFileData& fileData, std::string_view listPath) {
     fileData.fClearAllProjectInfo();

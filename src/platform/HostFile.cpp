@@ -13,18 +13,29 @@
 namespace pelorix {
 namespace {
 
-// A file opened for reading, its size in size; a folder is refused as Windows refuses it.
-UniqueFd openForReading(const std::string& hostPath, std::int32_t& err, off_t& size,
-                        bool regularOnly = false) {
-    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0)));
+// A file opened for reading, its size in size. Only a regular file is read: a folder is refused
+// as Windows refuses it (AccessDenied), a FIFO, device or socket with OpenFailed, without
+// waiting: the open does not block (a FIFO nobody writes to would hold it forever) and the kind is
+// checked on the open descriptor before anything is read.
+UniqueFd openForReading(const std::string& hostPath, std::int32_t& err, off_t& size) {
+    // A device is not even opened (opening one may act on it).
+    if (struct stat before{};
+        ::stat(hostPath.c_str(), &before) == 0 && (S_ISCHR(before.st_mode) || S_ISBLK(before.st_mode))) {
+        err = win32::OpenFailed;
+        return UniqueFd();
+    }
+    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid()) {
         err = win32::fromErrno(errno);
         return fd;
     }
     struct stat st {};
-    const bool statted = ::fstat(fd.get(), &st) == 0;
-    if ((statted && S_ISDIR(st.st_mode)) || (regularOnly && (!statted || !S_ISREG(st.st_mode)))) {
-        err = win32::AccessDenied;
+    if (::fstat(fd.get(), &st) != 0) {
+        err = win32::fromErrno(errno);
+        return UniqueFd();
+    }
+    if (!S_ISREG(st.st_mode)) {
+        err = S_ISDIR(st.st_mode) ? win32::AccessDenied : win32::OpenFailed;
         return UniqueFd();
     }
     size = st.st_size;
@@ -72,10 +83,10 @@ std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_
 }
 
 std::int32_t readHostFileInPieces(const std::string& hostPath,
-                                  const std::function<bool(std::string_view)>& take, bool regularOnly) {
+                                  const std::function<bool(std::string_view)>& take) {
     std::int32_t code = 0;
     off_t size = 0;
-    const UniqueFd fd = openForReading(hostPath, code, size, regularOnly);
+    const UniqueFd fd = openForReading(hostPath, code, size);
     return fd.valid() ? readPieces(fd.get(), take) : code;
 }
 
