@@ -87,10 +87,12 @@ TEST(EnglishCompilerLog, LineParsers) {
         EXPECT_EQ(parsed(line), expected) << line;
 }
 
-// Read in the ANSI code page and bounded, undecodable bytes kept; a missing one and a pipe named,
-// never waited for or raised.
-TEST(EnglishCompilerLog, ReferredLogsAreReadBoundedAndWhatCannotBeReadIsNamed) {
+// An English compiler in Western Europe writes CP1252: its accented letters read right in the
+// compiler's log and in the logs it refers to, which are bounded and keep undecodable bytes; a
+// missing one and a pipe are named, never waited for or raised.
+TEST(EnglishCompilerLog, Cp1252LogsAndTheLogsTheyReferTo) {
     TestEnvironment env;
+    env.setCodePage("CP1252");
     const auto logAt = [&](const std::string& name, const std::string& bytes) {
         writeFile(env.path("drive_c/src/" + name), bytes);
         return TestEnvironment::windowsPath(env.path("drive_c/src/" + name));
@@ -99,39 +101,30 @@ TEST(EnglishCompilerLog, ReferredLogsAreReadBoundedAndWhatCannotBeReadIsNamed) {
     for (int i = 0; i < 3000; ++i)
         huge += "Line " + std::to_string(i) + ": Class X of control y was not a loaded control class.\r\n";
     const std::string refer = "Errors during load. Refer to '";
-    const std::string compilerLog = logAt("Server.log", refer + "frmMain.log' for details.\r\n" + refer +
-                                                            "C:\\nowhere\\frmGone.log'\r\n" + refer +
-                                                            logAt("frmHuge.log", huge) + "'\r\n");
-    logAt("frmMain.log", sjis("Line 0: The file C:\\src\\frmMain.frm could not be loaded.\r\n\r\n") +
-                             "Line 3: bad \x80\xFF byte\r\n");
+    const std::string compilerLog =
+        logAt("Server.log", "Compile Error in File 'C:\\L\xEDnea.bas', Line 7 : \xE9t\xE9\r\n" + refer +
+                                "frmMain.log' for details.\r\n" + refer + "C:\\nowhere\\frmGone.log'\r\n" +
+                                refer + logAt("frmHuge.log", huge) + "'\r\n");
+    logAt("frmMain.log",
+          "Line 0: The file C:\\src\\frmMain.frm could not be loaded.\r\n\r\nLine 3: L\xEDnea \x81\x8D\r\n");
     const std::string src = TestEnvironment::windowsPath(env.path("drive_c/src"));
 
     const CompilerLogResult result = readCompilerLog(compilerLog, src);
     ASSERT_EQ(result.referredLogs.size(), 3u);
-    EXPECT_EQ(utf8ToAnsi(result.referredLogs[0].lines.at(1)), "Line 3: bad \x80\xFF byte");
+    EXPECT_EQ(utf8ToAnsi(result.referredLogs[0].lines.at(1)), "Line 3: L\xEDnea \x81\x8D");
     EXPECT_EQ(result.referredLogs[2].lines.size(),
               CompilerLogBounds::HeadLines + 1 + CompilerLogBounds::TailLines);
     const std::vector<std::string> notes = compilerLogNotes(result);
-    EXPECT_EQ(notes[0], "ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙ: frmMain.log (2行)");
-    EXPECT_EQ(notes[1], "[frmMain.log] Line 0: The file C:\\src\\frmMain.frm could not be loaded.");
-    EXPECT_EQ(notes[3], "ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙがありません: C:\\nowhere\\frmGone.log");
+    EXPECT_EQ(notes[0], "ｺﾝﾊﾟｲﾙｴﾗｰ: C:\\Línea.bas(7): été");
+    EXPECT_EQ(notes[1], "ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙ: frmMain.log (2行)");
+    EXPECT_EQ(notes[2], "[frmMain.log] Line 0: The file C:\\src\\frmMain.frm could not be loaded.");
+    EXPECT_EQ(notes[4], "ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙがありません: C:\\nowhere\\frmGone.log");
 
     ASSERT_EQ(::mkfifo(env.path("drive_c/src/pipe.log").c_str(), 0600), 0);
     CompilerLogResult withPipe;
     withPipe.referredLogs = {readReferredLog("pipe.log", src)};
     EXPECT_TRUE(
         compilerLogNotes(withPipe)[0].starts_with("ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙを読めません: pipe.log ("));
-}
-
-// An English compiler in Western Europe writes CP1252: accented letters read and show right.
-TEST(EnglishCompilerLog, ACp1252LogReadsWithItsAccentedLetters) {
-    TestEnvironment env;
-    env.setCodePage("CP1252");
-    const std::string log = env.path("drive_c/Server.log");
-    writeFile(log, "Compile Error in File 'C:\\L\xEDnea.bas', Line 7 : Variable no definida: \xE9t\xE9\r\n");
-    const CompilerLogResult result = readCompilerLog(TestEnvironment::windowsPath(log));
-    ASSERT_EQ(result.compileErrors.size(), 1u);
-    EXPECT_EQ(compileErrorText(result.compileErrors[0]), "C:\\Línea.bas(7): Variable no definida: été");
 }
 
 // Through the engine, as the window builds: a missing reference ends the run with 5 when no
