@@ -31,6 +31,7 @@ class CDDesigns;
 class CDFileData;
 class CFSender;
 class CFWin32API;
+class BuildRecord;
 class GridControl;
 class IEventPump;
 class IFileDialog;
@@ -196,6 +197,7 @@ private:
     void pBuildExecute();
     void pUpdateSetting();
     void pExecuteVB6EXE();
+    void pShowResultNotes(const BuildRecord& record);
     void cmdFunction_Click(int index);
     void mnuSubBuild_Click();
     void pWordSearch();

@@ -14,6 +14,7 @@
 #include "platform/Environment.h"
 #include "platform/ProgramFolderLock.h"
 #include "projectdata/CDFileData.h"
+#include "windows/GridControl.h"
 #include "windows/Twips.h"
 #include "windows/frmLog.h"
 #include "windows/frmSearch.h"
@@ -110,6 +111,7 @@ void frmBuildSetting::pExecuteVB6EXE() {
                           false,
                           m_blnBuildChangedOnly ? m_strProjectListPath : std::string()},
                          m_lngBuildRows, m_strProjectListPath, options, waitForm, *this);
+            pShowResultNotes(record);
 
             const BuildSummary summary = buildSummary(outcome.result, record.failedCount());
             if (summary.saveListState)
@@ -132,6 +134,15 @@ void frmBuildSetting::pExecuteVB6EXE() {
         if (wait)
             wait->releaseAfterRun();
     });
+}
+
+// The result cell of each project the run built tells, as its tool tip, where its first compile
+// error is; a cell whose project built, or failed without one, has its text as its tool tip.
+void frmBuildSetting::pShowResultNotes(const BuildRecord& record) {
+    for (const ProjectRecordOfRun& project : record.projects())
+        if (project.outcome != ProjectOutcome::NotReached && project.outcome != ProjectOutcome::Cancelled)
+            m_vsgridProject->CellToolTip(project.buildRow, gridColumnOf(GridColumn::Result),
+                                         resultCellNote(project));
 }
 
 // ---- Word search ----
