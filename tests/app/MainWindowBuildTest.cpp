@@ -430,23 +430,25 @@ void MainWindowBuildTest::marksSavedOnCloseFollowTheirProjectsInTheUnsavedList()
     QCOMPARE(QString::fromStdString(w.grid().TextMatrix(1, 6)), QString::fromStdString(client));
     QVERIFY(w.marked(1) && !w.marked(2) && w.marked(3));
     QVERIFY(w.world.env.errorLog().empty());
-    // An English compiler's compile error: the NG cell's tool tip names its file and line; the next
-    // run, which builds the project, drops it.
-    void MainWindowBuildTest::anNgCellTellsWhereTheCompileErrorIs() {
-        BuildWindowWorld w;
-        const std::string server = w.world.addProject(
-            "src", "Server",
-            {"CompatibleMode=\"0\"", "Module=modMain; modMain.bas", "StandIn=english,compile:40000|english"});
-        w.start({server}, "1,");
-        w.build();
-        QCOMPARE(w.result(1), QStringLiteral("NG"));
-        const QString tip = QString::fromStdString(server.substr(0, server.size() - 10)) +
-                            QStringLiteral("modMain.bas(40000): Duplicate declaration in current scope");
-        QCOMPARE(w.grid().cells().index(0, 1).data(Qt::ToolTipRole).toString(), tip);
-        w.key(Qt::Key_F5);
-        QCOMPARE(w.result(1), QStringLiteral("OK"));
-        QCOMPARE(w.grid().cells().index(0, 1).data(Qt::ToolTipRole).toString(), QStringLiteral("OK"));
-    }
+}
+
+// An English compiler's compile error: the NG cell's tool tip names its file and line; the next
+// run, which builds the project, drops it.
+void MainWindowBuildTest::anNgCellTellsWhereTheCompileErrorIs() {
+    BuildWindowWorld w;
+    const std::string server = w.world.addProject(
+        "src", "Server",
+        {"CompatibleMode=\"0\"", "Module=modMain; modMain.bas", "StandIn=english,compile:40000|english"});
+    w.start({server}, "1,");
+    w.build();
+    QCOMPARE(w.result(1), QStringLiteral("NG"));
+    const QString tip = QString::fromStdString(server.substr(0, server.size() - 10)) +
+                        QStringLiteral("modMain.bas(40000): Duplicate declaration in current scope");
+    QCOMPARE(w.grid().cells().index(0, 1).data(Qt::ToolTipRole).toString(), tip);
+    w.key(Qt::Key_F5);
+    QCOMPARE(w.result(1), QStringLiteral("OK"));
+    QCOMPARE(w.grid().cells().index(0, 1).data(Qt::ToolTipRole).toString(), QStringLiteral("OK"));
+}
 
 } // namespace pelorix::test
 
