@@ -65,6 +65,8 @@ void frmBuildSetting::pBuildExecute() {
             throw;
         }
         pSetControlEnable(true, true);
+        if (m_intStopSignal != 0)
+            pCloseAfterStop();
     });
 }
 
@@ -101,7 +103,13 @@ void frmBuildSetting::pExecuteVB6EXE() {
             options.notAfterBuildTargetOff = m_blnNotAfterBuildTargetOff;
             IWaitForm* waitForm = wait.data();
             const BuildRunOutcome outcome =
-                runBuild({*m_objFileData, *m_objWin32API, *m_frmLog, MessageBox(), m_services.eventPump},
+                runBuild({*m_objFileData,
+                          *m_objWin32API,
+                          *m_frmLog,
+                          MessageBox(),
+                          m_services.eventPump,
+                          {},
+                          &m_blnStopRequest},
                          m_lngBuildRows, m_strProjectListPath, options, waitForm, *this);
 
             const BuildSummary summary = buildSummary(outcome.result);
@@ -109,7 +117,8 @@ void frmBuildSetting::pExecuteVB6EXE() {
                 pSaveProjectListSetting(m_strProjectListPath);
             wait->setDisplayMode(summary.displayMode);
             wait->fSetDispInfo(summary.text, summary.title);
-            if (summary.showModal)
+            // A run stopped by a signal waits for no one: the window closes next.
+            if (summary.showModal && m_intStopSignal == 0)
                 wait->showModal();
             else if (!outcome.problems.empty() && !wait->isVisible())
                 // A run stopped by the machine before its first project never showed its

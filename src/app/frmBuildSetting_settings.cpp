@@ -98,9 +98,12 @@ void frmBuildSetting::pSaveSetting(const std::string& listPath) {
     });
 }
 
-void frmBuildSetting::pSaveProjectListSetting(const std::string& listPath) {
-    guard("pSaveProjectListSetting",
-          [&] { writeListBuildState(*m_objWin32API, listPath, markedRows(*this), m_lngBuildIndex); });
+// A list file that cannot be written is said at once, naming the file, and the window goes on:
+// the list is left (closed, replaced) all the same, as its marks cannot be kept anyway.
+bool frmBuildSetting::pSaveProjectListSetting(const std::string& listPath) {
+    return handle("pSaveProjectListSetting", true, [&] {
+        writeListBuildState(*m_objWin32API, listPath, {markedRows(*this), m_lngBuildIndex});
+    });
 }
 
 void frmBuildSetting::chkRebuildConfirm_Click() {

@@ -457,9 +457,15 @@ bool CFVB6EXE::runCompiler(const std::string& command, std::string_view projectN
                   "]");
         return false;
     }
-    WriteErrorLog(-1, "ShellExecute処理でｴﾗｰが発生しました。", "pVB6EXE", Module, ErrorLevel::Error, true);
+    // A run stopped by a signal ends without a box that would wait for the user.
+    WriteErrorLog(-1, "ShellExecute処理でｴﾗｰが発生しました。", "pVB6EXE", Module, ErrorLevel::Error,
+                  !stopRequested());
+    // The build log names the compiler that did not end, after the limit it passed.
+    const std::vector<std::string> arguments = splitCommandLine(command);
     appendLog(stamp() +
-              compilerNotEndedText(projectName, end, m_lngProcessWaitLimit, m_blnEndAbandonedCompiler));
+              compilerNotEndedText(projectName, end, m_lngProcessWaitLimit,
+                                   m_blnEndAbandonedCompiler || end == ProcessWaitEnd::Cancelled) +
+              "[" + (arguments.empty() ? command : arguments.front()) + "]");
     return false;
 }
 

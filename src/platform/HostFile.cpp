@@ -5,7 +5,10 @@
 #include "platform/Win32Error.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -103,6 +106,40 @@ std::int32_t writeHostFileAtomically(const std::string& hostPath, std::string_vi
     if ((code = staged->write(bytes)) != 0)
         return code;
     return staged->commit();
+}
+
+std::optional<std::string> rewriteUserFile(const std::string& hostPath,
+                                           const std::function<std::string(const std::string&)>& compose) {
+    const auto reason = [](std::int32_t code) {
+        const std::string text = win32::systemMessage(code);
+        return text.empty() ? "ｴﾗｰ " + std::to_string(code) : text;
+    };
+    struct Freer {
+        void operator()(char* p) const noexcept { std::free(p); }
+    };
+    const std::unique_ptr<char, Freer> resolved(::realpath(hostPath.c_str(), nullptr));
+    const std::string target = resolved ? std::string(resolved.get()) : hostPath;
+    std::string oldBytes;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return std::string("ﾌｫﾙﾀﾞです。");
+        if (!S_ISREG(st.st_mode))
+            return std::string("通常のﾌｧｲﾙではありません。");
+        if ((st.st_mode & 0222) == 0)
+            return std::string("読み取り専用のﾌｧｲﾙです。");
+        std::int32_t code = 0;
+        auto bytes = readHostFile(target, &code);
+        if (!bytes)
+            return reason(code);
+        oldBytes = std::move(*bytes);
+    } else if (errno != ENOENT) {
+        return reason(win32::fromErrno(errno));
+    }
+    const std::string newBytes = compose(oldBytes);
+    if (const std::int32_t code = writeHostFileAtomically(target, newBytes); code != 0)
+        return reason(code == win32::FileNotFound ? win32::PathNotFound : code);
+    return std::nullopt;
 }
 
 std::int32_t appendHostFile(const std::string& hostPath, std::string_view bytes) {
