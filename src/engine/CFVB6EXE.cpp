@@ -438,8 +438,9 @@ bool CFVB6EXE::runCompiler(const std::string& command, std::string_view projectN
         return false;
     }
     const bool noStop = false;
+    // A run that is stopped ends its compiler in any case.
     const AbandonedProcess abandoned =
-        m_blnEndAbandonedCompiler ? AbandonedProcess::EndGroup : AbandonedProcess::LeaveRunning;
+        m_blnEndAbandonedCompiler ? AbandonedProcess::EndGroup : AbandonedProcess::EndGroupOnCancel;
     ProcessWaitEnd end = ProcessWaitEnd::Ended;
     try {
         if (m_objWin32API->CreateProcess_Execute("", command, 0, m_lngProcessWaitTime,

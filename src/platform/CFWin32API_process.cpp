@@ -436,8 +436,8 @@ std::int32_t waitOneSlice(ChildProcess& child, std::int32_t slice, Clock::time_p
 // flag is set or the limit is reached; a negative slice waits in one slice until then. The window
 // state has no meaning for a program started here. A process the wait gives up on (the limit, the
 // cancel flag, a failed wait) runs on and is reaped when it ends, or with EndGroup is ended with
-// every process of its group. The cancel flag stops the program itself: the process it gives up
-// is always ended with its group.
+// every process of its group; with EndGroupOnCancel it is ended so only when the cancel flag
+// stopped the wait.
 bool CFWin32API::CreateProcess_Execute(std::string_view programPath, std::string_view commandLine,
                                        std::int16_t windowState, std::int32_t waitSlice,
                                        const bool& cancelFlag, std::int32_t timeLimit, IEventPump* pump,
@@ -461,7 +461,8 @@ bool CFWin32API::CreateProcess_Execute(std::string_view programPath, std::string
                 child->endGroup(); // an error while waiting gives the process up too
             throw;
         }
-        if (result != WaitObject0 && (abandoned == AbandonedProcess::EndGroup || cancelFlag))
+        if (result != WaitObject0 && (abandoned == AbandonedProcess::EndGroup ||
+                                      (abandoned == AbandonedProcess::EndGroupOnCancel && cancelFlag)))
             child->endGroup();
         if (howEnded != nullptr)
             *howEnded = result == WaitObject0  ? ProcessWaitEnd::Ended

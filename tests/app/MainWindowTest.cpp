@@ -247,7 +247,8 @@ void MainWindowTest::listFilesNewOpenSave() {
     const std::string b = world.env.driveC() + "/lists/b.ini";
     world.dialog.choose(b);
     world.key(Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(world.text(b), "[ProjectName]\r\nC:\\p\\a1.vbp\r\nC:\\p\\a2.vbp\r\nC:\\p\\a3.vbp\r\n");
+    QCOMPARE(world.text(b), "[ProjectName]\r\nC:\\p\\a1.vbp\r\nC:\\p\\a2.vbp\r\nC:\\p\\a3.vbp\r\n"
+                            "[Build]\r\nEnableState=2,\r\nIndex=3\r\n");
     QCOMPARE(world.window->windowTitle(), QStringLiteral("Pelorix Ver. 1.0.1    C:\\lists\\b.ini"));
     QCOMPARE(world.box.shown().back().title, std::string("保存完了"));
 
