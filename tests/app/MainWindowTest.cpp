@@ -12,7 +12,10 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <cmath>
+#include <sys/stat.h>
 
 namespace pelorix::test {
 
@@ -27,6 +30,8 @@ private Q_SLOTS:
     void batchImportFromTheMenuAndAtStartUp();
     void settingsLayoutAndAReversedColumnOrder();
     void aLongListKeepsItsMarks();
+    void savedListsKeepWhatTheyHoldAndFailedSavesAreSaid();
+    void aHugeSavedSizeFitsTheScreen();
 };
 
 void MainWindowTest::firstStartWithoutSettings() {
@@ -410,6 +415,63 @@ void MainWindowTest::aLongListKeepsItsMarks() {
     for (int row = 1; row <= 300; ++row)
         QCOMPARE(world.marked(row), row != 2 && row != 299);
     QVERIFY(world.close());
+}
+
+// Save keeps a list's comments and other sections and writes the marks with the paths; a list
+// that has become read-only is named with its reason on Save and again when the window closes
+// without its marks, and the window's own settings are saved all the same.
+void MainWindowTest::savedListsKeepWhatTheyHoldAndFailedSavesAreSaid() {
+    MainWindowWorld world;
+    world.project("k1");
+    world.project("k2");
+    const std::string listHost = world.env.driveC() + "/lists/k.ini";
+    writeFile(listHost,
+              sjis("; 夜間ﾋﾞﾙﾄﾞ用\r\n[ProjectName]\r\n; 共通部品\r\nC:\\p\\k1.vbp\r\nC:\\p\\k2.vbp\r\n"
+                   "[Build]\r\nEnableState=1,\r\nIndex=1\r\n[Mine]\r\nOwner=ci\r\n"));
+    world.writeIni("[Build]\r\nProjectListPath=\"C:\\lists\\k.ini\"\r\n");
+    world.start();
+    world.click(2, 0);
+    world.dialog.choose(listHost);
+    world.key(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(world.box.shown().back().title, std::string("保存完了"));
+    const std::string saved =
+        "; 夜間ﾋﾞﾙﾄﾞ用\r\n[ProjectName]\r\n; 共通部品\r\nC:\\p\\k1.vbp\r\nC:\\p\\k2.vbp\r\n"
+        "[Build]\r\nEnableState=1,2,\r\nIndex=1\r\n[Mine]\r\nOwner=ci\r\n";
+    QCOMPARE(world.text(listHost), saved);
+
+    ::chmod(listHost.c_str(), 0444);
+    const std::string refused = "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄに書き込めません。読み取り専用のﾌｧｲﾙです。[C:\\lists\\k.ini]";
+    world.click(1, 0);
+    world.dialog.choose(listHost);
+    world.key(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(world.box.shown().back().title, std::string("Error"));
+    QCOMPARE(world.box.shown().back().text, refused);
+    const std::size_t boxes = world.box.shown().size();
+    QVERIFY(world.close());
+    QCOMPARE(world.box.shown().size(), boxes + 1);
+    QCOMPARE(world.box.shown().back().text, refused);
+    QVERIFY(
+        world.env.errorLog().find("\"" + refused + "\", \"pSaveProjectListSetting\", \"frmBuildSetting\"") !=
+        std::string::npos);
+    QCOMPARE(world.text(listHost), saved);
+    QVERIFY(world.iniText().find("FormSize=") != std::string::npos);
+}
+
+// A saved size far beyond any screen gives a window of the screen's available size, before it is
+// first drawn, and that size is what the window saves.
+void MainWindowTest::aHugeSavedSizeFitsTheScreen() {
+    MainWindowWorld world;
+    world.writeIni("[Form]\r\nFormSize=2147483647,2147483647\r\n");
+    world.start();
+    const QRect area = world.window->screen()->availableGeometry();
+    QVERIFY(world.window->width() <= area.width());
+    QVERIFY(world.window->height() <= area.height());
+    QVERIFY(world.window->width() > area.width() / 2);
+    QVERIFY(world.close());
+    const std::string expected =
+        "FormSize=" + std::to_string(std::lround(twipsFromPixelsX(*world.window, world.window->width()))) +
+        "," + std::to_string(std::lround(twipsFromPixelsY(*world.window, world.window->height())));
+    QVERIFY(world.iniText().find(expected) != std::string::npos);
 }
 
 } // namespace pelorix::test
