@@ -18,88 +18,55 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct SaveCase {
-    const char* name;
-    std::string oldBytes;
-    std::vector<std::string> paths;
-    std::optional<ListMarks> marks;
-    std::string expected;
-};
-
 const std::string A = "C:\\p\\a.vbp";
-const std::string B = "C:\\p\\b.vbp";
-const std::string C = "C:\\p\\c.vbp";
 
-class ListSave : public ::testing::TestWithParam<SaveCase> {};
-
-// The bytes written, and what the list reader and the mark reader find in them.
-TEST_P(ListSave, KeepsWhatTheListHeldAndReadsBackAsWritten) {
-    const SaveCase& c = GetParam();
-    const std::string bytes = projectListFileBytes(sjis(c.oldBytes), c.paths, c.marks);
-    EXPECT_EQ(bytes, sjis(c.expected));
-
+// Each case: the file before, the list saved, its marks, the file after (in UTF-8; the file is in
+// Shift-JIS). The list reader and the mark reader find in it what was saved.
+TEST(ProjectListFile, SaveKeepsWhatTheListHeldAndReadsBackAsWritten) {
+    const struct {
+        std::string before;
+        std::vector<std::string> paths;
+        std::optional<ListMarks> marks;
+        std::string after;
+    } cases[] = {
+        // Comments and lines naming no project stay before the project they preceded, or after
+        // the last project when it left the list; the byte-order mark, a comment naming the
+        // section, the other keys and sections stay as they were.
+        {"\xEF\xBB\xBF; [ProjectName] below\r\n[ProjectName]\r\n; 基本\r\nC:\\p\\a.vbp\r\nnotes.txt\r\n"
+         "C:\\p\\b.vbp\r\n; "
+         "gone\r\nC:\\p\\gone.vbp\r\n\r\n[Build]\r\nEnableState=1,\r\nOther=x\r\n[Mine]\r\n",
+         {"C:\\p\\b.vbp", "C:\\p\\c.vbp", A},
+         ListMarks{{2, 3}, 3},
+         "\xEF\xBB\xBF; [ProjectName] "
+         "below\r\n[ProjectName]\r\nnotes.txt\r\nC:\\p\\b.vbp\r\nC:\\p\\c.vbp\r\n; 基本\r\n"
+         "C:\\p\\a.vbp\r\n; gone\r\n\r\n[Build]\r\nEnableState=2,3,\r\nOther=x\r\nIndex=3\r\n[Mine]\r\n"},
+        // The same project twice keeps each its own comment; line ends stay, new lines are CR LF.
+        {"; x\r[ProjectName]\rC:\\p\\a.vbp\n; y\rC:\\p\\a.vbp",
+         {A, A, "C:\\帳票\\a.vbp"},
+         std::nullopt,
+         "; x\r[ProjectName]\rC:\\p\\a.vbp\r\n; y\rC:\\p\\a.vbp\r\nC:\\帳票\\a.vbp\r\n"},
+        // A file without the section gets it at its end.
+        {"[Build]\r\nIndex=1\r\n",
+         {},
+         ListMarks{{}, 1},
+         "[Build]\r\nIndex=1\r\nEnableState=\r\n[ProjectName]\r\n"},
+    };
     TestEnvironment env;
-    writeFile(env.driveC() + "/list.ini", bytes);
-    CDFileData data;
-    data.fClearAllProjectInfo();
-    const auto count =
-        static_cast<std::size_t>(data.fSetProjectFilePathList("C:\\list.ini", "ProjectName", "vbp"));
-    const std::vector<std::string> all = data.ProjectFilePathList();
-    EXPECT_EQ(std::vector<std::string>(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(count)),
-              c.paths);
-    if (c.marks) {
-        const ListBuildState state = readListBuildState("C:\\list.ini");
-        EXPECT_EQ(state.enableRows, c.marks->enabledRows);
-        EXPECT_EQ(state.index, c.marks->buildIndex);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.after);
+        const std::string bytes = projectListFileBytes(sjis(c.before), c.paths, c.marks);
+        EXPECT_EQ(bytes, sjis(c.after));
+        writeFile(env.driveC() + "/list.ini", bytes);
+        CDFileData data;
+        data.fClearAllProjectInfo();
+        const auto count = data.fSetProjectFilePathList("C:\\list.ini", "ProjectName", "vbp");
+        const std::vector<std::string> all = data.ProjectFilePathList();
+        EXPECT_EQ(std::vector<std::string>(all.begin(), all.begin() + count), c.paths);
+        if (c.marks) {
+            EXPECT_EQ(readListBuildState("C:\\list.ini").enableRows, c.marks->enabledRows);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    ProjectListFile, ListSave,
-    ::testing::Values(
-        SaveCase{"ANewFile",
-                 "",
-                 {A, B},
-                 ListMarks{{1}, 2},
-                 "[ProjectName]\r\nC:\\p\\a.vbp\r\nC:\\p\\b.vbp\r\n[Build]\r\nEnableState=1,\r\nIndex=2\r\n"},
-        // Comments stay with the project they stood before, a line naming no project too; the
-        // byte-order mark, a comment naming the section, the other keys and sections stay as
-        // they were.
-        SaveCase{
-            "CommentsSectionsAndTheByteOrderMark",
-            "\xEF\xBB\xBF; [ProjectName] follows\r\n[ProjectName]\r\n; 基本の部品\r\nC:\\p\\a.vbp\r\n"
-            "notes.txt\r\nC:\\p\\b.vbp\r\n\r\n[Build]\r\nEnableState=1,\r\nIndex=1\r\nOther=x\r\n"
-            "[Mine]\r\nk=v\r\n",
-            {B, C, A},
-            ListMarks{{2, 3}, 3},
-            "\xEF\xBB\xBF; [ProjectName] follows\r\n[ProjectName]\r\nnotes.txt\r\nC:\\p\\b.vbp\r\n"
-            "C:\\p\\c.vbp\r\n; 基本の部品\r\nC:\\p\\a.vbp\r\n\r\n[Build]\r\nEnableState=2,3,\r\nIndex=3\r\n"
-            "Other=x\r\n[Mine]\r\nk=v\r\n"},
-        // The comment of a project taken off the list stays, after the last project.
-        SaveCase{"ARemovedProjectsComment",
-                 "[ProjectName]\r\n; gone\r\nC:\\p\\gone.vbp\r\nC:\\p\\a.vbp\r\n",
-                 {A},
-                 std::nullopt,
-                 "[ProjectName]\r\nC:\\p\\a.vbp\r\n; gone\r\n"},
-        // The same project twice: each keeps its own comment; line ends as they were, the new
-        // lines in CR LF.
-        SaveCase{"TwiceTheSameProjectAndBareLineEnds",
-                 "[ProjectName]\r; x\rC:\\p\\a.vbp\n; y\rC:\\p\\a.vbp",
-                 {A, A},
-                 std::nullopt,
-                 "[ProjectName]\r; x\rC:\\p\\a.vbp\r\n; y\rC:\\p\\a.vbp\r\n"},
-        // A file without the section gets it at its end; the marks join its "Build" section.
-        SaveCase{"NoSectionYet",
-                 "[Build]\r\nIndex=1\r\n",
-                 {"C:\\帳票\\a.vbp"},
-                 ListMarks{{}, 1},
-                 "[Build]\r\nIndex=1\r\nEnableState=\r\n[ProjectName]\r\nC:\\帳票\\a.vbp\r\n"},
-        SaveCase{"AnEmptyList",
-                 "[ProjectName]\r\nC:\\p\\a.vbp\r\n[Build]\r\nEnableState=1,\r\n",
-                 {},
-                 ListMarks{{}, 0},
-                 "[ProjectName]\r\n[Build]\r\nEnableState=\r\nIndex=0\r\n"}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 // A list that cannot be written is named with its reason, and nothing of it changes; a list kept
 // as a symbolic link is written where the link points, and the link stays.
