@@ -211,8 +211,8 @@ std::string enableStateText(const std::vector<std::int32_t>& enabledRows) {
 void writeListBuildState(CFWin32API& api, std::string_view listPath, const ListMarks& marks) {
     if (listPath.empty())
         return;
-    writeProjectListFile(listPath, std::nullopt, marks);
     writeLastListPath(api, listPath);
+    writeProjectListFile(listPath, std::nullopt, marks);
 }
 
 void writeLastListPath(CFWin32API& api, std::string_view listPath) {

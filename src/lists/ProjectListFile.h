@@ -63,10 +63,10 @@ std::string projectListFileBytes(std::string_view oldBytes, const std::vector<st
 void writeProjectListFile(std::string_view listPath, const std::optional<std::vector<std::string>>& paths,
                           const std::optional<ListMarks>& marks);
 
-// Writes "EnableState" and "Index" into the list file (writeProjectListFile) and then the list
-// path (between double quotes) as "Build"/"ProjectListPath" into Pelorix.ini; nothing for a list
-// path of "" (a new list never saved). A list file that cannot be written raises its error, and
-// Pelorix.ini is then left as it was.
+// Writes the list path (between double quotes) as "Build"/"ProjectListPath" into Pelorix.ini and
+// "EnableState" and "Index" into the list file (writeProjectListFile); nothing for a list path of
+// "" (a new list never saved). A list file that cannot be written raises its error; the list is
+// still the one the window opens next time.
 void writeListBuildState(CFWin32API& api, std::string_view listPath, const ListMarks& marks);
 
 // Writes the list path (between double quotes) as "Build"/"ProjectListPath" into Pelorix.ini, the
