@@ -42,18 +42,16 @@ struct RawLine {
 };
 
 std::vector<RawLine> rawLines(std::string_view bytes) {
+    const std::vector<std::string_view> texts = splitLines(bytes);
     std::vector<RawLine> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        const std::size_t stop = bytes.find_first_of("\r\n", start);
-        if (stop == std::string_view::npos) {
-            lines.push_back({bytes.substr(start), {}, ansiToUtf8(bytes.substr(start))});
-            break;
-        }
-        const std::size_t endSize = bytes.substr(stop, 2) == "\r\n" ? 2 : 1;
-        lines.push_back({bytes.substr(start, stop - start), bytes.substr(stop, endSize),
-                         ansiToUtf8(bytes.substr(start, stop - start))});
-        start = stop + endSize;
+    lines.reserve(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        // The line end is what lies between a line and the next one (or the end of the bytes).
+        const std::size_t stop = static_cast<std::size_t>(texts[i].data() - bytes.data()) + texts[i].size();
+        const std::size_t next = i + 1 < texts.size()
+                                     ? static_cast<std::size_t>(texts[i + 1].data() - bytes.data())
+                                     : bytes.size();
+        lines.push_back({texts[i], bytes.substr(stop, next - stop), ansiToUtf8(texts[i])});
     }
     return lines;
 }
