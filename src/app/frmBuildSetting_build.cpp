@@ -62,9 +62,12 @@ void frmBuildSetting::pBuildExecute() {
             pExecuteVB6EXE();
         } catch (...) {
             pSetControlEnable(true, true);
+            if (m_intStopSignal != 0)
+                pCloseAfterStop();
             throw;
         }
         pSetControlEnable(true, true);
+        // A run stopped by a signal is followed by the close the signal asked for.
         if (m_intStopSignal != 0)
             pCloseAfterStop();
     });

@@ -101,12 +101,10 @@ void frmBuildSetting::mnuProjectListSave_Click() {
         if (pRefuseWhileBuilding())
             return;
         const HourglassPointer pointer(*this);
-        // The marks go with the paths, so that a list saved is whole even if the window never
-        // closes normally.
-        const std::string previous = m_strProjectListPath;
+        // The marks go with the paths, and the list becomes the one the window opens next time, so
+        // that a list saved is whole even if the window never closes normally.
         if (CFCreateBuildList(*this, *m_objFileData)
-                .fSaveProjectList(m_strProjectListPath, ListMarks{markedRows(*this), m_lngBuildIndex}) &&
-            m_strProjectListPath != previous)
+                .fSaveProjectList(m_strProjectListPath, ListMarks{markedRows(*this), m_lngBuildIndex}))
             writeLastListPath(*m_objWin32API, m_strProjectListPath);
     });
 }
