@@ -29,6 +29,7 @@
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <filesystem>
 
 namespace pelorix::test {
 
@@ -319,7 +320,8 @@ void MainWindowBuildTest::searchFromTheMainWindow() {
 // the list's marks and the settings saved.
 void MainWindowBuildTest::aStopSignalEndsTheBuildAndClosesTheWindow() {
     BuildWindowWorld w;
-    const std::string alpha = w.world.addProject("a", "Alpha", {"CompatibleMode=\"0\"", "StandIn=hang"});
+    const std::string alpha =
+        w.world.addProject("stopped", "Alpha", {"CompatibleMode=\"0\"", "StandIn=hang"});
     const std::string beta = w.world.addProject("b", "Beta", {"CompatibleMode=\"0\""});
     w.start({alpha, beta}, "1,2,");
     const std::string original = readFile(BuildWorld::host(alpha));
@@ -332,7 +334,8 @@ void MainWindowBuildTest::aStopSignalEndsTheBuildAndClosesTheWindow() {
     w.pump.onEvents = [&] {
         if (!compilers.empty() || w.world.recorded().size() != 1)
             return;
-        compilers = runningProcessesOf(PELORIX_STANDIN, alpha);
+        // This test's compiler: its log lies in the test's own folder.
+        compilers = runningProcessesOf(PELORIX_STANDIN, std::filesystem::path(w.world.env.root()).filename());
         if (!compilers.empty())
             ::raise(SIGTERM);
     };
