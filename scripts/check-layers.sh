@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # House checks on the tree's shape: OS calls stay in the platform layer, the core and the
-# command-line front end stay free of Qt, and every C++ file is formatted with the project's
-# .clang-format. Exits 1 on any finding.
+# command-line front end stay free of Qt, every guard/handle names its own procedure, and every
+# C++ file is formatted with the project's .clang-format. Exits 1 on any finding.
 set -u
 cd "$(dirname "$0")/.."
 status=0
@@ -50,6 +50,10 @@ for folder in src/app src/windows; do
 done
 qt=$(git grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]Q[A-Za-z]' -- "${qt_paths[@]}")
 [ -n "$qt" ] && report "Qt in the core or the command-line front end:" "$qt"
+
+# The error log names each procedure by the name its guard() or handle() gives.
+names=$(python3 scripts/check-procedure-names.py src)
+[ -n "$names" ] && report "procedure names that are not their function's:" "$names"
 
 unformatted=$(git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep 'warning:' | cut -d: -f1 | sort -u)
 [ -n "$unformatted" ] && report "not formatted with clang-format:" "$unformatted"

@@ -43,10 +43,6 @@ std::string quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
-std::string optionText(bool on) {
-    return on ? "\"1\"" : "\"0\"";
-}
-
 } // namespace
 
 std::string applicationVersionText() {
@@ -91,15 +87,8 @@ void writeWindowSettings(CFWin32API& api, const WindowSettingsToSave& settings) 
             widths += (i == 0 ? "" : ",") + std::to_string(settings.columnWidths[i]);
         api.SetTerminalProfile("Form", "ColWidth", widths, "");
     }
-    api.SetTerminalProfile("Build", "RebuildHideConfirm", settings.rebuildConfirm ? "1" : "0", "");
-    api.SetTerminalProfile("Build", "RebuildCompatibleMode", std::to_string(settings.rebuildCompatibleMode),
-                           "");
+    writeWindowOptions(api, settings.options);
     api.SetTerminalProfile("Import", "BatFilePath", quoted(settings.batFilePath), "");
-    api.SetTerminalProfile("Option", "NotAfterBuildTargetOff", optionText(settings.notAfterBuildTargetOff),
-                           "");
-    api.SetTerminalProfile("Option", "StartupImpBat", optionText(settings.startupImpBat), "");
-    api.SetTerminalProfile("Option", "UpdateComponentReference",
-                           optionText(settings.updateComponentReference), "");
 }
 
 GridColumnSettings readGridColumnSettings(CFWin32API& api) {
@@ -156,6 +145,18 @@ std::optional<std::int32_t> targetRow(ProjectCommand command, const GridPosition
 
 bool isProjectFileName(std::string_view path) {
     return path.size() >= 4 && equalsIgnoreCase(path.substr(path.size() - 4), ".vbp");
+}
+
+MainWindowControls mainWindowControls(MainWindowState state, std::int32_t enableCount) {
+    switch (state) {
+    case MainWindowState::Idle:
+        return {enableCount > 0, true, true, true};
+    case MainWindowState::EditingCell:
+        return {false, true, true, true};
+    case MainWindowState::Building:
+        break;
+    }
+    return {};
 }
 
 } // namespace pelorix

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/BuildHandOver.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,6 +18,24 @@ struct ListBuildState;
 
 // "Pelorix Ver. 1.0.1": the program's title and version, the start of the window's caption.
 std::string applicationVersionText();
+
+// ---- Window state ---------------------------------------------------------------------------
+
+// What the main window is doing: the state its controls follow.
+enum class MainWindowState : std::uint8_t {
+    Idle,
+    Building,    // from the build command to the end of its report
+    EditingCell, // the compatibility list of a grid cell is open
+};
+
+// Whether each control that follows the state is enabled.
+struct MainWindowControls {
+    bool build = false;          // the build button and ﾋﾞﾙﾄﾞ(&S): idle with a marked row
+    bool exit = false;           // the exit button
+    bool rebuildConfirm = false; // the rebuild check box
+    bool listCommands = false;   // the list and project commands (refused while building)
+};
+MainWindowControls mainWindowControls(MainWindowState state, std::int32_t enableCount);
 
 // The message of the commands a build shuts out, and its title.
 inline constexpr std::string_view busyMessageText = "ﾋﾞﾙﾄﾞ中です。ﾋﾞﾙﾄﾞが終了してから実行してください。";
@@ -45,17 +65,12 @@ struct WindowSettingsToSave {
     // The size and the column widths; nothing while the window is minimised.
     std::optional<FormSize> formSize;
     std::vector<std::int32_t> columnWidths;
-    bool rebuildConfirm = true;
-    std::int32_t rebuildCompatibleMode = 0;
+    WindowOptions options;
     std::string batFilePath;
-    bool notAfterBuildTargetOff = false;
-    bool startupImpBat = false;
-    bool updateComponentReference = false;
 };
-// Writes "Form"/"FormSize" and "ColWidth" (when the size is given), "Build"/"RebuildHideConfirm"
-// and "RebuildCompatibleMode", "Import"/"BatFilePath" and the three "Option" keys, paths and
-// options between double quotes. A failed write is not reported; the other keys are still
-// written.
+// Writes "Form"/"FormSize" and "ColWidth" (when the size is given), the options
+// (writeWindowOptions) and "Import"/"BatFilePath" between double quotes. A failed write is not
+// reported; the other keys are still written.
 void writeWindowSettings(CFWin32API& api, const WindowSettingsToSave& settings);
 
 // ---- Grid columns ---------------------------------------------------------------------------

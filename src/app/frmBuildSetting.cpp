@@ -186,7 +186,7 @@ void frmBuildSetting::mnuExit_Click() {
 }
 
 bool frmBuildSetting::pRefuseWhileBuilding() {
-    if (!m_blnIsBuild)
+    if (mainWindowControls(pWindowState(), m_lngEnableCount).listCommands)
         return false;
     setLastError(m_lngErrNumber, std::string(busyMessageText), m_strErrProcName);
     MessageBox().show(std::string(busyMessageText), std::string(busyMessageTitle), MsgButtons::Ok,
@@ -194,21 +194,27 @@ bool frmBuildSetting::pRefuseWhileBuilding() {
     return true;
 }
 
-void frmBuildSetting::pSetControlEnable(bool enable, bool exitEnable) {
-    guard("pSetControlEnable", [&] {
-        if (enable) {
-            m_lngEnableCount = pGetEnableCount();
-            // While a build runs the build controls stay off, whoever asks to enable them.
-            const bool build = m_lngEnableCount != 0 && !m_blnIsBuild;
-            cmdFunction[0]->setEnabled(build);
-            mnuSubBuild->setEnabled(build);
-        } else {
-            cmdFunction[0]->setEnabled(false);
-            mnuSubBuild->setEnabled(false);
-        }
-        const bool exit = exitEnable && !m_blnIsBuild;
-        cmdFunction[1]->setEnabled(exit);
-        chkRebuildConfirm->setEnabled(exit);
+MainWindowState frmBuildSetting::pWindowState() const {
+    // The engine's flag counts too: a run is a build whoever started it.
+    return m_blnIsBuild ? MainWindowState::Building : m_windowState;
+}
+
+void frmBuildSetting::pSetWindowState(MainWindowState state) {
+    m_windowState = state;
+    pApplyWindowState();
+}
+
+// Every control that follows the window's state, from the state and the one count of the marks;
+// the status line shows that count.
+void frmBuildSetting::pApplyWindowState() {
+    guard("pApplyWindowState", [&] {
+        m_lngEnableCount = pGetEnableCount();
+        const MainWindowControls controls = mainWindowControls(pWindowState(), m_lngEnableCount);
+        cmdFunction[0]->setEnabled(controls.build);
+        mnuSubBuild->setEnabled(controls.build);
+        cmdFunction[1]->setEnabled(controls.exit);
+        chkRebuildConfirm->setEnabled(controls.rebuildConfirm);
+        pSetProjectListStatusInfo(m_lngEnableCount, m_objFileData->ProjectCount());
     });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/MainWindowRules.h"
 #include "engine/BuildWindows.h"
 #include "lists/CFCreateBuildList.h"
 #include "platform/ErrorConvention.h"
@@ -95,7 +96,9 @@ public:
     std::int32_t Left() const override;
     std::int32_t Top() const override;
 
-    void pSetControlEnable(bool enable, bool exitEnable);
+    MainWindowState pWindowState() const;
+    void pSetWindowState(MainWindowState state);
+    void pApplyWindowState();
 
     // A stop signal (SIGTERM, SIGHUP, SIGINT) received: boxes waiting for the user are closed, a
     // running build is stopped (its compiler ended, the project left as a failed build leaves it)
@@ -142,7 +145,6 @@ private:
     void pUpdateGrid(std::int32_t row, std::int32_t index);
     std::int32_t pGetEnableCount();
     void pSetProjectListStatusInfo(std::int32_t targets, std::int32_t total);
-    void pSetBuildEnable(bool enable);
     std::int32_t pCheckTargetOn(std::int32_t rowA, std::int32_t rowB);
     void pShowCompatibleComboBox();
     void pHideCompatibleComboBox();
@@ -171,19 +173,22 @@ private:
     void mnuSubOpenProject_Click();
     void mnuSubOpenParentDir_Click();
     void pAddProject(std::int32_t row, const std::string& path);
-    void pRecountTargets();
 
     // ---- Settings (frmBuildSetting_settings.cpp) ----
     void pSetLastPath(std::string& listPath, std::string& batchPath);
     void pLoadProjectListSetting();
     void pInitSetting();
     void pInitComboBox();
+    WindowOptions pWindowOptions() const;
     void pSaveSetting(const std::string& listPath);
     // False (after showing why) when the list file could not be written.
     bool pSaveProjectListSetting(const std::string& listPath);
     void chkRebuildConfirm_Click();
     void cboCompatible_Click();
-    void pToggleOption(QAction& item, bool& member, const char* procName, bool show);
+    // The option toggles: each copies its menu item's new check state into its member.
+    void mnuSubNotAfterBuildTargetOff_Click();
+    void mnuSubChkStartupImpBat_Click();
+    void mnuSubChkComponent_Click();
 
     // ---- List files and batch import (frmBuildSetting_lists.cpp) ----
     void pLoadProjectList();
@@ -235,9 +240,9 @@ private:
     std::vector<std::string> m_strColWidth;
     std::vector<std::string> m_strColNames;
     std::vector<std::int32_t> m_gridColumns;
-    bool m_blnComboShow = false;
     bool m_blnIsShow = false;
     bool m_blnIsBuild = false;
+    MainWindowState m_windowState = MainWindowState::Idle;
     bool m_blnIsSearchShow = false;
     bool m_blnNotAfterBuildTargetOff = false;
     bool m_blnStartupImpBat = false;

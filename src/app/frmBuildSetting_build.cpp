@@ -8,6 +8,7 @@
 // guard of the list commands and the refused close keep them from touching the run.
 #include "app/frmBuildSetting.h"
 #include "engine/BuildHandOver.h"
+#include "engine/BuildRecord.h"
 #include "lists/CFCreateBuildList.h"
 #include "platform/CFWin32API.h"
 #include "platform/Environment.h"
@@ -40,7 +41,7 @@ void frmBuildSetting::mnuSubBuild_Click() {
 void frmBuildSetting::pBuildExecute() {
     guard("pBuildExecute", [&] {
         // A run never starts inside another: the project data and the grid belong to the first.
-        if (m_lngEnableCount == 0 || m_blnIsBuild)
+        if (!mainWindowControls(pWindowState(), m_lngEnableCount).build)
             return;
         // The compiler logs of a run are files of the program folder: a run of another Pelorix in
         // the same folder (the command line's too) would read this run's logs and delete them.
@@ -55,18 +56,18 @@ void frmBuildSetting::pBuildExecute() {
         if (m_strLogPath.empty())
             m_strLogPath = App_Path() + "\\";
         m_intRebuildCompatibleMode = static_cast<std::int16_t>(cboCompatible->currentData().toInt());
-        pSetControlEnable(false, false);
+        pSetWindowState(MainWindowState::Building);
         const HourglassPointer hourglass(*this);
         try {
             pUpdateSetting();
             pExecuteVB6EXE();
         } catch (...) {
-            pSetControlEnable(true, true);
+            pSetWindowState(MainWindowState::Idle);
             if (m_intStopSignal != 0)
                 pCloseAfterStop();
             throw;
         }
-        pSetControlEnable(true, true);
+        pSetWindowState(MainWindowState::Idle);
         // A run stopped by a signal is followed by the close the signal asked for.
         if (m_intStopSignal != 0)
             pCloseAfterStop();
@@ -99,23 +100,21 @@ void frmBuildSetting::pExecuteVB6EXE() {
 
             wait = new frmWait(this);
             wait->setFont(font());
-            m_intRebuildCompatibleMode = static_cast<std::int16_t>(cboCompatible->currentData().toInt());
-            WindowOptions options;
-            options.rebuildHideConfirm = m_blnRebuildHideConfirm;
-            options.rebuildCompatibleMode = m_intRebuildCompatibleMode;
-            options.notAfterBuildTargetOff = m_blnNotAfterBuildTargetOff;
+            // The rebuild mode is the one the build command read from the list when it started.
+            const WindowOptions options = pWindowOptions();
             IWaitForm* waitForm = wait.data();
+            BuildRecord record(*m_objFileData, m_lngBuildRows);
             const BuildRunOutcome outcome =
                 runBuild({*m_objFileData,
                           *m_objWin32API,
                           *m_frmLog,
                           MessageBox(),
                           m_services.eventPump,
-                          {},
+                          {&record},
                           &m_blnStopRequest},
                          m_lngBuildRows, m_strProjectListPath, options, waitForm, *this);
 
-            const BuildSummary summary = buildSummary(outcome.result);
+            const BuildSummary summary = buildSummary(outcome.result, record.failedCount());
             if (summary.saveListState)
                 pSaveProjectListSetting(m_strProjectListPath);
             wait->setDisplayMode(summary.displayMode);

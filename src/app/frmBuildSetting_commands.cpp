@@ -64,7 +64,6 @@ void frmBuildSetting::pAddProject(std::int32_t row, const std::string& path) {
         if (!wasEmpty)
             m_vsgridProject->AddItem("", gridRow);
         pUpdateGrid(gridRow, index);
-        pSetBuildEnable(true);
     });
 }
 
@@ -84,7 +83,6 @@ void frmBuildSetting::mnuProjectEdit_Click() {
         list.fChangeProjectFileList(path, index, row);
         list.fSetProjectNameList(path, index, true);
         pUpdateGrid(row, index);
-        pSetBuildEnable(true);
     });
 }
 
@@ -100,17 +98,12 @@ void frmBuildSetting::mnuProjectDel_Click() {
             grid.AddItem("", grid.Row() + 1);
         m_objFileData->fDelProjectFileList(*row);
         grid.RemoveItem(*row);
-        pRecountTargets();
+        pApplyWindowState();
     });
 }
 
-void frmBuildSetting::pRecountTargets() {
-    m_lngEnableCount = pGetEnableCount();
-    pSetBuildEnable(true);
-}
-
 void frmBuildSetting::mnuSubOpenProject_Click() {
-    handle("mnuSubOpenProject", false, [&] {
+    handle("mnuSubOpenProject_Click", false, [&] {
         const auto row = pTargetRow(ProjectCommand::Open);
         if (!row)
             return;

@@ -192,16 +192,11 @@ void frmBuildSetting::pConnectControls() {
     connect(mnuSubBuild, &QAction::triggered, this, &frmBuildSetting::mnuSubBuild_Click);
     connect(mnuSubSearch, &QAction::triggered, this, &frmBuildSetting::mnuSubSearch_Click);
     connect(mnuSubSearchNext, &QAction::triggered, this, &frmBuildSetting::mnuSubSearchNext_Click);
-    connect(mnuSubNotAfterBuildTargetOff, &QAction::triggered, this, [this] {
-        pToggleOption(*mnuSubNotAfterBuildTargetOff, m_blnNotAfterBuildTargetOff,
-                      "mnuSubNotAfterBuildTargetOff_Click", false);
-    });
-    connect(mnuSubChkStartupImpBat, &QAction::triggered, this, [this] {
-        pToggleOption(*mnuSubChkStartupImpBat, m_blnStartupImpBat, "mnuSubChkStartupImpBat", true);
-    });
-    connect(mnuSubChkComponent, &QAction::triggered, this, [this] {
-        pToggleOption(*mnuSubChkComponent, m_blnUpdateComponentReference, "mnuSubChkComponent_Click", false);
-    });
+    connect(mnuSubNotAfterBuildTargetOff, &QAction::triggered, this,
+            &frmBuildSetting::mnuSubNotAfterBuildTargetOff_Click);
+    connect(mnuSubChkStartupImpBat, &QAction::triggered, this,
+            &frmBuildSetting::mnuSubChkStartupImpBat_Click);
+    connect(mnuSubChkComponent, &QAction::triggered, this, &frmBuildSetting::mnuSubChkComponent_Click);
 
     for (int i = 0; i < 2; ++i) {
         connect(cmdFunction[static_cast<std::size_t>(i)], &QPushButton::clicked, this,

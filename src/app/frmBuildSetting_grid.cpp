@@ -59,7 +59,7 @@ void frmBuildSetting::pInitGrid() {
                                                     ? std::vector<std::int32_t>{}
                                                     : m_lngBuildRows;
         restoreBuildMarks(*this, marks);
-        m_lngEnableCount = pGetEnableCount();
+        pApplyWindowState();
 
         ListBuildState state;
         state.index = m_lngBuildIndex;
@@ -82,7 +82,7 @@ void frmBuildSetting::pApplyColumnSettings() {
     const auto count = static_cast<std::int32_t>(m_strColNames.size());
     const std::int32_t previousCount = grid.Cols();
     grid.Cols(count);
-    grid.Rows(grid.FixedRows() + std::max(m_objFileData->ProjectCount(), 1));
+    grid.Rows(gridRowsFor(grid, m_objFileData->ProjectCount()));
     // The saved widths apply when the window opens; later lists keep the widths the user gave.
     const bool applyWidths = !m_blnIsShow || count != previousCount;
     for (std::int32_t i = 0; i < count; ++i) {
@@ -94,17 +94,15 @@ void frmBuildSetting::pApplyColumnSettings() {
     m_lngColFilePath = gridColumnOf(GridColumn::FilePath);
     m_lngColCompatible = gridColumnOf(GridColumn::Compatible);
     m_lngColEnable = gridColumnOf(GridColumn::Enable);
-    grid.cells().setMarkColumn(m_lngColEnable);
+    grid.cells().setTypedColumns({m_lngColEnable, gridColumnOf(GridColumn::Result), m_lngColCompatible});
     grid.cells().setCentredColumns({m_lngColEnable, gridColumnOf(GridColumn::Result)});
 }
 
-// Rewrites one data row from its project (which loses any mark it had), then counts the marks
-// again.
+// Rewrites one data row from its project (which loses any mark it had), then follows the marks.
 void frmBuildSetting::pUpdateGrid(std::int32_t row, std::int32_t index) {
     guard("pUpdateGrid", [&] {
         fillProjectRow(*this, row, *m_objFileData, index);
-        m_lngEnableCount = pGetEnableCount();
-        pSetProjectListStatusInfo(m_lngEnableCount, m_objFileData->ProjectCount());
+        pApplyWindowState();
     });
 }
 
@@ -120,22 +118,13 @@ void frmBuildSetting::pSetProjectListStatusInfo(std::int32_t targets, std::int32
     });
 }
 
-void frmBuildSetting::pSetBuildEnable(bool enable) {
-    guard("pSetBuildEnable", [&] {
-        const bool build = enable && m_lngEnableCount != 0 && !m_blnIsBuild;
-        cmdFunction[0]->setEnabled(build);
-        mnuSubBuild->setEnabled(build);
-        pSetProjectListStatusInfo(m_lngEnableCount, m_objFileData->ProjectCount());
-    });
-}
-
 // Marks every data row between the two rows, both included.
 std::int32_t frmBuildSetting::pCheckTargetOn(std::int32_t rowA, std::int32_t rowB) {
     return guard("pCheckTargetOn", [&] {
         const std::int32_t last = std::min(std::max(rowA, rowB), m_vsgridProject->Rows() - 1);
         const std::int32_t first = std::max(std::min(rowA, rowB), m_vsgridProject->FixedRows());
         for (std::int32_t row = first; row <= last; ++row)
-            m_vsgridProject->TextMatrix(row, m_lngColEnable, enabledMarkText());
+            setRowMark(*m_vsgridProject, row, BuildMark::Target);
         return std::max(0, last - first + 1);
     });
 }
@@ -144,8 +133,8 @@ void frmBuildSetting::pSetAllMarks(bool target) {
     GridControl& grid = *m_vsgridProject;
     grid.Redraw(false);
     for (std::int32_t row = grid.FixedRows(); row < grid.Rows(); ++row)
-        if (!grid.TextMatrix(row, m_lngColEnable).empty())
-            grid.TextMatrix(row, m_lngColEnable, target ? enabledMarkText() : disabledMarkText());
+        if (grid.RowState(row).mark != BuildMark::NoFile)
+            setRowMark(grid, row, target ? BuildMark::Target : BuildMark::NotTarget);
     grid.Redraw(true);
 }
 
@@ -153,30 +142,28 @@ void frmBuildSetting::cmdEnable_Click(int index) {
     handle("cmdEnable_Click", true, [&] {
         const HourglassPointer pointer(*this);
         pSetAllMarks(index == 0);
-        m_lngEnableCount = pGetEnableCount();
-        pSetBuildEnable(index == 0);
+        pApplyWindowState();
     });
 }
 
 void frmBuildSetting::vsgridProject_Click() {
-    handle("vbgridProject_Click", true, [&] {
+    handle("vsgridProject_Click", true, [&] {
         GridControl& grid = *m_vsgridProject;
         if (grid.MouseRow() < grid.FixedRows())
             return;
-        if (m_blnComboShow) {
+        if (m_windowState == MainWindowState::EditingCell) {
             pHideCompatibleComboBox();
             return;
         }
         m_lngMouseRow = grid.Row();
         m_lngMouseCol = grid.Col();
         if (m_lngMouseCol == m_lngColEnable && !m_blnShiftSelect) {
-            const std::string mark = grid.TextMatrix(m_lngMouseRow, m_lngColEnable);
-            if (mark.empty())
+            const BuildMark mark = grid.RowState(m_lngMouseRow).mark;
+            if (mark == BuildMark::NoFile)
                 return;
-            grid.TextMatrix(m_lngMouseRow, m_lngColEnable,
-                            mark == disabledMarkText() ? enabledMarkText() : disabledMarkText());
-            m_lngEnableCount = pGetEnableCount();
-            pSetBuildEnable(true);
+            setRowMark(grid, m_lngMouseRow,
+                       mark == BuildMark::NotTarget ? BuildMark::Target : BuildMark::NotTarget);
+            pApplyWindowState();
         } else if (m_lngMouseCol == m_lngColCompatible) {
             pShowCompatibleComboBox();
         }
@@ -222,10 +209,8 @@ void frmBuildSetting::vsgridProject_MouseUp(Qt::MouseButton button, Qt::Keyboard
             return;
         if (grid.MouseRow() < grid.FixedRows() && grid.MouseCol() > 0)
             return;
-        if (pCheckTargetOn(grid.MouseRow(), m_lngShiftStartRow) > 0) {
-            m_lngEnableCount = pGetEnableCount();
-            pSetBuildEnable(true);
-        }
+        if (pCheckTargetOn(grid.MouseRow(), m_lngShiftStartRow) > 0)
+            pApplyWindowState();
     });
 }
 
@@ -266,16 +251,15 @@ void frmBuildSetting::pShowCompatibleComboBox() {
             const std::int16_t modes = startMode > 0 ? 3 : 1;
             for (std::int16_t mode = 0; mode < modes; ++mode)
                 cboCell->addItem(QString::fromStdString(compatibleModeName(mode)), mode);
-            pSetControlEnable(false, true);
+            pSetWindowState(MainWindowState::EditingCell);
             cboCell->show();
             cboCell->raise();
             // The list opens on what the cell shows, which an earlier edit may have changed.
-            const std::int16_t shown = pCompatibleModeToInt(grid.TextMatrix(m_lngMouseRow, m_lngMouseCol));
+            const std::int16_t shown = grid.RowState(m_lngMouseRow).compatibleMode;
             cboCell->setCurrentIndex(cboCell->findData(shown));
             cboCell->setFocus();
-            m_blnComboShow = true;
         } catch (...) {
-            pSetControlEnable(true, true);
+            pSetWindowState(MainWindowState::Idle);
             grid.setEnabled(true);
             throw;
         }
@@ -284,19 +268,21 @@ void frmBuildSetting::pShowCompatibleComboBox() {
 
 void frmBuildSetting::pHideCompatibleComboBox() {
     cboCell->hide();
-    m_blnComboShow = false;
+    pSetWindowState(MainWindowState::Idle);
 }
 
 // Writes the chosen mode into the edited cell and closes the list.
 void frmBuildSetting::pCloseCompatibleComboBox() {
     GridControl& grid = *m_vsgridProject;
     if (m_lngMouseRow >= grid.FixedRows() && m_lngMouseRow < grid.Rows() &&
-        m_lngMouseCol == m_lngColCompatible && cboCell->currentIndex() >= 0)
-        grid.TextMatrix(m_lngMouseRow, m_lngMouseCol, cboCell->currentText().toStdString());
+        m_lngMouseCol == m_lngColCompatible && cboCell->currentIndex() >= 0) {
+        ProjectRowState state = grid.RowState(m_lngMouseRow);
+        state.compatibleMode = static_cast<std::int16_t>(cboCell->currentData().toInt());
+        grid.RowState(m_lngMouseRow, state);
+    }
     pHideCompatibleComboBox();
     grid.setEnabled(true);
     grid.setFocus();
-    pSetControlEnable(true, true);
 }
 
 void frmBuildSetting::cboCell_Click() {
@@ -346,11 +332,7 @@ void frmBuildSetting::fSetSelectedCells(std::int32_t row, std::int32_t col) {
         grid.FocusRect(1);
         grid.Row(row);
         grid.Col(col);
-        if (grid.RowIsVisible(row))
-            return;
-        // The row is brought to the bottom of the view when it lies below it, to the top above it.
-        const std::int32_t top = row < grid.TopRow() ? row : row - std::max(1, grid.rowsInView()) + 1;
-        grid.TopRow(std::clamp(top, grid.FixedRows(), grid.Rows() - 1));
+        scrollRowIntoView(grid, row);
     });
 }
 

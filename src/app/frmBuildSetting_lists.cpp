@@ -34,9 +34,7 @@ void frmBuildSetting::pLoadProjectList() {
 // The caption for the list, the status line and the build controls.
 void frmBuildSetting::pShowListState(const std::string& captionPath) {
     Caption(listWindowCaption(m_strVersion, captionPath));
-    m_lngEnableCount = pGetEnableCount();
-    pSetProjectListStatusInfo(m_lngEnableCount, m_objFileData->ProjectCount());
-    pSetBuildEnable(true);
+    pApplyWindowState();
 }
 
 void frmBuildSetting::pImportProjectListFromBatFile(std::int32_t width, std::int32_t height) {

@@ -55,6 +55,17 @@ void frmBuildSetting::pLoadProjectListSetting() {
     });
 }
 
+// The window's options as it holds them.
+WindowOptions frmBuildSetting::pWindowOptions() const {
+    WindowOptions options;
+    options.rebuildHideConfirm = m_blnRebuildHideConfirm;
+    options.rebuildCompatibleMode = m_intRebuildCompatibleMode;
+    options.notAfterBuildTargetOff = m_blnNotAfterBuildTargetOff;
+    options.startupImpBat = m_blnStartupImpBat;
+    options.updateComponentReference = m_blnUpdateComponentReference;
+    return options;
+}
+
 void frmBuildSetting::pInitSetting() {
     guard("pInitSetting", [&] {
         chkRebuildConfirm->setChecked(m_blnRebuildHideConfirm);
@@ -88,12 +99,12 @@ void frmBuildSetting::pSaveSetting(const std::string& listPath) {
             settings.formSize =
                 FormSize{static_cast<std::int32_t>(std::lround(twipsFromPixelsX(*this, width()))),
                          static_cast<std::int32_t>(std::lround(twipsFromPixelsY(*this, height())))};
-        settings.rebuildConfirm = chkRebuildConfirm->isChecked();
-        settings.rebuildCompatibleMode = cboCompatible->currentData().toInt();
+        settings.options = pWindowOptions();
+        // What the controls show now is what the next start finds.
+        settings.options.rebuildHideConfirm = chkRebuildConfirm->isChecked();
+        settings.options.rebuildCompatibleMode =
+            static_cast<std::int16_t>(cboCompatible->currentData().toInt());
         settings.batFilePath = m_strBatFilePath;
-        settings.notAfterBuildTargetOff = m_blnNotAfterBuildTargetOff;
-        settings.startupImpBat = m_blnStartupImpBat;
-        settings.updateComponentReference = m_blnUpdateComponentReference;
         writeWindowSettings(*m_objWin32API, settings);
     });
 }
@@ -117,8 +128,19 @@ void frmBuildSetting::cboCompatible_Click() {
     m_intRebuildCompatibleMode = static_cast<std::int16_t>(cboCompatible->currentData().toInt());
 }
 
-void frmBuildSetting::pToggleOption(QAction& item, bool& member, const char* procName, bool show) {
-    handle(procName, show, [&] { member = item.isChecked(); });
+void frmBuildSetting::mnuSubNotAfterBuildTargetOff_Click() {
+    handle("mnuSubNotAfterBuildTargetOff_Click", false,
+           [&] { m_blnNotAfterBuildTargetOff = mnuSubNotAfterBuildTargetOff->isChecked(); });
+}
+
+void frmBuildSetting::mnuSubChkStartupImpBat_Click() {
+    handle("mnuSubChkStartupImpBat_Click", true,
+           [&] { m_blnStartupImpBat = mnuSubChkStartupImpBat->isChecked(); });
+}
+
+void frmBuildSetting::mnuSubChkComponent_Click() {
+    handle("mnuSubChkComponent_Click", false,
+           [&] { m_blnUpdateComponentReference = mnuSubChkComponent->isChecked(); });
 }
 
 } // namespace pelorix

@@ -53,8 +53,8 @@ constexpr std::string_view buildHelp =
     "          the list with the property result, one test case per target project (name:\n"
     "          the project name, class name: its file path, time: its build time); NG is a\n"
     "          failure with the compiler's message and log, a project file that could not\n"
-    "          be updated an error, a project the run never built (after a stop or a\n"
-    "          cancel) skipped. A report that cannot be written makes the exit status 1.\n"
+    "          be updated or is missing an error, a project the run never built (after a\n"
+    "          stop or a cancel) skipped. A report that cannot be written makes the exit status 1.\n"
     "  --wait  wait for another build in the same program folder to end (a message on\n"
     "          standard error says so) instead of refusing\n"
     "\n"
@@ -106,9 +106,11 @@ constexpr std::string_view buildHelp =
     "is built, the project file and its backups stay as after a failed build, the build\n"
     "log names the signal, and the result lines are printed as after any run.\n"
     "\n"
-    "Exit status: 0 when the result code is 0, 1 otherwise or on an error, 2 for a usage\n"
-    "error, 128 + the signal's number when a signal stopped the build (130 SIGINT,\n"
-    "143 SIGTERM, 129 SIGHUP, 141 SIGPIPE).\n";
+    "Exit status: 0 when every target project was built (OK) and the result code is 0;\n"
+    "1 when any project ended NG or MISSING or was not built because the run stopped,\n"
+    "whatever the last project's code, and on an error; 2 for a usage error; 128 + the\n"
+    "signal's number when a signal stopped the build (130 SIGINT, 143 SIGTERM, 129 SIGHUP,\n"
+    "141 SIGPIPE).\n";
 
 // The build log of the command line: each line is printed as it comes, in place of the progress
 // line when there is one, its control characters as spaces.
@@ -197,19 +199,14 @@ void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes, Progres
 
 // One line per project the run built (OK or NG, the mode, the path), then one per marked project
 // whose file is missing (MISSING, no mode, the path).
-void printResults(IBuildSettingForm& form, const std::vector<std::int32_t>& buildRows,
-                  const std::vector<std::int32_t>& missingRows, std::ostream& out) {
-    const IProjectGrid& grid = form.vsgridProject();
-    const auto cell = [&](std::int32_t row, std::int32_t column) {
-        return grid.TextMatrix(row, form.gridColumnOf(column));
-    };
-    for (const std::int32_t row : buildRows) {
-        if (row >= 1 && !cell(row, GridColumn::Result).empty())
-            out << cell(row, GridColumn::Result) << '\t' << cell(row, GridColumn::Compatible) << '\t'
-                << withoutControlCharacters(cell(row, GridColumn::FilePath)) << '\n';
+void printResults(const BuildRecord& record, std::ostream& out) {
+    for (const ProjectRecordOfRun& project : record.projects()) {
+        if (const RowResult result = project.rowResult(); result != RowResult::None)
+            out << rowResultText(result) << '\t' << compatibleModeName(project.ownMode) << '\t'
+                << withoutControlCharacters(project.path) << '\n';
+        else if (project.outcome == ProjectOutcome::Missing)
+            out << "MISSING\t\t" << withoutControlCharacters(project.path) << '\n';
     }
-    for (const std::int32_t row : missingRows)
-        out << "MISSING\t\t" << withoutControlCharacters(cell(row, GridColumn::FilePath)) << '\n';
 }
 
 // The list or group loaded, its targets marked. A file that cannot be read stops the command
@@ -240,10 +237,8 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     if (&err == &std::cerr && standardErrorIsTerminal())
         progress.emplace(err, standardErrorColumns());
     ProgressLine* const shown = progress ? &*progress : nullptr;
-    std::optional<BuildRecord> record;
-    std::vector<IBuildObserver*> observers;
-    if (!options.junitPath.empty())
-        observers.push_back(&record.emplace(data, buildRows));
+    BuildRecord record(data, buildRows);
+    std::vector<IBuildObserver*> observers{&record};
     if (progress)
         observers.push_back(&*progress);
 
@@ -261,9 +256,11 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     } catch (const RuntimeError& e) {
         if (progress)
             progress->clear();
-        if (record) {
-            record->runFailed(e);
-            writeReport(*record, options, err);
+        if (!options.junitPath.empty()) {
+            record.runFailed(e);
+            for (const std::int32_t row : loaded.missingRows)
+                record.addMissing(data, row);
+            writeReport(record, options, err);
         }
         throw;
     }
@@ -271,14 +268,17 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
         err << "pelorix-cli build: " << withoutControlCharacters(problem) << '\n';
 
     const int stoppedBy = pump.noteStop();
-    printResults(form, buildRows, loaded.missingRows, out);
+    for (const std::int32_t row : loaded.missingRows)
+        record.addMissing(data, row);
+    printResults(record, out);
     out << "result=" << outcome.result << '\n' << std::flush;
-    const bool reported = !record || writeReport(*record, options, err);
+    const bool reported = options.junitPath.empty() || writeReport(record, options, err);
     if (stoppedBy != 0) {
         err << "pelorix-cli build: stopped by " << StopSignals::name(stoppedBy) << '\n';
         return StopSignals::exitStatus(stoppedBy);
     }
-    return outcome.result == 0 && loaded.missingRows.empty() && reported ? ExitOk : ExitFailure;
+    // Every target counts, not only the last one the run's result code stands for.
+    return record.succeeded() && reported ? ExitOk : ExitFailure;
 }
 
 // The program folder's build lock: taken at once, or after the other build with --wait. A lock

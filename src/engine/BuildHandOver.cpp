@@ -21,8 +21,8 @@ namespace pelorix {
 
 namespace {
 
-std::string markCell(IBuildSettingForm& form, std::int32_t row) {
-    return form.vsgridProject().TextMatrix(row, form.gridColumnOf(GridColumn::Enable));
+BuildMark markOf(IBuildSettingForm& form, std::int32_t row) {
+    return form.vsgridProject().RowState(row).mark;
 }
 
 std::int32_t dataRowCount(IBuildSettingForm& form) {
@@ -48,11 +48,16 @@ WindowOptions readWindowOptions(CFWin32API& api) {
     return options;
 }
 
-std::int16_t pCompatibleModeToInt(std::string_view text) {
-    for (std::int16_t mode = 0; mode <= 2; ++mode)
-        if (text == compatibleModeName(mode))
-            return mode;
-    return -1;
+void writeWindowOptions(CFWin32API& api, const WindowOptions& options) {
+    const auto option = [&api](std::string_view key, bool on) {
+        api.SetTerminalProfile("Option", key, on ? "\"1\"" : "\"0\"", "");
+    };
+    api.SetTerminalProfile("Build", "RebuildHideConfirm", options.rebuildHideConfirm ? "1" : "0", "");
+    api.SetTerminalProfile("Build", "RebuildCompatibleMode", std::to_string(options.rebuildCompatibleMode),
+                           "");
+    option("NotAfterBuildTargetOff", options.notAfterBuildTargetOff);
+    option("StartupImpBat", options.startupImpBat);
+    option("UpdateComponentReference", options.updateComponentReference);
 }
 
 std::string pGetOptimizationTypeString(std::int32_t optimizationType) {
@@ -62,10 +67,6 @@ std::string pGetOptimizationTypeString(std::int32_t optimizationType) {
     return names[static_cast<std::size_t>(optimizationType)];
 }
 
-bool isBuildMark(std::string_view markText) {
-    return !CCCommon().fIsNull(markText) && markText.starts_with(enabledMarkText());
-}
-
 void fillProjectRow(IBuildSettingForm& form, std::int32_t row, CDFileData& fileData, std::int32_t index) {
     IProjectGrid& grid = form.vsgridProject();
     const auto put = [&](std::int32_t logicalColumn, const std::string& text) {
@@ -73,9 +74,8 @@ void fillProjectRow(IBuildSettingForm& form, std::int32_t row, CDFileData& fileD
     };
     const std::string path = fileData.fProjectFilePath(index);
     const bool exists = CCCommon().fCheckPath(path, vbNormal);
-    put(GridColumn::Enable, exists ? disabledMarkText() : "");
-    put(GridColumn::Result, "");
-    put(GridColumn::Compatible, compatibleModeName(fileData.fGetCompatibleMode(index)));
+    grid.RowState(row, {exists ? BuildMark::NotTarget : BuildMark::NoFile, fileData.fGetCompatibleMode(index),
+                        RowResult::None});
     put(GridColumn::Optimization, pGetOptimizationTypeString(fileData.fGetOptimizationType(index)));
     put(GridColumn::Title, fileData.fGetTile(index));
     put(GridColumn::Description, fileData.fGetProjectDescription(index));
@@ -88,21 +88,19 @@ void fillProjectRow(IBuildSettingForm& form, std::int32_t row, CDFileData& fileD
 void fillProjectGrid(IBuildSettingForm& form, CDFileData& fileData) {
     IProjectGrid& grid = form.vsgridProject();
     const std::int32_t count = fileData.ProjectCount();
-    grid.Rows(grid.FixedRows() + std::max(count, 1));
+    grid.Rows(gridRowsFor(grid, count));
     for (std::int32_t row = 1; row <= count; ++row)
         fillProjectRow(form, row, fileData, fileData.fGetProjectArrayIndex(row));
 }
 
 std::int32_t restoreBuildMarks(IBuildSettingForm& form, const std::vector<std::int32_t>& rows) {
-    IProjectGrid& grid = form.vsgridProject();
-    const std::int32_t column = form.gridColumnOf(GridColumn::Enable);
     std::int32_t restored = 0;
     for (const std::int32_t row : rows) {
-        if (row < 1 || row > dataRowCount(form) || grid.TextMatrix(row, column).empty())
+        if (row < 1 || row > dataRowCount(form) || markOf(form, row) == BuildMark::NoFile)
             continue;
-        if (!isBuildMark(grid.TextMatrix(row, column)))
+        if (markOf(form, row) != BuildMark::Target)
             ++restored;
-        grid.TextMatrix(row, column, enabledMarkText());
+        setRowMark(form.vsgridProject(), row, BuildMark::Target);
     }
     return restored;
 }
@@ -110,7 +108,7 @@ std::int32_t restoreBuildMarks(IBuildSettingForm& form, const std::vector<std::i
 std::vector<std::int32_t> missingMarkedRows(IBuildSettingForm& form, const std::vector<std::int32_t>& rows) {
     std::vector<std::int32_t> missing;
     for (const std::int32_t row : rows) {
-        if (row >= 1 && row <= dataRowCount(form) && markCell(form, row).empty() &&
+        if (row >= 1 && row <= dataRowCount(form) && markOf(form, row) == BuildMark::NoFile &&
             std::find(missing.begin(), missing.end(), row) == missing.end())
             missing.push_back(row);
     }
@@ -120,7 +118,7 @@ std::vector<std::int32_t> missingMarkedRows(IBuildSettingForm& form, const std::
 std::vector<std::int32_t> markedRows(IBuildSettingForm& form) {
     std::vector<std::int32_t> rows;
     for (std::int32_t row = 1; row <= dataRowCount(form); ++row)
-        if (isBuildMark(markCell(form, row)))
+        if (markOf(form, row) == BuildMark::Target)
             rows.push_back(row);
     return rows;
 }
@@ -128,11 +126,9 @@ std::vector<std::int32_t> markedRows(IBuildSettingForm& form) {
 std::vector<std::int32_t> handOverBuildTargets(IBuildSettingForm& form, CDFileData& fileData,
                                                bool updateComponentReference) {
     std::vector<std::int32_t> rows = markedRows(form);
-    const std::int32_t compatibleColumn = form.gridColumnOf(GridColumn::Compatible);
-    for (const std::int32_t row : rows) {
-        const std::string modeText = form.vsgridProject().TextMatrix(row, compatibleColumn);
-        fileData.fSetCompatibleMode(fileData.fGetProjectArrayIndex(row), pCompatibleModeToInt(modeText));
-    }
+    for (const std::int32_t row : rows)
+        fileData.fSetCompatibleMode(fileData.fGetProjectArrayIndex(row),
+                                    form.vsgridProject().RowState(row).compatibleMode);
     fileData.UpdateComponentReference(updateComponentReference);
     if (rows.empty())
         rows.push_back(-1); // the engine's marker for a run without targets
@@ -177,16 +173,19 @@ BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::
     return outcome;
 }
 
-BuildSummary buildSummary(std::int16_t result) {
+BuildSummary buildSummary(std::int16_t result, std::int32_t failedProjects) {
     switch (result) {
-    case 0:
-        return {"ﾋﾞﾙﾄﾞが正常に終了しました。", "完了", 2, false, false};
-    case 4:
-        return {"ﾋﾞﾙﾄﾞ処理を中断しました。", "中断", 4, true, false};
-    case 99:
-        return {"ﾋﾞﾙﾄﾞに失敗したﾌﾟﾛｼﾞｪｸﾄがあります。", "完了", 4, false, false};
+    case BuildResult::Success:
+        if (failedProjects > 0)
+            return {"ﾋﾞﾙﾄﾞに失敗したﾌﾟﾛｼﾞｪｸﾄが" + std::to_string(failedProjects) + "件あります。", "完了", 4,
+                    false, false};
+        return {"ﾋﾞﾙﾄﾞが正常に終了しました。", "完了", WaitMode::Information, false, false};
+    case BuildResult::Cancelled:
+        return {"ﾋﾞﾙﾄﾞ処理を中断しました。", "中断", WaitMode::Warning, true, false};
+    case BuildResult::Error:
+        return {"ﾋﾞﾙﾄﾞに失敗したﾌﾟﾛｼﾞｪｸﾄがあります。", "完了", WaitMode::Warning, false, false};
     default:
-        return {"ﾋﾞﾙﾄﾞに失敗しました。", "警告", 4, false, true};
+        return {"ﾋﾞﾙﾄﾞに失敗しました。", "警告", WaitMode::Warning, false, true};
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/BuildWindows.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -35,14 +37,12 @@ struct WindowOptions {
     bool updateComponentReference = false;
 };
 WindowOptions readWindowOptions(CFWin32API& api);
+// Writes them back: the two "Build" keys as numbers, the "Option" keys as "1" or "0" between
+// double quotes. A failed write is not reported; the other keys are still written.
+void writeWindowOptions(CFWin32API& api, const WindowOptions& options);
 
-// "互換なし" 0, "ﾌﾟﾛｼﾞｪｸﾄ互換" 1, "ﾊﾞｲﾅﾘ互換" 2, any other text (the empty one included) -1.
-std::int16_t pCompatibleModeToInt(std::string_view text);
 // "実行速度" 0, "ｻｲｽﾞ" 1, "なし" 2, "-" for any other value.
 std::string pGetOptimizationTypeString(std::int32_t optimizationType);
-
-// Whether a mark cell's text marks a build target (its first character is the target mark).
-bool isBuildMark(std::string_view markText);
 
 // Writes one data row from a project's record: the mark "not a target" (empty when the project
 // file does not exist), an empty result, the compatibility and optimisation texts, the title,
@@ -117,12 +117,15 @@ struct BuildSummary {
     std::string text;
     std::string title;
     // The progress window's display mode: 2 information, 4 warning.
-    std::int16_t displayMode = 4;
+    std::int16_t displayMode = WaitMode::Warning;
     // A cancelled run shows the progress window again, modal.
     bool showModal = false;
     // A failed run saves the list's build state into the list file.
     bool saveListState = false;
 };
-BuildSummary buildSummary(std::int16_t result);
+// The report of a run's result code; a run whose code is 0 although failedProjects of its targets
+// did not pass (a project not updated, and later ones built) reports them as a warning, so that a
+// later success never hides an earlier failure.
+BuildSummary buildSummary(std::int16_t result, std::int32_t failedProjects = 0);
 
 } // namespace pelorix

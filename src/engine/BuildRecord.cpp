@@ -4,6 +4,8 @@
 #include "platform/TimeFormat.h"
 #include "projectdata/CDFileData.h"
 
+#include <algorithm>
+
 namespace pelorix {
 
 BuildRecord::BuildRecord(CDFileData& fileData, const std::vector<std::int32_t>& buildRows) {
@@ -45,6 +47,7 @@ void BuildRecord::projectStarted(const ObservedProject& project) {
         // The name the run read when it came to the project, which is what its log lines say.
         m_projects[i].name = project.name;
         m_projects[i].path = project.path;
+        m_projects[i].ownMode = project.ownMode;
         break;
     }
     m_projectStart = Clock::now();
@@ -95,6 +98,38 @@ void BuildRecord::runFailed(const RuntimeError& error) {
     m_result = BuildResult::Error; // the code the front ends report for a run that stopped
     if (!m_startStamp.empty())
         m_runTime = Clock::now() - m_runStart;
+}
+
+void BuildRecord::addMissing(CDFileData& fileData, std::int32_t row) {
+    const std::int32_t index = fileData.fGetProjectArrayIndex(row);
+    ProjectRecordOfRun project;
+    project.buildRow = row;
+    project.name = fileData.fGetProjectName(index);
+    project.path = fileData.fProjectFilePath(index);
+    project.outcome = ProjectOutcome::Missing;
+    m_projects.push_back(std::move(project));
+}
+
+RowResult ProjectRecordOfRun::rowResult() const noexcept {
+    switch (outcome) {
+    case ProjectOutcome::Passed:
+        return RowResult::OK;
+    case ProjectOutcome::Failed:
+    case ProjectOutcome::NotUpdated:
+        return RowResult::NG;
+    default:
+        return RowResult::None;
+    }
+}
+
+std::int32_t BuildRecord::failedCount() const noexcept {
+    return static_cast<std::int32_t>(
+        std::count_if(m_projects.begin(), m_projects.end(),
+                      [](const auto& project) { return project.outcome != ProjectOutcome::Passed; }));
+}
+
+bool BuildRecord::succeeded() const noexcept {
+    return m_result == BuildResult::Success && failedCount() == 0;
 }
 
 } // namespace pelorix

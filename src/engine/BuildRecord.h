@@ -2,6 +2,7 @@
 
 #include "engine/BuildObserver.h"
 #include "engine/CompilerLog.h"
+#include "engine/ProjectRow.h"
 
 #include <chrono>
 #include <cstdint>
@@ -22,6 +23,7 @@ enum class ProjectOutcome {
     Failed,     // recorded a failure code: the grid shows NG
     NotUpdated, // recorded 6: its file could not be updated, the compiler was not started
     Error,      // a run-time error ended the run while it was being built
+    Missing,    // marked in the list, but its file is missing: it could not be marked for the run
 };
 
 struct CompileRecord {
@@ -34,12 +36,16 @@ struct ProjectRecordOfRun {
     std::int32_t buildRow = 0;
     std::string name;
     std::string path;
+    std::int16_t ownMode = -1; // the mode the run built it in, as its row shows it
     ProjectOutcome outcome = ProjectOutcome::NotReached;
     std::int16_t result = 0; // the recorded result code (Passed, Failed, NotUpdated)
     std::chrono::duration<double> time{};
     std::vector<CompileRecord> compiles; // in order: the own mode, a rebuild, the own mode again
     std::vector<std::string> buildLog;   // the build-log lines written while it was processed
     std::string error;                   // the run-time error's description (Error)
+
+    // What its row's result cell shows after the run: OK for Passed, NG for a recorded failure.
+    RowResult rowResult() const noexcept;
 };
 
 // Keeps, for every target of a run, what the run did with it: an observer of the engine that
@@ -62,11 +68,19 @@ public:
 
     // A run-time error ended the run: the project it was working on is an Error.
     void runFailed(const RuntimeError& error);
+    // A project the list marks whose file is missing, which the run therefore left out.
+    void addMissing(CDFileData& fileData, std::int32_t row);
 
     const std::vector<ProjectRecordOfRun>& projects() const noexcept { return m_projects; }
     // The run's result code (99 when a run-time error ended it); nothing when the run never ran.
     std::optional<std::int16_t> result() const noexcept { return m_result; }
     std::chrono::duration<double> time() const noexcept { return m_runTime; }
+    // The targets that did not pass: failed, not updated, cancelled at, never reached, being
+    // built when an error ended the run, or missing.
+    std::int32_t failedCount() const noexcept;
+    // The run built every target and its result code is 0. A later success does not hide an
+    // earlier failure, as the run's result code (the last project's) does.
+    bool succeeded() const noexcept;
     // The local time the run started, "YYYY/MM/DD HH:MM:SS" ("" before it did).
     const std::string& startStamp() const noexcept { return m_startStamp; }
 

@@ -33,7 +33,7 @@ LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, st
 
 void markEveryProject(IBuildSettingForm& form, std::int32_t projectCount) {
     for (std::int32_t row = 1; row <= projectCount; ++row)
-        form.vsgridProject().TextMatrix(row, form.gridColumnOf(GridColumn::Enable), enabledMarkText());
+        setRowMark(form.vsgridProject(), row, BuildMark::Target);
 }
 
 } // namespace pelorix

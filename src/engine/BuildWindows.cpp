@@ -17,6 +17,13 @@ std::string compatibleModeName(std::int32_t mode) {
                                                                        : "";
 }
 
+std::int16_t pCompatibleModeToInt(std::string_view text) {
+    for (std::int16_t mode = 0; mode <= 2; ++mode)
+        if (text == compatibleModeName(mode))
+            return mode;
+    return -1;
+}
+
 void HeadlessWaitForm::fSetDispInfo(const std::string& message, const std::string& caption) {
     m_message = message;
     m_caption = caption;
@@ -29,12 +36,12 @@ void HeadlessWaitForm::unload() {
 }
 
 void HeadlessWaitForm::cmdFunction_Click(int index) {
-    if (index == 0 && m_displayMode == 0) {
+    if (index == 0 && m_displayMode == WaitMode::Running) {
         if (m_sender)
             m_sender->BuildCancel();
-    } else if (index == 0 && m_displayMode == 1) {
+    } else if (index == 0 && m_displayMode == WaitMode::EngineFailure) {
         m_buttonResult = 1;
-    } else if (index == 1 && m_displayMode == 1) {
+    } else if (index == 1 && m_displayMode == WaitMode::EngineFailure) {
         m_buttonResult = 2;
         m_cancel = true;
     }
@@ -45,6 +52,7 @@ HeadlessBuildSettingForm::HeadlessBuildSettingForm() : m_grid(1, 0) {
     for (std::int32_t c = 0; c < GridColumn::Count; ++c)
         m_columnOrder.push_back(c);
     m_grid.Cols(GridColumn::Count);
+    m_grid.typedColumns({GridColumn::Enable, GridColumn::Result, GridColumn::Compatible});
 }
 
 void HeadlessBuildSettingForm::fUpdateProjectListStatusInfo(std::int32_t targets, std::int32_t total) {

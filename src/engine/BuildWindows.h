@@ -37,6 +37,17 @@ inline constexpr std::int32_t Count = 7;
 // The name of a compatibility mode: "互換なし", "ﾌﾟﾛｼﾞｪｸﾄ互換", "ﾊﾞｲﾅﾘ互換"; "" for -1 (no mode)
 // and any other value.
 std::string compatibleModeName(std::int32_t mode);
+// The mode a name stands for: "互換なし" 0, "ﾌﾟﾛｼﾞｪｸﾄ互換" 1, "ﾊﾞｲﾅﾘ互換" 2, any other text (the
+// empty one included) -1.
+std::int16_t pCompatibleModeToInt(std::string_view text);
+
+// The progress window's display modes.
+namespace WaitMode {
+inline constexpr std::int16_t Running = 0;
+inline constexpr std::int16_t EngineFailure = 1; // the engine's failure report: OK or cancel
+inline constexpr std::int16_t Information = 2;
+inline constexpr std::int16_t Warning = 4;
+} // namespace WaitMode
 
 // The progress window as the build engine drives it: it receives the engine's event source for
 // its cancel button, shows a message and caption in one of its display modes (0 running, 1 the
@@ -68,10 +79,17 @@ public:
     virtual std::int32_t gridColumnOf(std::int32_t logicalColumn) const = 0;
 };
 
+// The progress window's one state: the window of a running build (display mode 0), or the report
+// of one (any other mode).
+enum class WaitState : std::uint8_t { Running, Report };
+
 // A progress window without a screen: it keeps what it was told, and its buttons can be pressed
 // from code (cmdFunction_Click), with the window's own rules.
 class HeadlessWaitForm final : public IWaitForm {
 public:
+    WaitState state() const noexcept {
+        return m_displayMode == WaitMode::Running ? WaitState::Running : WaitState::Report;
+    }
     void setEventSource(std::shared_ptr<CFSender> sender) override { m_sender = std::move(sender); }
     void setDisplayMode(std::int16_t mode) override { m_displayMode = mode; }
     std::int16_t displayMode() const override { return m_displayMode; }
@@ -95,7 +113,7 @@ public:
 
 private:
     std::shared_ptr<CFSender> m_sender;
-    std::int16_t m_displayMode = 0;
+    std::int16_t m_displayMode = WaitMode::Running;
     std::string m_message;
     std::string m_caption;
     std::vector<std::string> m_messages;

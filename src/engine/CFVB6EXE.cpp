@@ -21,7 +21,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <thread>
 
 namespace pelorix {
@@ -166,7 +165,7 @@ std::int16_t CFVB6EXE::BuildExecute(IWaitForm*& objWaitForm, bool blnRebuldConfi
         notify([&](IBuildObserver& o) { o.runEnded(run.result); });
 
         if (run.result != BuildResult::Success) {
-            objWaitForm->setDisplayMode(1);
+            objWaitForm->setDisplayMode(WaitMode::EngineFailure);
             objWaitForm->fSetDispInfo(run.name + "の" + "ﾋﾞﾙﾄﾞに失敗しました。", "ﾋﾞﾙﾄﾞｴﾗｰ");
         }
         return run.result;
@@ -203,7 +202,7 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
             {buildRow, static_cast<std::int32_t>(position) + 1, project.name, project.path, ownMode});
     });
 
-    waitForm.setDisplayMode(0);
+    waitForm.setDisplayMode(WaitMode::Running);
     waitForm.fSetDispInfo(project.name + "を「" + project.ownModeName + "」でﾋﾞﾙﾄﾞ中...", "ﾋﾞﾙﾄﾞ中...");
     waitForm.refresh();
 
@@ -221,7 +220,7 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
     run.result = compile(project.path, project.name, project.ownMode, project.type);
     if (m_frmLog != nullptr)
         m_frmLog->refresh();
-    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownModeName, run.result);
+    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownMode, run.result);
 
     switch (run.result) {
     case BuildResult::Success:
@@ -271,7 +270,7 @@ bool CFVB6EXE::rebuildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSettin
     m_objFileData->fSetCompatibleMode(project.index, project.ownMode);
     appendLog(rebuildStamp + project.name + "を「" + project.ownModeName + "」でﾋﾞﾙﾄﾞ中...");
     run.result = compile(project.path, project.name, project.ownMode, project.type);
-    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownModeName, run.result);
+    pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownMode, run.result);
     if (run.result != BuildResult::Success)
         return false;
     countSuccess(buildSetting, run);
@@ -294,13 +293,9 @@ void CFVB6EXE::selectBuildRow(IProjectGrid& grid, std::int32_t row, bool scrollI
     grid.Row(row);
     grid.ColSel(grid.Cols() - grid.FixedCols() - 1);
     grid.RowSel(grid.Row());
-    if (scrollIntoView && !grid.RowIsVisible(grid.Row())) {
-        // Rows in view at about 211 twips a row; the row becomes the last one in view.
-        const auto rows = static_cast<std::int32_t>(std::nearbyint(grid.Height() / 211.0 - 0.5));
-        const std::int32_t top = grid.Row() - rows + grid.FixedRows() + 1;
-        if (top > 0)
-            grid.TopRow(top);
-    }
+    // With the grid's own rows in view: a row below the view becomes the last one shown.
+    if (scrollIntoView)
+        scrollRowIntoView(grid, grid.Row());
     grid.Refresh();
 }
 
@@ -522,22 +517,20 @@ std::int16_t CFVB6EXE::pCheckResult(std::string_view logPath) {
 }
 
 void CFVB6EXE::pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,
-                                       std::string_view modeName, std::int16_t result) {
+                                       std::int16_t compatibleMode, std::int16_t result) {
     guard("pBuildResultCellDisplay", [&] {
         IProjectGrid& grid = buildSetting.vsgridProject();
         const std::int32_t row = dataRow + grid.FixedRows();
         grid.Col(buildSetting.gridColumnOf(GridColumn::Result));
         grid.Row(row);
-        if (result == BuildResult::Success) {
-            grid.CellForeColor(vbBlue);
-            if (!m_blnNotAfterBuildTargetOff)
-                grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Enable), disabledMarkText());
-            grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Result), "OK");
-        } else {
-            grid.CellForeColor(vbRed);
-            grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Result), "NG");
-        }
-        grid.TextMatrix(row, buildSetting.gridColumnOf(GridColumn::Compatible), std::string(modeName));
+        ProjectRowState state = grid.RowState(row);
+        const bool passed = result == BuildResult::Success;
+        grid.CellForeColor(passed ? vbBlue : vbRed);
+        if (passed && !m_blnNotAfterBuildTargetOff)
+            state.mark = BuildMark::NotTarget;
+        state.result = passed ? RowResult::OK : RowResult::NG;
+        state.compatibleMode = compatibleMode;
+        grid.RowState(row, state);
         selectBuildRow(grid, row, false);
     });
 }

@@ -95,7 +95,7 @@ private:
                          std::int16_t compatibleMode, std::string_view projectType);
     std::int16_t pCheckResult(std::string_view logPath);
     void pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,
-                                 std::string_view modeName, std::int16_t result);
+                                 std::int16_t compatibleMode, std::int16_t result);
 
     // What the run carries from one project to the next.
     struct RunState {

@@ -86,7 +86,7 @@ std::string modeLabel(std::int16_t mode) {
 // One compile in a few words: its mode, OK or NG with the log's code and the line that set it.
 std::string compileSummary(const CompileRecord& compile) {
     std::string text = modeLabel(compile.mode) + ": ";
-    if (compile.result == 0)
+    if (compile.result == BuildResult::Success)
         return text + "OK";
     const bool logRead = compile.log.decidingLine >= 0;
     text += "NG " + std::to_string(logRead ? compile.log.code : compile.result);
@@ -131,6 +131,7 @@ Counts countOutcomes(const BuildRecord& record) {
             break;
         case ProjectOutcome::NotUpdated:
         case ProjectOutcome::Error:
+        case ProjectOutcome::Missing:
             ++counts.errors;
             break;
         case ProjectOutcome::NotReached:
@@ -178,6 +179,10 @@ std::string testCase(const BuildRecord& record, const ProjectRecordOfRun& projec
         break;
     case ProjectOutcome::Error:
         xml += "      <error" + attr("message", project.error) + attr("type", "run-time error") + "/>\n";
+        break;
+    case ProjectOutcome::Missing:
+        xml += "      <error" + attr("message", "project file not found: " + project.path) +
+               attr("type", "missing") + "/>\n";
         break;
     case ProjectOutcome::NotReached:
     case ProjectOutcome::Cancelled:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/ProjectRow.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -7,6 +9,8 @@
 #include <vector>
 
 namespace pelorix {
+
+class RuntimeError;
 
 // The project grid as the core drives it: the grid-control operations the build engine and the
 // search use. Rows and columns count from 0; the first FixedRows rows are the header. Sizes are
@@ -34,9 +38,14 @@ public:
     virtual std::int32_t ColSel() const = 0;
     virtual void ColSel(std::int32_t col) = 0;
 
-    // Any cell's text, without moving the current cell.
+    // Any cell's text, without moving the current cell. The typed columns' cells show their
+    // row's typed values, and a text put there is read into them.
     virtual std::string TextMatrix(std::int32_t row, std::int32_t col) const = 0;
     virtual void TextMatrix(std::int32_t row, std::int32_t col, const std::string& text) = 0;
+
+    // A data row's typed values: its build mark, compatibility mode and result.
+    virtual ProjectRowState RowState(std::int32_t row) const = 0;
+    virtual void RowState(std::int32_t row, const ProjectRowState& state) = 0;
 
     // The text colour of the current cell.
     virtual std::int32_t CellForeColor() const = 0;
@@ -46,6 +55,8 @@ public:
     virtual std::int32_t TopRow() const = 0;
     virtual void TopRow(std::int32_t row) = 0;
     virtual bool RowIsVisible(std::int32_t row) const = 0;
+    // How many whole data rows the grid shows below its fixed rows.
+    virtual std::int32_t rowsInView() const = 0;
     // The grid's height.
     virtual std::int32_t Height() const = 0;
 
@@ -55,6 +66,20 @@ public:
     // Repaints at once.
     virtual void Refresh() = 0;
 };
+
+// The grid control's own error for a row or column outside the grid (30009).
+RuntimeError invalidGridCell();
+
+// The rows a grid needs for a list of projects: the fixed rows, and a data row for each project;
+// an empty list keeps the one empty data row.
+std::int32_t gridRowsFor(const IProjectGrid& grid, std::int32_t projectCount);
+
+// Scrolls a data row that is out of view into it: to the bottom of the view when it lies below,
+// to the top when above. A row in view does not scroll the grid.
+void scrollRowIntoView(IProjectGrid& grid, std::int32_t row);
+
+// Changes a data row's build mark alone.
+void setRowMark(IProjectGrid& grid, std::int32_t row, BuildMark mark);
 
 // Colours the build writes into the grid.
 inline constexpr std::int32_t vbBlue = 255 * 65536;
@@ -85,6 +110,10 @@ public:
 
     std::string TextMatrix(std::int32_t row, std::int32_t col) const override;
     void TextMatrix(std::int32_t row, std::int32_t col, const std::string& text) override;
+    ProjectRowState RowState(std::int32_t row) const override;
+    void RowState(std::int32_t row, const ProjectRowState& state) override;
+    // The columns that draw the typed values.
+    void typedColumns(const TypedColumns& columns) { m_typed = columns; }
 
     std::int32_t CellForeColor() const override;
     void CellForeColor(std::int32_t color) override;
@@ -92,6 +121,7 @@ public:
     std::int32_t TopRow() const override { return m_topRow; }
     void TopRow(std::int32_t row) override;
     bool RowIsVisible(std::int32_t row) const override;
+    std::int32_t rowsInView() const override;
     std::int32_t Height() const override { return m_height; }
     void Height(std::int32_t twips) { m_height = twips; }
     void RowHeight(std::int32_t twips) { m_rowHeight = twips; }
@@ -124,6 +154,8 @@ private:
     std::int32_t m_focusRect = 1;
     std::int32_t m_refreshCount = 0;
     std::map<std::pair<std::int32_t, std::int32_t>, std::string> m_text;
+    std::map<std::int32_t, ProjectRowState> m_states;
+    TypedColumns m_typed;
     std::map<std::pair<std::int32_t, std::int32_t>, std::int32_t> m_foreColor;
 };
 

@@ -89,7 +89,8 @@ void CDRegistryData::fSetRegistryData(HKEY root, std::string_view subKey,
 
 std::shared_ptr<const TypeLibRegistrations> CDRegistryData::registrations(HKEY root,
                                                                           std::string_view subKey) {
-    return guard("fSetRegistryData", [&] { return walk(root, subKey); });
+    // The walk fSetRegistryData makes, shared: the log names that procedure.
+    return guard("fSetRegistryData", [&] { return walk(root, subKey); }); // procedure: fSetRegistryData
 }
 
 std::string CDRegistryData::fGetShellExProgPath(std::string_view extension, std::string_view verbPath) {

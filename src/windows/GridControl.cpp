@@ -1,5 +1,6 @@
 #include "windows/GridControl.h"
 
+#include "engine/ProjectGrid.h"
 #include "platform/RuntimeError.h"
 #include "windows/Twips.h"
 
@@ -19,10 +20,6 @@
 namespace pelorix {
 
 namespace {
-
-RuntimeError invalidCell() {
-    return RuntimeError(30009, "Invalid Row value");
-}
 
 // Paints the cells as the flex grid does: the selection only while the highlight is on, a light
 // focus rectangle around the current cell, and mark cells as a check box in the middle of the
@@ -114,12 +111,12 @@ GridControl::GridControl(QWidget* parent) : QTableView(parent) {
 
 void GridControl::checkRow(std::int32_t row) const {
     if (row < 0 || row >= Rows())
-        throw invalidCell();
+        throw invalidGridCell();
 }
 
 void GridControl::checkCol(std::int32_t col) const {
     if (col < 0 || col >= Cols())
-        throw invalidCell();
+        throw invalidGridCell();
 }
 
 std::int32_t GridControl::Rows() const {
@@ -128,7 +125,7 @@ std::int32_t GridControl::Rows() const {
 
 void GridControl::Rows(std::int32_t rows) {
     if (rows < FixedRows())
-        throw invalidCell();
+        throw invalidGridCell();
     m_model.setGridRows(rows);
     clampCurrentCell();
 }
@@ -139,7 +136,7 @@ std::int32_t GridControl::Cols() const {
 
 void GridControl::Cols(std::int32_t cols) {
     if (cols < 0)
-        throw invalidCell();
+        throw invalidGridCell();
     m_model.setGridCols(cols);
     m_colTwips.resize(static_cast<std::size_t>(cols), {-1, -1});
     clampCurrentCell();
@@ -225,6 +222,14 @@ void GridControl::TextMatrix(std::int32_t row, std::int32_t col, const std::stri
     m_model.setText(row, col, text);
 }
 
+ProjectRowState GridControl::RowState(std::int32_t row) const {
+    return m_model.rowState(row);
+}
+
+void GridControl::RowState(std::int32_t row, const ProjectRowState& state) {
+    m_model.setRowState(row, state);
+}
+
 std::int32_t GridControl::CellForeColor() const {
     const std::int32_t color = m_model.foreColor(m_row, m_col);
     return color < 0 ? vbBlack : color;
@@ -249,7 +254,7 @@ std::int32_t GridControl::TopRow() const {
 
 void GridControl::TopRow(std::int32_t row) {
     if (row < FixedRows() || row >= Rows())
-        throw invalidCell();
+        throw invalidGridCell();
     verticalScrollBar()->setValue(row - FixedRows());
 }
 
@@ -308,7 +313,7 @@ void GridControl::AddItem(const std::string& text, std::int32_t beforeRow) {
 
 void GridControl::RemoveItem(std::int32_t row) {
     if (row < FixedRows() || row >= Rows() || Rows() - FixedRows() <= 1)
-        throw invalidCell();
+        throw invalidGridCell();
     m_model.removeGridRow(row);
     if (m_row > row)
         --m_row;

@@ -43,6 +43,8 @@ public:
     void ColSel(std::int32_t col) override;
     std::string TextMatrix(std::int32_t row, std::int32_t col) const override;
     void TextMatrix(std::int32_t row, std::int32_t col, const std::string& text) override;
+    ProjectRowState RowState(std::int32_t row) const override;
+    void RowState(std::int32_t row, const ProjectRowState& state) override;
     std::int32_t CellForeColor() const override;
     void CellForeColor(std::int32_t color) override;
     std::int32_t TopRow() const override;
@@ -73,7 +75,7 @@ public:
     // The rectangle of a cell, in the coordinates of the control's parent.
     QRect cellRectInParent(std::int32_t row, std::int32_t col) const;
     // The number of whole data rows the control shows.
-    std::int32_t rowsInView() const;
+    std::int32_t rowsInView() const override;
 
     GridModel& cells() noexcept { return m_model; }
     const GridModel& cells() const noexcept { return m_model; }

@@ -1,6 +1,6 @@
 #include "windows/GridModel.h"
 
-#include "engine/BuildHandOver.h"
+#include "engine/ProjectGrid.h"
 #include "platform/RuntimeError.h"
 
 #include <QBrush>
@@ -8,15 +8,6 @@
 #include <algorithm>
 
 namespace pelorix {
-
-namespace {
-
-// The grid control's own error for a row or column outside the grid.
-RuntimeError invalidCell() {
-    return RuntimeError(30009, "Invalid Row value");
-}
-
-} // namespace
 
 QColor colorFromVb(std::int32_t color) {
     return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
@@ -40,17 +31,20 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (!isCell(row, col))
         return {};
     const Cell& c = cell(row, col);
-    const bool isMark = col == m_markColumn;
+    const bool isMark = col == m_typed.mark;
+    const BuildMark mark = m_cells[static_cast<std::size_t>(row)].state.mark;
     switch (role) {
     case Qt::DisplayRole:
-        return isMark ? QVariant() : QVariant(QString::fromUtf8(c.text));
-    case Qt::ToolTipRole:
+        return isMark ? QVariant() : QVariant(QString::fromStdString(text(row, col)));
+    case Qt::ToolTipRole: {
         // A text wider than its column is shown cut; the tool tip shows it whole.
-        return isMark || c.text.empty() ? QVariant() : QVariant(QString::fromUtf8(c.text));
+        const std::string shown = isMark ? std::string() : text(row, col);
+        return shown.empty() ? QVariant() : QVariant(QString::fromStdString(shown));
+    }
     case Qt::CheckStateRole:
-        if (!isMark || c.text.empty())
+        if (!isMark || mark == BuildMark::NoFile)
             return {};
-        return static_cast<int>(isBuildMark(c.text) ? Qt::Checked : Qt::Unchecked);
+        return static_cast<int>(mark == BuildMark::Target ? Qt::Checked : Qt::Unchecked);
     case Qt::ForegroundRole:
         return c.foreColor < 0 ? QVariant() : QVariant(QBrush(colorFromVb(c.foreColor)));
     case Qt::BackgroundRole:
@@ -68,7 +62,7 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     if (orientation != Qt::Horizontal || section < 0 || section >= m_cols)
         return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole)
-        return QString::fromUtf8(cell(0, section).text);
+        return QString::fromStdString(cell(0, section).text);
     return {};
 }
 
@@ -80,11 +74,12 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
 
 void GridModel::setGridRows(int rows) {
     if (rows < 1)
-        throw invalidCell();
+        throw invalidGridCell();
     const int current = gridRows();
     if (rows > current) {
         beginInsertRows({}, current - 1, rows - 2);
-        m_cells.resize(static_cast<std::size_t>(rows), std::vector<Cell>(static_cast<std::size_t>(m_cols)));
+        m_cells.resize(static_cast<std::size_t>(rows),
+                       Row{std::vector<Cell>(static_cast<std::size_t>(m_cols)), {}});
         endInsertRows();
     } else if (rows < current) {
         beginRemoveRows({}, rows - 1, current - 2);
@@ -95,17 +90,17 @@ void GridModel::setGridRows(int rows) {
 
 void GridModel::setGridCols(int cols) {
     if (cols < 0)
-        throw invalidCell();
+        throw invalidGridCell();
     if (cols > m_cols) {
         beginInsertColumns({}, m_cols, cols - 1);
         for (auto& row : m_cells)
-            row.resize(static_cast<std::size_t>(cols));
+            row.cells.resize(static_cast<std::size_t>(cols));
         m_cols = cols;
         endInsertColumns();
     } else if (cols < m_cols) {
         beginRemoveColumns({}, cols, m_cols - 1);
         for (auto& row : m_cells)
-            row.resize(static_cast<std::size_t>(cols));
+            row.cells.resize(static_cast<std::size_t>(cols));
         m_cols = cols;
         endRemoveColumns();
     }
@@ -113,14 +108,14 @@ void GridModel::setGridCols(int cols) {
 
 const GridModel::Cell& GridModel::cell(int row, int col) const {
     if (!isCell(row, col))
-        throw invalidCell();
-    return m_cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+        throw invalidGridCell();
+    return m_cells[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(col)];
 }
 
 GridModel::Cell& GridModel::cell(int row, int col) {
     if (!isCell(row, col))
-        throw invalidCell();
-    return m_cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+        throw invalidGridCell();
+    return m_cells[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(col)];
 }
 
 void GridModel::cellChanged(int row, int col) {
@@ -132,16 +127,40 @@ void GridModel::cellChanged(int row, int col) {
     Q_EMIT dataChanged(changed, changed);
 }
 
-const std::string& GridModel::text(int row, int col) const {
-    return cell(row, col).text;
+std::string GridModel::text(int row, int col) const {
+    const Cell& c = cell(row, col);
+    return isTypedCell(row, col) ? m_typed.text(m_cells[static_cast<std::size_t>(row)].state, col) : c.text;
 }
 
 void GridModel::setText(int row, int col, const std::string& text) {
     Cell& c = cell(row, col);
+    if (isTypedCell(row, col)) {
+        ProjectRowState state = m_cells[static_cast<std::size_t>(row)].state;
+        m_typed.setText(state, col, text);
+        setRowState(row, state);
+        return;
+    }
     if (c.text == text)
         return;
     c.text = text;
     cellChanged(row, col);
+}
+
+ProjectRowState GridModel::rowState(int row) const {
+    if (row < 0 || row >= gridRows())
+        throw invalidGridCell();
+    return m_cells[static_cast<std::size_t>(row)].state;
+}
+
+void GridModel::setRowState(int row, const ProjectRowState& state) {
+    if (row < 1 || row >= gridRows())
+        throw invalidGridCell();
+    ProjectRowState& kept = m_cells[static_cast<std::size_t>(row)].state;
+    if (kept == state)
+        return;
+    kept = state;
+    if (m_cols > 0)
+        Q_EMIT dataChanged(index(row - 1, 0), index(row - 1, m_cols - 1));
 }
 
 std::int32_t GridModel::foreColor(int row, int col) const {
@@ -164,46 +183,68 @@ void GridModel::setBackColor(int row, int col, std::int32_t color) {
 
 void GridModel::insertGridRow(int before, const std::vector<std::string>& texts) {
     if (before < 1 || before > gridRows())
-        throw invalidCell();
-    std::vector<Cell> cells(static_cast<std::size_t>(m_cols));
-    for (std::size_t i = 0; i < cells.size() && i < texts.size(); ++i)
-        cells[i].text = texts[i];
+        throw invalidGridCell();
+    Row added{std::vector<Cell>(static_cast<std::size_t>(m_cols)), {}};
+    for (std::size_t i = 0; i < added.cells.size() && i < texts.size(); ++i) {
+        if (m_typed.isTyped(static_cast<int>(i)))
+            m_typed.setText(added.state, static_cast<int>(i), texts[i]);
+        else
+            added.cells[i].text = texts[i];
+    }
     beginInsertRows({}, before - 1, before - 1);
-    m_cells.insert(m_cells.begin() + before, std::move(cells));
+    m_cells.insert(m_cells.begin() + before, std::move(added));
     endInsertRows();
 }
 
 void GridModel::removeGridRow(int row) {
     if (row < 1 || row >= gridRows())
-        throw invalidCell();
+        throw invalidGridCell();
     beginRemoveRows({}, row - 1, row - 1);
     m_cells.erase(m_cells.begin() + row);
     endRemoveRows();
 }
 
 void GridModel::clearCells() {
-    for (auto& row : m_cells)
-        for (Cell& c : row)
+    for (Row& row : m_cells) {
+        for (Cell& c : row.cells)
             c = Cell{};
+        row.state = {};
+    }
     if (m_cols == 0)
         return;
     Q_EMIT headerDataChanged(Qt::Horizontal, 0, m_cols - 1);
-    if (gridRows() > 1)
+    allChanged();
+}
+
+void GridModel::allChanged() {
+    if (gridRows() > 1 && m_cols > 0)
         Q_EMIT dataChanged(index(0, 0), index(gridRows() - 2, m_cols - 1));
 }
 
-void GridModel::setMarkColumn(int col) {
-    if (col == m_markColumn)
-        return;
-    m_markColumn = col;
-    if (gridRows() > 1 && m_cols > 0)
-        Q_EMIT dataChanged(index(0, 0), index(gridRows() - 2, m_cols - 1));
+void GridModel::setTypedColumns(const TypedColumns& columns) {
+    // The rows keep what their cells show: a value moves into or out of its column's text.
+    for (int row = 1; row < gridRows(); ++row) {
+        std::vector<std::string> texts;
+        for (int col = 0; col < m_cols; ++col)
+            texts.push_back(text(row, col));
+        Row& kept = m_cells[static_cast<std::size_t>(row)];
+        kept.state = {};
+        for (int col = 0; col < m_cols; ++col) {
+            std::string& shown = texts[static_cast<std::size_t>(col)];
+            if (columns.isTyped(col)) {
+                columns.setText(kept.state, col, shown);
+                shown.clear();
+            }
+            kept.cells[static_cast<std::size_t>(col)].text = std::move(shown);
+        }
+    }
+    m_typed = columns;
+    allChanged();
 }
 
 void GridModel::setCentredColumns(std::vector<int> cols) {
     m_centredColumns = std::move(cols);
-    if (gridRows() > 1 && m_cols > 0)
-        Q_EMIT dataChanged(index(0, 0), index(gridRows() - 2, m_cols - 1));
+    allChanged();
 }
 
 } // namespace pelorix

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/ProjectRow.h"
+
 #include <QAbstractTableModel>
 #include <cstdint>
 #include <string>
@@ -12,8 +14,9 @@ namespace pelorix {
 // Texts are UTF-8 as the core keeps them; colours are red + 256 * green + 65536 * blue, -1 for the
 // view's own colour.
 //
-// The cells of the mark column hold the mark texts the core writes; the model shows them as
-// check boxes (checked for a build target, empty for any other text, none for an empty cell).
+// Each data row keeps its typed values (build mark, compatibility mode, result); the typed
+// columns draw them: the mark as a check box (checked for a build target, empty for a project
+// that is not one, none for a missing file), the mode and the result as their names.
 class GridModel final : public QAbstractTableModel {
     Q_OBJECT
 
@@ -32,8 +35,12 @@ public:
     void setGridRows(int rows);
     void setGridCols(int cols);
 
-    const std::string& text(int row, int col) const;
+    // A cell's text; a typed cell's is drawn from its row's values, and a text put there is read
+    // into them.
+    std::string text(int row, int col) const;
     void setText(int row, int col, const std::string& text);
+    ProjectRowState rowState(int row) const;
+    void setRowState(int row, const ProjectRowState& state);
     std::int32_t foreColor(int row, int col) const;
     void setForeColor(int row, int col, std::int32_t color);
     std::int32_t backColor(int row, int col) const;
@@ -46,9 +53,9 @@ public:
     // Empties every cell, the header included, and drops every colour.
     void clearCells();
 
-    // The column whose cells are build marks (-1: none), and the columns shown centred.
-    void setMarkColumn(int col);
-    int markColumn() const noexcept { return m_markColumn; }
+    // The columns that draw the typed values, and the columns shown centred.
+    void setTypedColumns(const TypedColumns& columns);
+    int markColumn() const noexcept { return m_typed.mark; }
     void setCentredColumns(std::vector<int> cols);
 
     // True when the cell exists.
@@ -63,13 +70,20 @@ private:
         std::int32_t backColor = -1;
     };
 
+    struct Row {
+        std::vector<Cell> cells;
+        ProjectRowState state;
+    };
+
     const Cell& cell(int row, int col) const;
     Cell& cell(int row, int col);
     void cellChanged(int row, int col);
+    void allChanged();
+    bool isTypedCell(int row, int col) const noexcept { return row > 0 && m_typed.isTyped(col); }
 
-    std::vector<std::vector<Cell>> m_cells;
+    std::vector<Row> m_cells;
     int m_cols = 0;
-    int m_markColumn = -1;
+    TypedColumns m_typed;
     std::vector<int> m_centredColumns;
 };
 

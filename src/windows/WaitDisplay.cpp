@@ -1,17 +1,19 @@
 #include "windows/WaitDisplay.h"
 
+#include "engine/BuildWindows.h"
+
 namespace pelorix {
 
 std::optional<WaitDisplay> waitDisplay(std::int16_t mode) {
     const WaitButton hidden{};
     switch (mode) {
-    case 0:
+    case WaitMode::Running:
         return WaitDisplay{WaitImage::Running, {true, "ｷｬﾝｾﾙ", 1515}, hidden};
-    case 1:
+    case WaitMode::EngineFailure:
         return WaitDisplay{WaitImage::Question, {true, "OK", 975}, {true, "ｷｬﾝｾﾙ", 2055}};
-    case 2:
+    case WaitMode::Information:
         return WaitDisplay{WaitImage::Information, {true, "OK", 1515}, hidden};
-    case 4:
+    case WaitMode::Warning:
         return WaitDisplay{WaitImage::Warning, {true, "OK", 1515}, hidden};
     default:
         return std::nullopt;

@@ -161,7 +161,7 @@ void frmLog::fInitialize(CFWin32API& /*win32Api*/, const std::string& logPath, Q
 void frmLog::showEvent(QShowEvent* event) {
     if (!m_blnLoaded && !event->spontaneous()) {
         m_blnLoaded = true;
-        handle("Form_Load", true, [&] { Form_Load(); });
+        handle("Form_Load", true, [&] { Form_Load(); }); // procedure: Form_Load
     }
     QWidget::showEvent(event);
 }
@@ -184,14 +184,14 @@ void frmLog::resizeEvent(QResizeEvent* event) {
 void frmLog::closeEvent(QCloseEvent* event) {
     if (m_blnLoaded) {
         m_blnLoaded = false;
-        handle("Form_Unload", false, [&] { pSaveSetting(); });
+        handle("Form_Unload", false, [&] { pSaveSetting(); }); // procedure: Form_Unload
     }
     QWidget::closeEvent(event);
 }
 
 void frmLog::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        handle("Form_KeyPress", false, [&] { close(); });
+        handle("Form_KeyPress", false, [&] { close(); }); // procedure: Form_KeyPress
         return;
     }
     QWidget::keyPressEvent(event);

@@ -100,7 +100,7 @@ void frmSearch::fInitialize(ISearchForm& form) {
 void frmSearch::showEvent(QShowEvent* event) {
     if (!m_blnLoaded && !event->spontaneous()) {
         m_blnLoaded = true;
-        handle("Form_Load", true, [&] { Form_Load(); });
+        handle("Form_Load", true, [&] { Form_Load(); }); // procedure: Form_Load
     }
     QDialog::showEvent(event);
 }
@@ -128,7 +128,7 @@ void frmSearch::pInitCombo() {
 void frmSearch::done(int result) {
     if (m_blnLoaded) {
         m_blnLoaded = false;
-        handle("Form_Unload", true, [&] {
+        handle("Form_Unload", true, [&] { // procedure: Form_Unload
             if (m_session)
                 m_session->Form_Unload();
         });

@@ -6,7 +6,6 @@
 #include "windows/WaitIcons.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <string>
@@ -110,7 +109,7 @@ void frmWait::pApplyDisplayMode() {
         button.setText(fromUtf8(shape.caption));
         moveTwips(button, shape.left, buttonTop);
     }
-    m_cmdFunction[0]->setDefault(m_state.displayMode() != 0);
+    m_cmdFunction[0]->setDefault(m_state.state() == WaitState::Report);
 }
 
 void frmWait::showModeless(IBuildSettingForm& owner) {
@@ -152,18 +151,12 @@ void frmWait::cmdFunction_Click(int index) {
 }
 
 void frmWait::reject() {
+    // Esc and the title bar's close box close a report, but never the window of a running build,
+    // whose cancel button is the only way to stop the run (the close event is then ignored).
+    if (m_state.state() == WaitState::Running)
+        return;
     m_state.unload();
     QDialog::reject();
-}
-
-void frmWait::keyPressEvent(QKeyEvent* event) {
-    // Esc closes a report, but never the window of a running build, whose only way to stop the
-    // run is its cancel button.
-    if (event->key() == Qt::Key_Escape && m_state.displayMode() == 0) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 } // namespace pelorix

@@ -18,8 +18,10 @@ namespace pelorix {
 // shows it modeless over the main window and sets its texts for every project; its cancel button
 // reaches the engine through the engine's event source. When the run is over the main window
 // turns it into the run's report (a display mode, then fSetDispInfo), and after a cancelled run
-// shows it again, modal (showModal). Closing the window, by a button or the title bar, releases
-// the event source: the cancel path works until the window is first closed, while the texts,
+// shows it again, modal (showModal). While it runs, neither Esc nor the title bar closes it: its
+// cancel button stays the way to stop the run. Closing the window (a button, or the title bar or
+// Esc on a report) releases the event source: the cancel path works until the window is first
+// closed, while the texts,
 // the display mode, the cancel flag and the button result stay for as long as the object lives.
 //
 // The main window makes one for each run, as its child, and after the run calls releaseAfterRun
@@ -49,11 +51,9 @@ public:
     // Hands the window over to itself: deleted at once when closed, else when the user closes it.
     void releaseAfterRun();
 
-    // Esc or the title bar's close box: the window closes without a button result.
+    // Esc or the title bar's close box: a report closes without a button result; a running
+    // window stays.
     void reject() override;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void cmdFunction_Click(int index);

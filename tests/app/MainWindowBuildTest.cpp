@@ -131,6 +131,8 @@ private Q_SLOTS:
     }
     void aRunThatStopsAndOneThatEnds();
     void questionsACancelAndKeptMarks();
+    void aFailureBeforeASuccessAndTheRunningProgressWindow();
+    void theRowBeingBuiltIsAlwaysInView();
     void searchFromTheMainWindow();
     void aStopSignalEndsTheBuildAndClosesTheWindow();
     void theBusyNoticeHoldsNothingUp();
@@ -282,6 +284,57 @@ void MainWindowBuildTest::questionsACancelAndKeptMarks() {
     QCOMPARE(w.result(4), QString());
     QVERIFY(contains(w.logLines(), stamp + QStringLiteral("Lastの「互換なし」ﾋﾞﾙﾄﾞをｷｬﾝｾﾙしました。$")));
     QVERIFY(w.marked(3) && w.marked(4));
+}
+
+// The first project's file vanishes after the list was loaded: its update fails, the run goes
+// on and the last project builds, but the report is the warning with the count of failures.
+void MainWindowBuildTest::aFailureBeforeASuccessAndTheRunningProgressWindow() {
+    BuildWindowWorld w;
+    const std::string gone = w.world.addProject("g", "Gone", {"CompatibleMode=\"0\""});
+    const std::string slow = w.world.addProject("s", "Slow", {"CompatibleMode=\"0\"", "StandIn=sleep:400"});
+    w.start({gone, slow}, "1,2,");
+    std::filesystem::remove(BuildWorld::host(gone));
+    // The title bar's close box leaves the running progress window up: it is the way to cancel.
+    bool triedClose = false;
+    w.pump.onEvents = [&] {
+        if (triedClose || w.world.recorded().size() != 1)
+            return;
+        triedClose = true;
+        QVERIFY(!w.report().close());
+        QVERIFY(w.report().isVisible());
+    };
+    w.build();
+    QVERIFY(triedClose);
+    QCOMPARE(w.result(1), QStringLiteral("NG"));
+    QCOMPARE(w.result(2), QStringLiteral("OK"));
+    QCOMPARE(w.reportText(), QStringLiteral("完了|ﾋﾞﾙﾄﾞに失敗したﾌﾟﾛｼﾞｪｸﾄが1件あります。"));
+}
+
+// A list longer than the grid: every row is in view while its project is built.
+void MainWindowBuildTest::theRowBeingBuiltIsAlwaysInView() {
+    BuildWindowWorld w;
+    std::vector<std::string> projects;
+    std::string marks;
+    for (int i = 1; i <= 40; ++i) {
+        projects.push_back(w.world.addProject("p" + std::to_string(i), "P" + std::to_string(i), {}));
+        marks += std::to_string(i) + ",";
+    }
+    w.start(projects, marks);
+    QVERIFY(w.grid().rowsInView() < 40);
+    std::vector<int> outOfView;
+    std::size_t seen = 0;
+    w.pump.onEvents = [&] {
+        const std::size_t building = w.world.recorded().size();
+        if (building == seen || building < 1)
+            return;
+        seen = building;
+        if (!w.grid().RowIsVisible(static_cast<std::int32_t>(building)))
+            outOfView.push_back(static_cast<int>(building));
+    };
+    w.build();
+    QCOMPARE(w.world.recorded().size(), std::size_t{40});
+    QCOMPARE(outOfView, std::vector<int>{});
+    QVERIFY(w.grid().TopRow() > 1);
 }
 
 // Ctrl+F opens the search at the main window's corner; a word's hits are selected in the grid one

@@ -63,10 +63,10 @@ TEST(MainWindowRulesTest, WindowSettingsAreWrittenQuotedAndReadBack) {
     WindowSettingsToSave settings;
     settings.formSize = FormSize{9000, 6000};
     settings.columnWidths = {470, 500};
-    settings.rebuildConfirm = false;
-    settings.rebuildCompatibleMode = 2;
+    settings.options.rebuildHideConfirm = false;
+    settings.options.rebuildCompatibleMode = 2;
     settings.batFilePath = "C:\\b\\make.bat";
-    settings.startupImpBat = true;
+    settings.options.startupImpBat = true;
     writeWindowSettings(api, settings);
     const std::string ini = readFile(env.home() + "/Pelorix.ini");
     EXPECT_NE(ini.find("FormSize=9000,6000\r\n"), std::string::npos);
@@ -93,6 +93,20 @@ TEST(MainWindowRulesTest, WindowSettingsAreWrittenQuotedAndReadBack) {
     const LastPaths last = readLastPaths(api);
     EXPECT_EQ(last.projectListPath, "C:\\list.ini");
     EXPECT_EQ(last.batFilePath, "");
+}
+
+// The controls that follow the window's state: the build only when idle with a mark, the exit and
+// the rebuild check box but while building, the list commands refused while building.
+TEST(MainWindowRulesTest, EachStateSetsEveryControl) {
+    const auto controls = [](MainWindowState state, std::int32_t marks) {
+        const MainWindowControls c = mainWindowControls(state, marks);
+        return std::string{c.build ? 'B' : '-', c.exit ? 'X' : '-', c.rebuildConfirm ? 'R' : '-',
+                           c.listCommands ? 'L' : '-'};
+    };
+    EXPECT_EQ(controls(MainWindowState::Idle, 2), "BXRL");
+    EXPECT_EQ(controls(MainWindowState::Idle, 0), "-XRL");
+    EXPECT_EQ(controls(MainWindowState::EditingCell, 2), "-XRL");
+    EXPECT_EQ(controls(MainWindowState::Building, 2), "----");
 }
 
 TEST(MainWindowRulesTest, TheHighlightedRowIsADataRow) {

@@ -117,6 +117,13 @@ TEST(BuildCommand, AllBuildsMissingAndModelessProjectsToTheEnd) {
     EXPECT_NE(r.out.find("-の更新に失敗しました。"), std::string::npos);
     EXPECT_TRUE(world.filesContaining("CompatibleMode=\"-1\"").empty());
 
+    // The missing project first: the last project's success is the run's code, but the command
+    // fails all the same, as its report lists the failure.
+    const CliOutcome first = runBuild({world.host(world.writeList({missing, noMode})), "--all"});
+    EXPECT_EQ(summary(first.out),
+              (std::vector<std::string>{"NG\t\t" + missing, "OK\t\t" + noMode, "result=0"}));
+    EXPECT_EQ(first.status, 1);
+
     // Without --all the missing project's saved mark is not restored: it is named, and fails the
     // command, but not the run.
     const std::string state = "1,2,";

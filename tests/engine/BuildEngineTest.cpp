@@ -485,15 +485,16 @@ TEST(BuildGrid, ARowBelowTheViewIsScrolledIntoViewAndAVisibleRowIsNot) {
         projects.push_back(world.addProject("g" + std::to_string(i), "P" + std::to_string(i), {}));
     EngineRun run;
     run.load(projects);
-    run.form.grid().Height(2110); // 9 rows of 240 twips below the header
+    run.form.grid().Height(2110); // 7 whole rows of 240 twips below the header
     EXPECT_EQ(run.build({2}), 0);
     EXPECT_EQ(run.form.grid().TopRow(), 1);
     EngineRun later;
     later.load(projects);
     later.form.grid().Height(2110);
     EXPECT_EQ(later.build({25}), 0);
-    // 2110 / 211 - 0.5 = 9.5, rounded to even: 10 rows; 25 - 10 + 1 + 1.
-    EXPECT_EQ(later.form.grid().TopRow(), 17);
+    // The row becomes the last of the 7 in view.
+    EXPECT_EQ(later.form.grid().TopRow(), 19);
+    EXPECT_TRUE(later.form.grid().RowIsVisible(25));
     EXPECT_EQ(later.form.grid().Row(), 25);
     EXPECT_EQ(later.form.grid().ColSel(), 6);
     EXPECT_EQ(later.form.grid().highLight(), 0);

@@ -1,8 +1,11 @@
+#include "engine/BuildHandOver.h"
 #include "engine/BuildWindows.h"
 #include "engine/CFSender.h"
 #include "engine/CFVB6EXE.h"
 #include "engine/CompilerLog.h"
+#include "engine/ProjectRow.h"
 #include "platform/CFWin32API.h"
+#include "platform/RuntimeError.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
 
@@ -62,6 +65,86 @@ TEST(CompatibleModeName, NamesTheThreeModesAndNothingElse) {
     EXPECT_EQ(compatibleModeName(2), "ﾊﾞｲﾅﾘ互換");
     EXPECT_EQ(compatibleModeName(-1), "");
     EXPECT_EQ(compatibleModeName(3), "");
+    for (std::int16_t mode = -1; mode <= 2; ++mode)
+        EXPECT_EQ(pCompatibleModeToInt(compatibleModeName(mode)), mode);
+    EXPECT_EQ(pCompatibleModeToInt("互換なし "), -1);
+}
+
+// The typed cells of a row, in a grid whose columns are not in their default order: each text
+// read into the value draws as the text the grid shows, and what no value stands for is none.
+TEST(TypedColumns, ReadTextsIntoValuesAndDrawThemBack) {
+    const TypedColumns columns{3, 0, 5};
+    struct Case {
+        int col;
+        std::string text;
+        ProjectRowState state;
+        std::string shown;
+    };
+    const std::vector<Case> cases = {
+        {3, enabledMarkText(), {BuildMark::Target, -1, RowResult::None}, enabledMarkText()},
+        {3, enabledMarkText() + "x", {BuildMark::Target, -1, RowResult::None}, enabledMarkText()},
+        {3, disabledMarkText(), {BuildMark::NotTarget, -1, RowResult::None}, disabledMarkText()},
+        {3, "?", {BuildMark::NotTarget, -1, RowResult::None}, disabledMarkText()},
+        {3, "", {}, ""},
+        {0, "OK", {BuildMark::NoFile, -1, RowResult::OK}, "OK"},
+        {0, "NG", {BuildMark::NoFile, -1, RowResult::NG}, "NG"},
+        {0, "ok", {}, ""},
+        {5, "ﾌﾟﾛｼﾞｪｸﾄ互換", {BuildMark::NoFile, 1, RowResult::None}, "ﾌﾟﾛｼﾞｪｸﾄ互換"},
+        {5, "-", {}, ""},
+    };
+    for (const Case& c : cases) {
+        ProjectRowState state;
+        columns.setText(state, c.col, c.text);
+        EXPECT_EQ(state, c.state) << c.col << " " << c.text;
+        EXPECT_EQ(columns.text(state, c.col), c.shown) << c.col << " " << c.text;
+    }
+    EXPECT_FALSE(columns.isTyped(1));
+    EXPECT_FALSE(TypedColumns{}.isTyped(-1));
+    EXPECT_EQ(buildMarkOf(""), BuildMark::NoFile);
+}
+
+// A grid in memory keeps its rows' values apart from their texts, scrolls a row out of view
+// into it (to the bottom from below, to the top from above) and leaves a row in view alone.
+TEST(MemoryGrid, KeepsTypedRowsAndScrollsARowIntoView) {
+    HeadlessBuildSettingForm form;
+    MemoryGrid& grid = form.grid();
+    grid.Rows(31);
+    grid.Height(240 * 6); // five data rows below the header
+    grid.TextMatrix(4, GridColumn::Compatible, "ﾊﾞｲﾅﾘ互換");
+    grid.TextMatrix(4, GridColumn::Title, "ﾊﾞｲﾅﾘ互換");
+    EXPECT_EQ(grid.RowState(4).compatibleMode, 2);
+    grid.RowState(4, {BuildMark::Target, 0, RowResult::NG});
+    EXPECT_EQ(grid.TextMatrix(4, GridColumn::Result), "NG");
+    EXPECT_EQ(grid.TextMatrix(4, GridColumn::Title), "ﾊﾞｲﾅﾘ互換");
+    EXPECT_EQ(grid.TextMatrix(0, GridColumn::Result), ""); // the header is text only
+    EXPECT_THROW(grid.RowState(0, {}), RuntimeError);
+
+    EXPECT_EQ(grid.rowsInView(), 5);
+    scrollRowIntoView(grid, 5);
+    EXPECT_EQ(grid.TopRow(), 1);
+    scrollRowIntoView(grid, 20);
+    EXPECT_EQ(grid.TopRow(), 16);
+    scrollRowIntoView(grid, 3);
+    EXPECT_EQ(grid.TopRow(), 3);
+    grid.Rows(4);
+    EXPECT_EQ(grid.TopRow(), 3);
+    EXPECT_THROW(grid.RowState(4), RuntimeError);
+}
+
+// The report of a run: a failure before a success is reported as a warning with its count, and
+// the code's own report stays for every other code.
+TEST(BuildSummary, AFailedProjectIsNeverReportedAsPlainSuccess) {
+    const auto shown = [](std::int16_t result, std::int32_t failed) {
+        const BuildSummary summary = buildSummary(result, failed);
+        return summary.title + "|" + summary.text + "|" + std::to_string(summary.displayMode);
+    };
+    EXPECT_EQ(shown(0, 0), "完了|ﾋﾞﾙﾄﾞが正常に終了しました。|2");
+    EXPECT_EQ(shown(0, 2), "完了|ﾋﾞﾙﾄﾞに失敗したﾌﾟﾛｼﾞｪｸﾄが2件あります。|4");
+    EXPECT_EQ(shown(4, 3), "中断|ﾋﾞﾙﾄﾞ処理を中断しました。|4");
+    EXPECT_EQ(shown(99, 1), "完了|ﾋﾞﾙﾄﾞに失敗したﾌﾟﾛｼﾞｪｸﾄがあります。|4");
+    EXPECT_EQ(shown(6, 1), "警告|ﾋﾞﾙﾄﾞに失敗しました。|4");
+    EXPECT_TRUE(buildSummary(7, 0).saveListState);
+    EXPECT_TRUE(buildSummary(4, 0).showModal);
 }
 
 TEST(CFSender, RaisesEachEventOnlyToItsHandlersAndStopsAfterDisconnect) {

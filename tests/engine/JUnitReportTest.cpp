@@ -161,6 +161,16 @@ TEST(JUnitReport, BuildWritesTheReportAlsoWhenTheRunFails) {
     EXPECT_EQ(rows[1], (Row{"property", "result", "99"})); // as the run's result line says
     EXPECT_EQ(caseKinds(rows)[1], (Row{"Beta", b, "error", "timed", "out"}));
 
+    // A marked project whose file is missing is an error of the report, as it fails the command.
+    std::filesystem::remove_all(world.host(b) + ".org");
+    const std::string gone = TestEnvironment::windowsPath(world.env.driveC() + "/gone/Gone.vbp");
+    const std::string marks = "1,2,";
+    const std::string missingList = world.writeList({a, gone}, &marks);
+    const CliOutcome missing = runCli({"build", world.host(missingList), "--junit", report});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.out.ends_with("MISSING\t\t" + gone + "\nresult=0\n")) << missing.out;
+    EXPECT_EQ(readWithJUnitParser(report)[0], (Row{"suite", missingList, "2", "0", "1", "0"}));
+
     const CliOutcome unwritable =
         runCli({"build", world.host(list), "--all", "--junit", world.env.path("reports/run.xml") + "/x.xml"});
     EXPECT_EQ(unwritable.status, 1);

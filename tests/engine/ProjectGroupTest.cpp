@@ -133,6 +133,13 @@ TEST(ProjectGroup, BuildBuildsEveryProjectInGroupOrderAndWritesNoListFile) {
     EXPECT_EQ(
         std::count_if(after.begin(), after.end(), [](const auto& f) { return f.first.ends_with(".ini"); }),
         1); // Pelorix.ini alone: no list file appeared
+
+    // A group whose first project is missing and whose last one builds still fails.
+    writeFile(group, "VBGROUP 5.0\r\nProject=gone\\Gone.vbp\r\nProject=app\\App.vbp\r\n");
+    const CliOutcome hidden = runCli({"build", group});
+    EXPECT_EQ(resultLines(hidden.out),
+              (std::vector<std::string>{"NG\t\tC:\\g\\gone\\Gone.vbp", "OK\t互換なし\t" + app, "result=0"}));
+    EXPECT_EQ(hidden.status, 1);
 }
 
 // Each real group, placed two folders deep on drive C: with all its projects but the last: the

@@ -112,8 +112,10 @@ private Q_SLOTS:
             QVERIFY(button(*wait, 1).isHidden());
             QVERIFY(!button(*wait, 0).isDefault());
             runningPicture = picture(*wait);
-            // Esc does not close the window of a running build.
+            // Neither Esc nor the title bar's close box closes the window of a running build.
             QTest::keyClick(wait, Qt::Key_Escape);
+            QVERIFY(wait->isVisible());
+            QVERIFY(!wait->close());
             QVERIFY(wait->isVisible());
             QTest::mouseClick(&button(*wait, 0), Qt::LeftButton);
             QVERIFY(!wait->isVisible());
@@ -213,6 +215,8 @@ private Q_SLOTS:
         QVERIFY(button(wait, 0).isDefault());
         QTest::keyClick(&wait, Qt::Key_Escape);
         QVERIFY(!wait.isVisible());
+        wait.show();
+        QVERIFY(wait.close()); // and so does the title bar's close box
 
         // The OK of mode 1 gives 1.
         frmWait report;

@@ -26,24 +26,41 @@ void GridControlTest::theModelStaysSoundThroughEveryChange() {
     grid.Cols(7);
     grid.Rows(4);
     grid.TextMatrix(0, 0, "有効");
-    grid.cells().setMarkColumn(0);
+    grid.TextMatrix(1, 2, "ﾊﾞｲﾅﾘ互換");
+    // Typed columns taken on later keep what their cells showed.
+    grid.cells().setTypedColumns({0, 1, 2});
+    QCOMPARE(grid.RowState(1).compatibleMode, std::int16_t{2});
     grid.TextMatrix(1, 0, enabledMarkText());
     grid.TextMatrix(2, 0, disabledMarkText());
     grid.TextMatrix(1, 6, "C:\\a.vbp");
+    QCOMPARE(grid.RowState(1), (ProjectRowState{BuildMark::Target, 2, RowResult::None}));
+    QCOMPARE(grid.RowState(2).mark, BuildMark::NotTarget);
+    // Typed values are drawn as the mark, the mode's name and OK or NG.
+    grid.RowState(3, {BuildMark::NoFile, 1, RowResult::NG});
+    QCOMPARE(grid.TextMatrix(3, 1), std::string("NG"));
+    QCOMPARE(grid.cells().index(2, 2).data(Qt::DisplayRole).toString(), QStringLiteral("ﾌﾟﾛｼﾞｪｸﾄ互換"));
+    grid.TextMatrix(3, 2, "?");
+    grid.TextMatrix(3, 1, "");
+    QCOMPARE(grid.RowState(3), ProjectRowState{});
     QCOMPARE(grid.cells().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("有効"));
     QCOMPARE(grid.cells().index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
     QCOMPARE(grid.cells().index(1, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
     QVERIFY(!grid.cells().index(2, 0).data(Qt::CheckStateRole).isValid());
     QVERIFY(!grid.cells().index(0, 0).data(Qt::DisplayRole).isValid());
 
-    grid.AddItem("x\ty", 2);
-    QCOMPARE(grid.TextMatrix(2, 1), std::string("y"));
+    grid.AddItem("x\tOK\t\ty", 2);
+    QCOMPARE(grid.TextMatrix(2, 1), std::string("OK"));
+    QCOMPARE(grid.TextMatrix(2, 3), std::string("y"));
     QCOMPARE(grid.TextMatrix(3, 0), disabledMarkText());
     grid.Row(3);
     grid.CellForeColor(vbRed);
     grid.RemoveItem(1);
     QCOMPARE(grid.Row(), 2);
     QCOMPARE(grid.CellForeColor(), vbRed);
+    QCOMPARE(grid.RowState(2).mark, BuildMark::NotTarget); // rows carry their values when they move
+    grid.cells().setTypedColumns({1, -1, -1});
+    QCOMPARE(grid.TextMatrix(2, 0), disabledMarkText());
+    QCOMPARE(grid.RowState(2).mark, BuildMark::NoFile);
     grid.Cols(3);
     grid.Rows(2);
     QVERIFY_THROWS_EXCEPTION(RuntimeError, grid.RemoveItem(1)); // the last data row stays
