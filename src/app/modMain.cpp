@@ -1,6 +1,8 @@
 #include "app/modMain.h"
 
 #include "app/frmBuildSetting.h"
+#include "platform/CFWin32API.h"
+#include "platform/ErrorLog.h"
 #include "platform/StopSignals.h"
 
 #include <QApplication>
@@ -31,6 +33,9 @@ std::unique_ptr<QSocketNotifier> watchStopSignals(const StopSignals& signals, fr
 int Main(const MainWindowServices& services) {
     // Caught from the start, so that a signal during the load is not lost either.
     const StopSignals signals(StopSignals::Set::Window);
+    // A settings file that cannot be read leaves every setting at its default: named once.
+    if (const auto problem = settingsFileProblem())
+        WriteErrorLog(-1, *problem, "Main", "modMain", ErrorLevel::Warning, false);
     const std::unique_ptr<frmBuildSetting> window = showMainWindow(services);
     const std::unique_ptr<QSocketNotifier> notifier = watchStopSignals(signals, *window);
     // One user-interface thread: events are processed until the window is unloaded. A window whose

@@ -6,8 +6,11 @@
 #include "engine/CompilerLog.h"
 #include "engine/JUnitReport.h"
 #include "engine/ProgressLine.h"
+#include "lists/ProjectGroupFile.h"
 #include "platform/CFWin32API.h"
 #include "platform/DriveMap.h"
+#include "platform/Environment.h"
+#include "platform/FileKind.h"
 #include "platform/ProgramFolderLock.h"
 #include "platform/RunConditions.h"
 #include "platform/RuntimeError.h"
@@ -19,6 +22,7 @@
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
 
+#include <algorithm>
 #include <iostream>
 #include <optional>
 #include <ostream>
@@ -55,6 +59,12 @@ constexpr std::string_view buildHelp =
     "          failure with the compiler's message and log, a project file that could not\n"
     "          be updated or is missing an error, a project the run never built (after a\n"
     "          stop or a cancel) skipped. A report that cannot be written makes the exit status 1.\n"
+    "          A run refused or stopped before its first project (the lock held, the\n"
+    "          list unreadable) writes a report whose one case is the run's error. A\n"
+    "          path that is one of the run's files (the list or group, a project file,\n"
+    "          Pelorix.ini, Pelorix.log, Pelorix.lock: compared as files, however the\n"
+    "          path is spelt) or that is no regular file (a folder, a device, a FIFO)\n"
+    "          is refused before anything is built, with exit status 1.\n"
     "  --wait  wait for another build in the same program folder to end (a message on\n"
     "          standard error says so) instead of refusing\n"
     "\n"
@@ -63,7 +73,10 @@ constexpr std::string_view buildHelp =
     "the other's logs. A build holds the lock file Pelorix.lock in the program folder for\n"
     "its whole run; without --wait a build that finds it held builds nothing, names the\n"
     "folder on standard error and exits with 1 (no result= line), as it does when the\n"
-    "lock file cannot be opened in a usable program folder.\n"
+    "lock file cannot be opened in a usable program folder (naming the lock file and\n"
+    "what it is, when it is a folder or a symbolic link). A compiler that a build of the\n"
+    "window program left running (past ProcessWaitLimit) is recorded in Pelorix.lock\n"
+    "until it ends; until then the lock counts as held, and the message names its process.\n"
     "\n"
     "A project the list's EnableState marks but whose file is missing cannot be built: it\n"
     "is listed among the results as MISSING, a TAB, a TAB and its path, and the exit status\n"
@@ -79,8 +92,14 @@ constexpr std::string_view buildHelp =
     "\n"
     "A project group (GROUP.vbg, as the development environment saves one) is built as a\n"
     "list in which every project is marked, in group order; no list file is read or\n"
-    "written. Lines of the group that are left out and projects whose file is missing\n"
-    "are reported on standard error first (a missing project is built and fails).\n"
+    "written. Lines of the group that are left out (a file that is no .vbp project file\n"
+    "among them) and projects whose file is missing are reported on standard error first\n"
+    "(a missing project is built and fails).\n"
+    "\n"
+    "A list file without a [ProjectName] section is no list: the run stops naming it.\n"
+    "A list, group or project file that is no regular file (a FIFO, a pipe, a device) is\n"
+    "refused, naming it, without waiting for it. A run that builds nothing (no project\n"
+    "marked, an empty list) says so on standard error.\n"
     "\n"
     "Settings read from Pelorix.ini, section [Build]: LogWaitTime (ms, default 200),\n"
     "ReBuildMode (1), Extension (.vbp), ShellCommand (shell\\open\\command), Execute (1),\n"
@@ -185,6 +204,62 @@ bool writeReport(const BuildRecord& record, const BuildOptions& options, std::os
     return false;
 }
 
+// A run that ends before its first project (refused, or its list unreadable) still replaces the
+// report of the run before it: the run's error is the report's one case.
+void writeRunErrorReport(const BuildOptions& options, const RuntimeError& error, std::ostream& err) {
+    if (options.junitPath.empty())
+        return;
+    CDFileData noProjects;
+    BuildRecord record(noProjects, {});
+    record.runFailed(error);
+    writeReport(record, options, err);
+}
+
+// A file the run reads or keeps, which a report written over it would destroy.
+struct RunFile {
+    std::string what;
+    std::string hostPath;
+};
+
+// The files of the run known before its list is read: the list (or group), the settings file, the
+// error log and the build lock.
+std::vector<RunFile> runFiles(const BuildOptions& options) {
+    const std::string folder = programFolderHost();
+    return {{isProjectGroupPath(options.listPath) ? "the project group" : "the project list",
+             hostPathOf(options.listPath)},
+            {"the settings file", folder + "/Pelorix.ini"},
+            {"the error log", folder + "/Pelorix.log"},
+            {"the build lock", folder + "/Pelorix.lock"}};
+}
+
+// Why the report may not be written where --junit says, or nothing: a path that leads to one of
+// the run's files (however it is spelt: the files are compared, not the names), or to something
+// that is not a regular file (a folder, a device, a FIFO), is never replaced by the report.
+std::optional<std::string> reportPathProblem(const BuildOptions& options, const std::vector<RunFile>& files) {
+    const std::string host = hostPathOf(windowsPathArgument(options.junitPath));
+    const HostFileKind kind = hostFileKind(host);
+    if (kind == HostFileKind::Missing)
+        return std::nullopt;
+    if (kind != HostFileKind::Regular)
+        return "the JUnit report path " + options.junitPath + " is " + std::string(hostFileKindText(kind)) +
+               ", not a regular file";
+    const auto report = hostFileIdentity(host);
+    for (const RunFile& file : files)
+        if (report && hostFileIdentity(file.hostPath) == report)
+            return "the JUnit report path " + options.junitPath + " is " + file.what + " " + file.hostPath +
+                   " of this run";
+    return std::nullopt;
+}
+
+// The project files of the loaded list, as files a report must not replace.
+std::vector<RunFile> projectFiles(CDFileData& data) {
+    std::vector<RunFile> files;
+    for (const std::string& path : data.ProjectFilePathList())
+        if (!path.empty())
+            files.push_back({"the project file", hostPathOf(path)});
+    return files;
+}
+
 // Questions go to standard error with the answer the command gives.
 void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes, ProgressLine* progress) {
     box.onShow([&err, yes, progress](const AnswerMessageBox::Shown& shown) {
@@ -225,12 +300,29 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     CFWin32API api;
     CDFileData data;
     HeadlessBuildSettingForm form;
-    const LoadedTargets loaded = loadTargets(options, data, form, out);
+    LoadedTargets loaded;
+    try {
+        loaded = loadTargets(options, data, form, out);
+    } catch (const RuntimeError& e) {
+        writeRunErrorReport(options, e, err);
+        throw;
+    }
     for (const std::string& note : loaded.notes)
         err << "pelorix-cli build: " << options.listPath << ": " << note << '\n';
+    if (!options.junitPath.empty()) {
+        if (const auto problem = reportPathProblem(options, projectFiles(data))) {
+            err << "pelorix-cli build: " << withoutControlCharacters(*problem) << "; nothing was built.\n";
+            return ExitFailure;
+        }
+    }
     const WindowOptions windowOptions = readWindowOptions(api);
     const std::vector<std::int32_t> buildRows =
         handOverBuildTargets(form, data, windowOptions.updateComponentReference);
+    if (std::none_of(buildRows.begin(), buildRows.end(), [](std::int32_t row) { return row >= 1; }))
+        err << "pelorix-cli build: " << withoutControlCharacters(options.listPath) << ": "
+            << (loaded.projectCount == 0 ? "the list has no project; nothing to build"
+                                         : "no project is marked for building (use --all to build every one)")
+            << '\n';
 
     // A progress line only where a person watches: the process's own standard error on a terminal.
     std::optional<ProgressLine> progress;
@@ -281,29 +373,36 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     return record.succeeded() && reported ? ExitOk : ExitFailure;
 }
 
-// The program folder's build lock: taken at once, or after the other build with --wait. A lock
-// that cannot be taken in an unusable program folder leaves the folder's problem to the run, which
-// names it; in a usable one, a lock file that cannot be opened stops the command, since a run
-// without the lock could mix its logs with another's.
-bool takeBuildLock(const BuildOptions& options, ProgramFolderLock& lock, std::ostream& err) {
+// Why the build lock could not be opened: what the lock file's name is, when that is the cause.
+std::string lockOpenFailure(const ProgramFolderLock& lock) {
+    if (lock.lockFileKind() != HostFileKind::Missing)
+        return "it is " + std::string(hostFileKindText(lock.lockFileKind())) + ", not a regular file";
+    return win32::systemMessage(lock.errorCode());
+}
+
+// The program folder's build lock: taken at once, or after the other build with --wait; nothing
+// when it is held, else why the build is refused. A lock that cannot be taken in an unusable
+// program folder leaves the folder's problem to the run, which names it; in a usable one, a lock
+// file that cannot be opened stops the command, since a run without the lock could mix its logs
+// with another's.
+std::optional<std::string> takeBuildLock(const BuildOptions& options, ProgramFolderLock& lock,
+                                         std::ostream& err) {
     lock = ProgramFolderLock::tryAcquire();
-    if (lock.state() == ProgramFolderLock::State::Unavailable && !programFolderProblem()) {
-        err << "pelorix-cli build: cannot take the build lock " << lock.folder()
-            << "/Pelorix.lock: " << win32::systemMessage(lock.errorCode()) << "; nothing was built.\n";
-        return false;
-    }
+    if (lock.state() == ProgramFolderLock::State::Unavailable && !programFolderProblem())
+        return "cannot take the build lock " + lock.path() + ": " + lockOpenFailure(lock) +
+               "; nothing was built.";
     if (lock.state() != ProgramFolderLock::State::Busy)
-        return true;
-    if (!options.wait) {
-        err << "pelorix-cli build: another build is running in the program folder " << lock.folder()
-            << " (its compiler logs would mix); nothing was built. Use --wait to wait for it.\n";
-        return false;
-    }
-    err << "pelorix-cli build: another build is running in the program folder " << lock.folder()
-        << "; waiting for it to end...\n"
-        << std::flush;
+        return std::nullopt;
+    const std::string holder = lock.strayProcess() != 0
+                                   ? "a compiler an earlier build left running (process " +
+                                         std::to_string(lock.strayProcess()) +
+                                         ") is still running in the program folder " + lock.folder()
+                                   : "another build is running in the program folder " + lock.folder();
+    if (!options.wait)
+        return holder + " (its compiler logs would mix); nothing was built. Use --wait to wait for it.";
+    err << "pelorix-cli build: " << holder << "; waiting for it to end...\n" << std::flush;
     lock = ProgramFolderLock::acquire();
-    return true;
+    return std::nullopt;
 }
 
 int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
@@ -333,9 +432,18 @@ int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
         return ExitUsage;
     }
     options.listPath = windowsPathArgument(operands.front());
+    if (!options.junitPath.empty()) {
+        if (const auto problem = reportPathProblem(options, runFiles(options))) {
+            err << "pelorix-cli build: " << withoutControlCharacters(*problem) << "; nothing was built.\n";
+            return ExitFailure;
+        }
+    }
     ProgramFolderLock lock;
-    if (!takeBuildLock(options, lock, err))
+    if (const auto refused = takeBuildLock(options, lock, err)) {
+        err << "pelorix-cli build: " << withoutControlCharacters(*refused) << '\n';
+        writeRunErrorReport(options, RuntimeError(BuildResult::Error, *refused), err);
         return ExitFailure;
+    }
     // From here on a stop signal ends the run, and with it the compiler, instead of this process.
     const StopSignals signals;
     try {

@@ -7,6 +7,7 @@
 #include "platform/RuntimeError.h"
 #include "projectdata/CDFileData.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace pelorix::cli {
@@ -37,6 +38,10 @@ constexpr std::string_view checkHelp =
     "file (- for the machine's own), the line number (- for none), what, and the detail;\n"
     "then a line 'checked N projects: E errors, W warnings'.\n"
     "\n"
+    "A file without a [ProjectName] section is no list, and a list, group or project file\n"
+    "that is no regular file (a FIFO, a pipe, a device) is refused: either is an error\n"
+    "that names the file.\n"
+    "\n"
     "Exit status: 0 when there is no error (warnings allowed), 1 when there is one or the\n"
     "list cannot be read, 2 for a usage error.\n";
 
@@ -66,7 +71,13 @@ int runCheck(const Args& args, std::ostream& out, std::ostream& err) {
         const LoadedTargets loaded = loadBuildTargets(data, form, path, all);
         for (const std::string& note : loaded.notes)
             err << "pelorix-cli check: " << path << ": " << note << '\n';
-        const CheckResult result = checkBuildTargets(data, api, handOverBuildTargets(form, data, false));
+        const std::vector<std::int32_t> targets = handOverBuildTargets(form, data, false);
+        if (std::none_of(targets.begin(), targets.end(), [](std::int32_t row) { return row >= 1; }))
+            err << "pelorix-cli check: " << path << ": "
+                << (loaded.projectCount == 0 ? "the list has no project"
+                                             : "no project is marked (use --all to check every one)")
+                << '\n';
+        const CheckResult result = checkBuildTargets(data, api, targets);
         for (const CheckFinding& finding : result.findings)
             out << formatFinding(finding) << '\n';
         out << checkSummary(result) << '\n';

@@ -1,6 +1,8 @@
 #include "cli/Cli.h"
 
 #include "cli/Commands.h"
+#include "platform/CFWin32API.h"
+#include "platform/CodePage.h"
 #include "platform/DriveMap.h"
 #include "platform/Text.h"
 
@@ -56,6 +58,14 @@ int runCli(const Args& args, std::ostream& out, std::ostream& err) {
             out << c.help;
             return ExitOk;
         }
+        // A code page that cannot be used would fail every file read: named once, before anything.
+        if (const auto problem = codePageProblem()) {
+            err << "pelorix-cli: " << *problem << '\n';
+            return ExitFailure;
+        }
+        // A settings file that cannot be read leaves every setting at its default: say so once.
+        if (const auto problem = settingsFileProblem())
+            err << "pelorix-cli: " << *problem << '\n';
         return c.run(rest, out, err);
     }
     err << "pelorix-cli: unknown command '" << args[0] << "'\n";

@@ -1,4 +1,6 @@
 #include "cli/Commands.h"
+#include "platform/DriveMap.h"
+#include "platform/FileKind.h"
 #include "platform/TypeLibReader.h"
 
 #include <cstdio>
@@ -52,7 +54,12 @@ int runTypelibInfo(const Args& args, std::ostream& out, std::ostream& err) {
 
     const std::string path = windowsPathArgument(operands.front());
     if (!locateTypeLib(path)) {
-        err << "pelorix-cli typelib-info: " << path << ": the file does not exist\n";
+        const HostFileKind kind = hostFileKind(hostPathOf(path));
+        err << "pelorix-cli typelib-info: " << path << ": "
+            << (kind == HostFileKind::Missing
+                    ? std::string("the file does not exist")
+                    : "not a regular file: it is " + std::string(hostFileKindText(kind)))
+            << '\n';
         return ExitFailure;
     }
     const auto lib = readTypeLibAttributes(path);

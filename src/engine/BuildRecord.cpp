@@ -94,6 +94,8 @@ void BuildRecord::runEnded(std::int16_t result) {
 void BuildRecord::runFailed(const RuntimeError& error) {
     if (ProjectRecordOfRun* project = current())
         project->error = error.description();
+    else
+        m_runError = error.description();
     endCurrent(ProjectOutcome::Error);
     m_result = BuildResult::Error; // the code the front ends report for a run that stopped
     if (!m_startStamp.empty())

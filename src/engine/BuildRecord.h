@@ -66,10 +66,13 @@ public:
     void buildLogLine(const std::string& line) override;
     void runEnded(std::int16_t result) override;
 
-    // A run-time error ended the run: the project it was working on is an Error.
+    // A run-time error ended the run: the project it was working on is an Error. An error outside
+    // any project (a run refused or stopped before its first project) is the run's own.
     void runFailed(const RuntimeError& error);
     // A project the list marks whose file is missing, which the run therefore left out.
     void addMissing(CDFileData& fileData, std::int32_t row);
+    // The description of the error that ended the run outside any project ("" for none).
+    const std::string& runError() const noexcept { return m_runError; }
 
     const std::vector<ProjectRecordOfRun>& projects() const noexcept { return m_projects; }
     // The run's result code (99 when a run-time error ended it); nothing when the run never ran.
@@ -96,6 +99,7 @@ private:
     std::chrono::duration<double> m_runTime{};
     std::optional<std::int16_t> m_result;
     std::string m_startStamp;
+    std::string m_runError;
 };
 
 } // namespace pelorix

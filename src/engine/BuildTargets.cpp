@@ -18,6 +18,7 @@ LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, st
         loaded.projectCount = loadProjectGroup(fileData, projects);
     } else {
         loaded.listPath = std::string(path);
+        requireProjectListFile(path);
         loaded.projectCount = loadProjectList(fileData, path);
     }
     fillProjectGrid(form, fileData);

@@ -8,13 +8,16 @@
 #include "platform/CDRegistryData.h"
 #include "platform/CFWin32API.h"
 #include "platform/CommandLine.h"
+#include "platform/DriveMap.h"
 #include "platform/Environment.h"
 #include "platform/ErrorLog.h"
+#include "platform/FileKind.h"
 #include "platform/FileSystemObject.h"
 #include "platform/Numbers.h"
 #include "platform/Text.h"
 #include "platform/TimeFormat.h"
 #include "platform/UserInterface.h"
+#include "platform/Win32Error.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
 #include "projectdata/ProjectText.h"
@@ -367,7 +370,10 @@ std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_vie
     return guard("pVB6EXE", [&]() -> std::int16_t {
         return noteCommandOnError(command, [&]() -> std::int16_t {
             const std::string windowsFolder = getEnvironmentVariable("WINDIR");
-            for (int i = 0; i < 5; ++i) {
+            // The pauses give the file system time to settle before the project file is
+            // rewritten; a project whose file is missing fails its update at once without them.
+            const int pauses = FileSystemObject().FileExists(projectFilePath) ? 5 : 0;
+            for (int i = 0; i < pauses; ++i) {
                 m_eventPump.processEvents();
                 pause(m_lngLogWaitTime);
             }
@@ -381,6 +387,8 @@ std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_vie
 
             const std::string logPath = m_strAppPath + logFileName(projectName) + ".log";
             deleteIfExists(logPath);
+            if (!logCanBeWritten(logPath, projectName))
+                return BuildResult::Error;
             command = compilerCommand(logPath, projectFilePath, projectType);
             if (!runCompiler(command, projectName) || !waitForLog(logPath, projectName))
                 return BuildResult::Error;
@@ -423,6 +431,24 @@ void CFVB6EXE::deleteIfExists(const std::string& path) {
     const FileSystemObject fso;
     if (fso.FileExists(path))
         fso.DeleteFile(path, false);
+}
+
+// Whether the compiler can write its log where the run will look for it: a folder (or FIFO ...)
+// of that name, or a name too long for the file system, would only show as a log that never
+// came. Such a path is named in the error log and the build log, and the compiler is not started.
+bool CFVB6EXE::logCanBeWritten(const std::string& logPath, std::string_view projectName) {
+    const std::string host = hostPathOf(logPath);
+    const std::int32_t code = probeHostFileCreation(host);
+    if (code == 0)
+        return true;
+    const HostFileKind kind = hostLinkKind(host);
+    const std::string cause = kind != HostFileKind::Missing && kind != HostFileKind::Regular
+                                  ? "ﾌｧｲﾙではなく" + std::string(hostFileKindTextJapanese(kind)) + "です。"
+                                  : win32::systemMessage(code);
+    const std::string text = "ｺﾝﾊﾟｲﾗのﾛｸﾞをﾌｧｲﾙとして作成できません。" + cause + "[" + logPath + "]";
+    WriteErrorLog(code, text, "pVB6EXE", Module, ErrorLevel::Error, false);
+    appendLog(stamp() + std::string(projectName) + "の" + text);
+    return false;
 }
 
 // Runs the compiler and waits for it; false when it did not end (a time-out or a failed wait) or,

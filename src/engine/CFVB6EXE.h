@@ -124,6 +124,7 @@ private:
     void selectBuildRow(IProjectGrid& grid, std::int32_t row, bool scrollIntoView);
     std::string compilerCommand(std::string_view logPath, std::string_view projectFilePath,
                                 std::string_view projectType);
+    bool logCanBeWritten(const std::string& logPath, std::string_view projectName);
     bool runCompiler(const std::string& command, std::string_view projectName);
     bool waitForLog(std::string_view logPath, std::string_view projectName);
     std::int16_t askRebuild(std::string_view projectName, std::int16_t compatibleMode, std::int16_t code);

@@ -147,8 +147,10 @@ Counts countOutcomes(const BuildRecord& record) {
 
 std::string totals(const BuildRecord& record) {
     const Counts counts = countOutcomes(record);
-    return attr("tests", std::to_string(record.projects().size())) +
-           attr("failures", std::to_string(counts.failures)) + attr("errors", std::to_string(counts.errors)) +
+    const std::size_t runCase = record.runError().empty() ? 0 : 1;
+    return attr("tests", std::to_string(record.projects().size() + runCase)) +
+           attr("failures", std::to_string(counts.failures)) +
+           attr("errors", std::to_string(counts.errors + runCase)) +
            attr("skipped", std::to_string(counts.skipped)) + attr("time", seconds(record.time()));
 }
 
@@ -233,6 +235,12 @@ std::string junitReportXml(const BuildRecord& record, std::string_view suiteName
     if (const auto result = record.result())
         xml += "    <properties>\n      <property" + attr("name", "result") +
                attr("value", std::to_string(*result)) + "/>\n    </properties>\n";
+    // An error that ended the run outside any project is a case of its own, so that a report of a
+    // run refused or stopped before its first project never reads as a success.
+    if (!record.runError().empty())
+        xml += "    <testcase" + attr("name", "(run)") + attr("classname", suiteName) +
+               attr("time", "0.000") + ">\n      <error" + attr("message", record.runError()) +
+               attr("type", "run-time error") + "/>\n    </testcase>\n";
     for (const ProjectRecordOfRun& project : record.projects())
         xml += testCase(record, project);
     return xml + "  </testsuite>\n</testsuites>\n";

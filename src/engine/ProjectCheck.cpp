@@ -101,6 +101,8 @@ void checkCompiler(CFWin32API& api, std::vector<CheckFinding>& findings) {
     if (programOfCommandLine(compiler.command).empty())
         add(CheckSeverity::Error, "compiler program missing",
             "the program of the " + compiler.extension + " command does not exist: " + compiler.command);
+    else if (const std::string problem = programStartProblem(compiler.command); !problem.empty())
+        add(CheckSeverity::Error, "compiler program cannot start", problem);
     if (!contains(compiler.command, "\"%1\""))
         add(CheckSeverity::Warning, "compiler command without \"%1\"",
             "the build's arguments have no place in the " + compiler.extension +

@@ -69,6 +69,12 @@ public:
             note(lineNumber, "ignored: " + written + " cannot be made a full path");
             return;
         }
+        // Only project files are built: a group naming itself, another group or any other file
+        // would have that file rewritten as a project.
+        if (!endsWithIgnoreCase(path, ".vbp")) {
+            note(lineNumber, "left out: " + written + " is not a project file (.vbp)");
+            return;
+        }
         const auto [seen, added] = m_lineOf.try_emplace(toUpper(path), lineNumber);
         if (!added) {
             note(lineNumber,
@@ -127,7 +133,7 @@ ProjectGroup parseProjectGroup(std::string_view bytes, std::string_view groupFol
 }
 
 ProjectGroup readProjectGroup(std::string_view groupPath) {
-    const std::string bytes = readWindowsFile(groupPath);
+    const std::string bytes = readNamedFile(groupPath, "ﾌﾟﾛｼﾞｪｸﾄｸﾞﾙｰﾌﾟﾌｧｲﾙ");
     return parseProjectGroup(bytes, FileSystemObject::GetParentFolderName(groupPath));
 }
 

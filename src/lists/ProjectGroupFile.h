@@ -22,7 +22,8 @@ struct GroupProject {
 };
 
 // Something about a group's lines that its user should hear of: a line left out (no file named,
-// a project listed twice, a path that cannot be made absolute) or a line of an unknown kind.
+// a file that is no project file, a project listed twice, a path that cannot be made absolute) or
+// a line of an unknown kind.
 struct GroupNote {
     std::int32_t lineNumber;
     std::string text;

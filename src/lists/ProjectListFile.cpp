@@ -12,6 +12,7 @@
 #include "platform/Text.h"
 #include "platform/Win32Error.h"
 #include "projectdata/CDFileData.h"
+#include "projectdata/ProjectText.h"
 
 #include <algorithm>
 #include <map>
@@ -20,6 +21,7 @@ namespace pelorix {
 
 namespace {
 
+constexpr std::int32_t InvalidFileFormat = 321;
 constexpr std::string_view DefaultKeyWords = "/make,/m,/makedll,/l,/run,/r,/runexit,/out";
 constexpr std::string_view DefaultKeyWordIndexes = "*,*,*,*,*,*,*";
 
@@ -169,6 +171,15 @@ void writeProjectListFile(std::string_view listPath, const std::optional<std::ve
     if (problem)
         throw RuntimeError(vberr::PathFileAccess,
                            "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄに書き込めません。" + *problem + "[" + std::string(listPath) + "]");
+}
+
+void requireProjectListFile(std::string_view listPath) {
+    const std::string bytes = readNamedFile(listPath, "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙ");
+    for (const std::string& line : decodedLines(bytes))
+        if (contains(line, "[ProjectName]") && !trimWhite(line).starts_with(';'))
+            return;
+    throw RuntimeError(InvalidFileFormat, "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙではありません。[ProjectName]ｾｸｼｮﾝがありません。[" +
+                                              std::string(listPath) + "]");
 }
 
 std::int32_t loadProjectList(CDFileData& fileData, std::string_view listPath) {

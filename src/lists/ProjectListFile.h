@@ -15,6 +15,11 @@ class CFWin32API;
 // "Build": "EnableState", the rows marked as build targets ("2,5," with its trailing comma), and
 // "Index", the row the last build reached.
 
+// Raises an error naming the file when it cannot be read or is no project list: a file without a
+// "[ProjectName]" section (random bytes, a project file given by mistake) lists nothing to build,
+// and a check or build of it must not pass for one of an empty list.
+void requireProjectListFile(std::string_view listPath);
+
 // Resets the project data and fills it from the list file's "[ProjectName]" section, reading each
 // project file into its record. Returns the number of projects (0 for a list path of "").
 std::int32_t loadProjectList(CDFileData& fileData, std::string_view listPath);

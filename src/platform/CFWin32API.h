@@ -29,6 +29,10 @@ enum class ProcessWaitEnd { Ended, TimeLimit, Cancelled, WaitFailed };
 // stop) ended the wait.
 enum class AbandonedProcess { LeaveRunning, EndGroup, EndGroupOnCancel };
 
+// Why the settings file beside the program (Pelorix.ini) cannot be read or written (a folder, a
+// FIFO ...), naming it; nothing when it is a regular file or missing.
+std::optional<std::string> settingsFileProblem();
+
 // The Win32 service class: settings files, registry, processes, system texts and path
 // operations. It keeps no state that callers rely on but the count of the registry failures its
 // walks logged; every user creates its own instance.
@@ -90,5 +94,9 @@ private:
 // current, system and Windows folders, then on the host PATH, ".exe" added where Windows adds it);
 // "" when there is no such program.
 std::string programOfCommandLine(std::string_view commandLine);
+
+// Why the program of a command line could not be started (not a program, not a regular file, not
+// readable), naming it; "" when it can be, or when there is no such program (see above).
+std::string programStartProblem(std::string_view commandLine);
 
 } // namespace pelorix

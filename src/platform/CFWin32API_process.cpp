@@ -2,7 +2,9 @@
 #include "platform/CommandLine.h"
 #include "platform/DriveMap.h"
 #include "platform/Environment.h"
+#include "platform/FileKind.h"
 #include "platform/FileSystemObject.h"
+#include "platform/ProgramFolderLock.h"
 #include "platform/Text.h"
 #include "platform/UniqueFd.h"
 #include "platform/UserInterface.h"
@@ -46,6 +48,17 @@ constexpr int KillWaitMs = 2000;
 [[noreturn]] void failStart(std::int32_t code) {
     SetLastError(code);
     throw RuntimeError(code, CFWin32API().GetLastErrorMsg(code));
+}
+
+// The system's text for a program that is no program, its "%1" the program's path.
+std::string notAProgramText(const std::string& hostProgram) {
+    return replaceAll(win32::systemMessage(win32::BadExeFormat), "%1", hostProgram);
+}
+
+[[noreturn]] void failStartOf(std::int32_t code, const std::string& hostProgram) {
+    SetLastError(code);
+    throw RuntimeError(code, code == win32::BadExeFormat ? notAProgramText(hostProgram)
+                                                         : CFWin32API().GetLastErrorMsg(code));
 }
 
 // Children whose reaper thread could not be started; each later start reaps those that ended.
@@ -108,6 +121,8 @@ public:
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t pid() const noexcept { return m_pid; }
 
     // WaitObject0 when the process has ended, WaitTimeout when it still runs after timeoutMs,
     // WaitFailed when waiting is not possible.
@@ -272,7 +287,9 @@ std::string locateProgram(std::string_view name, bool searchAndAppendExe) {
 }
 
 bool startsWithMz(const std::string& hostPath) {
-    const UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (hostFileKind(hostPath) != HostFileKind::Regular)
+        failStartOf(win32::BadExeFormat, hostPath); // a FIFO or device is never opened, nor run
+    const UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
         failStart(errno == EACCES || errno == EPERM ? win32::AccessDenied : win32::fromErrno(errno));
     char magic[2] = {};
@@ -381,7 +398,7 @@ std::unique_ptr<ChildProcess> launch(std::string_view programPath, std::string_v
         argv = {"wine", hostProgram};
     } else {
         if (::access(hostProgram.c_str(), X_OK) != 0)
-            failStart(win32::BadExeFormat); // a file, but not a program
+            failStartOf(win32::BadExeFormat, hostProgram); // a file, but not a program
         executable = hostProgram;
         argv = {hostProgram};
     }
@@ -396,7 +413,7 @@ std::unique_ptr<ChildProcess> launch(std::string_view programPath, std::string_v
     const int err = ::posix_spawn(&pid, executable.c_str(), setup.actions(), setup.attr(), argvPtrs.data(),
                                   envPtrs.data());
     if (err != 0)
-        failStart(startErrorCode(err));
+        failStartOf(startErrorCode(err), hostProgram);
     return std::make_unique<ChildProcess>(pid);
 }
 
@@ -429,15 +446,24 @@ std::int32_t waitOneSlice(ChildProcess& child, std::int32_t slice, Clock::time_p
     }
 }
 
+// A process left running after the wait gave up on it may go on writing the file it was started
+// for (a compiler's log): the program folder's build lock records it until it has ended.
+void leftRunning(const ChildProcess& child) noexcept {
+    try {
+        ProgramFolderLock::recordStrayProcess(static_cast<int>(child.pid()));
+    } catch (...) { // a process that cannot be recorded runs on all the same
+    }
+}
+
 } // namespace
 
 // Starts a program and waits for it to end, handling pending events between waits. The time
 // limit is real time, whatever the slice: a slice of 0 polls until the process ends, the cancel
 // flag is set or the limit is reached; a negative slice waits in one slice until then. The window
 // state has no meaning for a program started here. A process the wait gives up on (the limit, the
-// cancel flag, a failed wait) runs on and is reaped when it ends, or with EndGroup is ended with
-// every process of its group; with EndGroupOnCancel it is ended so only when the cancel flag
-// stopped the wait.
+// cancel flag, a failed wait) runs on and is reaped when it ends, recorded meanwhile in the
+// program folder's build lock, or with EndGroup is ended with every process of its group; with
+// EndGroupOnCancel it is ended so only when the cancel flag stopped the wait.
 bool CFWin32API::CreateProcess_Execute(std::string_view programPath, std::string_view commandLine,
                                        std::int16_t windowState, std::int32_t waitSlice,
                                        const bool& cancelFlag, std::int32_t timeLimit, IEventPump* pump,
@@ -464,6 +490,8 @@ bool CFWin32API::CreateProcess_Execute(std::string_view programPath, std::string
         if (result != WaitObject0 && (abandoned == AbandonedProcess::EndGroup ||
                                       (abandoned == AbandonedProcess::EndGroupOnCancel && cancelFlag)))
             child->endGroup();
+        else if (result != WaitObject0)
+            leftRunning(*child);
         if (howEnded != nullptr)
             *howEnded = result == WaitObject0  ? ProcessWaitEnd::Ended
                         : result == WaitFailed ? ProcessWaitEnd::WaitFailed
@@ -483,6 +511,19 @@ std::string CFWin32API::GetLastErrorMsg(std::int32_t errorCode) {
         return win32::systemMessage(errorCode);
     } catch (...) {
         return {};
+    }
+}
+
+std::string programStartProblem(std::string_view commandLine) {
+    const std::string program = programOfCommandLine(commandLine);
+    if (program.empty())
+        return {};
+    try {
+        if (startsWithMz(program) || ::access(program.c_str(), X_OK) == 0)
+            return {};
+        return notAProgramText(program);
+    } catch (const RuntimeError& e) {
+        return e.description();
     }
 }
 

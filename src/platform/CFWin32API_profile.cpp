@@ -3,6 +3,7 @@
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
 #include "platform/Environment.h"
+#include "platform/FileKind.h"
 #include "platform/HostFile.h"
 #include "platform/IniFile.h"
 #include "platform/Win32Error.h"
@@ -47,6 +48,15 @@ std::string writeTarget(const std::string& hostPath) {
 }
 
 } // namespace
+
+std::optional<std::string> settingsFileProblem() {
+    const std::string host = profileHostPath({});
+    const HostFileKind kind = hostFileKind(host);
+    if (kind == HostFileKind::Missing || kind == HostFileKind::Regular)
+        return std::nullopt;
+    return "the settings file " + host + " is " + std::string(hostFileKindText(kind)) +
+           ", not a regular file: every setting keeps its default and none is saved";
+}
 
 std::string CFWin32API::GetTerminalProfile(std::string_view sectionName, std::string_view keyName,
                                            std::string_view filePath) {

@@ -1,6 +1,7 @@
 #include "platform/CodePage.h"
 
 #include "platform/Environment.h"
+#include "platform/RuntimeError.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <iconv.h>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -28,13 +30,25 @@ iconv_t converter(const std::string& to, const std::string& from) {
     auto it = cache.find(key);
     if (it == cache.end()) {
         iconv_t cd = iconv_open(to.c_str(), from.c_str());
-        if (cd == reinterpret_cast<iconv_t>(-1))
+        if (cd == reinterpret_cast<iconv_t>(-1)) {
+            if (const auto problem = codePageProblem())
+                throw RuntimeError(vberr::InvalidArgument, *problem);
             throw std::invalid_argument("unknown encoding: " + from + " -> " + to);
+        }
         it = cache.emplace(std::move(key), IconvHandle(cd)).first;
     }
     iconv_t cd = static_cast<iconv_t>(it->second.get());
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     return cd;
+}
+
+// Whether iconv can convert between the encoding and UTF-8.
+bool knownEncoding(const std::string& name) {
+    const iconv_t cd = iconv_open("UTF-8", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    iconv_close(cd);
+    return true;
 }
 
 // Length of the UTF-8 sequence at s[i] and its code point; 0 when it is not valid UTF-8.
@@ -161,6 +175,22 @@ std::string encodeTo(std::string_view encoding, std::string_view text) {
     }
     flushRun(text.size());
     return out;
+}
+
+std::optional<std::string> codePageProblem() {
+    const auto chosen = hostEnv("PELORIX_CODEPAGE");
+    if (!chosen || chosen->empty() || knownEncoding(*chosen))
+        return std::nullopt;
+    static constexpr const char* candidates[] = {"CP932",  "CP936",  "CP949",  "CP950",  "CP1250",
+                                                 "CP1251", "CP1252", "CP1253", "CP1254", "CP1255",
+                                                 "CP1256", "CP1257", "CP1258", "CP874"};
+    std::string working;
+    for (const char* name : candidates)
+        if (knownEncoding(name))
+            working += (working.empty() ? "" : ", ") + std::string(name);
+    return "PELORIX_CODEPAGE=" + *chosen + ": no such code page is known; code pages that work: " +
+           (working.empty() ? std::string("none of the Windows code pages") : working) +
+           " (unset the variable for CP932)";
 }
 
 std::string ansiToUtf8(std::string_view bytes) {

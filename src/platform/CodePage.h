@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,11 @@ namespace pelorix {
 // Decoding never fails and never loses a byte: a byte that is not valid in the code page becomes
 // the private-use character U+F700 + byte, which encoding turns back into that same byte. A
 // character that the code page cannot hold is written as "?", as Windows does.
+
+// Why the code page PELORIX_CODEPAGE names cannot be used (its name and value, and the code pages
+// that work), or nothing when it can (or is not set). A conversion in such a code page raises
+// error 5 with this text.
+std::optional<std::string> codePageProblem();
 
 std::string ansiToUtf8(std::string_view bytes);
 std::string utf8ToAnsi(std::string_view text);

@@ -5,10 +5,7 @@
 #include "platform/Win32Error.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <fcntl.h>
-#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,16 +13,29 @@
 namespace pelorix {
 namespace {
 
-// A file opened for reading, its size in size; a folder is refused as Windows refuses it.
+// A file opened for reading, its size in size. Only a regular file is read: a folder is refused
+// as Windows refuses it (AccessDenied), a FIFO, device or socket with OpenFailed, without
+// waiting: the open does not block (a FIFO nobody writes to would hold it forever) and the kind is
+// checked on the open descriptor before anything is read.
 UniqueFd openForReading(const std::string& hostPath, std::int32_t& err, off_t& size) {
-    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    // A device is not even opened (opening one may act on it).
+    if (struct stat before{};
+        ::stat(hostPath.c_str(), &before) == 0 && (S_ISCHR(before.st_mode) || S_ISBLK(before.st_mode))) {
+        err = win32::OpenFailed;
+        return UniqueFd();
+    }
+    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid()) {
         err = win32::fromErrno(errno);
         return fd;
     }
     struct stat st {};
-    if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        err = win32::AccessDenied;
+    if (::fstat(fd.get(), &st) != 0) {
+        err = win32::fromErrno(errno);
+        return UniqueFd();
+    }
+    if (!S_ISREG(st.st_mode)) {
+        err = S_ISDIR(st.st_mode) ? win32::AccessDenied : win32::OpenFailed;
         return UniqueFd();
     }
     size = st.st_size;
@@ -114,14 +124,10 @@ std::optional<std::string> rewriteUserFile(const std::string& hostPath,
         const std::string text = win32::systemMessage(code);
         return text.empty() ? "ｴﾗｰ " + std::to_string(code) : text;
     };
-    struct Freer {
-        void operator()(char* p) const noexcept { std::free(p); }
-    };
-    const std::unique_ptr<char, Freer> resolved(::realpath(hostPath.c_str(), nullptr));
-    const std::string target = resolved ? std::string(resolved.get()) : hostPath;
+    // A symbolic link is followed: stat looks at the file it leads to, and the writer replaces it.
     std::string oldBytes;
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
+    if (::stat(hostPath.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return std::string("ﾌｫﾙﾀﾞです。");
         if (!S_ISREG(st.st_mode))
@@ -129,7 +135,7 @@ std::optional<std::string> rewriteUserFile(const std::string& hostPath,
         if ((st.st_mode & 0222) == 0)
             return std::string("読み取り専用のﾌｧｲﾙです。");
         std::int32_t code = 0;
-        auto bytes = readHostFile(target, &code);
+        auto bytes = readHostFile(hostPath, &code);
         if (!bytes)
             return reason(code);
         oldBytes = std::move(*bytes);
@@ -137,7 +143,7 @@ std::optional<std::string> rewriteUserFile(const std::string& hostPath,
         return reason(win32::fromErrno(errno));
     }
     const std::string newBytes = compose(oldBytes);
-    if (const std::int32_t code = writeHostFileAtomically(target, newBytes); code != 0)
+    if (const std::int32_t code = writeHostFileAtomically(hostPath, newBytes); code != 0)
         return reason(code == win32::FileNotFound ? win32::PathNotFound : code);
     return std::nullopt;
 }

@@ -10,6 +10,9 @@ namespace pelorix {
 
 // Whole-file operations on host paths. Failures are reported as Win32 error codes (0 = success).
 
+// Only regular files are read: a folder fails with AccessDenied, a FIFO, device or socket with
+// OpenFailed, at once (nothing waits for a writer that may never come).
+
 // The bytes of a file; nothing and the code in err when it cannot be read.
 std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_t* err = nullptr);
 
@@ -21,8 +24,8 @@ std::int32_t readHostFileInPieces(const std::string& hostPath,
 
 // Replaces (or creates) a file with the given bytes so that no reader ever sees a partial file:
 // the bytes are written to a new file beside it, flushed, and renamed over it in one step. An
-// existing file keeps its permission bits. On failure the old file is untouched and nothing is
-// left behind.
+// existing file keeps its permission bits; a symbolic link stays, the file it leads to is replaced. On
+// failure the old file is untouched and nothing is left behind.
 std::int32_t writeHostFileAtomically(const std::string& hostPath, std::string_view bytes);
 
 // Rewrites a file the user keeps (a project list): compose is given the file's bytes ("" for a

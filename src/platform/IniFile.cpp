@@ -303,9 +303,15 @@ std::string textToUtf16(std::string_view text) {
 
 } // namespace
 
+// A UTF-8 byte order mark that an editor put at the start of the file is no part of the first
+// line: it is skipped when reading and kept, unchanged, when writing.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
 std::optional<std::string> readIniValue(std::string_view fileBytes, std::string_view section,
                                         std::string_view key, std::string_view encoding,
                                         std::size_t bufferSize) {
+    if (fileBytes.starts_with(kUtf8Mark))
+        fileBytes.remove_prefix(kUtf8Mark.size());
     if (fileBytes.starts_with(kUtf16Mark))
         return readValue(utf16ToText(fileBytes.substr(kUtf16Mark.size())), section, key, "UTF-8", encoding,
                          bufferSize);
@@ -318,6 +324,12 @@ std::optional<std::string> writeIniValue(std::string_view fileBytes, std::string
     if (holdsLineEnd(section) || holdsLineEnd(key) || holdsLineEnd(value) ||
         key.find('=') != std::string_view::npos)
         return std::nullopt;
+    if (fileBytes.starts_with(kUtf8Mark)) {
+        const auto written = writeValue(fileBytes.substr(kUtf8Mark.size()), section, key, value, encoding);
+        if (!written)
+            return std::nullopt;
+        return std::string(kUtf8Mark) + *written;
+    }
     if (!fileBytes.starts_with(kUtf16Mark))
         return writeValue(fileBytes, section, key, value, encoding);
     const std::string_view units = fileBytes.substr(kUtf16Mark.size());

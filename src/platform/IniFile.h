@@ -21,7 +21,8 @@ namespace pelorix {
 // in it count. Lines before the first section header belong to no section.
 //
 // A file that begins with the UTF-16LE byte order mark is a Unicode INI file: it is read as such
-// and written back in UTF-16LE. No other file is ever made Unicode.
+// and written back in UTF-16LE. No other file is ever made Unicode. A UTF-8 byte order mark at the
+// start of a file is skipped when reading and kept when writing.
 
 // The value of key in section as GetPrivateProfileStringA copies it into a buffer of bufferSize
 // bytes: trimmed, one pair of matching enclosing quotes (" or ') removed, cut at a character

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileKind.h"
 #include "platform/UniqueFd.h"
 
 #include <cstdint>
@@ -13,26 +14,45 @@ namespace pelorix {
 // this lock from its start to its end: an exclusive flock on "Pelorix.lock" in the program
 // folder. The lock ends with its holder, also when the process is killed, so no stale lock is
 // ever left; the file itself stays. The compiler the run starts does not inherit it.
+//
+// A compiler that a run leaves running (the window program leaves one that passes its time limit
+// to the user) would go on writing its log after the run has ended, where the next build of the
+// same project would read it as its own. Such a compiler is recorded in the lock file; until it
+// has ended, the lock counts as held by another build (the record names its process), and the
+// first run that finds it ended clears the record.
 class ProgramFolderLock {
 public:
     enum class State {
         Held,        // this object holds the lock
-        Busy,        // another run holds it
+        Busy,        // another run holds it, or a compiler one left running still runs
         Unavailable, // the lock file cannot be opened (the program folder is missing, no folder
                      // or not writable); the run itself reports the folder's problem
     };
 
     // Tries once, without waiting.
     static ProgramFolderLock tryAcquire();
-    // Waits until the other run has ended (or the lock is unavailable).
+    // Waits until the other run, and any compiler left running, has ended (or the lock is
+    // unavailable).
     static ProgramFolderLock acquire();
+
+    // Records a process that a build left running in the lock file of the program folder; false
+    // when the record could not be written.
+    static bool recordStrayProcess(int processId);
 
     State state() const noexcept { return m_state; }
     bool held() const noexcept { return m_state == State::Held; }
     // The program folder (host path) the lock belongs to.
     const std::string& folder() const noexcept { return m_folder; }
+    // The lock file's host path.
+    std::string path() const { return m_folder + "/Pelorix.lock"; }
     // The Win32 code of the failure to open the lock file (Unavailable).
     std::int32_t errorCode() const noexcept { return m_errorCode; }
+    // What the lock file's name is when it could not be opened (a folder, a symbolic link to
+    // nothing ...); Missing when the cause lies elsewhere.
+    HostFileKind lockFileKind() const noexcept { return m_lockFileKind; }
+    // The process of a compiler an earlier build left running that makes the lock Busy; 0 when
+    // another run holds it.
+    int strayProcess() const noexcept { return m_strayProcess; }
 
     // Ends the lock before the object goes away.
     void release() noexcept;
@@ -43,6 +63,8 @@ private:
     State m_state = State::Unavailable;
     std::string m_folder;
     std::int32_t m_errorCode = 0;
+    HostFileKind m_lockFileKind = HostFileKind::Missing;
+    int m_strayProcess = 0;
     UniqueFd m_fd;
 };
 

@@ -1,5 +1,6 @@
 #include "platform/StagedFile.h"
 
+#include "platform/FileKind.h"
 #include "platform/HostFile.h"
 #include "platform/UniqueFd.h"
 #include "platform/Win32Error.h"
@@ -18,6 +19,9 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
+// 255 bytes for a name, less the dot and ".pelorix-XXXXXX" the temporary name adds.
+constexpr std::size_t MaxNameInTemporary = 200;
+
 std::int32_t lastErrno() noexcept {
     return win32::fromErrno(errno);
 }
@@ -29,9 +33,15 @@ std::uint32_t permissionBitsOf(const std::string& hostPath, std::uint32_t fallba
     return ::stat(hostPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : fallback;
 }
 
-std::optional<StagedFile> StagedFile::create(const std::string& finalHostPath, std::int32_t& error) {
+std::optional<StagedFile> StagedFile::create(const std::string& requestedHostPath, std::int32_t& error) {
+    // A symbolic link is kept: the file it leads to is the one replaced, in its own folder.
+    const std::string finalHostPath = linkTargetHostPath(requestedHostPath);
     const auto slash = finalHostPath.find_last_of('/');
-    const std::string name = slash == std::string::npos ? finalHostPath : finalHostPath.substr(slash + 1);
+    std::string name = slash == std::string::npos ? finalHostPath : finalHostPath.substr(slash + 1);
+    // The temporary name is longer than the final one: a final name near the file system's limit
+    // must not make it too long, so only the start of the name is kept in it.
+    if (name.size() > MaxNameInTemporary)
+        name.resize(MaxNameInTemporary);
     std::string temp = folderOf(finalHostPath) + "/." + name + ".pelorix-XXXXXX";
     UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (!fd.valid()) {

@@ -10,7 +10,9 @@ namespace pelorix {
 // A new file written beside its final name and put in place with one rename, so that the final
 // name always holds either its old content or the whole new one, also when the process is killed
 // part-way. Until commit() the content lives in a hidden temporary file in the same folder, which
-// is removed again when the object goes away uncommitted. Operations give Win32 codes (0 = done).
+// is removed again when the object goes away uncommitted. A final name that is a symbolic link
+// stays one: the staged file lies beside, and replaces, the file the link leads to. Operations give Win32
+// codes (0 = done).
 class StagedFile {
 public:
     // Creates the temporary file beside the final host path; nothing, and the code in error, when

@@ -77,6 +77,8 @@ std::string systemMessage(std::int32_t code) {
         return "ファイルがあります。";
     case InvalidParameter:
         return "パラメーターが間違っています。";
+    case OpenFailed:
+        return "システムは指定されたデバイスまたはファイルを開くことができません。";
     case DiskFull:
         return "ディスクに十分な空き領域がありません。";
     case InvalidName:

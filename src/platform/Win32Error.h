@@ -16,6 +16,7 @@ inline constexpr std::int32_t NotEnoughMemory = 8;
 inline constexpr std::int32_t SharingViolation = 32;
 inline constexpr std::int32_t FileExists = 80;
 inline constexpr std::int32_t InvalidParameter = 87;
+inline constexpr std::int32_t OpenFailed = 110; // not a file that can be opened as one (a FIFO, a device)
 inline constexpr std::int32_t DiskFull = 112;
 inline constexpr std::int32_t InvalidName = 123;
 inline constexpr std::int32_t NegativeSeek = 131;

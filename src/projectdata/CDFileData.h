@@ -251,6 +251,7 @@ private:
     // The steps of an update.
     struct UpdateRun;
     struct LineUpdate;
+    void restoreProjectFile(const std::string& path, bool inPlace);
     void backUpProjectFile(const std::string& path);
     std::string updatedProjectText(UpdateRun& run, std::string_view bytes, IBuildLog& log,
                                    std::int32_t& lineNumber);

@@ -9,10 +9,12 @@
 #include "platform/CFFile.h"
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
+#include "platform/FileKind.h"
 #include "platform/FileSystemObject.h"
 #include "platform/RuntimeError.h"
 #include "platform/StagedFile.h"
 #include "platform/Text.h"
+#include "platform/Win32Error.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
 #include "projectdata/ProjectText.h"
@@ -26,9 +28,20 @@ constexpr std::int32_t DefaultCopyBufferSize = 1024000;
 constexpr std::string_view CrLf = "\r\n";
 constexpr std::string_view VersionCompatibleLine = "VersionCompatible32=\"1\"";
 
-void raiseOnFailure(std::int32_t win32Code) {
+// A failure to write the file at a Windows path, naming the file and the cause.
+[[noreturn]] void raiseWriteFailure(std::int32_t win32Code, std::string_view windowsPath) {
+    const RuntimeError error = vberr::fromWin32(win32Code);
+    const HostFileKind kind = hostFileKind(hostPathOf(windowsPath));
+    const std::string cause = kind != HostFileKind::Missing && kind != HostFileKind::Regular
+                                  ? notRegularFileCause(windowsPath)
+                                  : win32::systemMessage(win32Code);
+    throw RuntimeError(error.number(),
+                       "ﾌｧｲﾙを書き込めません。" + cause + "[" + std::string(windowsPath) + "]");
+}
+
+void raiseOnWriteFailure(std::int32_t win32Code, std::string_view windowsPath) {
     if (win32Code != 0)
-        throw vberr::fromWin32(win32Code);
+        raiseWriteFailure(win32Code, windowsPath);
 }
 
 // A replacement of the file at a Windows path, written beside it until it is committed.
@@ -39,8 +52,22 @@ StagedFile stageBeside(std::string_view windowsPath) {
     std::int32_t code = 0;
     auto staged = StagedFile::create(*host, code);
     if (!staged)
-        throw vberr::fromWin32(code);
+        raiseWriteFailure(code, windowsPath);
     return std::move(*staged);
+}
+
+// A project file that is no regular file (a FIFO, a device) is never read or replaced.
+void requireRegularProjectFile(std::string_view windowsPath) {
+    if (hostFileKind(hostPathOf(windowsPath)) != HostFileKind::Regular)
+        throw RuntimeError(vberr::PathFileAccess, "ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙを更新できません。" +
+                                                      notRegularFileCause(windowsPath) + "[" +
+                                                      std::string(windowsPath) + "]");
+}
+
+// Whether the project file has more names than this one (hard links): a replacement would give
+// this name a new file and leave the others on the old one, so such a file is written in place.
+bool hasOtherNames(std::string_view windowsPath) {
+    return hostLinkCount(hostPathOf(windowsPath)) > 1;
 }
 
 enum UpdateKind : std::int32_t {
@@ -118,6 +145,8 @@ bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::i
         if (!FileSystemObject().FileExists(projectFilePath))
             return false;
         const std::string path(projectFilePath);
+        requireRegularProjectFile(path);
+        const bool inPlace = hasOtherNames(path);
         bool replaced = false;
         try {
             backUpProjectFile(path);
@@ -128,21 +157,28 @@ bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::i
             UpdateRun run{path, registry, windowsFolder, compatibleMode};
             const std::string output = updatedProjectText(run, bytes, log, lineNumber);
 
-            StagedFile staged = stageBeside(path);
-            raiseOnFailure(staged.write(output));
-            raiseOnFailure(staged.setPermissionBits(permissionBitsOf(hostPathOf(path), 0644)));
-            reachStep(UpdateStep::NewFileWritten, lineNumber);
-            raiseOnFailure(staged.commit());
-            replaced = true;
+            if (inPlace) {
+                // A hard-linked file keeps its identity; the backup taken above is the way back.
+                replaced = true;
+                reachStep(UpdateStep::NewFileWritten, lineNumber);
+                raiseOnWriteFailure(overwriteHostFileInPlace(hostPathOf(path), output), path);
+            } else {
+                StagedFile staged = stageBeside(path);
+                raiseOnWriteFailure(staged.write(output), path);
+                raiseOnWriteFailure(staged.setPermissionBits(permissionBitsOf(hostPathOf(path), 0644)), path);
+                reachStep(UpdateStep::NewFileWritten, lineNumber);
+                raiseOnWriteFailure(staged.commit(), path);
+                replaced = true;
+            }
             reachStep(UpdateStep::Replaced, lineNumber);
             return true;
         } catch (...) {
             const RuntimeError error = currentAsRuntimeError();
-            // Until the rename the project file was never touched; after it, the copy puts the
-            // old bytes back.
+            // Until the rename the project file was never touched; after it (or once an in-place
+            // write began), the copy puts the old bytes back.
             if (replaced) {
                 try {
-                    fCopyFile(m_strBackupFilePath, path);
+                    restoreProjectFile(path, inPlace);
                 } catch (...) { // the original error is the one to report
                 }
             }
@@ -152,6 +188,17 @@ bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::i
             throw RuntimeError(error.number(), std::move(description), error.source());
         }
     });
+}
+
+// Puts the backup's bytes back into the project file: in place for a hard-linked file, by a
+// replacement otherwise.
+void CDFileData::restoreProjectFile(const std::string& path, bool inPlace) {
+    if (!inPlace) {
+        fCopyFile(m_strBackupFilePath, path);
+        return;
+    }
+    raiseOnWriteFailure(overwriteHostFileInPlace(hostPathOf(path), readWindowsFile(m_strBackupFilePath)),
+                        path);
 }
 
 // Copies the project file to its backup: P.org, or P + time stamp + .bak when P.org is there.
@@ -283,9 +330,11 @@ bool CDFileData::fCopyFile(std::string_view sourcePath, std::string_view destina
         source.CloseFile();
 
         // An existing destination keeps its permission bits; a new one takes the source's.
-        raiseOnFailure(
-            staged.setPermissionBits(permissionBitsOf(destinationHost, permissionBitsOf(sourceHost, 0644))));
-        raiseOnFailure(staged.commit()); // flushes the copy to disk before it takes the name
+        raiseOnWriteFailure(
+            staged.setPermissionBits(permissionBitsOf(destinationHost, permissionBitsOf(sourceHost, 0644))),
+            destinationPath);
+        raiseOnWriteFailure(staged.commit(),
+                            destinationPath); // flushes the copy to disk before it takes the name
         return false;
     });
 }

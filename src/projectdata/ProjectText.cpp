@@ -2,6 +2,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
+#include "platform/FileKind.h"
 #include "platform/FileSystemObject.h"
 #include "platform/HostFile.h"
 #include "platform/RuntimeError.h"
@@ -82,6 +83,8 @@ std::optional<std::string> tryReadWindowsFile(std::string_view windowsPath, std:
 std::string readFailureCause(std::string_view windowsPath, std::int32_t code, const RuntimeError& error) {
     if (!windowsPath.empty() && FileSystemObject().FolderExists(windowsPath))
         return "ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。";
+    if (code == win32::OpenFailed)
+        return notRegularFileCause(windowsPath);
     switch (code) {
     case win32::FileNotFound:
         return "ﾌｧｲﾙが見つかりません。";
@@ -96,6 +99,14 @@ std::string readFailureCause(std::string_view windowsPath, std::int32_t code, co
 }
 
 } // namespace
+
+std::string notRegularFileCause(std::string_view windowsPath) {
+    const auto host = windowsPath.empty() ? std::nullopt : DriveMap::current().toHost(windowsPath);
+    const HostFileKind kind = host ? hostFileKind(*host) : HostFileKind::Missing;
+    if (kind == HostFileKind::Regular || kind == HostFileKind::Missing)
+        return "通常のﾌｧｲﾙではありません。";
+    return "ﾌｧｲﾙではなく" + std::string(hostFileKindTextJapanese(kind)) + "です。";
+}
 
 std::string readWindowsFile(std::string_view windowsPath) {
     std::int32_t code = 0;

@@ -37,4 +37,8 @@ std::string readWindowsFile(std::string_view windowsPath);
 // ...), and the path in square brackets.
 std::string readNamedFile(std::string_view windowsPath, std::string_view kind);
 
+// Why a path that is no regular file cannot be read or written as one: "ﾌｧｲﾙではなく" and what it
+// is ("ﾊﾟｲﾌﾟ(FIFO)", "ﾃﾞﾊﾞｲｽ" ...) and "です。".
+std::string notRegularFileCause(std::string_view windowsPath);
+
 } // namespace pelorix

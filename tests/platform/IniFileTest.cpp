@@ -181,6 +181,20 @@ TEST(IniWrite, EncodesNamesAndValuesInTheCodePage) {
     EXPECT_EQ(read(file, "ビルド", "表示"), "ソース");
 }
 
+// A UTF-8 byte order mark that an editor saved is no part of the first section's name: the first
+// section is found, a write changes its key there (no second section is appended) and the mark
+// stays at the start.
+TEST(IniWrite, KeepsAUtf8ByteOrderMarkAndFindsTheFirstSection) {
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string file = mark + "[Build]\r\nLogWaitTime=500\r\n[ProjectName]\r\nC:\\a.vbp\r\n";
+    EXPECT_EQ(read(file, "Build", "LogWaitTime"), "500");
+    EXPECT_EQ(write(file, "Build", "LogWaitTime", "10"),
+              mark + "[Build]\r\nLogWaitTime=10\r\n[ProjectName]\r\nC:\\a.vbp\r\n");
+    EXPECT_EQ(write(file, "Build", "Index", "2"),
+              mark + "[Build]\r\nLogWaitTime=500\r\nIndex=2\r\n[ProjectName]\r\nC:\\a.vbp\r\n");
+    EXPECT_EQ(write(mark, "Build", "Index", "2"), mark + "[Build]\r\nIndex=2\r\n");
+}
+
 // A file beginning with the UTF-16LE mark stays a UTF-16LE file, every other unit unchanged.
 TEST(IniWrite, KeepsAUnicodeFileUnicode) {
     auto utf16 = [](std::u16string_view text) {

@@ -1,5 +1,6 @@
 #include "platform/CFWin32API.h"
 #include "platform/CommandLine.h"
+#include "platform/Text.h"
 #include "platform/UserInterface.h"
 #include "platform/Win32Error.h"
 #include "support/ProcessGroup.h"
@@ -220,19 +221,22 @@ class ProcessStartFailure : public Process, public ::testing::WithParamInterface
 
 TEST_P(ProcessStartFailure, IsLoggedAndRaisedWithTheSystemCodeAndNothingIsLeftOpen) {
     writeFile(env.driveC() + "/data.txt", "not a program");
+    // The text names the program in place of the system's "%1".
+    const std::string text =
+        replaceAll(win32::systemMessage(GetParam().code), "%1", env.driveC() + "/data.txt");
     const int descriptors = openDescriptors();
     try {
         api.CreateProcess_Execute("", GetParam().commandLine, 1, 50, cancel, 600000);
         FAIL() << "no error raised";
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.number(), GetParam().code);
-        EXPECT_EQ(e.description(), win32::systemMessage(GetParam().code));
+        EXPECT_EQ(e.description(), text);
         EXPECT_FALSE(e.description().empty());
         EXPECT_EQ(e.source(), "CreateProcess_Execute");
     }
     EXPECT_EQ(api.ErrNumber(), GetParam().code);
     EXPECT_EQ(api.ErrProcName(), "CreateProcess_Execute");
-    EXPECT_NE(env.errorLog().find(win32::systemMessage(GetParam().code)), std::string::npos);
+    EXPECT_NE(env.errorLog().find(text), std::string::npos);
     EXPECT_NE(env.errorLog().find("CFWin32API"), std::string::npos);
     EXPECT_EQ(openDescriptors(), descriptors);
 }

@@ -20,8 +20,12 @@ inline std::vector<pid_t> runningProcessesOfGroup(pid_t group) {
             continue;
         std::ifstream stat(entry.path() / "stat");
         std::string line;
-        if (!std::getline(stat, line))
-            continue;
+        try {
+            if (!std::getline(stat, line))
+                continue;
+        } catch (const std::ios_base::failure&) {
+            continue; // the process ended while its file was read
+        }
         const auto close = line.rfind(')');
         if (close == std::string::npos)
             continue;

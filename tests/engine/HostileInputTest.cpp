@@ -1,0 +1,323 @@
+// What a user hands pelorix-cli that is not what a command expects, one table per kind of harm:
+// each case runs the command as a user would and checks what it says and that no byte that should
+// stay was lost.
+#include "BuildWorld.h"
+#include "platform/ProgramFolderLock.h"
+#include "platform/Text.h"
+#include "support/CliRun.h"
+#include "support/RegistryWriter.h"
+
+#include <csignal>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+extern char** environ;
+
+namespace pelorix::test {
+namespace {
+namespace fs = std::filesystem;
+
+bool holds(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+bool isFifo(const std::string& hostPath) {
+    struct stat st {};
+    return ::lstat(hostPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
+// Two marked projects in a list, and what a case makes of the world, in steps separated by ";":
+// "fifo:P", "folder:P", "link:P[:TARGET]" (to the first project), "hardlink:P", "file:P:BYTES",
+// "rm:P", "codepage:NAME", "compiler" (a .vbp command whose program is no program). "LIST",
+// "ALPHA", "HOME", "DRIVE" and "ROOT" in a path or argument stand for the host paths of the list,
+// the first project, the program folder, drive C: and the test's root.
+struct World {
+    BuildWorld world;
+    std::string alpha = world.addProject("a", "Alpha", {"CompatibleMode=\"0\""});
+    std::string beta = world.addProject("b", "Beta", {"CompatibleMode=\"0\""});
+    std::string state = "1,2,";
+    std::string list = BuildWorld::host(world.writeList({alpha, beta}, &state));
+
+    std::string expand(std::string text) const {
+        for (const auto& [name, value] : {std::pair<std::string, std::string>{"LIST", list},
+                                          {"ALPHA", BuildWorld::host(alpha)},
+                                          {"HOME", world.env.home()},
+                                          {"DRIVE", world.env.driveC()},
+                                          {"ROOT", world.env.root()}})
+            text = replaceAll(text, name, value);
+        return text;
+    }
+    void make(const std::string& step) const {
+        const auto first = step.find(':');
+        const auto second = step.find(':', first + 1);
+        const std::string kind = step.substr(0, first);
+        const std::string path =
+            first == std::string::npos ? "" : expand(step.substr(first + 1, second - first - 1));
+        const std::string rest = second == std::string::npos ? "" : step.substr(second + 1);
+        if (fs::path(path).has_parent_path())
+            fs::create_directories(fs::path(path).parent_path());
+        if (kind == "fifo")
+            ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+        else if (kind == "folder")
+            fs::create_directories(path);
+        else if (kind == "link")
+            fs::create_symlink(rest.empty() ? BuildWorld::host(alpha) : expand(rest), path);
+        else if (kind == "hardlink")
+            fs::create_hard_link(BuildWorld::host(alpha), path);
+        else if (kind == "rm")
+            fs::remove(path);
+        else if (kind == "codepage")
+            world.env.setCodePage(step.substr(first + 1));
+        else if (kind == "compiler")
+            registerNoProgram();
+        else
+            writeFile(path, rest);
+    }
+    void registerNoProgram() const {
+        const std::string program = expand("DRIVE/tools/vb6.exe");
+        writeFile(program, "not a program");
+        RegistryWriter()
+            .addShellAssociation(".vbp", "VisualBasic.Project", "shell\\open\\command",
+                                 "\"" + TestEnvironment::windowsPath(program) + "\" \"%1\"")
+            .write(world.env);
+    }
+    void prepare(const std::string& steps) const {
+        for (const std::string& step : split(steps, ';'))
+            if (!step.empty())
+                make(step);
+    }
+    CliOutcome invoke(const std::string& args) const {
+        std::vector<std::string> expanded;
+        for (const std::string& a : split(args, ' '))
+            expanded.push_back(expand(a));
+        return runCli(expanded);
+    }
+};
+
+// ---- Data loss ---------------------------------------------------------------------------------
+
+// A report path that leads to one of the run's files, however it is spelt, or to no regular file
+// is refused before anything is built; a group's lines that are no projects are left out; a linked
+// project file keeps its links, a FIFO stays a FIFO. No file changes but those updated.
+TEST(HostileInput, DataLoss) {
+    struct Case {
+        std::string steps;
+        std::string args;
+        int status;
+        std::string says;
+    };
+    const std::string group =
+        "file:DRIVE/a/g.vbg:VBGROUP 5.0\r\nProject=g.vbg\r\nProject=notes.txt\r\nProject=Alpha.vbp";
+    const std::vector<Case> cases = {
+        {"", "build LIST --junit LIST", 1, "is the project list"},
+        {"", "build LIST --junit DRIVE/a/../lists/build.ini", 1, "is the project list"},
+        {"link:ROOT/r.xml:LIST", "build LIST --junit ROOT/r.xml", 1, "is the project list"},
+        {"", "build LIST --junit ALPHA", 1, "is the project file"},
+        {"", "build LIST --junit HOME/Pelorix.ini", 1, "is the settings file"},
+        {"file:HOME/Pelorix.log:old", "build LIST --junit HOME/Pelorix.log", 1, "is the error log"},
+        {"folder:ROOT/r.xml", "build LIST --junit ROOT/r.xml", 1, "is a folder, not a regular file"},
+        {"fifo:ROOT/r.xml", "build LIST --junit ROOT/r.xml", 1, "is a pipe (FIFO), not a"},
+        {"file:DRIVE/a/notes.txt:CompatibleMode=\"1\"\n;" + group, "build DRIVE/a/g.vbg", 0,
+         "line 3: left out: notes.txt is not a project file (.vbp)"},
+        {group, "import DRIVE/a/g.vbg", 0, "line 2: left out: g.vbg is not a project file (.vbp)"},
+        {"link:DRIVE/a/Link.vbp", "update DRIVE/a/Link.vbp --mode 1", 0, ""},
+        {"hardlink:DRIVE/a/Other.vbp", "update DRIVE/a/Other.vbp --mode 1", 0, ""},
+        {"fifo:DRIVE/a/Pipe.vbp", "update DRIVE/a/Pipe.vbp --mode 1", 1, "ﾌｧｲﾙではなくﾊﾟｲﾌﾟ(FIFO)です。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        World w;
+        w.prepare(c.steps);
+        auto before = snapshotFiles(w.world.env.root());
+        const CliOutcome r = w.invoke(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_TRUE(holds(r.err, c.says)) << r.err;
+        EXPECT_EQ(holds(r.err, "nothing was built"), holds(c.args, "--junit")) << r.err;
+        auto after = snapshotFiles(w.world.env.root());
+        const std::string alpha = BuildWorld::host(w.alpha);
+        const std::string given = w.expand(split(c.args, ' ')[1]);
+        if (c.args.starts_with("update") && c.status == 0) {
+            // The file the link leads to (or the file of both names) is updated, its backup beside it.
+            EXPECT_TRUE(holds(after[alpha], "CompatibleMode=\"1\"")) << after[alpha];
+            EXPECT_TRUE(fs::exists(alpha + ".org") || fs::exists(given + ".org"));
+            EXPECT_TRUE(fs::is_symlink(given) || fs::hard_link_count(alpha) == 2);
+            continue;
+        }
+        EXPECT_EQ(w.world.recorded().size(), c.args.starts_with("build") && c.status == 0 ? 1u : 0u);
+        for (auto* files : {&before, &after})
+            std::erase_if(*files, [&](const auto& file) {
+                return holds(file.first, "Pelorix.lock") || holds(file.first, "standin") ||
+                       (file.first == alpha && c.status == 0) || holds(file.first, "Alpha.log");
+            });
+        for (const auto& [path, bytes] : before)
+            EXPECT_EQ(after[path], bytes) << path;
+        EXPECT_TRUE(!c.steps.starts_with("fifo:") || isFifo(w.expand(c.steps.substr(5))));
+    }
+}
+
+// ---- Failures reported as success --------------------------------------------------------------
+
+// A process started for the test and ended by it, by its id.
+struct OwnProcess {
+    pid_t pid = 0;
+    OwnProcess() {
+        const char* argv[] = {"sleep", "600", nullptr};
+        EXPECT_EQ(::posix_spawnp(&pid, "sleep", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    }
+    ~OwnProcess() { end(); }
+    void end() {
+        if (pid > 0 && ::kill(pid, SIGKILL) == 0)
+            ::waitpid(std::exchange(pid, 0), nullptr, 0);
+    }
+};
+
+// A compiler an earlier build left running (the window's engine leaves one past its limit) keeps
+// the lock until it ends; a run refused or stopped before its first project replaces the earlier
+// report with its error; a file that is no list, or a list through a pipe, is an error naming it.
+TEST(HostileInput, ReportedSuccess) {
+    {
+        World w;
+        w.world.setting("Build", "ProcessWaitLimit", "300");
+        const std::string hung = w.world.addProject("h", "Hung", {"StandIn=hang"});
+        EngineRun run;
+        run.load({hung});
+        EXPECT_EQ(run.build({1}), 99);
+        EXPECT_NE(ProgramFolderLock::tryAcquire().strayProcess(), 0);
+        fs::remove(BuildWorld::host(hung)); // the stand-in ends with its project file
+    }
+    int pipeEnds[2] = {-1, -1};
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const std::string pipeList = "/dev/fd/" + std::to_string(pipeEnds[0]);
+    struct Case {
+        std::string situation; // "stray", "locked" or world steps
+        std::string args;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {"stray", "build LIST --junit ROOT/r.xml", "left running (process "},
+        {"locked", "build LIST --junit ROOT/r.xml", "another build is running"},
+        {"file:LIST:\x01\xfe\x80garbage", "build LIST --junit ROOT/r.xml",
+         "[ProjectName]ｾｸｼｮﾝがありません。"},
+        {"", "build ALPHA --junit ROOT/r.xml", "[ProjectName]ｾｸｼｮﾝがありません。"},
+        {"", "build ROOT/gone.ini --junit ROOT/r.xml", "ﾌｧｲﾙが見つかりません。"},
+        {"", "check ALPHA", "[ProjectName]ｾｸｼｮﾝがありません。"},
+        {"", "check " + pipeList, "ﾊﾟｲﾌﾟ(FIFO)です。"},
+        {"", "build " + pipeList, "ﾊﾟｲﾌﾟ(FIFO)です。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.situation + " " + c.args);
+        World w;
+        writeFile(w.expand("ROOT/r.xml"), "<testsuites tests=\"2\" failures=\"0\" errors=\"0\"/>");
+        OwnProcess stray;
+        ASSERT_TRUE(c.situation != "stray" || ProgramFolderLock::recordStrayProcess(stray.pid));
+        std::optional<ProgramFolderLock> other;
+        if (c.situation == "locked")
+            other.emplace(ProgramFolderLock::tryAcquire());
+        w.prepare(c.situation.starts_with("file:") ? c.situation : "");
+        const CliOutcome r = w.invoke(c.args);
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_TRUE(holds(r.out + r.err, c.says)) << r.out << r.err;
+        EXPECT_FALSE(holds(r.out, "checked 0 projects")) << r.out;
+        EXPECT_TRUE(w.world.recorded().empty());
+        const std::string report = readFile(w.expand("ROOT/r.xml"));
+        EXPECT_TRUE(!holds(c.args, "--junit") || holds(report, "name=\"(run)\"")) << report;
+        // Once the stray compiler has ended the build runs, and the record is gone.
+        stray.end();
+        other.reset();
+        if (c.situation == "stray") {
+            EXPECT_EQ(runCli({"build", w.list}).status, 0);
+            EXPECT_EQ(readFile(w.expand("HOME/Pelorix.lock")), "");
+        }
+    }
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+}
+
+// ---- Hangs -------------------------------------------------------------------------------------
+
+// A FIFO nobody writes to, as any input, is refused at once with its name (a command that waited
+// for a writer would fail the test by its time-out), and the build lock is free again. Missing
+// projects skip the pauses before their update, which here last ten minutes each.
+TEST(HostileInput, Hangs) {
+    for (const std::string args : {"project FIFO.vbp", "update FIFO.vbp --mode 0", "import FIFO.bat",
+                                   "import FIFO.vbg", "check FIFO.ini", "build FIFO.ini", "build FIFO.vbg",
+                                   "typelib-info FIFO.tlb", "check LISTED", "build LISTED --all"}) {
+        SCOPED_TRACE(args);
+        World w;
+        const std::string fifo =
+            w.expand("DRIVE/f/") + (holds(args, "LISTED") ? "FIFO.vbp" : split(args, ' ')[1]);
+        w.make("fifo:" + fifo);
+        const std::string listed = BuildWorld::host(w.world.writeList({TestEnvironment::windowsPath(fifo)}));
+        std::vector<std::string> given = split(args, ' ');
+        given[1] = holds(args, "LISTED") ? listed : fifo;
+        const CliOutcome r = runCli(given);
+        EXPECT_NE(r.status, 0);
+        EXPECT_TRUE(holds(r.out + r.err, args.starts_with("typelib") ? "not a regular file" : "FIFO"))
+            << r.out << r.err;
+        EXPECT_TRUE(isFifo(fifo));
+        EXPECT_TRUE(ProgramFolderLock::tryAcquire().held());
+        EXPECT_TRUE(w.world.recorded().empty());
+    }
+    World w;
+    w.world.setting("Build", "LogWaitTime", "600000");
+    const std::string list = BuildWorld::host(w.world.writeList({"C:\\gone\\One.vbp", "C:\\gone\\Two.vbp"}));
+    EXPECT_TRUE(holds(runCli({"build", list, "--all"}).out, "result=6"));
+}
+
+// ---- Messages ----------------------------------------------------------------------------------
+
+// Each message names its cause: the path, and what is wrong with it.
+TEST(HostileInput, MessagesNameTheirCause) {
+    struct Case {
+        std::string steps;
+        std::string args;
+        std::string says; // parts separated by "|"
+        bool fails = true;
+    };
+    const std::string longName = std::string(240, 'L');
+    const std::vector<Case> cases = {
+        {"folder:HOME/Pelorix.lock", "build LIST",
+         "cannot take the build lock HOME/Pelorix.lock: it is a folder"},
+        {"link:HOME/Pelorix.lock:HOME/gone", "build LIST",
+         "HOME/Pelorix.lock: it is a symbolic link to nothing"},
+        {"codepage:bogus", "check LIST", "PELORIX_CODEPAGE=bogus|code pages that work: CP932"},
+        {"rm:HOME/Pelorix.ini;folder:HOME/Pelorix.ini", "check LIST",
+         "the settings file HOME/Pelorix.ini is a folder", false},
+        {"folder:HOME/Alpha.log", "build LIST",
+         "Alphaのｺﾝﾊﾟｲﾗのﾛｸﾞをﾌｧｲﾙとして作成できません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。|Alpha.log]"},
+        {"file:DRIVE/n/Short.vbp:Type=Exe\r\nName=\"" + std::string(300, 'N') +
+             "\"\r\n;file:LIST:[ProjectName]\r\nC:\\n\\Short.vbp\r\n",
+         "build LIST --all", "ｺﾝﾊﾟｲﾗのﾛｸﾞをﾌｧｲﾙとして作成できません。ファイル名または拡張子が長すぎます。"},
+        {"folder:ALPHA.org", "build LIST",
+         "ﾌｧｲﾙを書き込めません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。[C:\\a\\Alpha.vbp.org]"},
+        {"file:DRIVE/l/" + longName + ".vbp:Type=Exe\r\n", "update DRIVE/l/" + longName + ".vbp --mode 1", "",
+         false},
+        {"file:LIST:[ProjectName]\r\n", "build LIST", "the list has no project; nothing to build|result=7"},
+        {"file:LIST:[ProjectName]\r\nC:\\a\\Alpha.vbp\r\n", "build LIST",
+         "no project is marked for building"},
+        {"compiler", "build LIST", "DRIVE/tools/vb6.exe は有効な Win32 アプリケーションではありません。"},
+        {"compiler", "check LIST", "compiler program cannot start|DRIVE/tools/vb6.exe は有効な"},
+        {"fifo:ROOT/t.tlb", "typelib-info ROOT/t.tlb", "not a regular file: it is a pipe (FIFO)"},
+        {"folder:ROOT/r.xml", "build LIST --junit ROOT/r.xml", "ROOT/r.xml is a folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args + " after " + c.steps.substr(0, 40));
+        World w;
+        w.prepare(c.steps);
+        const CliOutcome r = w.invoke(c.args);
+        EXPECT_EQ(r.status != 0, c.fails) << r.out << r.err;
+        for (const std::string& part : split(c.says, '|'))
+            EXPECT_TRUE(holds(r.out + r.err, w.expand(part))) << part << "\n" << r.out << r.err;
+        EXPECT_FALSE(holds(r.out + r.err, "%1"));
+        EXPECT_FALSE(holds(r.out + r.err, "ﾐﾘ秒以内に作成されませんでした")) << r.out;
+    }
+}
+
+} // namespace
+} // namespace pelorix::test
