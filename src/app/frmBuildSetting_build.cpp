@@ -64,9 +64,14 @@ void frmBuildSetting::pBuildExecute() {
             pExecuteVB6EXE();
         } catch (...) {
             pSetWindowState(MainWindowState::Idle);
+            if (m_intStopSignal != 0)
+                pCloseAfterStop();
             throw;
         }
         pSetWindowState(MainWindowState::Idle);
+        // A run stopped by a signal is followed by the close the signal asked for.
+        if (m_intStopSignal != 0)
+            pCloseAfterStop();
     });
 }
 
@@ -107,7 +112,7 @@ void frmBuildSetting::pExecuteVB6EXE() {
                           MessageBox(),
                           m_services.eventPump,
                           {&record},
-                          nullptr,
+                          &m_blnStopRequest,
                           false,
                           m_blnBuildChangedOnly ? m_strProjectListPath : std::string()},
                          m_lngBuildRows, m_strProjectListPath, options, waitForm, *this);
@@ -118,7 +123,8 @@ void frmBuildSetting::pExecuteVB6EXE() {
                 pSaveProjectListSetting(m_strProjectListPath);
             wait->setDisplayMode(summary.displayMode);
             wait->fSetDispInfo(summary.text, summary.title);
-            if (summary.showModal)
+            // A run stopped by a signal waits for no one: the window closes next.
+            if (summary.showModal && m_intStopSignal == 0)
                 wait->showModal();
             else if (!outcome.problems.empty() && !wait->isVisible())
                 // A run stopped by the machine before its first project never showed its

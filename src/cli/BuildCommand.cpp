@@ -184,8 +184,7 @@ public:
         if (m_signal == 0 && m_signals.received() != 0) {
             m_signal = m_signals.received();
             m_stop = true;
-            m_log.appendLine(timeStamp() + " " + StopSignals::name(m_signal) +
-                             "を受信したため、ﾋﾞﾙﾄﾞを中止します。");
+            m_log.appendLine(timeStamp() + " " + stopSignalLogText(StopSignals::name(m_signal)));
         }
         return m_signal;
     }

@@ -480,8 +480,9 @@ bool CFVB6EXE::runCompiler(const std::string& command, std::string_view projectN
         return false;
     }
     const bool noStop = false;
+    // A run that is stopped ends its compiler in any case.
     const AbandonedProcess abandoned =
-        m_blnEndAbandonedCompiler ? AbandonedProcess::EndGroup : AbandonedProcess::LeaveRunning;
+        m_blnEndAbandonedCompiler ? AbandonedProcess::EndGroup : AbandonedProcess::EndGroupOnCancel;
     ProcessWaitEnd end = ProcessWaitEnd::Ended;
     try {
         if (m_objWin32API->CreateProcess_Execute("", command, 0, m_lngProcessWaitTime,
@@ -499,9 +500,15 @@ bool CFVB6EXE::runCompiler(const std::string& command, std::string_view projectN
                   "]");
         return false;
     }
-    WriteErrorLog(-1, "ShellExecute処理でｴﾗｰが発生しました。", "pVB6EXE", Module, ErrorLevel::Error, true);
+    // A run stopped by a signal ends without a box that would wait for the user.
+    WriteErrorLog(-1, "ShellExecute処理でｴﾗｰが発生しました。", "pVB6EXE", Module, ErrorLevel::Error,
+                  !stopRequested());
+    // The build log names the compiler that did not end, after the limit it passed.
+    const std::vector<std::string> arguments = splitCommandLine(command);
     appendLog(stamp() +
-              compilerNotEndedText(projectName, end, m_lngProcessWaitLimit, m_blnEndAbandonedCompiler));
+              compilerNotEndedText(projectName, end, m_lngProcessWaitLimit,
+                                   m_blnEndAbandonedCompiler || end == ProcessWaitEnd::Cancelled) +
+              "[" + (arguments.empty() ? command : arguments.front()) + "]");
     return false;
 }
 
