@@ -11,7 +11,8 @@
 # whose registry holds a few type libraries and the stand-in compiler as the .vbp shell command,
 # a dozen projects on its drive C:, a program folder with Pelorix.ini, and a project list. Every
 # run starts the projects from their original files, so each run shows the same: most projects
-# build, one needs a rebuild, one fails and ends the run, one is missing and one is not marked.
+# build, one needs a rebuild, one whose compiler writes English logs fails with a compile error
+# and ends the run, one is missing and one is not marked.
 # Remove demo/ to make it again.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -107,6 +108,8 @@ make_demo() {
     project Importer Importer Exe 0 'StandIn=sleep:400'
     project Settings Settings Exe none
     project Archive Archive Exe 0
+    # An English VB6's project: its log names the compile error's file and line.
+    project Server Server Exe 0 'Module=modHechizos; modHechizos.bas' 'StandIn=english,compile:4496'
     project Printing Printing OleDll 2 'StandIn=notfound'
     project Mailer Mailer Exe 0
     project Tools Tools Exe 0
@@ -114,15 +117,16 @@ make_demo() {
 
     local p list=""
     for p in Core/Core Utils/Utils Grid/DemoGrid Viewer/Viewer '帳票 Reports/Reports' Legacy/Legacy \
-        Importer/Importer Settings/Settings Archive/Archive Printing/Printing Mailer/Mailer Tools/Tools; do
+        Importer/Importer Settings/Settings Archive/Archive Server/Server Printing/Printing Mailer/Mailer \
+        Tools/Tools; do
         list+="C:\\Demo\\Projects\\${p//\//\\}.vbp"$'\n'
     done
-    # Row 12 (Tools) is not marked; row 9 (Archive) is marked but missing, so it stays unmarked.
-    printf '[ProjectName]\n%s[Build]\nEnableState=1,2,3,4,5,6,7,8,9,10,11,\nIndex=1\n' "$list" |
+    # Row 13 (Tools) is not marked; row 9 (Archive) is marked but missing, so it stays unmarked.
+    printf '[ProjectName]\n%s[Build]\nEnableState=1,2,3,4,5,6,7,8,9,10,11,12,\nIndex=1\n' "$list" |
         ansi >"$demo/ProjectList.ini"
     printf '[Build]\nLogWaitTime=50\nProcessWaitTime=100\nReBuildMode=0\nRebuildHideConfirm=1\nRebuildCompatibleMode=0\n' |
         ansi >"$home/Pelorix.ini"
-    touch "$demo/.made"
+    echo 2 >"$demo/.made" # the workspace's version: an older one is made again
 }
 
 # The window program opens the list it used last: the demo list, until another one is opened.
@@ -134,7 +138,7 @@ ensure_list_path() {
     mv "$ini.tmp" "$ini"
 }
 
-[ -f "$demo/.made" ] || make_demo
+[ "$(cat "$demo/.made" 2>/dev/null)" = 2 ] || make_demo
 # The registry names the stand-in by its path in this checkout, so it is written on every run.
 make_registry
 ensure_list_path

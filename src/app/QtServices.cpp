@@ -74,6 +74,22 @@ MsgResult QtMessageBox::show(const std::string& text, const std::string& title, 
     }
 }
 
+void QtMessageBox::notify(const std::string& text, const std::string& title, MsgIcon icon) {
+    if (!m_notice) {
+        m_notice = new QMessageBox(messageIcon(icon), QString(), QString(), QMessageBox::Ok,
+                                   QApplication::activeWindow());
+        m_notice->setObjectName(QStringLiteral("notice"));
+        m_notice->setAttribute(Qt::WA_DeleteOnClose);
+        m_notice->setWindowModality(Qt::NonModal);
+    }
+    m_notice->setIcon(messageIcon(icon));
+    m_notice->setWindowTitle(QString::fromStdString(title));
+    m_notice->setText(QString::fromStdString(text));
+    m_notice->show();
+    m_notice->raise();
+    m_notice->activateWindow();
+}
+
 std::string QtFileDialog::ShowDialog(const FileDialogRequest& request) {
     QFileDialog dialog(QApplication::activeWindow(), QString(),
                        QString::fromStdString(request.initialFolder));

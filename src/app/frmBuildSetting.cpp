@@ -3,8 +3,10 @@
 #include "app/frmBuildSetting.h"
 
 #include "app/MainWindowRules.h"
+#include "engine/BuildHandOver.h"
 #include "engine/CFSender.h"
 #include "platform/CFWin32API.h"
+#include "platform/TimeFormat.h"
 #include "platform/UserInterface.h"
 #include "projectdata/CDFileData.h"
 #include "windows/CDDesigns.h"
@@ -15,6 +17,7 @@
 #include "windows/frmSearch.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -114,7 +117,8 @@ bool frmBuildSetting::Form_QueryUnload() {
         if (!m_blnIsBuild)
             return;
         cancel = true;
-        MessageBox().show("ﾋﾞﾙﾄﾞ処理中です。", "ﾋﾞﾙﾄﾞ処理中！", MsgButtons::Ok, MsgIcon::Critical, false);
+        // The box does not hold the build: the run goes on while it is up.
+        MessageBox().notify("ﾋﾞﾙﾄﾞ処理中です。", "ﾋﾞﾙﾄﾞ処理中！", MsgIcon::Critical);
     });
     return cancel;
 }
@@ -141,6 +145,40 @@ void frmBuildSetting::Form_Unload() {
         }
         release();
     });
+}
+
+void frmBuildSetting::fStopBySignal(int signal, const std::string& signalName) {
+    if (m_intStopSignal != 0)
+        return;
+    m_intStopSignal = signal;
+    // A box or dialog waiting for the user is closed as by its close box (a question's answer is
+    // then its escape button), so that nothing holds the program open.
+    for (int tries = 0; tries < 16; ++tries) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr)
+            break;
+        modal->close();
+    }
+    if (m_blnIsBuild) {
+        // The build ends the compiler and finishes as after a failed project; pBuildExecute then
+        // closes the window.
+        m_blnStopRequest = true;
+        if (m_frmLog)
+            m_frmLog->appendLine(timeStamp() + " " + stopSignalLogText(signalName));
+        return;
+    }
+    pCloseAfterStop();
+}
+
+// Closes the window once the events of the moment have been handled, as Exit does.
+void frmBuildSetting::pCloseAfterStop() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_blnIsShow || isVisible())
+                close();
+        },
+        Qt::QueuedConnection);
 }
 
 void frmBuildSetting::mnuExit_Click() {
@@ -181,11 +219,13 @@ void frmBuildSetting::pApplyWindowState() {
 }
 
 // The saved size applies when the window is first loaded; later lists keep the size the user gave
-// the window.
+// the window. It never exceeds the screen's available area.
 void frmBuildSetting::pApplyFormSize() {
     if (m_blnIsShow)
         return;
-    resize(pixelsFromTwipsX(*this, m_lngFormWidth), pixelsFromTwipsY(*this, m_lngFormHeight));
+    const FormPlacement area = availableAreaTwips(*this);
+    const FormPlacement size = boundedToArea({area.left, area.top, m_lngFormWidth, m_lngFormHeight}, area);
+    resize(pixelsFromTwipsX(*this, size.width), pixelsFromTwipsY(*this, size.height));
 }
 
 void frmBuildSetting::IsBuild(bool building) {

@@ -31,6 +31,7 @@ class CDDesigns;
 class CDFileData;
 class CFSender;
 class CFWin32API;
+class BuildRecord;
 class GridControl;
 class IEventPump;
 class IFileDialog;
@@ -100,6 +101,13 @@ public:
     void pSetWindowState(MainWindowState state);
     void pApplyWindowState();
 
+    // A stop signal (SIGTERM, SIGHUP, SIGINT) received: boxes waiting for the user are closed, a
+    // running build is stopped (its compiler ended, the project left as a failed build leaves it)
+    // and then the window closes as on Exit, saving the list's marks and the settings.
+    void fStopBySignal(int signal, const std::string& signalName);
+    // The signal that closed the window; 0 when none did.
+    int StopSignal() const noexcept { return m_intStopSignal; }
+
 Q_SIGNALS:
     // The window has been unloaded: Main stops waiting.
     void unloaded();
@@ -120,6 +128,7 @@ private:
     // Shows the busy message and returns true while a build runs.
     bool pRefuseWhileBuilding();
     void pApplyFormSize();
+    void pCloseAfterStop();
 
     // ---- Controls and menus (frmBuildSetting_controls.cpp) ----
     void pCreateControls();
@@ -174,7 +183,8 @@ private:
     void pInitComboBox();
     WindowOptions pWindowOptions() const;
     void pSaveSetting(const std::string& listPath);
-    void pSaveProjectListSetting(const std::string& listPath);
+    // False (after showing why) when the list file could not be written.
+    bool pSaveProjectListSetting(const std::string& listPath);
     void chkRebuildConfirm_Click();
     void cboCompatible_Click();
     // The option toggles: each copies its menu item's new check state into its member.
@@ -196,6 +206,7 @@ private:
     void pBuildExecute();
     void pUpdateSetting();
     void pExecuteVB6EXE();
+    void pShowResultNotes(const BuildRecord& record);
     void cmdFunction_Click(int index);
     void mnuSubBuild_Click();
     void pWordSearch();
@@ -246,6 +257,9 @@ private:
     // list's own build state.
     bool m_blnWindowSettingsRead = false;
     bool m_blnLoaded = false;
+    // Set by a stop signal: the running build stops at once (the engine reads it in its waits).
+    bool m_blnStopRequest = false;
+    int m_intStopSignal = 0;
 
     // Controls (owned by their Qt parents)
     QGroupBox* fraBuildSetting = nullptr;

@@ -14,6 +14,7 @@
 #include "platform/Environment.h"
 #include "platform/ProgramFolderLock.h"
 #include "projectdata/CDFileData.h"
+#include "windows/GridControl.h"
 #include "windows/Twips.h"
 #include "windows/frmLog.h"
 #include "windows/frmSearch.h"
@@ -63,9 +64,14 @@ void frmBuildSetting::pBuildExecute() {
             pExecuteVB6EXE();
         } catch (...) {
             pSetWindowState(MainWindowState::Idle);
+            if (m_intStopSignal != 0)
+                pCloseAfterStop();
             throw;
         }
         pSetWindowState(MainWindowState::Idle);
+        // A run stopped by a signal is followed by the close the signal asked for.
+        if (m_intStopSignal != 0)
+            pCloseAfterStop();
     });
 }
 
@@ -106,17 +112,19 @@ void frmBuildSetting::pExecuteVB6EXE() {
                           MessageBox(),
                           m_services.eventPump,
                           {&record},
-                          nullptr,
+                          &m_blnStopRequest,
                           false,
                           m_blnBuildChangedOnly ? m_strProjectListPath : std::string()},
                          m_lngBuildRows, m_strProjectListPath, options, waitForm, *this);
+            pShowResultNotes(record);
 
             const BuildSummary summary = buildSummary(outcome.result, record.failedCount());
             if (summary.saveListState)
                 pSaveProjectListSetting(m_strProjectListPath);
             wait->setDisplayMode(summary.displayMode);
             wait->fSetDispInfo(summary.text, summary.title);
-            if (summary.showModal)
+            // A run stopped by a signal waits for no one: the window closes next.
+            if (summary.showModal && m_intStopSignal == 0)
                 wait->showModal();
             else if (!outcome.problems.empty() && !wait->isVisible())
                 // A run stopped by the machine before its first project never showed its
@@ -132,6 +140,15 @@ void frmBuildSetting::pExecuteVB6EXE() {
         if (wait)
             wait->releaseAfterRun();
     });
+}
+
+// The result cell of each project the run built tells, as its tool tip, where its first compile
+// error is; a cell whose project built, or failed without one, has its text as its tool tip.
+void frmBuildSetting::pShowResultNotes(const BuildRecord& record) {
+    for (const ProjectRecordOfRun& project : record.projects())
+        if (project.outcome != ProjectOutcome::NotReached && project.outcome != ProjectOutcome::Cancelled)
+            m_vsgridProject->CellToolTip(project.buildRow, gridColumnOf(GridColumn::Result),
+                                         resultCellNote(project));
 }
 
 // ---- Word search ----

@@ -1,6 +1,7 @@
 // The project list files of the main window: new, open and save, the loading of a list into the
 // project data and the grid, and the import of a batch file.
 #include "app/frmBuildSetting.h"
+#include "engine/BuildHandOver.h"
 #include "lists/CFCreateBuildList.h"
 #include "lists/ProjectListFile.h"
 #include "platform/CFWin32API.h"
@@ -98,7 +99,11 @@ void frmBuildSetting::mnuProjectListSave_Click() {
         if (pRefuseWhileBuilding())
             return;
         const HourglassPointer pointer(*this);
-        CFCreateBuildList(*this, *m_objFileData).fSaveProjectList(m_strProjectListPath);
+        // The marks go with the paths, and the list becomes the one the window opens next time, so
+        // that a list saved is whole even if the window never closes normally.
+        if (CFCreateBuildList(*this, *m_objFileData)
+                .fSaveProjectList(m_strProjectListPath, ListMarks{markedRows(*this), m_lngBuildIndex}))
+            writeLastListPath(*m_objWin32API, m_strProjectListPath);
     });
 }
 

@@ -112,12 +112,14 @@ void frmBuildSetting::pSaveSetting(const std::string& listPath) {
     });
 }
 
-void frmBuildSetting::pSaveProjectListSetting(const std::string& listPath) {
-    guard("pSaveProjectListSetting", [&] {
+// A list file that cannot be written is said at once, naming the file, and the window goes on:
+// the list is left (closed, replaced) all the same, as its marks cannot be kept anyway.
+bool frmBuildSetting::pSaveProjectListSetting(const std::string& listPath) {
+    return handle("pSaveProjectListSetting", true, [&] {
         std::vector<std::string> rowPaths;
         for (const std::int32_t index : m_objFileData->ProjectIndexCollection())
             rowPaths.push_back(m_objFileData->fProjectFilePath(index));
-        writeListBuildState(*m_objWin32API, listPath, rowPaths, markedRows(*this), m_lngBuildIndex);
+        writeListBuildState(*m_objWin32API, listPath, rowPaths, {markedRows(*this), m_lngBuildIndex});
     });
 }
 

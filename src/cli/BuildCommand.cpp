@@ -40,8 +40,10 @@ constexpr std::string_view buildHelp =
     "Builds the projects of a project list file with the settings of Pelorix.ini, as the\n"
     "window program's build command does: each project file is brought up to date, the\n"
     "compiler registered as the .vbp shell command of the Wine prefix is run, and its log\n"
-    "is read. Prints every build-log line as it comes, then one line per built project:\n"
-    "OK, NG or SKIP, a TAB, the compatibility mode, a TAB, the project file path; and last\n"
+    "is read (the Japanese or the English compiler's texts). Prints every build-log line\n"
+    "as it comes, then one line per built project: OK, NG or SKIP, a TAB, the compatibility\n"
+    "mode, a TAB, the project file path; under an NG line one line per compile error its\n"
+    "log names: a TAB, the source file, a TAB, the line, a TAB, the message; and last\n"
     "result= with the run's result code:\n"
     "  0 success      1 a rebuild was wanted   2 compatibility problem\n"
     "  4 cancelled    5 project or library not found   6 project file not updated\n"
@@ -182,8 +184,7 @@ public:
         if (m_signal == 0 && m_signals.received() != 0) {
             m_signal = m_signals.received();
             m_stop = true;
-            m_log.appendLine(timeStamp() + " " + StopSignals::name(m_signal) +
-                             "を受信したため、ﾋﾞﾙﾄﾞを中止します。");
+            m_log.appendLine(timeStamp() + " " + stopSignalLogText(StopSignals::name(m_signal)));
         }
         return m_signal;
     }
@@ -286,15 +287,22 @@ void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes, Progres
     });
 }
 
-// One line per project the run built or found up to date (OK, NG or SKIP, the mode, the path), then one per
-// marked project whose file is missing (MISSING, no mode, the path).
+// One line per project the run built or found up to date (OK, NG or SKIP, the mode, the path;
+// under NG one indented line per compile error of its last compile: a TAB, the file, a TAB, the
+// line, a TAB, the message), then one per marked project whose file is missing (MISSING, no mode,
+// the path).
 void printResults(const BuildRecord& record, std::ostream& out) {
     for (const ProjectRecordOfRun& project : record.projects()) {
-        if (const RowResult result = project.rowResult(); result != RowResult::None)
+        if (const RowResult result = project.rowResult(); result != RowResult::None) {
             out << rowResultText(result) << '\t' << compatibleModeName(project.ownMode) << '\t'
                 << withoutControlCharacters(project.path) << '\n';
-        else if (project.outcome == ProjectOutcome::Missing)
+            if (result == RowResult::NG)
+                for (const CompileErrorLocation& error : lastCompileErrors(project))
+                    out << '\t' << withoutControlCharacters(error.file) << '\t' << error.line << '\t'
+                        << withoutControlCharacters(error.message) << '\n';
+        } else if (project.outcome == ProjectOutcome::Missing) {
             out << "MISSING\t\t" << withoutControlCharacters(project.path) << '\n';
+        }
     }
 }
 

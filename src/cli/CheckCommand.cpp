@@ -36,6 +36,8 @@ constexpr std::string_view checkHelp =
     "  - the order: a project built before a project it depends on (its library GUID,\n"
     "    output file or project file, as 'pelorix-cli order' finds them) is a warning\n"
     "    naming both, and projects that depend on each other (a cycle) an error.\n"
+    "  - the compiler log a failed build of the project left in the program folder: each\n"
+    "    compile error it names is a warning (its detail: FILE(LINE): MESSAGE).\n"
     "\n"
     "Prints one line per finding, fields separated by TAB: error or warning, the project\n"
     "file (- for the machine's own), the line number (- for none), what, and the detail;\n"

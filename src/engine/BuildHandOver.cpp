@@ -217,4 +217,8 @@ BuildSummary buildSummary(std::int16_t result, std::int32_t failedProjects) {
     }
 }
 
+std::string stopSignalLogText(std::string_view signalName) {
+    return std::string(signalName) + "を受信したため、ﾋﾞﾙﾄﾞを中止します。";
+}
+
 } // namespace pelorix

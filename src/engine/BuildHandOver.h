@@ -114,6 +114,10 @@ BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::
                          std::string_view projectListPath, const WindowOptions& options, IWaitForm*& waitForm,
                          IBuildSettingForm& form);
 
+// The build-log text for a run stopped by a signal ("SIGTERM"): the compiler is ended and the run
+// finishes as after a failed project.
+std::string stopSignalLogText(std::string_view signalName);
+
 // How the main window reports a run's result in the progress window.
 struct BuildSummary {
     std::string text;

@@ -21,6 +21,17 @@ BuildRecord::BuildRecord(CDFileData& fileData, const std::vector<std::int32_t>& 
     }
 }
 
+const std::vector<CompileErrorLocation>& lastCompileErrors(const ProjectRecordOfRun& project) {
+    static const std::vector<CompileErrorLocation> none;
+    return project.compiles.empty() ? none : project.compiles.back().log.compileErrors;
+}
+
+std::string resultCellNote(const ProjectRecordOfRun& project) {
+    const auto& errors = lastCompileErrors(project);
+    return project.outcome != ProjectOutcome::Failed || errors.empty() ? std::string()
+                                                                       : compileErrorText(errors.front());
+}
+
 ProjectRecordOfRun* BuildRecord::current() {
     return m_current ? &m_projects[*m_current] : nullptr;
 }

@@ -51,6 +51,14 @@ struct ProjectRecordOfRun {
     RowResult rowResult() const noexcept;
 };
 
+// The compile errors of the project's last compile, the one whose outcome it ended with; none when
+// it was not compiled or its log named none.
+const std::vector<CompileErrorLocation>& lastCompileErrors(const ProjectRecordOfRun& project);
+
+// What the grid's result cell of a project tells beside OK or NG: where the first of those compile
+// errors is ("FILE(LINE): MESSAGE") when the project failed, else "".
+std::string resultCellNote(const ProjectRecordOfRun& project);
+
 // Keeps, for every target of a run, what the run did with it: an observer of the engine that
 // reports (a CI report, a summary) read afterwards. Targets the run never reached stay
 // NotReached; a run-time error is recorded with runFailed.

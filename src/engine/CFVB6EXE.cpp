@@ -79,18 +79,6 @@ private:
     int m_exceptions;
 };
 
-// A project name as the compiler log's file name in the program folder. A name is an identifier
-// in a well-formed project file, but the reader may take it from another key ending in "Name"; a
-// character that would lead out of the folder or is no file-name character becomes "_", so the
-// log, which the build deletes, stays inside the program folder.
-std::string logFileName(std::string_view projectName) {
-    std::string name(projectName);
-    for (char& c : name)
-        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
-            c = '_';
-    return name;
-}
-
 } // namespace
 
 CFVB6EXE::CFVB6EXE(IMessageBox& messageBox, IEventPump& eventPump)
@@ -415,7 +403,9 @@ std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_vie
             if (!m_blnExecute)
                 return BuildResult::NotStarted;
 
-            const std::string logPath = m_strAppPath + logFileName(projectName) + ".log";
+            // A name is an identifier in a well-formed project file, but the reader may take it from
+            // another key ending in "Name": the log, which the build deletes, stays in the folder.
+            const std::string logPath = compilerLogPath(m_strAppPath, projectName);
             deleteIfExists(logPath);
             if (!logCanBeWritten(logPath, projectName))
                 return BuildResult::Error;
@@ -423,7 +413,8 @@ std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_vie
             if (!runCompiler(command, projectName) || !waitForLog(logPath, projectName))
                 return BuildResult::Error;
 
-            const std::int16_t code = pCheckResult(logPath);
+            const std::int16_t code =
+                pCheckResult(logPath, FileSystemObject::GetParentFolderName(projectFilePath));
             if (code != BuildResult::Success)
                 return askRebuild(projectName, compatibleMode, code);
             m_objFileData->fDeleteBackupFile();
@@ -489,8 +480,9 @@ bool CFVB6EXE::runCompiler(const std::string& command, std::string_view projectN
         return false;
     }
     const bool noStop = false;
+    // A run that is stopped ends its compiler in any case.
     const AbandonedProcess abandoned =
-        m_blnEndAbandonedCompiler ? AbandonedProcess::EndGroup : AbandonedProcess::LeaveRunning;
+        m_blnEndAbandonedCompiler ? AbandonedProcess::EndGroup : AbandonedProcess::EndGroupOnCancel;
     ProcessWaitEnd end = ProcessWaitEnd::Ended;
     try {
         if (m_objWin32API->CreateProcess_Execute("", command, 0, m_lngProcessWaitTime,
@@ -508,9 +500,15 @@ bool CFVB6EXE::runCompiler(const std::string& command, std::string_view projectN
                   "]");
         return false;
     }
-    WriteErrorLog(-1, "ShellExecute処理でｴﾗｰが発生しました。", "pVB6EXE", Module, ErrorLevel::Error, true);
+    // A run stopped by a signal ends without a box that would wait for the user.
+    WriteErrorLog(-1, "ShellExecute処理でｴﾗｰが発生しました。", "pVB6EXE", Module, ErrorLevel::Error,
+                  !stopRequested());
+    // The build log names the compiler that did not end, after the limit it passed.
+    const std::vector<std::string> arguments = splitCommandLine(command);
     appendLog(stamp() +
-              compilerNotEndedText(projectName, end, m_lngProcessWaitLimit, m_blnEndAbandonedCompiler));
+              compilerNotEndedText(projectName, end, m_lngProcessWaitLimit,
+                                   m_blnEndAbandonedCompiler || end == ProcessWaitEnd::Cancelled) +
+              "[" + (arguments.empty() ? command : arguments.front()) + "]");
     return false;
 }
 
@@ -552,16 +550,19 @@ bool CFVB6EXE::waitForLog(std::string_view logPath, std::string_view projectName
     return false;
 }
 
-std::int16_t CFVB6EXE::pCheckResult(std::string_view logPath) {
+std::int16_t CFVB6EXE::pCheckResult(std::string_view logPath, std::string_view projectFolder) {
     return guard("pCheckResult", [&]() -> std::int16_t {
         const std::string lineStamp = stamp();
-        CompilerLogResult classified = readCompilerLog(logPath);
-        m_lastCompilerLog = classified;
-        for (std::string& line : classified.lines)
+        m_lastCompilerLog = readCompilerLog(logPath, projectFolder);
+        // The compiler's lines, then where its errors are and the logs it refers to.
+        std::vector<std::string> shown = m_lastCompilerLog.lines;
+        for (std::string& note : compilerLogNotes(m_lastCompilerLog))
+            shown.push_back(std::move(note));
+        for (std::string& line : shown)
             line = lineStamp + line;
         if (m_frmLog != nullptr)
-            m_frmLog->appendLines(classified.lines);
-        return classified.code;
+            m_frmLog->appendLines(shown);
+        return m_lastCompilerLog.code;
     });
 }
 

@@ -2,14 +2,19 @@
 
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
+#include "platform/FileSystemObject.h"
 #include "platform/HostFile.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
 #include "platform/Win32Error.h"
+#include "platform/WindowsPath.h"
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <deque>
 #include <optional>
+#include <span>
 
 namespace pelorix {
 
@@ -18,48 +23,148 @@ namespace {
 // A line longer than this is read in pieces of about this size.
 constexpr std::size_t PieceBytes = 64 * 1024;
 
-// The texts that decide a log's code, each a bit of what a line holds.
-enum LineMark : unsigned { HoldsSuccess = 1, HoldsNotFound = 2, HoldsCompatibility = 4, HoldsError = 8 };
-
-struct MarkText {
-    std::string_view text;
-    LineMark mark;
+// What a text of a compiler log says. A line's kinds decide its effect in this order: Success,
+// NotFound, Compatibility, Error and CompileError; a line with none of these (a FailureSummary or
+// a LoadErrors line too) sets 99 only when no earlier line set a code.
+enum LogTextKind : unsigned {
+    Success = 1,
+    NotFound = 2,
+    Compatibility = 4,
+    Error = 8,
+    CompileError = 16,   // an error whose line names file, line and message
+    FailureSummary = 32, // follows every failure, after the line that says why
+    LoadErrors = 64,     // the line refers to another log for the details
 };
-constexpr std::array<MarkText, 5> MarkTexts = {{{CompilerLogText::Success, HoldsSuccess},
-                                                {CompilerLogText::NotFound, HoldsNotFound},
-                                                {CompilerLogText::Implements, HoldsCompatibility},
-                                                {CompilerLogText::VersionCompatible, HoldsCompatibility},
-                                                {CompilerLogText::Error, HoldsError}}};
 
-constexpr std::size_t longestMarkText() {
-    std::size_t longest = 0;
-    for (const MarkText& m : MarkTexts)
-        longest = std::max(longest, m.text.size());
-    return longest;
+enum class Match {
+    Contains,    // the line holds the text (exact, case-sensitive)
+    StartAndEnd, // the line, without surrounding blanks, starts with the text and ends with end
+};
+
+struct LogText {
+    LogTextKind kind;
+    std::string_view text;
+    Match match = Match::Contains;
+    std::string_view end = {};       // StartAndEnd
+    std::string_view lineLabel = {}; // CompileError: what stands between the quoted file and the number
+};
+
+// The texts of each language the compiler writes its logs in, in the order of their effect. A
+// line is tested against every language at once: no text of one is part of another's.
+constexpr LogText JapaneseTexts[] = {
+    {Success, CompilerLogText::Success},
+    {NotFound, CompilerLogText::NotFound},
+    {Compatibility, CompilerLogText::Implements},
+    {Compatibility, CompilerLogText::VersionCompatible},
+    {Error, CompilerLogText::Error},
+};
+
+// The English compiler. Its success and failure summaries name the output file between them
+// ("Build of 'Server.exe' succeeded."), so they must frame the line; a compile error reads
+// "Compile Error in File 'C:\src\a.bas', Line 12 : message". The missing-reference and
+// compatibility texts are the compiler's documented messages; "Can't" is also found written with
+// a typographic apostrophe.
+constexpr LogText EnglishTexts[] = {
+    {Success, "Build of '", Match::StartAndEnd, "' succeeded."},
+    {NotFound, "Can't find project or library"},
+    {NotFound, "Can\u2019t find project or library"},
+    {Compatibility, "The binary compatibility DLL or EXE contains a parameter type or return type whose "
+                    "definition cannot be found"},
+    {Compatibility, "The binary compatibility DLL or EXE contains an Implements type whose definition cannot "
+                    "be found"},
+    {Compatibility, "incompatible with a similar declaration in the version-compatible component"},
+    {Compatibility, "Unable to set the version compatible component"},
+    {CompileError, "Compile Error in File '", Match::Contains, {}, "', Line "},
+    {Error, "File not found: '"},
+    {FailureSummary, "Build of '", Match::StartAndEnd, "' failed."},
+    // Its wording varies between sources ("Errors during load.", "errors occurred during load");
+    // the log it refers to is the quoted path that follows.
+    {LoadErrors, "during load"},
+};
+
+constexpr std::array<std::span<const LogText>, 2> Languages = {JapaneseTexts, EnglishTexts};
+
+template <class Visit>
+constexpr void forEachText(Visit&& visit) {
+    for (const std::span<const LogText> language : Languages)
+        for (const LogText& text : language)
+            visit(text);
 }
 
-// The texts one line holds, found in its pieces as they come: a text that a piece boundary cuts
-// is found through the end of the previous piece, which is kept.
+// Blanks after a framing end that the scan still sees.
+constexpr std::size_t TrailingBlanks = 64;
+
+// How many bytes of a line's end the scan keeps, and of its start.
+constexpr std::size_t scanWindow() {
+    std::size_t keep = 0;
+    forEachText([&keep](const LogText& t) {
+        keep =
+            std::max(keep, t.match == Match::StartAndEnd ? t.end.size() + TrailingBlanks : t.text.size() - 1);
+    });
+    return keep;
+}
+constexpr std::size_t scanStart() {
+    std::size_t keep = 0;
+    forEachText([&keep](const LogText& t) {
+        if (t.match == Match::StartAndEnd)
+            keep = std::max(keep, t.text.size());
+    });
+    return keep;
+}
+constexpr std::size_t ScanWindow = scanWindow();
+constexpr std::size_t ScanStart = scanStart();
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The kinds of text one line holds, found in its pieces as they come: a text that a piece
+// boundary cuts is found through the end of the previous piece, which is kept, as is the line's
+// start for the texts that frame a line.
 class LineScan {
 public:
     void add(std::string_view text) {
+        while (!m_started && !text.empty() && isBlank(text.front()))
+            text.remove_prefix(1);
+        m_started = m_started || !text.empty();
+        m_length += text.size();
+        if (m_start.size() < ScanStart)
+            m_start.append(text.substr(0, ScanStart - m_start.size()));
         m_window.append(text);
-        for (const MarkText& m : MarkTexts)
-            if (contains(m_window, m.text))
-                m_marks |= m.mark;
-        constexpr std::size_t keep = longestMarkText() - 1;
-        if (m_window.size() > keep)
-            m_window.erase(0, m_window.size() - keep);
+        forEachText([this](const LogText& t) {
+            if (t.match == Match::Contains && contains(m_window, t.text))
+                m_kinds |= t.kind;
+        });
+        if (m_window.size() > ScanWindow)
+            m_window.erase(0, m_window.size() - ScanWindow);
     }
-    unsigned marks() const noexcept { return m_marks; }
+    unsigned kinds() const {
+        unsigned kinds = m_kinds;
+        std::string_view end = m_window;
+        while (!end.empty() && isBlank(end.back()))
+            end.remove_suffix(1);
+        const std::size_t length = m_length - (m_window.size() - end.size());
+        forEachText([&](const LogText& t) {
+            if (t.match == Match::StartAndEnd && length >= t.text.size() + t.end.size() &&
+                std::string_view(m_start).starts_with(t.text) && end.ends_with(t.end))
+                kinds |= t.kind;
+        });
+        return kinds;
+    }
     void reset() {
         m_window.clear();
-        m_marks = 0;
+        m_start.clear();
+        m_started = false;
+        m_length = 0;
+        m_kinds = 0;
     }
 
 private:
     std::string m_window;
-    unsigned m_marks = 0;
+    std::string m_start;
+    bool m_started = false;     // a non-blank byte came
+    std::uint64_t m_length = 0; // the line's bytes from its first non-blank one
+    unsigned m_kinds = 0;
 };
 
 // A run of lines left out of what is kept.
@@ -184,6 +289,8 @@ std::size_t pieceEnd(std::string_view bytes) {
 // The reading of one log: the line being read, the classification so far and the lines kept.
 class CompilerLogReader::State {
 public:
+    explicit State(bool classify = true) : m_classify(classify) {}
+
     // Takes the next bytes of the log (in the ANSI code page).
     bool add(std::string_view bytes) {
         std::size_t pos = 0;
@@ -223,7 +330,10 @@ public:
     CompilerLogResult finish() {
         if (!m_done)
             endLine();
-        return std::move(m_kept).result(m_code);
+        CompilerLogResult result = std::move(m_kept).result(m_code);
+        result.compileErrors = std::move(m_locations);
+        result.referredLogs = std::move(m_referred);
+        return result;
     }
 
 private:
@@ -233,7 +343,8 @@ private:
     }
 
     void takePiece(std::string_view text, std::size_t rawBytes) {
-        m_scan.add(text);
+        if (m_classify)
+            m_scan.add(text);
         m_lineBytes += rawBytes;
         const std::string_view shown = utf8Prefix(text, CompilerLogBounds::LineBytes - m_shown.size());
         m_shown.append(shown);
@@ -253,28 +364,52 @@ private:
 
     // The rules of classifyCompilerLog for the line just read.
     void classifyLine() {
-        const unsigned marks = m_scan.marks();
-        bool decides = true;
-        if ((marks & HoldsSuccess) != 0) {
-            m_code = BuildResult::Success;
-            m_done = true;
-        } else if ((marks & HoldsNotFound) != 0) {
-            m_code = BuildResult::NotFound;
-        } else if ((marks & HoldsCompatibility) != 0) {
-            m_code = BuildResult::Compatibility;
-        } else if ((marks & HoldsError) != 0 || !m_codeSet) {
-            m_code = BuildResult::Error;
-        } else {
-            decides = false; // an unknown line after one that set the code changes nothing
+        bool decides = false;
+        if (m_classify) {
+            const unsigned kinds = m_scan.kinds();
+            decides = true;
+            if ((kinds & Success) != 0) {
+                m_code = BuildResult::Success;
+                m_done = true;
+            } else if ((kinds & NotFound) != 0) {
+                m_code = BuildResult::NotFound;
+            } else if ((kinds & Compatibility) != 0) {
+                m_code = BuildResult::Compatibility;
+            } else if ((kinds & (Error | CompileError)) != 0 || !m_codeSet) {
+                m_code = BuildResult::Error;
+            } else {
+                decides = false; // an unknown line after one that set the code changes nothing
+            }
+            m_codeSet = m_codeSet || decides;
+            noteDetails(kinds);
         }
-        m_codeSet = m_codeSet || decides;
         if (m_lineCut)
             m_shown += "(以下省略。この行は" + std::to_string(m_lineBytes) + "ﾊﾞｲﾄです。)";
         m_kept.add(std::move(m_shown), m_lineBytes, decides);
     }
 
+    // The location of a compile error and the log a load-error line refers to, as far as the line
+    // is kept.
+    void noteDetails(unsigned kinds) {
+        if ((kinds & CompileError) != 0 && m_locations.size() < CompilerLogBounds::Locations)
+            if (auto location = parseCompileErrorLine(m_shown))
+                m_locations.push_back(std::move(*location));
+        if ((kinds & LoadErrors) == 0 || m_referred.size() >= CompilerLogBounds::ReferredLogs)
+            return;
+        if (auto path = referredLogPath(m_shown)) {
+            const bool known = std::any_of(m_referred.begin(), m_referred.end(), [&](const ReferredLog& log) {
+                return equalsIgnoreCase(log.path, *path);
+            });
+            if (!known)
+                m_referred.push_back({std::move(*path), ReferredLog::State::Missing, 0, {}});
+        }
+    }
+
+    const bool m_classify;
     KeptLines m_kept;
     LineScan m_scan;
+    std::vector<CompileErrorLocation> m_locations;
+    std::vector<ReferredLog> m_referred;
     std::string m_pending; // bytes of the current line not yet taken
     std::string m_shown;   // the current line as far as it is kept
     std::uint64_t m_lineBytes = 0;
@@ -285,7 +420,7 @@ private:
     std::int16_t m_code = BuildResult::EmptyLog;
 };
 
-CompilerLogReader::CompilerLogReader() : m_state(std::make_unique<State>()) {}
+CompilerLogReader::CompilerLogReader(bool classify) : m_state(std::make_unique<State>(classify)) {}
 CompilerLogReader::~CompilerLogReader() = default;
 
 bool CompilerLogReader::add(std::string_view bytes) {
@@ -304,7 +439,22 @@ CompilerLogResult classifyCompilerLog(const std::vector<std::string>& lines) {
     return state.finish();
 }
 
-CompilerLogResult readCompilerLog(std::string_view windowsPath) {
+namespace {
+
+// A log's Windows path as a file in the folder means it (see absoluteWindowsPath).
+std::string resolvedLogPath(std::string_view windowsPath, std::string_view folder) {
+    return isAbsoluteWindowsPath(windowsPath) || folder.empty() ? std::string(windowsPath)
+                                                                : absoluteWindowsPath(windowsPath, folder);
+}
+
+std::string fileNameOf(std::string_view windowsPath) {
+    const auto slash = windowsPath.find_last_of("\\/");
+    return std::string(slash == std::string_view::npos ? windowsPath : windowsPath.substr(slash + 1));
+}
+
+} // namespace
+
+CompilerLogResult readCompilerLog(std::string_view windowsPath, std::string_view projectFolder) {
     const auto host = DriveMap::current().toHost(windowsPath);
     if (!host || windowsPath.empty())
         throw vberr::fromWin32(win32::FileNotFound);
@@ -313,7 +463,122 @@ CompilerLogResult readCompilerLog(std::string_view windowsPath) {
         readHostFileInPieces(*host, [&reader](std::string_view piece) { return reader.add(piece); });
     if (code != 0)
         throw vberr::fromWin32(code);
-    return reader.finish();
+    CompilerLogResult result = reader.finish();
+    for (ReferredLog& referred : result.referredLogs)
+        referred = readReferredLog(referred.path, projectFolder);
+    return result;
+}
+
+ReferredLog readReferredLog(std::string_view windowsPath, std::string_view projectFolder) {
+    ReferredLog log{std::string(windowsPath), ReferredLog::State::Missing, 0, {}};
+    const std::string path = resolvedLogPath(windowsPath, projectFolder);
+    const auto host = path.empty() ? std::nullopt : DriveMap::current().toHost(path);
+    if (!host || !FileSystemObject().FileExists(path))
+        return log;
+    CompilerLogReader reader(false);
+    log.errorCode =
+        readHostFileInPieces(*host, [&reader](std::string_view piece) { return reader.add(piece); });
+    if (log.errorCode != 0) {
+        log.state = ReferredLog::State::Unreadable;
+        return log;
+    }
+    log.state = ReferredLog::State::Read;
+    log.lines = reader.finish().lines;
+    return log;
+}
+
+std::string compilerLogPath(std::string_view programFolder, std::string_view projectName) {
+    std::string name(projectName);
+    for (char& c : name)
+        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
+            c = '_';
+    return std::string(programFolder) + name + ".log";
+}
+
+std::string compileErrorText(const CompileErrorLocation& location) {
+    return location.file + "(" + std::to_string(location.line) + "): " + location.message;
+}
+
+std::optional<CompileErrorLocation> parseCompileErrorLine(std::string_view line) {
+    std::optional<CompileErrorLocation> found;
+    forEachText([&](const LogText& t) {
+        const std::size_t start =
+            found || t.kind != CompileError ? std::string_view::npos : line.find(t.text);
+        if (start == std::string_view::npos)
+            return;
+        const std::size_t fileStart = start + t.text.size();
+        // The file ends at the first line label followed by a number and a colon: a file name
+        // may hold "'", the message anything.
+        for (std::size_t at = line.find(t.lineLabel, fileStart); at != std::string_view::npos;
+             at = line.find(t.lineLabel, at + 1)) {
+            std::size_t pos = at + t.lineLabel.size();
+            std::int64_t number = 0;
+            const std::size_t digits = pos;
+            while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9' && number <= INT32_MAX)
+                number = number * 10 + (line[pos++] - '0');
+            const std::string_view rest = trimWhite(line.substr(pos));
+            if (pos == digits || !rest.starts_with(':'))
+                continue;
+            if (number < 1 || number > INT32_MAX)
+                return;
+            found = CompileErrorLocation{std::string(line.substr(fileStart, at - fileStart)),
+                                         static_cast<std::int32_t>(number),
+                                         std::string(trimWhite(rest.substr(1)))};
+            return;
+        }
+    });
+    return found;
+}
+
+std::optional<std::string> referredLogPath(std::string_view line) {
+    std::optional<std::string> found;
+    forEachText([&](const LogText& t) {
+        const std::size_t start = found || t.kind != LoadErrors ? std::string_view::npos : line.find(t.text);
+        if (start == std::string_view::npos)
+            return;
+        const std::string_view rest = line.substr(start + t.text.size());
+        // The path between quotes (it may hold the quote itself: the last one closes it) ...
+        const std::size_t open = rest.find_first_of("'\"");
+        if (open != std::string_view::npos) {
+            const std::size_t close = rest.rfind(rest[open]);
+            if (close > open + 1)
+                found = std::string(rest.substr(open + 1, close - open - 1));
+            return;
+        }
+        // ... or, unquoted, the word that ends in ".log".
+        const std::size_t dot = findIgnoreCase(rest, ".log");
+        if (dot == std::string_view::npos)
+            return;
+        const std::size_t begin = rest.find_last_of(" \t", dot);
+        const std::size_t from = begin == std::string_view::npos ? 0 : begin + 1;
+        if (dot > from)
+            found = std::string(rest.substr(from, dot + 4 - from));
+    });
+    return found;
+}
+
+std::vector<std::string> compilerLogNotes(const CompilerLogResult& result) {
+    std::vector<std::string> notes;
+    for (const CompileErrorLocation& location : result.compileErrors)
+        notes.push_back("ｺﾝﾊﾟｲﾙｴﾗｰ: " + compileErrorText(location));
+    for (const ReferredLog& log : result.referredLogs) {
+        switch (log.state) {
+        case ReferredLog::State::Missing:
+            notes.push_back("ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙがありません: " + log.path);
+            break;
+        case ReferredLog::State::Unreadable:
+            notes.push_back("ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙを読めません: " + log.path + " (" +
+                            win32::systemMessage(log.errorCode) + ")");
+            break;
+        case ReferredLog::State::Read:
+            notes.push_back("ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙ: " + log.path + " (" +
+                            std::to_string(log.lines.size()) + "行)");
+            for (const std::string& line : log.lines)
+                notes.push_back("[" + fileNameOf(log.path) + "] " + line);
+            break;
+        }
+    }
+    return notes;
 }
 
 std::string compilerNotEndedText(std::string_view projectName, ProcessWaitEnd end, std::int32_t limitMs,

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +26,8 @@ inline constexpr std::int16_t Error = 99;           // error, unknown text, comp
 inline constexpr std::int16_t EmptyLog = -1;        // the log held no non-empty line
 } // namespace BuildResult
 
-// The texts of the compiler log that decide a build's outcome.
+// The texts of the Japanese compiler's log that decide a build's outcome. The texts of every
+// language the classification knows are one table each in CompilerLog.cpp.
 namespace CompilerLogText {
 inline constexpr const char* Success = "ﾋﾞﾙﾄﾞが正常に終了しました。";
 inline constexpr const char* NotFound = "ﾌﾟﾛｼﾞｪｸﾄまたはﾗｲﾌﾞﾗﾘが見つかりません。";
@@ -35,6 +37,34 @@ inline constexpr const char* VersionCompatible = "ﾊﾞｰｼﾞｮﾝ互換ｺ
 inline constexpr const char* Error = "ｴﾗｰ";
 } // namespace CompilerLogText
 
+// Where the compiler found a compile error, as its log's line names it.
+struct CompileErrorLocation {
+    std::string file; // as the log writes it: absolute ("C:\src\a.bas") or from the root ("\src\a.bas")
+    std::int32_t line = 0;
+    std::string message;
+    bool operator==(const CompileErrorLocation&) const = default;
+};
+
+// "FILE(LINE): MESSAGE", the form compilers and the tools that read their output use.
+std::string compileErrorText(const CompileErrorLocation& location);
+
+// The location a compile-error line of any known language gives ("Compile Error in File 'F',
+// Line N : MESSAGE"); nothing for any other line, and for a line number that is not 1 to 2^31-1.
+std::optional<CompileErrorLocation> parseCompileErrorLine(std::string_view line);
+
+// The log a load-error line of any known language refers to for its details ("Errors during
+// load. Refer to 'C:\src\frmMain.log' for details."), as written; nothing for any other line.
+std::optional<std::string> referredLogPath(std::string_view line);
+
+// A log that the compiler's log refers to for details, as read after the compiler's log.
+struct ReferredLog {
+    enum class State { Read, Missing, Unreadable };
+    std::string path; // the Windows path as the compiler's log names it
+    State state = State::Missing;
+    std::int32_t errorCode = 0;     // the Win32 code of Unreadable
+    std::vector<std::string> lines; // its non-empty lines, bounded as a compiler log's are
+};
+
 // The outcome of a compiler log: its code and the non-empty lines that were read (reading stops
 // at the success line). A huge log keeps only some of its lines (see CompilerLogReader): marker
 // lines stand for those left out.
@@ -43,12 +73,22 @@ struct CompilerLogResult {
     std::vector<std::string> lines;
     // The index in lines of the line that set the code; -1 when none did (an empty log).
     std::int32_t decidingLine = -1;
+    // The compile errors the lines name, in log order (the first CompilerLogBounds::Locations).
+    std::vector<CompileErrorLocation> compileErrors;
+    // The logs the lines refer to for details, each once, in log order; readCompilerLog reads them.
+    std::vector<ReferredLog> referredLogs;
 };
 
-// Classifies the lines of a compiler log. Each non-empty line is tested in this order: the
-// success text gives 0 and ends the reading; the not-found text gives 5; either
-// binary-compatibility text gives 2; "ｴﾗｰ" gives 99; a line with none of them gives 99 only when
-// no earlier line set a code. A later line overrides an earlier one. No non-empty line: -1.
+// The lines a build log shows of a compiler log after the compiler's own: one per compile error,
+// then each referred log's lines marked with its file's name, or why it could not be read.
+std::vector<std::string> compilerLogNotes(const CompilerLogResult& result);
+
+// Classifies the lines of a compiler log. Each non-empty line is tested, against the texts of
+// every known language at once, in this order: a success text gives 0 and ends the reading; a
+// not-found text gives 5; a binary-compatibility text gives 2; an error text (a compile error
+// among them) gives 99; a line with none of them (a failure summary such as "Build of 'A.exe'
+// failed." among them) gives 99 only when no earlier line set a code. A later line overrides an
+// earlier one. No non-empty line: -1.
 CompilerLogResult classifyCompilerLog(const std::vector<std::string>& lines);
 
 // What a compiler log keeps of a huge log. Classification reads every line; what is kept for the
@@ -60,6 +100,8 @@ inline constexpr std::size_t HeadLines = 1000;
 inline constexpr std::size_t HeadBytes = 1024 * 1024;
 inline constexpr std::size_t TailLines = 50;
 inline constexpr std::size_t LineBytes = 16 * 1024;
+inline constexpr std::size_t Locations = 100;   // compile errors kept
+inline constexpr std::size_t ReferredLogs = 16; // referred logs read
 } // namespace CompilerLogBounds
 
 // Reads a compiler log as a stream of bytes in the ANSI code page, in pieces of any size, and
@@ -67,7 +109,9 @@ inline constexpr std::size_t LineBytes = 16 * 1024;
 // length of its lines. Lines end at CR LF, LF or CR.
 class CompilerLogReader {
 public:
-    CompilerLogReader();
+    // classify false reads the lines alone, as of a log the compiler's log refers to: no code,
+    // no location, and reading never stops early.
+    explicit CompilerLogReader(bool classify = true);
     ~CompilerLogReader();
     CompilerLogReader(const CompilerLogReader&) = delete;
     CompilerLogReader& operator=(const CompilerLogReader&) = delete;
@@ -85,8 +129,18 @@ private:
 };
 
 // Reads and classifies the compiler log at a Windows path; a file that cannot be read raises the
-// run-time error of its Win32 code.
-CompilerLogResult readCompilerLog(std::string_view windowsPath);
+// run-time error of its Win32 code. Then reads the logs it refers to (a relative path below
+// projectFolder): one that is missing or cannot be read is noted as such, not raised.
+CompilerLogResult readCompilerLog(std::string_view windowsPath, std::string_view projectFolder = {});
+
+// Reads a log that a compiler log refers to, bounded as a compiler log is; what is no regular file
+// (a device, a pipe) is Unreadable.
+ReferredLog readReferredLog(std::string_view windowsPath, std::string_view projectFolder = {});
+
+// The compiler log of a project in the program folder (its path ending in "\"): the project's name
+// with ".log", every character that could lead out of the folder or is no file-name character as
+// "_".
+std::string compilerLogPath(std::string_view programFolder, std::string_view projectName);
 
 // The build-log text for a compiler that the build stopped waiting for before it ended: a time-out
 // names the limit in milliseconds; a wait that failed or was stopped says so, and names no limit.

@@ -99,21 +99,34 @@ std::string resultMessage(const ProjectRecordOfRun& project) {
     return "result " + std::to_string(project.result) + " (" + resultCodeText(project.result) + ")";
 }
 
-// The result and what each compile gave, the rebuild's too.
+// The result and what each compile gave, the rebuild's too, and where the last one's first
+// compile error is.
 std::string failureMessage(const ProjectRecordOfRun& project) {
     std::string message = resultMessage(project);
     for (const CompileRecord& compile : project.compiles)
         message += "; " + compileSummary(compile);
+    if (const auto& errors = lastCompileErrors(project); !errors.empty())
+        message += "; " + compileErrorText(errors.front());
     return message;
 }
 
-// The compiler logs of a project's compiles, each under the line that names its mode.
+// The compiler logs of a project's compiles, each under the line that names its mode, with where
+// its compile errors are and the logs it refers to.
 std::string compilerLogs(const ProjectRecordOfRun& project) {
     std::string text;
     for (const CompileRecord& compile : project.compiles)
         text += "[" + modeLabel(compile.mode) + "] result " + std::to_string(compile.result) + "\n" +
-                joinLines(compile.log.lines);
+                joinLines(compile.log.lines) + joinLines(compilerLogNotes(compile.log));
     return text;
+}
+
+// The file and line of a failed project's first compile error, as the attributes that CI servers
+// link a failure to its source with.
+std::string sourceAttributes(const ProjectRecordOfRun& project) {
+    const auto& errors = lastCompileErrors(project);
+    if (project.outcome != ProjectOutcome::Failed || errors.empty())
+        return {};
+    return attr("file", errors.front().file) + attr("line", std::to_string(errors.front().line));
 }
 
 struct Counts {
@@ -168,7 +181,7 @@ std::string skipReason(const BuildRecord& record, const ProjectRecordOfRun& proj
 
 std::string testCase(const BuildRecord& record, const ProjectRecordOfRun& project) {
     std::string xml = "    <testcase" + attr("name", project.name) + attr("classname", project.path) +
-                      attr("time", seconds(project.time)) + ">\n";
+                      attr("time", seconds(project.time)) + sourceAttributes(project) + ">\n";
     switch (project.outcome) {
     case ProjectOutcome::Passed:
         break;

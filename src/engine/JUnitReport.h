@@ -12,7 +12,9 @@ class BuildRecord;
 // after the list (or group) file, with the run's result code as the property "result" (absent
 // when a run-time error ended the run); one test case per target, named after the project, its
 // class name the project file's path and its time the project's build time. A project that
-// failed has a "failure" (the classified compiler message, the compiler log's lines), one whose
+// failed has a "failure" (the classified compiler message and where its first compile error is,
+// the compiler log's lines with the logs it refers to; the test case then names that error's
+// file and line in the attributes "file" and "line"), one whose
 // file could not be updated or that a run-time error stopped an "error", one the run never built
 // (a stop, a cancel) or found up to date is "skipped"; each built project carries its build-log lines as its
 // output.

@@ -1,5 +1,6 @@
 #include "engine/ProjectCheck.h"
 
+#include "engine/CompilerLog.h"
 #include "platform/CCCommon.h"
 #include "platform/CDRegistryData.h"
 #include "platform/CFWin32API.h"
@@ -113,6 +114,7 @@ void checkCompiler(CFWin32API& api, std::vector<CheckFinding>& findings) {
 struct Target {
     std::string path;
     std::int16_t mode;
+    std::string name;
 };
 
 // The checks of one project file, line by line.
@@ -134,6 +136,7 @@ private:
     void checkComponent(std::int32_t lineNumber, const std::string& line);
     void checkProjectReference(std::int32_t lineNumber, std::string_view written);
     void checkCompatibleBinary(std::int32_t lineNumber, const std::string& compatibleFile);
+    void checkLastBuildLog();
 
     CDFileData& m_data;
     const std::vector<Target>& m_targets;
@@ -182,6 +185,23 @@ void ProjectChecker::check(std::size_t position) {
     }
     if (m_targets[position].mode == 2)
         checkCompatibleBinary(compatibleLine, compatibleFile);
+    checkLastBuildLog();
+}
+
+// A failed build leaves its compiler log in the program folder: the compile errors it names are
+// still there unless the sources changed since.
+void ProjectChecker::checkLastBuildLog() {
+    const std::string log = compilerLogPath(App_Path() + "\\", m_targets[m_position].name);
+    if (!FileSystemObject().FileExists(log))
+        return;
+    CompilerLogResult last;
+    try {
+        last = readCompilerLog(log, m_folder);
+    } catch (const RuntimeError&) {
+        return; // a log that cannot be read tells nothing
+    }
+    for (const CompileErrorLocation& error : last.compileErrors)
+        add(CheckSeverity::Warning, 0, "compile error in the last build", compileErrorText(error));
 }
 
 // The reference lines the update would change, by line number. A file the update cannot go
@@ -328,7 +348,8 @@ CheckResult checkBuildTargets(CDFileData& fileData, CFWin32API& api,
     for (const std::int32_t row : buildRows) {
         const std::int32_t index = fileData.fGetProjectArrayIndex(row);
         if (row >= 1 && index >= 0)
-            targets.push_back({fileData.fProjectFilePath(index), fileData.fGetCompatibleMode(index)});
+            targets.push_back({fileData.fProjectFilePath(index), fileData.fGetCompatibleMode(index),
+                               fileData.fGetProjectName(index)});
     }
     ProjectChecker checker(fileData, targets, result.findings);
     for (std::size_t position = 0; position < targets.size(); ++position)

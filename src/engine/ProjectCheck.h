@@ -25,6 +25,7 @@ class CFWin32API;
 // - each reference to another project (*\A): that project is built earlier in the same run;
 // - the order: every project after the projects it depends on (see ProjectDependencies.h), and
 //   no cycle among them.
+// - the compiler log a failed build of the project left in the program folder: its compile errors.
 
 enum class CheckSeverity { Error, Warning };
 

@@ -2,13 +2,10 @@
 
 #include "lists/FileDialog.h"
 #include "platform/CCCommon.h"
-#include "platform/CodePage.h"
 #include "platform/DriveMap.h"
 #include "platform/Environment.h"
-#include "platform/HostFile.h"
 #include "platform/RuntimeError.h"
 #include "platform/UserInterface.h"
-#include "platform/Win32Error.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/ProjectText.h"
 
@@ -94,14 +91,14 @@ bool CFCreateBuildList::fOpenBatFile(std::string& path) {
     return guard("fOpenBatFile", [&] { return pSelectFile(path, batchFileFilter, "", false); });
 }
 
-bool CFCreateBuildList::fSaveProjectList(std::string& path) {
+bool CFCreateBuildList::fSaveProjectList(std::string& path, const std::optional<ListMarks>& marks) {
     return guard("fSaveProjectList", [&] {
         std::string chosen = path;
         if (!pSelectFile(chosen, projectListFilter, "", true))
             return false;
         {
             const HourglassPointer pointer(m_window);
-            pWriteProjectInfo(chosen);
+            pWriteProjectInfo(chosen, marks);
         }
         path = chosen;
         m_window.Caption(listWindowCaption(m_window.Version(), path));
@@ -111,21 +108,14 @@ bool CFCreateBuildList::fSaveProjectList(std::string& path) {
     });
 }
 
-std::int32_t CFCreateBuildList::pWriteProjectInfo(std::string_view path) {
+std::int32_t CFCreateBuildList::pWriteProjectInfo(std::string_view path,
+                                                  const std::optional<ListMarks>& marks) {
     return guard("pWriteProjectInfo", [&] {
-        std::string text = "[ProjectName]\r\n";
-        std::int32_t count = 1;
-        for (const std::int32_t index : m_fileData.ProjectIndexCollection()) {
-            text += m_fileData.fProjectFilePath(index);
-            text += "\r\n";
-            ++count;
-        }
-        const std::string host = hostPathOf(path);
-        if (host.empty())
-            throw vberr::fromWin32(win32::PathNotFound);
-        if (const std::int32_t code = writeHostFileAtomically(host, utf8ToAnsi(text)); code != 0)
-            throw vberr::fromWin32(code);
-        return count;
+        std::vector<std::string> paths;
+        for (const std::int32_t index : m_fileData.ProjectIndexCollection())
+            paths.push_back(m_fileData.fProjectFilePath(index));
+        writeProjectListFile(path, paths, marks);
+        return static_cast<std::int32_t>(paths.size()) + 1;
     });
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "lists/ProjectListFile.h"
 #include "platform/ErrorConvention.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -60,13 +62,14 @@ public:
     bool fSelectProjectFile(std::string& path);
     bool fOpenProjectList(std::string& path);
     bool fOpenBatFile(std::string& path);
-    // Lets the user choose where to save the list, writes it there, names it in the window's
-    // caption and says so in a message box. path becomes the chosen file only when the list was
-    // written.
-    bool fSaveProjectList(std::string& path);
+    // Lets the user choose where to save the list, writes it there (with the marks, when given,
+    // in the same replace; what else the file held is kept, see projectListFileBytes), names it
+    // in the window's caption and says so in a message box. path becomes the chosen file only
+    // when the list was written.
+    bool fSaveProjectList(std::string& path, const std::optional<ListMarks>& marks = std::nullopt);
 
 private:
-    std::int32_t pWriteProjectInfo(std::string_view path);
+    std::int32_t pWriteProjectInfo(std::string_view path, const std::optional<ListMarks>& marks);
     bool pSelectFile(std::string& path, std::string_view filter, std::string_view initialFolder, bool save);
 
     IProjectListWindow& m_window;

@@ -15,6 +15,7 @@
 #include "projectdata/ProjectText.h"
 
 #include <algorithm>
+#include <map>
 
 namespace pelorix {
 
@@ -34,7 +35,143 @@ std::string wholeBuildValue(const std::string& fileBytes, std::string_view key) 
     return readIniValue(fileBytes, "Build", key, ansiCodePage(), std::string::npos).value_or("");
 }
 
+// One line of a file as it was read: its bytes, its line end ("" for a last line without one) and
+// its text decoded for the rules that look at it.
+struct RawLine {
+    std::string_view bytes;
+    std::string_view end;
+    std::string text;
+};
+
+std::vector<RawLine> rawLines(std::string_view bytes) {
+    const std::vector<std::string_view> texts = splitLines(bytes);
+    std::vector<RawLine> lines;
+    lines.reserve(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        // The line end is what lies between a line and the next one (or the end of the bytes).
+        const std::size_t stop = static_cast<std::size_t>(texts[i].data() - bytes.data()) + texts[i].size();
+        const std::size_t next = i + 1 < texts.size()
+                                     ? static_cast<std::size_t>(texts[i + 1].data() - bytes.data())
+                                     : bytes.size();
+        lines.push_back({texts[i], bytes.substr(stop, next - stop), ansiToUtf8(texts[i])});
+    }
+    return lines;
+}
+
+constexpr std::string_view ListSectionHeader = "[ProjectName]";
+
+// The lines the list reader passes over wherever they stand: empty ones and comments.
+bool isSkippedLine(const RawLine& line) {
+    return line.text.empty() || contains(line.text, ";");
+}
+
+// Whether a line of the "[ProjectName]" section is a project the reader takes.
+bool isProjectLine(const RawLine& line) {
+    return !isSkippedLine(line) && !contains(line.text, ListSectionHeader) &&
+           contains(toUpper(line.text), "VBP");
+}
+
+void appendLine(std::string& out, const RawLine& line) {
+    out.append(line.bytes);
+    out.append(line.end.empty() ? std::string_view("\r\n") : line.end);
+}
+
+// The section's lines between its header and its end, each line that is no project going before
+// the project that follows it when that project is still listed.
+void appendSection(std::string& out, const std::vector<RawLine>& section,
+                   const std::vector<std::string>& paths) {
+    struct Group {
+        std::vector<const RawLine*> lines;
+        bool used = false;
+    };
+    std::vector<Group> groups; // the lines before each project of the section, in order
+    std::multimap<std::string_view, std::size_t> groupOfProject;
+    Group trailing;
+    for (const RawLine& line : section) {
+        if (!isProjectLine(line)) {
+            trailing.lines.push_back(&line);
+            continue;
+        }
+        groupOfProject.emplace(line.text, groups.size());
+        groups.push_back(std::move(trailing));
+        trailing = {};
+    }
+    for (const std::string& path : paths) {
+        const auto [first, last] = groupOfProject.equal_range(path);
+        const auto group =
+            std::find_if(first, last, [&](const auto& entry) { return !groups[entry.second].used; });
+        if (group != last) {
+            groups[group->second].used = true;
+            for (const RawLine* line : groups[group->second].lines)
+                appendLine(out, *line);
+        }
+        out += utf8ToAnsi(path);
+        out += "\r\n";
+    }
+    for (const Group& group : groups)
+        if (!group.used)
+            for (const RawLine* line : group.lines)
+                appendLine(out, *line);
+    for (const RawLine* line : trailing.lines)
+        appendLine(out, *line);
+}
+
+std::string withMarks(std::string bytes, const ListMarks& marks) {
+    for (const auto& [key, value] :
+         {std::pair<std::string_view, std::string>{"EnableState", enableStateText(marks.enabledRows)},
+          {"Index", std::to_string(marks.buildIndex)}})
+        if (auto updated = writeIniValue(bytes, "Build", key, value, ansiCodePage()))
+            bytes = std::move(*updated);
+    return bytes;
+}
+
 } // namespace
+
+std::string projectListFileBytes(std::string_view oldBytes, const std::vector<std::string>& paths,
+                                 const std::optional<ListMarks>& marks) {
+    const std::vector<RawLine> lines = rawLines(oldBytes);
+    std::size_t begin = lines.size();
+    for (std::size_t i = 0; i < lines.size() && begin == lines.size(); ++i)
+        if (!isSkippedLine(lines[i]) && contains(lines[i].text, ListSectionHeader))
+            begin = i;
+    std::size_t end = lines.size();
+    for (std::size_t i = begin + 1; i < lines.size() && end == lines.size(); ++i)
+        if (!isSkippedLine(lines[i]) && !contains(lines[i].text, ListSectionHeader) &&
+            lines[i].text.starts_with('['))
+            end = i;
+
+    std::string out;
+    for (std::size_t i = 0; i < std::min(begin, lines.size()); ++i)
+        appendLine(out, lines[i]);
+    if (begin == lines.size()) {
+        out += ListSectionHeader;
+        out += "\r\n";
+        appendSection(out, {}, paths);
+    } else {
+        appendLine(out, lines[begin]);
+        appendSection(out,
+                      {lines.begin() + static_cast<std::ptrdiff_t>(begin) + 1,
+                       lines.begin() + static_cast<std::ptrdiff_t>(end)},
+                      paths);
+        for (std::size_t i = end; i < lines.size(); ++i)
+            appendLine(out, lines[i]);
+    }
+    return marks ? withMarks(std::move(out), *marks) : out;
+}
+
+void writeProjectListFile(std::string_view listPath, const std::optional<std::vector<std::string>>& paths,
+                          const std::optional<ListMarks>& marks) {
+    const std::string host = hostPathOf(listPath);
+    const auto problem = host.empty() ? std::optional<std::string>(win32::systemMessage(win32::PathNotFound))
+                                      : rewriteUserFile(host, [&](const std::string& old) {
+                                            return paths   ? projectListFileBytes(old, *paths, marks)
+                                                   : marks ? withMarks(old, *marks)
+                                                           : old;
+                                        });
+    if (problem)
+        throw RuntimeError(vberr::PathFileAccess,
+                           "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄに書き込めません。" + *problem + "[" + std::string(listPath) + "]");
+}
 
 void requireProjectListFile(std::string_view listPath) {
     const std::string bytes = readNamedFile(listPath, "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙ");
@@ -106,7 +243,7 @@ std::vector<std::int32_t> listFileRows(std::string_view listPath, const std::vec
 }
 
 void writeListBuildState(CFWin32API& api, std::string_view listPath, const std::vector<std::string>& rowPaths,
-                         const std::vector<std::int32_t>& enabledRows, std::int32_t buildIndex) {
+                         const ListMarks& marks) {
     if (listPath.empty())
         return;
     const std::vector<std::int32_t> fileRows = listFileRows(listPath, rowPaths);
@@ -115,13 +252,16 @@ void writeListBuildState(CFWin32API& api, std::string_view listPath, const std::
                    ? fileRows[static_cast<std::size_t>(row) - 1]
                    : row;
     };
-    std::vector<std::int32_t> marked;
-    for (const std::int32_t row : enabledRows)
+    ListMarks inFile{{}, fileRowOf(marks.buildIndex)};
+    for (const std::int32_t row : marks.enabledRows)
         if (const std::int32_t fileRow = fileRowOf(row); fileRow != 0)
-            marked.push_back(fileRow);
-    std::sort(marked.begin(), marked.end());
-    api.SetTerminalProfile("Build", "EnableState", enableStateText(marked), listPath);
-    api.SetTerminalProfile("Build", "Index", std::to_string(fileRowOf(buildIndex)), listPath);
+            inFile.enabledRows.push_back(fileRow);
+    std::sort(inFile.enabledRows.begin(), inFile.enabledRows.end());
+    writeLastListPath(api, listPath);
+    writeProjectListFile(listPath, std::nullopt, inFile);
+}
+
+void writeLastListPath(CFWin32API& api, std::string_view listPath) {
     api.SetTerminalProfile("Build", "ProjectListPath", "\"" + std::string(listPath) + "\"");
 }
 

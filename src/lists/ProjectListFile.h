@@ -43,16 +43,46 @@ ListBuildState readListBuildState(std::string_view listPath);
 // "EnableState" as the list file keeps it: each row and a comma ("" for no row).
 std::string enableStateText(const std::vector<std::int32_t>& enabledRows);
 
-// Writes "EnableState" and "Index" into the list file and the list path (between double quotes)
-// as "Build"/"ProjectListPath" into Pelorix.ini; nothing for a list path of "" (a new list never
-// saved). Failed writes are not reported, as the settings functions report none.
+// The build state the window keeps in a list file: its marked rows and the row the last build
+// reached.
+struct ListMarks {
+    std::vector<std::int32_t> enabledRows;
+    std::int32_t buildIndex = 0;
+};
+
+// The bytes of a list file after a save, from the bytes it held ("" for a new file). The
+// "[ProjectName]" section (found as the list reader finds it) holds the paths, in order, in place
+// of the project lines it held; its header line, its comment lines, blank lines and lines that
+// name no project are kept, each before the project it preceded when that project is still
+// listed, else after the last project. Every line outside the section is kept byte for byte (a
+// byte-order mark too); a file without the section gets it at its end. With marks, "Build"/
+// "EnableState" and "Index" are written as the settings functions write them. Paths are UTF-8,
+// written in the ANSI code page.
+std::string projectListFileBytes(std::string_view oldBytes, const std::vector<std::string>& paths,
+                                 const std::optional<ListMarks>& marks);
+
+// Writes the list file in one atomic replace: the paths with projectListFileBytes, or, without
+// paths, only the marks into what the file holds. A file that cannot be written raises
+// vberr::PathFileAccess with "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄに書き込めません。", the reason and the list path in
+// square brackets; the file is then as it was.
+void writeProjectListFile(std::string_view listPath, const std::optional<std::vector<std::string>>& paths,
+                          const std::optional<ListMarks>& marks);
+
+// Writes the list path (between double quotes) as "Build"/"ProjectListPath" into Pelorix.ini and
+// "EnableState" and "Index" into the list file (writeProjectListFile); nothing for a list path of
+// "" (a new list never saved). A list file that cannot be written raises its error; the list is
+// still the one the window opens next time.
 //
 // rowPaths holds the project file path of each window row (row r at r - 1). The file keeps its
 // own project order until the list is saved, while the window may have sorted, added or deleted
 // rows; so each marked row and the build row are written as the file's row of the same project
 // (see listFileRows). A marked project the file does not name keeps no mark in it.
 void writeListBuildState(CFWin32API& api, std::string_view listPath, const std::vector<std::string>& rowPaths,
-                         const std::vector<std::int32_t>& enabledRows, std::int32_t buildIndex);
+                         const ListMarks& marks);
+
+// Writes the list path (between double quotes) as "Build"/"ProjectListPath" into Pelorix.ini, the
+// list the window opens next time.
+void writeLastListPath(CFWin32API& api, std::string_view listPath);
 
 // For each window row (rowPaths as above), the row of the list file's "[ProjectName]" section
 // naming the same project, 0 when none does. Paths compare as Windows compares them; the k-th

@@ -24,8 +24,10 @@ inline constexpr std::int32_t REG_SZ = 1;
 enum class ProcessWaitEnd { Ended, TimeLimit, Cancelled, WaitFailed };
 
 // What becomes of a process CreateProcess_Execute stops waiting for before it ended: left running
-// (the window program leaves it to the user), or ended with every process of its group.
-enum class AbandonedProcess { LeaveRunning, EndGroup };
+// (the window program leaves it to the user), ended with every process of its group, or left
+// running after the time limit but ended with its group when the cancel flag (the program's own
+// stop) ended the wait.
+enum class AbandonedProcess { LeaveRunning, EndGroup, EndGroupOnCancel };
 
 // Why the settings file beside the program (Pelorix.ini) cannot be read or written (a folder, a
 // FIFO ...), naming it; nothing when it is a regular file or missing.

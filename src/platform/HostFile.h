@@ -28,6 +28,16 @@ std::int32_t readHostFileInPieces(const std::string& hostPath,
 // failure the old file is untouched and nothing is left behind.
 std::int32_t writeHostFileAtomically(const std::string& hostPath, std::string_view bytes);
 
+// Rewrites a file the user keeps (a project list): compose is given the file's bytes ("" for a
+// file that does not exist yet) and returns the new ones, which replace the file as
+// writeHostFileAtomically does. A symbolic link is followed, so the file it names is rewritten and
+// the link stays. Nothing is read or written, and the reason is given, for a folder, for anything
+// else that is not a regular file (a FIFO is never opened), and for a file without any write
+// permission (the read-only attribute, kept also against the superuser); otherwise the reason is
+// the system's text of the failure. Nothing when the file was written.
+std::optional<std::string> rewriteUserFile(const std::string& hostPath,
+                                           const std::function<std::string(const std::string&)>& compose);
+
 // Appends bytes to a file (created when missing); the file is open only during this call.
 std::int32_t appendHostFile(const std::string& hostPath, std::string_view bytes);
 

@@ -18,6 +18,12 @@ public:
     // foreground: bring the box to the front (the MB_SETFOREGROUND flag).
     virtual MsgResult show(const std::string& text, const std::string& title, MsgButtons buttons,
                            MsgIcon icon, bool foreground) = 0;
+    // A box with an OK button that holds nothing up: the call returns at once and the box stays
+    // until the user closes it, while the program goes on (a build keeps running). Where boxes
+    // are answered at once (the command line, tests) it is an ordinary box.
+    virtual void notify(const std::string& text, const std::string& title, MsgIcon icon) {
+        show(text, title, MsgButtons::Ok, icon, false);
+    }
 };
 
 // While the program waits on its one thread (for the compiler, its log, a pause between steps),

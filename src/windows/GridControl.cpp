@@ -230,6 +230,14 @@ void GridControl::RowState(std::int32_t row, const ProjectRowState& state) {
     m_model.setRowState(row, state);
 }
 
+std::string GridControl::CellToolTip(std::int32_t row, std::int32_t col) const {
+    return m_model.toolTip(row, col);
+}
+
+void GridControl::CellToolTip(std::int32_t row, std::int32_t col, const std::string& toolTip) {
+    m_model.setToolTip(row, col, toolTip);
+}
+
 std::int32_t GridControl::CellForeColor() const {
     const std::int32_t color = m_model.foreColor(m_row, m_col);
     return color < 0 ? vbBlack : color;

@@ -43,6 +43,9 @@ public:
     void ColSel(std::int32_t col) override;
     std::string TextMatrix(std::int32_t row, std::int32_t col) const override;
     void TextMatrix(std::int32_t row, std::int32_t col, const std::string& text) override;
+    // A cell's tool tip in place of its text, until its text or its row's result is written again.
+    std::string CellToolTip(std::int32_t row, std::int32_t col) const;
+    void CellToolTip(std::int32_t row, std::int32_t col, const std::string& toolTip);
     ProjectRowState RowState(std::int32_t row) const override;
     void RowState(std::int32_t row, const ProjectRowState& state) override;
     std::int32_t CellForeColor() const override;

@@ -37,6 +37,8 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return isMark ? QVariant() : QVariant(QString::fromStdString(text(row, col)));
     case Qt::ToolTipRole: {
+        if (!c.toolTip.empty())
+            return QVariant(QString::fromStdString(c.toolTip));
         // A text wider than its column is shown cut; the tool tip shows it whole.
         const std::string shown = isMark ? std::string() : text(row, col);
         return shown.empty() ? QVariant() : QVariant(QString::fromStdString(shown));
@@ -134,6 +136,10 @@ std::string GridModel::text(int row, int col) const {
 
 void GridModel::setText(int row, int col, const std::string& text) {
     Cell& c = cell(row, col);
+    if (!c.toolTip.empty()) {
+        c.toolTip.clear();
+        cellChanged(row, col);
+    }
     if (isTypedCell(row, col)) {
         ProjectRowState state = m_cells[static_cast<std::size_t>(row)].state;
         m_typed.setText(state, col, text);
@@ -143,6 +149,18 @@ void GridModel::setText(int row, int col, const std::string& text) {
     if (c.text == text)
         return;
     c.text = text;
+    cellChanged(row, col);
+}
+
+const std::string& GridModel::toolTip(int row, int col) const {
+    return cell(row, col).toolTip;
+}
+
+void GridModel::setToolTip(int row, int col, const std::string& toolTip) {
+    Cell& c = cell(row, col);
+    if (c.toolTip == toolTip)
+        return;
+    c.toolTip = toolTip;
     cellChanged(row, col);
 }
 
@@ -158,6 +176,8 @@ void GridModel::setRowState(int row, const ProjectRowState& state) {
     ProjectRowState& kept = m_cells[static_cast<std::size_t>(row)].state;
     if (kept == state)
         return;
+    if (kept.result != state.result && isCell(row, m_typed.result))
+        cell(row, m_typed.result).toolTip.clear();
     kept = state;
     if (m_cols > 0)
         Q_EMIT dataChanged(index(row - 1, 0), index(row - 1, m_cols - 1));

@@ -38,7 +38,12 @@ public:
     // A cell's text; a typed cell's is drawn from its row's values, and a text put there is read
     // into them.
     std::string text(int row, int col) const;
+    // Writing a cell's text, even the same again, drops its tool tip.
     void setText(int row, int col, const std::string& text);
+    // The tool tip of a cell in place of its text ("" for the text). A new result of a row drops
+    // its result cell's.
+    const std::string& toolTip(int row, int col) const;
+    void setToolTip(int row, int col, const std::string& toolTip);
     ProjectRowState rowState(int row) const;
     void setRowState(int row, const ProjectRowState& state);
     std::int32_t foreColor(int row, int col) const;
@@ -66,6 +71,7 @@ public:
 private:
     struct Cell {
         std::string text;
+        std::string toolTip;
         std::int32_t foreColor = -1;
         std::int32_t backColor = -1;
     };

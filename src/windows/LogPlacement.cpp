@@ -6,6 +6,7 @@
 #include "platform/Text.h"
 #include "windows/CDDesign.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
@@ -49,6 +50,20 @@ FormPlacement readLogPlacement(CFWin32API& api, const FormPlacement& mainWindow)
     if (top)
         placement.top = *top;
     return placement;
+}
+
+FormPlacement boundedToArea(const FormPlacement& placement, const FormPlacement& area) {
+    // One side of the placement along one axis of the area, in 64 bits so that no sum overflows.
+    const auto axis = [](std::int64_t start, std::int64_t size, std::int64_t areaStart,
+                         std::int64_t areaSize) {
+        const std::int64_t bounded = std::clamp<std::int64_t>(size, 0, std::max<std::int64_t>(areaSize, 0));
+        const std::int64_t place =
+            std::clamp(start, areaStart, areaStart + std::max<std::int64_t>(areaSize, 0) - bounded);
+        return std::pair{static_cast<std::int32_t>(place), static_cast<std::int32_t>(bounded)};
+    };
+    const auto [left, width] = axis(placement.left, placement.width, area.left, area.width);
+    const auto [top, height] = axis(placement.top, placement.height, area.top, area.height);
+    return {left, top, width, height};
 }
 
 void writeLogPlacement(CFWin32API& api, const FormPlacement& placement) {

@@ -22,6 +22,12 @@ struct FormPlacement {
 // third of its height.
 FormPlacement readLogPlacement(CFWin32API& api, const FormPlacement& mainWindow);
 
+// A placement read from the settings, kept on the screen's available area (all in twips), as a
+// desktop program keeps its windows: a width or height larger than the area's is the area's, and
+// the window is moved, when it must, so that it lies wholly inside the area. Any numbers are safe,
+// the largest and the negative ones too.
+FormPlacement boundedToArea(const FormPlacement& placement, const FormPlacement& area);
+
 // Writes both keys, each value enclosed in double quotes.
 void writeLogPlacement(CFWin32API& api, const FormPlacement& placement);
 

@@ -1,5 +1,7 @@
 #include "windows/Twips.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 #include <cmath>
 
@@ -52,6 +54,17 @@ QRect pixelRectFromTwips(const QWidget& widget, double left, double top, double 
 
 void setTwipsGeometry(QWidget& widget, double left, double top, double width, double height) {
     widget.setGeometry(pixelRectFromTwips(widget, left, top, width, height));
+}
+
+FormPlacement availableAreaTwips(const QWidget& widget) {
+    const QScreen* screen = widget.screen();
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    return {static_cast<std::int32_t>(std::lround(twipsFromPixelsX(widget, area.x()))),
+            static_cast<std::int32_t>(std::lround(twipsFromPixelsY(widget, area.y()))),
+            static_cast<std::int32_t>(std::lround(twipsFromPixelsX(widget, area.width()))),
+            static_cast<std::int32_t>(std::lround(twipsFromPixelsY(widget, area.height())))};
 }
 
 void moveTwips(QWidget& widget, double left, double top) {

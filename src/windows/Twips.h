@@ -1,5 +1,7 @@
 #pragma once
 
+#include "windows/LogPlacement.h"
+
 #include <QRect>
 
 class QWidget;
@@ -24,6 +26,9 @@ QRect pixelRectFromTwips(const QWidget& widget, double left, double top, double 
 void setTwipsGeometry(QWidget& widget, double left, double top, double width, double height);
 // Moves a widget to a place in twips inside its parent, keeping its size.
 void moveTwips(QWidget& widget, double left, double top);
+// The available area (the screen without its panels) of the screen a widget is on, in twips.
+FormPlacement availableAreaTwips(const QWidget& widget);
+
 // Resizes a widget to a size in twips.
 void resizeTwips(QWidget& widget, double width, double height);
 

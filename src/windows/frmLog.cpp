@@ -168,9 +168,11 @@ void frmLog::showEvent(QShowEvent* event) {
 
 void frmLog::Form_Load() {
     setWindowTitle(QStringLiteral("ﾋﾞﾙﾄﾞﾛｸﾞ：") + QString::fromUtf8(m_strLogPath.c_str()));
-    if (m_placement.width > 0 && m_placement.height > 0)
-        resizeTwips(*this, m_placement.width, m_placement.height);
-    moveTwips(*this, m_placement.left, m_placement.top);
+    // The saved place and size are kept on the screen, before the window is first drawn.
+    const FormPlacement placement = boundedToArea(m_placement, availableAreaTwips(*this));
+    if (placement.width > 0 && placement.height > 0)
+        resizeTwips(*this, placement.width, placement.height);
+    moveTwips(*this, placement.left, placement.top);
     pShowLastLine();
 }
 

@@ -2,11 +2,14 @@
 // compiler on a test prefix: the window during and after a run, its reports, the rebuild
 // questions, a cancel, the build log window across runs, and the word search.
 #include "../engine/BuildWorld.h"
+#include "app/QtServices.h"
 #include "app/frmBuildSetting.h"
 #include "app/modMain.h"
 #include "platform/CodePage.h"
 #include "platform/ErrorLog.h"
 #include "platform/ProgramFolderLock.h"
+#include "platform/StopSignals.h"
+#include "support/ProcessGroup.h"
 #include "support/QtEventPump.h"
 #include "support/QtTestMain.h"
 #include "support/ScriptedFileDialog.h"
@@ -19,20 +22,39 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <filesystem>
 
 namespace pelorix::test {
 
 namespace {
 
+// Boxes answered by the scripted box; the boxes that hold nothing up (notify) are kept apart.
+class NoticeRecordingBox final : public IMessageBox {
+public:
+    explicit NoticeRecordingBox(AnswerMessageBox& answers) : m_answers(answers) {}
+    MsgResult show(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon,
+                   bool foreground) override {
+        return m_answers.show(text, title, buttons, icon, foreground);
+    }
+    void notify(const std::string& text, const std::string&, MsgIcon) override { notices.push_back(text); }
+    std::vector<std::string> notices;
+
+private:
+    AnswerMessageBox& m_answers;
+};
+
 // The main window over a list of stand-in projects, the list file's marks as given.
 struct BuildWindowWorld {
     BuildWorld world;
     AnswerMessageBox box{true};
+    NoticeRecordingBox messages{box};
     ScriptedFileDialog dialog;
     WatchedQtPump pump;
     std::unique_ptr<frmBuildSetting> window;
@@ -46,7 +68,7 @@ struct BuildWindowWorld {
     void start(const std::vector<std::string>& projects, const std::string& enableState) {
         list = world.writeList(projects, &enableState);
         world.setting("Build", "ProjectListPath", "\"" + list + "\"");
-        window = showMainWindow({box, dialog, pump});
+        window = showMainWindow({messages, dialog, pump});
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         window->activateWindow();
     }
@@ -114,6 +136,9 @@ private Q_SLOTS:
     void searchFromTheMainWindow();
     void sortIntoBuildOrderAndBuildOnlyWhatChanged();
     void marksSavedOnCloseFollowTheirProjectsInTheUnsavedList();
+    void anNgCellTellsWhereTheCompileErrorIs();
+    void aStopSignalEndsTheBuildAndClosesTheWindow();
+    void theBusyNoticeHoldsNothingUp();
 };
 
 // Four marked projects: the third fails and ends the run. While the second compiles the window
@@ -144,9 +169,10 @@ void MainWindowBuildTest::aRunThatStopsAndOneThatEnds() {
         QVERIFY(!w.control<QPushButton>(QStringLiteral("cmdFunction_1")).isEnabled());
         QVERIFY(!w.control<QAction>(QStringLiteral("mnuSubBuild")).isEnabled());
         QCOMPARE(w.window->cursor().shape(), Qt::WaitCursor);
+        // The refused close says so in a box that does not hold the run up.
         w.window->close();
         QVERIFY(w.window->isVisible());
-        QCOMPARE(w.box.shown().back().text, std::string("ﾋﾞﾙﾄﾞ処理中です。"));
+        QCOMPARE(w.messages.notices, std::vector<std::string>{"ﾋﾞﾙﾄﾞ処理中です。"});
         w.control<QAction>(QStringLiteral("mnuProjectDel")).trigger();
         QCOMPARE(w.box.shown().back().text,
                  std::string("ﾋﾞﾙﾄﾞ中です。ﾋﾞﾙﾄﾞが終了してから実行してください。"));
@@ -429,6 +455,75 @@ void MainWindowBuildTest::marksSavedOnCloseFollowTheirProjectsInTheUnsavedList()
     QCOMPARE(QString::fromStdString(w.grid().TextMatrix(1, 6)), QString::fromStdString(client));
     QVERIFY(w.marked(1) && !w.marked(2) && w.marked(3));
     QVERIFY(w.world.env.errorLog().empty());
+}
+
+// An English compiler's compile error: the NG cell's tool tip names its file and line; the next
+// run, which builds the project, drops it.
+void MainWindowBuildTest::anNgCellTellsWhereTheCompileErrorIs() {
+    BuildWindowWorld w;
+    const std::string server = w.world.addProject(
+        "src", "Server",
+        {"CompatibleMode=\"0\"", "Module=modMain; modMain.bas", "StandIn=english,compile:40000|english"});
+    w.start({server}, "1,");
+    w.build();
+    QCOMPARE(w.result(1), QStringLiteral("NG"));
+    const QString tip = QString::fromStdString(server.substr(0, server.size() - 10)) +
+                        QStringLiteral("modMain.bas(40000): Duplicate declaration in current scope");
+    QCOMPARE(w.grid().cells().index(0, 1).data(Qt::ToolTipRole).toString(), tip);
+    w.key(Qt::Key_F5);
+    QCOMPARE(w.result(1), QStringLiteral("OK"));
+    QCOMPARE(w.grid().cells().index(0, 1).data(Qt::ToolTipRole).toString(), QStringLiteral("OK"));
+}
+
+// SIGTERM while the compiler works: the compiler ends with its group, the project is left as a
+// failed build leaves it, the next project is not built, and the window closes as on Exit, with
+// the list's marks and the settings saved.
+void MainWindowBuildTest::aStopSignalEndsTheBuildAndClosesTheWindow() {
+    BuildWindowWorld w;
+    const std::string alpha =
+        w.world.addProject("stopped", "Alpha", {"CompatibleMode=\"0\"", "StandIn=hang"});
+    const std::string beta = w.world.addProject("b", "Beta", {"CompatibleMode=\"0\""});
+    w.start({alpha, beta}, "1,2,");
+    const std::string original = readFile(BuildWorld::host(alpha));
+    const StopSignals signals(StopSignals::Set::Window);
+    const std::unique_ptr<QSocketNotifier> notifier = watchStopSignals(signals, *w.window);
+    bool unloaded = false;
+    QObject::connect(w.window.get(), &frmBuildSetting::unloaded, [&unloaded] { unloaded = true; });
+
+    std::vector<pid_t> compilers;
+    w.pump.onEvents = [&] {
+        if (!compilers.empty() || w.world.recorded().size() != 1)
+            return;
+        // This test's compiler: its log lies in the test's own folder.
+        compilers = runningProcessesOf(PELORIX_STANDIN, std::filesystem::path(w.world.env.root()).filename());
+        if (!compilers.empty())
+            ::raise(SIGTERM);
+    };
+    w.build();
+    QTRY_VERIFY(unloaded);
+    QCOMPARE(w.window->StopSignal(), SIGTERM);
+    QCOMPARE(compilers.size(), std::size_t{1});
+    QVERIFY(runningProcessesOfGroup(compilers.front()).empty());
+    QCOMPARE(w.world.recorded().size(), std::size_t{1});
+    QVERIFY(contains(w.logLines(), stamp + QStringLiteral("SIGTERMを受信したため、ﾋﾞﾙﾄﾞを中止します。$")));
+    QCOMPARE(readFile(BuildWorld::host(alpha)), original);
+    QVERIFY(w.listText().find("EnableState=1,2,\r\nIndex=1\r\n") != std::string::npos);
+    QVERIFY(ansiToUtf8(readFile(w.world.env.home() + "/Pelorix.ini")).find("FormSize=") != std::string::npos);
+    QVERIFY(w.box.shown().empty());
+}
+
+// The desktop's box that holds nothing up: the call returns with the box on screen, modeless;
+// asked again, the same box comes forward.
+void MainWindowBuildTest::theBusyNoticeHoldsNothingUp() {
+    QtMessageBox boxes;
+    boxes.notify("ﾋﾞﾙﾄﾞ処理中です。", "ﾋﾞﾙﾄﾞ処理中！", MsgIcon::Critical);
+    boxes.notify("ﾋﾞﾙﾄﾞ処理中です。", "ﾋﾞﾙﾄﾞ処理中！", MsgIcon::Critical);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto notices = std::count_if(windows.cbegin(), windows.cend(), [](const QWidget* w) {
+        return w->objectName() == QStringLiteral("notice") && w->isVisible();
+    });
+    QCOMPARE(notices, 1);
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
 }
 
 } // namespace pelorix::test

@@ -12,7 +12,10 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <cmath>
+#include <sys/stat.h>
 
 namespace pelorix::test {
 
@@ -27,6 +30,7 @@ private Q_SLOTS:
     void batchImportFromTheMenuAndAtStartUp();
     void settingsLayoutAndAReversedColumnOrder();
     void aLongListKeepsItsMarks();
+    void aHugeSavedSizeFitsTheScreen();
 };
 
 void MainWindowTest::firstStartWithoutSettings() {
@@ -247,7 +251,8 @@ void MainWindowTest::listFilesNewOpenSave() {
     const std::string b = world.env.driveC() + "/lists/b.ini";
     world.dialog.choose(b);
     world.key(Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(world.text(b), "[ProjectName]\r\nC:\\p\\a1.vbp\r\nC:\\p\\a2.vbp\r\nC:\\p\\a3.vbp\r\n");
+    QCOMPARE(world.text(b), "[ProjectName]\r\nC:\\p\\a1.vbp\r\nC:\\p\\a2.vbp\r\nC:\\p\\a3.vbp\r\n"
+                            "[Build]\r\nEnableState=2,\r\nIndex=3\r\n");
     QCOMPARE(world.window->windowTitle(), QStringLiteral("Pelorix Ver. 1.0.1    C:\\lists\\b.ini"));
     QCOMPARE(world.box.shown().back().title, std::string("保存完了"));
 
@@ -278,7 +283,20 @@ void MainWindowTest::listFilesNewOpenSave() {
     // A cancelled save keeps the list's name.
     world.dialog.cancel();
     world.key(Qt::Key_S, Qt::ControlModifier);
+
+    // A list become read-only is named with the reason, on Save and again on closing, where the
+    // other settings are saved all the same.
+    ::chmod(b.c_str(), 0444);
+    const std::string refused = "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄに書き込めません。読み取り専用のﾌｧｲﾙです。[C:\\lists\\b.ini]";
+    world.dialog.choose(b);
+    world.key(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(world.box.shown().back().text, refused);
+    const std::size_t boxes = world.box.shown().size();
     QVERIFY(world.close());
+    QCOMPARE(world.box.shown().size(), boxes + 1);
+    QCOMPARE(world.box.shown().back().text, refused);
+    QVERIFY(world.env.errorLog().find(refused + "\", \"pSaveProjectListSetting\"") != std::string::npos);
+    QVERIFY(world.text(b).find("EnableState=2,3,\r\n") != std::string::npos);
     QVERIFY(world.iniText().find("ProjectListPath=\"C:\\lists\\b.ini\"") != std::string::npos);
     QVERIFY(world.text(world.host(a)).find("EnableState=2,\r\n") != std::string::npos);
 }
@@ -409,6 +427,23 @@ void MainWindowTest::aLongListKeepsItsMarks() {
     for (int row = 1; row <= 300; ++row)
         QCOMPARE(world.marked(row), row != 2 && row != 299);
     QVERIFY(world.close());
+}
+
+// A saved size far beyond any screen gives a window of the screen's available size, before it is
+// first drawn, and that size is what the window saves.
+void MainWindowTest::aHugeSavedSizeFitsTheScreen() {
+    MainWindowWorld world;
+    world.writeIni("[Form]\r\nFormSize=2147483647,2147483647\r\n");
+    world.start();
+    const QRect area = world.window->screen()->availableGeometry();
+    QVERIFY(world.window->width() <= area.width());
+    QVERIFY(world.window->height() <= area.height());
+    QVERIFY(world.window->width() > area.width() / 2);
+    QVERIFY(world.close());
+    const std::string expected =
+        "FormSize=" + std::to_string(std::lround(twipsFromPixelsX(*world.window, world.window->width()))) +
+        "," + std::to_string(std::lround(twipsFromPixelsY(*world.window, world.window->height())));
+    QVERIFY(world.iniText().find(expected) != std::string::npos);
 }
 
 } // namespace pelorix::test

@@ -27,18 +27,7 @@ bool holds(const std::string& text, const std::string& part) {
 
 // The processes running the stand-in compiler for the project (a Windows path on its command line).
 std::vector<pid_t> standInsFor(const std::string& project) {
-    std::vector<pid_t> found;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-        const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (cmdline.starts_with(PELORIX_STANDIN) && holds(cmdline, project) &&
-            !runningProcessesOfGroup(static_cast<pid_t>(std::stol(name))).empty())
-            found.push_back(static_cast<pid_t>(std::stol(name)));
-    }
-    return found;
+    return runningProcessesOf(PELORIX_STANDIN, project);
 }
 
 // Waits, bounded, until the condition holds.

@@ -178,5 +178,44 @@ TEST(JUnitReport, BuildWritesTheReportAlsoWhenTheRunFails) {
     EXPECT_EQ(runCli({"build", world.host(list), "--junit"}).status, 2);
 }
 
+// A list whose compiler writes English logs, through pelorix-cli: the success is OK, the broken
+// binary compatibility is rebuilt, the compile error is NG with its file and line under it and in
+// the JUnit failure, and the check afterwards finds that compile error in the log left behind.
+TEST(JUnitReport, AnEnglishCompilersBuildShowsWhereItsCompileErrorIs) {
+    REQUIRE_JUNIT_PARSER();
+    BuildWorld world;
+    const std::string a = world.addProject("a", "Alpha", {"CompatibleMode=\"0\"", "StandIn=english"});
+    const std::string b = world.addProject(
+        "b", "Beta", {"CompatibleMode=\"2\"", "StandIn@2=english,version|english", "StandIn@0=english"});
+    const std::string c = world.addProject(
+        "src", "Server",
+        {"CompatibleMode=\"0\"", "Module=modMain; modMain.bas", "StandIn=english,compile:40000"});
+    const std::string list = world.writeList({a, b, c});
+    const std::string report = world.env.path("run.xml");
+    const std::string at =
+        c.substr(0, c.size() - 10) + "modMain.bas(40000): Duplicate declaration in current scope";
+
+    const CliOutcome r = runCli({"build", world.host(list), "--all", "--junit", report});
+    EXPECT_TRUE(r.out.ends_with("OK\t互換なし\t" + a + "\nOK\tﾊﾞｲﾅﾘ互換\t" + b + "\nNG\t互換なし\t" + c +
+                                "\n\t" + replaceAll(replaceAll(at, "(", "\t"), "): ", "\t") +
+                                "\nresult=99\n"))
+        << r.out;
+    const auto rows = readWithJUnitParser(report);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0], (Row{"suite", list, "3", "1", "0", "0"}));
+    const Row& failed = caseNamed(rows, "Server");
+    ASSERT_FALSE(failed.empty());
+    EXPECT_TRUE(failed[6].starts_with("result 99 (error); 互換なし: NG 99 Compile Error in File '"));
+    EXPECT_TRUE(failed[6].ends_with("; " + at));
+    EXPECT_TRUE(failed[7].ends_with("|Build of 'Server.exe' failed.|ｺﾝﾊﾟｲﾙｴﾗｰ: " + at + "|")) << failed[7];
+    EXPECT_NE(
+        readFile(report).find(" file=\"" + c.substr(0, c.size() - 10) + "modMain.bas\" line=\"40000\">"),
+        std::string::npos);
+    // The log the failed build left behind tells the check where the compile error is.
+    EXPECT_NE(runCli({"check", world.host(list), "--all"})
+                  .out.find("warning\t" + c + "\t-\tcompile error in the last build\t" + at + "\n"),
+              std::string::npos);
+}
+
 } // namespace
 } // namespace pelorix::test

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/types.h>
@@ -34,6 +35,23 @@ inline std::vector<pid_t> runningProcessesOfGroup(pid_t group) {
         long parent = 0;
         long pgrp = 0;
         if (rest >> state >> parent >> pgrp && pgrp == group && state != 'Z' && state != 'X')
+            found.push_back(static_cast<pid_t>(std::stol(name)));
+    }
+    return found;
+}
+
+// The running processes whose command line starts with the program and holds the text (each
+// argument ends in a NUL there), read from /proc.
+inline std::vector<pid_t> runningProcessesOf(const std::string& program, const std::string& text) {
+    std::vector<pid_t> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+        const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (cmdline.starts_with(program) && cmdline.find(text) != std::string::npos &&
+            !runningProcessesOfGroup(static_cast<pid_t>(std::stol(name))).empty())
             found.push_back(static_cast<pid_t>(std::stol(name)));
     }
     return found;

@@ -30,6 +30,8 @@ public:
     // Maps an additional drive letter ("d") to a host folder.
     void mapDrive(char letter, const std::string& hostFolder) const;
     void setCodePage(const std::string& codePage) const;
+    // Sets an environment variable for the test's life (restored when it ends).
+    void setEnv(const char* name, const std::string& value);
 
     // Pelorix.log of the program folder as UTF-8 text, "" when there is none; and its lines
     // without their CR LF. A last line that does not end in CR LF fails the test.
@@ -42,7 +44,6 @@ private:
         bool wasSet;
         std::string value;
     };
-    void setEnv(const char* name, const std::string& value);
 
     std::string m_root;
     std::vector<Saved> m_saved;

@@ -54,5 +54,23 @@ TEST(LogWindowPlacement, IsWrittenQuotedAndReadBack) {
     EXPECT_EQ(readLogPlacement(api, {0, 0, 1, 1}), (FormPlacement{-15, 30, 10500, 3000}));
 }
 
+// Saved places and sizes against an available area at 300,450 of 24000 x 15000 twips: what fits
+// stays, what is larger is the area's, what lies outside is moved in; no number overflows.
+TEST(BoundedToArea, KeepsEveryPlacementOnTheAvailableArea) {
+    const FormPlacement area{300, 450, 24000, 15000};
+    const struct {
+        FormPlacement saved;
+        FormPlacement expected;
+    } cases[] = {
+        {{0, 0, 2147483647, 2147483647}, {300, 450, 24000, 15000}},
+        {{2147483647, 2147483647, 9000, 2000}, {15300, 13450, 9000, 2000}},
+        {{-2147483647 - 1, -2147483647 - 1, 9000, 2000}, {300, 450, 9000, 2000}},
+        {{1000, 1000, -5, 0}, {1000, 1000, 0, 0}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(boundedToArea(c.saved, area), c.expected)
+            << c.saved.left << "," << c.saved.top << " " << c.saved.width << "x" << c.saved.height;
+}
+
 } // namespace
 } // namespace pelorix::test

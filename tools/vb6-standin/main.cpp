@@ -23,8 +23,15 @@
 //   controls    an error line full of terminal control sequences
 //   nolog       no log file at all
 //   hang        never ends while the project file exists
-// The log is written in the ANSI code page (CP932 unless PELORIX_CODEPAGE says otherwise), in one
-// step, at the end of the run. The exit status is 0 for "ok", else 1.
+//   compile[:N] a compile error in line N (default 1) of the project's first module
+//   load[:missing]  errors during load, referring to FORM.log beside the project (FORM: its first
+//               form, else frmMain), which holds the load errors; ":missing" writes no such log
+// The texts are the Japanese compiler's unless the step holds the action "english" or the
+// environment variable PELORIX_STANDIN_LANGUAGE is "en" (then "japanese" switches back); the
+// English compiler follows a failure with "Build of 'NAME' failed." and says "File not found:"
+// for a missing project file. The log is written in the ANSI code page (CP932 unless
+// PELORIX_CODEPAGE says otherwise), in one step, at the end of the run. The exit status is 0 for
+// "ok", else 1.
 //
 // A run that ends "ok" also writes the project's output file, where the compiler would: its
 // "ExeName32" in its "Path32", or its name with the extension of its type. The file holds a line
@@ -133,6 +140,83 @@ std::string stepFor(const std::string& script, int run) {
     return std::string(trimWhite(steps[index]));
 }
 
+// The project as the stand-in's texts name its parts.
+struct Project {
+    std::string windowsPath; // as the command line gave it
+    std::string target;      // the output file's name
+    std::string text;        // the project file, decoded
+};
+
+// The folder of a path as given, with its separator.
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The file of the first "KEY=..." line of the project ("Module=Name; File.bas" names the file
+// after "; "), or fallback.
+std::string memberFile(const std::string& projectText, std::string_view key, const std::string& fallback) {
+    for (std::string_view line : splitLines(projectText)) {
+        if (!startsWithIgnoreCase(line, key))
+            continue;
+        const std::string_view value = line.substr(key.size());
+        const auto semicolon = value.find(';');
+        return std::string(
+            trimWhite(semicolon == std::string_view::npos ? value : value.substr(semicolon + 1)));
+    }
+    return fallback;
+}
+
+// An outcome's argument: "compile:12" -> "12".
+std::string argumentOf(std::string_view outcome) {
+    const auto colon = outcome.find(':');
+    return colon == std::string_view::npos ? std::string() : std::string(outcome.substr(colon + 1));
+}
+
+// The English compiler's log; the referred load log is written here too.
+std::string englishLogText(std::string_view outcome, const Project& project, const std::string& projectHost) {
+    const std::string crlf = "\r\n";
+    const std::string failed = "Build of '" + project.target + "' failed." + crlf;
+    const std::string folder = folderOf(project.windowsPath);
+    if (outcome == "missing")
+        return "File not found: '" + project.windowsPath + "'" + crlf;
+    if (outcome == "notfound")
+        return "Can't find project or library" + crlf + failed;
+    if (outcome == "implements")
+        return "The binary compatibility DLL or EXE contains an Implements type whose definition cannot be "
+               "found" +
+               crlf + failed;
+    if (outcome == "version")
+        return "'Connect' has arguments and/or a return type that is incompatible with a similar declaration "
+               "in "
+               "the version-compatible component" +
+               crlf + failed;
+    if (outcome == "error" || outcome.starts_with("compile")) {
+        const std::string line = argumentOf(outcome).empty() ? "1" : argumentOf(outcome);
+        const std::string module =
+            memberFile(project.text, "Module=", memberFile(project.text, "Class=", "Module1.bas"));
+        return "Compile Error in File '" + folder + module + "', Line " + line +
+               " : Duplicate declaration in current scope" + crlf + failed;
+    }
+    if (outcome.starts_with("load")) {
+        const std::string form = memberFile(project.text, "Form=", "frmMain.frm");
+        const std::string logName = fs::path(form).stem().string() + ".log";
+        if (argumentOf(outcome) != "missing")
+            writeHostFileAtomically(folderOf(projectHost) + logName,
+                                    utf8ToAnsi("Line 0: The file " + folder + form + " could not be loaded." +
+                                               crlf +
+                                               "Line 12: Class MSComctlLib.ListView of control lvw was not a "
+                                               "loaded control class." +
+                                               crlf));
+        return "Errors during load. Refer to '" + folder + logName + "' for details." + crlf + failed;
+    }
+    if (outcome == "unknown")
+        return "Unexpected output: " + project.target + crlf;
+    if (outcome == "ok")
+        return "Build of '" + project.target + "' succeeded." + crlf;
+    return {};
+}
+
 std::string logText(std::string_view outcome, const std::string& target) {
     const std::string crlf = "\r\n";
     if (outcome == "notfound")
@@ -144,7 +228,7 @@ std::string logText(std::string_view outcome, const std::string& target) {
                crlf;
     if (outcome == "version")
         return "ﾊﾞｰｼﾞｮﾝ互換ｺﾝﾎﾟｰﾈﾝﾄを設定できません: '" + target + "'" + crlf;
-    if (outcome == "error")
+    if (outcome == "error" || outcome.starts_with("compile") || outcome.starts_with("load"))
         return "ｺﾝﾊﾟｲﾙ ｴﾗｰ: 変数が定義されていません。" + crlf;
     if (outcome == "empty")
         return crlf + crlf + crlf;
@@ -212,20 +296,24 @@ int main(int argc, char** argv) {
     std::vector<std::string> args = programArguments(argc, argv);
     if (!args.empty())
         args.erase(args.begin());
-    record(args);
-
     const Invocation inv = parseArguments(args);
     const std::string projectHost = hostPath(inv.projectPath);
     const auto projectBytes = projectHost.empty() ? std::nullopt : readHostFile(projectHost);
     const std::string target =
         fs::path(projectHost).stem().string() + targetExtension(projectBytes, inv.makeDll);
+    // The run is counted before it is recorded: a test that stops the compiler once it sees the
+    // record never cuts the count's writing short (which would leave its staged file behind).
+    const std::string script = projectBytes ? scriptOf(ansiToUtf8(*projectBytes)) : std::string();
+    const std::string step = script.empty() ? std::string() : stepFor(script, nextRunNumber(projectHost));
+    record(args);
 
     std::string outcome = "ok";
     long floodKiB = 0;
+    bool english = hostEnv("PELORIX_STANDIN_LANGUAGE").value_or("") == "en";
     if (!projectBytes) {
-        outcome = "notfound";
-    } else if (const std::string script = scriptOf(ansiToUtf8(*projectBytes)); !script.empty()) {
-        for (const std::string& action : split(stepFor(script, nextRunNumber(projectHost)), ',')) {
+        outcome = english ? "missing" : "notfound";
+    } else if (!step.empty()) {
+        for (const std::string& action : split(step, ',')) {
             const std::string_view a = trimWhite(action);
             if (a.starts_with("sleep:")) {
                 long ms = 0;
@@ -233,6 +321,8 @@ int main(int argc, char** argv) {
                 sleepMs(ms);
             } else if (a.starts_with("flood:")) {
                 std::from_chars(a.data() + 6, a.data() + a.size(), floodKiB);
+            } else if (a == "english" || a == "japanese") {
+                english = a == "english";
             } else if (!a.empty()) {
                 outcome = std::string(a);
             }
@@ -247,7 +337,12 @@ int main(int argc, char** argv) {
     }
     if (outcome != "nolog" && !inv.logPath.empty()) {
         const std::string logHost = hostPath(inv.logPath);
-        if (logHost.empty() || !writeLog(logHost, utf8ToAnsi(logText(outcome, target)), floodKiB))
+        const Project project{inv.projectPath, target,
+                              projectBytes ? ansiToUtf8(*projectBytes) : std::string()};
+        std::string text = english ? englishLogText(outcome, project, projectHost) : std::string();
+        if (text.empty())
+            text = logText(outcome, target);
+        if (logHost.empty() || !writeLog(logHost, utf8ToAnsi(text), floodKiB))
             std::fprintf(stderr, "vb6-standin: cannot write the log %s\n", inv.logPath.c_str());
     }
     if (outcome == "ok" && !writeOutput(inv.projectPath, *projectBytes))
