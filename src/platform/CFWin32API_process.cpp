@@ -129,14 +129,9 @@ void leftRunning(const ChildProcess& child) noexcept {
 // limit is real time, whatever the slice: a slice of 0 polls until the process ends, the cancel
 // flag is set or the limit is reached; a negative slice waits in one slice until then. The window
 // state has no meaning for a program started here. A process the wait gives up on (the limit, the
-<<<<<<< HEAD
-// cancel flag, a failed wait) runs on and is reaped when it ends, or with EndGroup is ended with
-// every process of its group.
-=======
 // cancel flag, a failed wait) runs on and is reaped when it ends, recorded meanwhile in the
 // program folder's build lock, or with EndGroup is ended with every process of its group; with
 // EndGroupOnCancel it is ended so only when the cancel flag stopped the wait.
->>>>>>> main
 bool CFWin32API::CreateProcess_Execute(std::string_view programPath, std::string_view commandLine,
                                        std::int16_t windowState, std::int32_t waitSlice,
                                        const bool& cancelFlag, std::int32_t timeLimit, IEventPump* pump,

@@ -112,4 +112,32 @@ std::string finalTargetOf(const std::string& hostPath) {
     return winapi::narrow(path);
 }
 
+std::optional<std::string> rewriteUserFile(const std::string& hostPath,
+                                           const std::function<std::string(const std::string&)>& compose) {
+    const auto reason = [](std::int32_t code) {
+        const std::string text = win32::systemMessage(code);
+        return text.empty() ? "ｴﾗｰ " + std::to_string(code) : text;
+    };
+    std::string oldBytes;
+    const DWORD attributes = ::GetFileAttributesW(winapi::widePath(hostPath).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return std::string("ﾌｫﾙﾀﾞです。");
+        if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0)
+            return std::string("通常のﾌｧｲﾙではありません。");
+        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+            return std::string("読み取り専用のﾌｧｲﾙです。");
+        std::int32_t code = 0;
+        auto bytes = readHostFile(hostPath, &code);
+        if (!bytes)
+            return reason(code);
+        oldBytes = std::move(*bytes);
+    } else if (const DWORD code = ::GetLastError(); code != ERROR_FILE_NOT_FOUND) {
+        return reason(static_cast<std::int32_t>(code));
+    }
+    if (const std::int32_t code = writeHostFileAtomically(hostPath, compose(oldBytes)); code != 0)
+        return reason(code == win32::FileNotFound ? win32::PathNotFound : code);
+    return std::nullopt;
+}
+
 } // namespace pelorix

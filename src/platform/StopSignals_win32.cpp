@@ -30,7 +30,7 @@ BOOL WINAPI noteControlEvent(DWORD event) {
 
 } // namespace
 
-StopSignals::StopSignals() {
+StopSignals::StopSignals(Set set) : m_set(set) {
     firstStopSignal = 0;
     ::SetConsoleCtrlHandler(noteControlEvent, TRUE);
 }
@@ -42,6 +42,14 @@ StopSignals::~StopSignals() {
 int StopSignals::received() const noexcept {
     return firstStopSignal;
 }
+
+// The console's events come on a thread of their own, not through a descriptor: the waits look at
+// received() between their slices.
+int StopSignals::wakeUpDescriptor() const noexcept {
+    return -1;
+}
+
+void StopSignals::drain() const noexcept {}
 
 std::string StopSignals::name(int signal) {
     switch (signal) {
