@@ -102,7 +102,7 @@ TEST(ProjectListFile, RefusedFilesAreNamedWithTheirReasonAndLinksAreFollowed) {
     writeFile(folder + "/real.ini", "; kept\r\n");
     fs::create_symlink("real.ini", folder + "/link.ini");
     CFWin32API api;
-    writeListBuildState(api, "C:\\lists\\link.ini", {{2}, 2});
+    writeListBuildState(api, "C:\\lists\\link.ini", {}, {{2}, 2});
     EXPECT_TRUE(fs::is_symlink(folder + "/link.ini"));
     EXPECT_EQ(readFile(folder + "/real.ini"), "; kept\r\n[Build]\r\nEnableState=2,\r\nIndex=2\r\n");
 }
