@@ -1,8 +1,10 @@
 #include "cli/Cli.h"
-
-#include <iostream>
+#include "platform/Console.h"
 
 int main(int argc, char** argv) {
-    pelorix::cli::Args args(argv + 1, argv + argc);
-    return pelorix::cli::runCli(args, std::cout, std::cerr);
+    const std::vector<std::string> all = pelorix::programArguments(argc, argv);
+    const pelorix::cli::Args args(all.begin() + (all.empty() ? 0 : 1), all.end());
+    const int status = pelorix::cli::runCli(args, pelorix::standardOutput(), pelorix::standardError());
+    pelorix::standardOutput().flush();
+    return status;
 }

@@ -9,7 +9,6 @@
 #include "platform/Win32Error.h"
 
 #include <climits>
-#include <cstdlib>
 #include <memory>
 
 namespace pelorix {
@@ -35,16 +34,6 @@ std::string profileHostPath(std::string_view filePath) {
     if (filePath.find_first_of("\\/") == std::string_view::npos)
         return hostPathOf(getEnvironmentVariable("WINDIR") + "\\" + std::string(filePath));
     return hostPathOf(filePath);
-}
-
-// The host file a write replaces: a settings file kept as a link elsewhere is written where the
-// link points, so that the new content does not replace the link itself.
-std::string writeTarget(const std::string& hostPath) {
-    struct Freer {
-        void operator()(char* p) const noexcept { std::free(p); }
-    };
-    const std::unique_ptr<char, Freer> resolved(::realpath(hostPath.c_str(), nullptr));
-    return resolved ? std::string(resolved.get()) : hostPath;
 }
 
 } // namespace
@@ -90,7 +79,7 @@ bool CFWin32API::SetTerminalProfile(std::string_view sectionName, std::string_vi
             SetLastError(win32::PathNotFound);
             return false;
         }
-        const std::string target = writeTarget(host);
+        const std::string target = finalTargetOf(host);
         std::int32_t err = 0;
         const auto old = readHostFile(target, &err);
         if (!old && err != win32::FileNotFound) {

@@ -7,7 +7,8 @@
 namespace pelorix {
 
 // Conversion between the program's UTF-8 text and the ANSI code page of the files it reads and
-// writes (CP932 unless PELORIX_CODEPAGE names another iconv encoding).
+// writes (CP932 unless PELORIX_CODEPAGE names another encoding: an iconv name on Linux, "CPnnn" or
+// a code page number on Windows).
 //
 // Decoding never fails and never loses a byte: a byte that is not valid in the code page becomes
 // the private-use character U+F700 + byte, which encoding turns back into that same byte. A
@@ -24,6 +25,9 @@ std::string utf8ToAnsi(std::string_view text);
 // The same with an explicit encoding name.
 std::string decodeFrom(std::string_view encoding, std::string_view bytes);
 std::string encodeTo(std::string_view encoding, std::string_view text);
+
+// Bytes that are not valid in the code page decode to EscapeBase + byte.
+inline constexpr char32_t EscapeBase = 0xF700;
 
 // Appends a code point to UTF-8 text.
 void appendUtf8(std::string& out, char32_t c);

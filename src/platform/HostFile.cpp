@@ -1,110 +1,8 @@
 #include "platform/HostFile.h"
 
 #include "platform/StagedFile.h"
-#include "platform/UniqueFd.h"
-#include "platform/Win32Error.h"
-
-#include <cerrno>
-#include <fcntl.h>
-#include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace pelorix {
-namespace {
-
-// A file opened for reading, its size in size. Only a regular file is read: a folder is refused
-// as Windows refuses it (AccessDenied), a FIFO, device or socket with OpenFailed, without
-// waiting: the open does not block (a FIFO nobody writes to would hold it forever) and the kind is
-// checked on the open descriptor before anything is read.
-UniqueFd openForReading(const std::string& hostPath, std::int32_t& err, off_t& size) {
-    // A device is not even opened (opening one may act on it).
-    if (struct stat before{};
-        ::stat(hostPath.c_str(), &before) == 0 && (S_ISCHR(before.st_mode) || S_ISBLK(before.st_mode))) {
-        err = win32::OpenFailed;
-        return UniqueFd();
-    }
-    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!fd.valid()) {
-        err = win32::fromErrno(errno);
-        return fd;
-    }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        err = win32::fromErrno(errno);
-        return UniqueFd();
-    }
-    if (!S_ISREG(st.st_mode)) {
-        err = S_ISDIR(st.st_mode) ? win32::AccessDenied : win32::OpenFailed;
-        return UniqueFd();
-    }
-    size = st.st_size;
-    err = 0;
-    return fd;
-}
-
-// Reads the descriptor to its end, or until take returns false; 0 or the code of the failure.
-std::int32_t readPieces(int fd, const std::function<bool(std::string_view)>& take) {
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0)
-            return 0;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return win32::fromErrno(errno);
-        }
-        if (!take(std::string_view(buffer, static_cast<std::size_t>(n))))
-            return 0;
-    }
-}
-
-} // namespace
-
-std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_t* err) {
-    std::int32_t code = 0;
-    off_t size = 0;
-    const UniqueFd fd = openForReading(hostPath, code, size);
-    std::string bytes;
-    if (fd.valid()) {
-        if (size > 0)
-            bytes.reserve(static_cast<std::size_t>(size));
-        code = readPieces(fd.get(), [&bytes](std::string_view piece) {
-            bytes.append(piece);
-            return true;
-        });
-    }
-    if (err)
-        *err = code;
-    if (code != 0)
-        return std::nullopt;
-    return bytes;
-}
-
-std::int32_t readHostFileInPieces(const std::string& hostPath,
-                                  const std::function<bool(std::string_view)>& take) {
-    std::int32_t code = 0;
-    off_t size = 0;
-    const UniqueFd fd = openForReading(hostPath, code, size);
-    return fd.valid() ? readPieces(fd.get(), take) : code;
-}
-
-std::int32_t writeAll(int fd, std::string_view bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return win32::fromErrno(errno);
-        }
-        if (n == 0)
-            return win32::DiskFull;
-        done += static_cast<std::size_t>(n);
-    }
-    return 0;
-}
 
 std::int32_t writeHostFileAtomically(const std::string& hostPath, std::string_view bytes) {
     std::int32_t code = 0;
@@ -116,45 +14,6 @@ std::int32_t writeHostFileAtomically(const std::string& hostPath, std::string_vi
     if ((code = staged->write(bytes)) != 0)
         return code;
     return staged->commit();
-}
-
-std::optional<std::string> rewriteUserFile(const std::string& hostPath,
-                                           const std::function<std::string(const std::string&)>& compose) {
-    const auto reason = [](std::int32_t code) {
-        const std::string text = win32::systemMessage(code);
-        return text.empty() ? "ｴﾗｰ " + std::to_string(code) : text;
-    };
-    // A symbolic link is followed: stat looks at the file it leads to, and the writer replaces it.
-    std::string oldBytes;
-    struct stat st {};
-    if (::stat(hostPath.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return std::string("ﾌｫﾙﾀﾞです。");
-        if (!S_ISREG(st.st_mode))
-            return std::string("通常のﾌｧｲﾙではありません。");
-        if ((st.st_mode & 0222) == 0)
-            return std::string("読み取り専用のﾌｧｲﾙです。");
-        std::int32_t code = 0;
-        auto bytes = readHostFile(hostPath, &code);
-        if (!bytes)
-            return reason(code);
-        oldBytes = std::move(*bytes);
-    } else if (errno != ENOENT) {
-        return reason(win32::fromErrno(errno));
-    }
-    const std::string newBytes = compose(oldBytes);
-    if (const std::int32_t code = writeHostFileAtomically(hostPath, newBytes); code != 0)
-        return reason(code == win32::FileNotFound ? win32::PathNotFound : code);
-    return std::nullopt;
-}
-
-std::int32_t appendHostFile(const std::string& hostPath, std::string_view bytes) {
-    UniqueFd fd(::open(hostPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
-    if (!fd.valid())
-        return win32::fromErrno(errno);
-    if (const std::int32_t code = writeAll(fd.get(), bytes); code != 0)
-        return code;
-    return fd.close() == 0 ? 0 : win32::fromErrno(errno);
 }
 
 } // namespace pelorix

@@ -41,7 +41,12 @@ std::optional<std::string> rewriteUserFile(const std::string& hostPath,
 // Appends bytes to a file (created when missing); the file is open only during this call.
 std::int32_t appendHostFile(const std::string& hostPath, std::string_view bytes);
 
-// Writes all of the bytes to a descriptor, retrying after short writes; a Win32 code on failure
+// The file a write of the path replaces: a file kept as a link elsewhere is written where the
+// link points, so that new content does not replace the link itself. The path itself when it is
+// no link or cannot be resolved.
+std::string finalTargetOf(const std::string& hostPath);
+
+// Writes all of the bytes to a POSIX descriptor, retrying after short writes; a Win32 code on failure
 // (112 when the disk is full).
 std::int32_t writeAll(int fd, std::string_view bytes);
 

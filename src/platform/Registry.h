@@ -17,6 +17,9 @@ namespace pelorix {
 inline constexpr std::uint32_t KEY_ENUMERATE_SUB_KEYS = 0x8;
 inline constexpr std::uint32_t KEY_READ = 0x20019;
 
+// On Windows the calls go to the system's registry API (in its 32-bit view, as the compiler sees
+// it); HKEY_CLASSES_ROOT is then the machine's and the user's classes merged, as Windows shows it.
+// On Linux:
 // The registry of the Wine prefix as the Win32 ANSI registry functions show it to a program
 // running in the prefix, read straight from the prefix's files: HKEY_LOCAL_MACHINE is system.reg,
 // HKEY_CURRENT_USER is user.reg, and HKEY_CLASSES_ROOT is HKLM\Software\Classes alone. Wine
@@ -74,6 +77,13 @@ public:
     std::optional<Contents> contentsOf(HKEY key);
 
 private:
+#ifdef _WIN32
+    // On Windows the keys are the system's: a handle number of this layer stands for an open
+    // native key.
+    mutable std::mutex m_mutex;
+    std::vector<void*> m_native;
+    std::size_t m_openCount = 0;
+#else
     struct Snapshot;
     struct OpenKey {
         std::shared_ptr<const Snapshot> snapshot;
@@ -113,6 +123,7 @@ private:
     bool m_lastPathKnown = false;
     CachedFile m_machineCache;
     CachedFile m_userCache;
+#endif
 };
 
 // A library path as the registry stores it, made comparable with the paths in project files:

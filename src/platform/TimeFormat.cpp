@@ -1,5 +1,7 @@
 #include "platform/TimeFormat.h"
 
+#include "platform/LocalTime.h"
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -13,28 +15,6 @@ using namespace std::chrono;
 
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::int64_t kUnixEpochInFileTimeSeconds = 11644473600; // 1601-01-01 .. 1970-01-01
-
-// Reloads the time-zone rules when TZ has changed since the last conversion; reloading them for
-// every conversion would cost a look at /etc/localtime each time when TZ is unset.
-void syncTimeZone() {
-    thread_local std::string last;
-    thread_local bool synced = false;
-    const char* tz = std::getenv("TZ");
-    const std::string now = tz == nullptr ? std::string("\x01unset") : std::string(tz);
-    if (!synced || now != last) {
-        ::tzset();
-        last = now;
-        synced = true;
-    }
-}
-
-std::tm localNow() {
-    const std::time_t now = std::time(nullptr);
-    syncTimeZone();
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
-}
 
 // The calendar fields of a date-time, rounded to the whole second.
 struct Fields {
@@ -104,17 +84,6 @@ std::string timeStamp14() {
 std::uint64_t fileTimeFromUnix(std::int64_t seconds, std::uint32_t nanoseconds) {
     return static_cast<std::uint64_t>(seconds + kUnixEpochInFileTimeSeconds) * 10000000ULL +
            nanoseconds / 100;
-}
-
-std::uint64_t fileTimeToLocalFileTime(std::uint64_t fileTime) {
-    const auto unixSeconds = static_cast<std::int64_t>(fileTime / 10000000ULL) - kUnixEpochInFileTimeSeconds;
-    const auto t = static_cast<std::time_t>(unixSeconds);
-    std::tm local{};
-    syncTimeZone();
-    if (localtime_r(&t, &local) == nullptr)
-        return fileTime;
-    const std::int64_t offset = local.tm_gmtoff;
-    return static_cast<std::uint64_t>(static_cast<std::int64_t>(fileTime) + offset * 10000000LL);
 }
 
 } // namespace pelorix

@@ -1,15 +1,14 @@
 #include "platform/TypeLibReader.h"
 
 #include "platform/DriveMap.h"
+#include "platform/PositionedFile.h"
 #include "platform/Text.h"
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <memory>
 #include <vector>
 
 namespace pelorix {
@@ -46,58 +45,27 @@ private:
 
 class FileSource final : public ByteSource {
 public:
-    FileSource(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {}
-    FileSource(const FileSource&) = delete;
-    FileSource& operator=(const FileSource&) = delete;
-    FileSource(FileSource&& other) noexcept : m_fd(other.m_fd), m_size(other.m_size) { other.m_fd = -1; }
-    ~FileSource() override {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    explicit FileSource(std::unique_ptr<PositionedFile> file) : m_file(std::move(file)) {}
 
     // Opens a regular file for reading; nothing for anything else (a FIFO must not block us, a
     // folder has no bytes).
-    static std::optional<FileSource> open(const std::string& hostPath);
+    static std::optional<FileSource> open(const std::string& hostPath) {
+        auto file = PositionedFile::open(hostPath);
+        if (!file)
+            return std::nullopt;
+        return std::optional<FileSource>(std::in_place, std::move(file));
+    }
 
-    std::uint64_t size() const noexcept override { return m_size; }
+    std::uint64_t size() const noexcept override { return m_file->size(); }
     bool read(std::uint64_t offset, std::size_t n, void* out) const override {
-        if (offset > m_size || n > m_size - offset)
+        if (offset > size() || n > size() - offset)
             return false;
-        auto* dst = static_cast<char*>(out);
-        while (n > 0) {
-            const ssize_t got = ::pread(m_fd, dst, n, static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0) // the file shrank under us, or an I/O error
-                return false;
-            dst += got;
-            offset += static_cast<std::uint64_t>(got);
-            n -= static_cast<std::size_t>(got);
-        }
-        return true;
+        return m_file->read(offset, n, out);
     }
 
 private:
-    int m_fd;
-    std::uint64_t m_size;
+    std::unique_ptr<PositionedFile> m_file;
 };
-
-std::optional<FileSource> FileSource::open(const std::string& hostPath) {
-    if (hostPath.empty())
-        return std::nullopt;
-    int fd = -1;
-    do {
-        fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    return std::optional<FileSource>(std::in_place, fd, static_cast<std::uint64_t>(st.st_size));
-}
 
 // A part of a source (the library data inside a PE file, or the whole file), addressed from its
 // own start; reads never leave it.
@@ -459,8 +427,7 @@ std::optional<TypeLibAttributes> parseSource(const ByteSource& source, std::uint
 }
 
 bool isRegularFile(const std::string& hostPath) {
-    struct stat st {};
-    return !hostPath.empty() && ::stat(hostPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return PositionedFile::open(hostPath) != nullptr;
 }
 
 // The resource id a trailing "\N" names, when the last component is a decimal number that fits a

@@ -33,7 +33,9 @@ std::int32_t fromErrno(int err) noexcept {
     case ENOMEM:
         return NotEnoughMemory;
     case EBUSY:
+#ifdef ETXTBSY
     case ETXTBSY:
+#endif
     case EWOULDBLOCK:
         return SharingViolation;
     case EEXIST:
@@ -41,7 +43,9 @@ std::int32_t fromErrno(int err) noexcept {
     case EINVAL:
         return InvalidParameter;
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
     case EFBIG:
         return DiskFull;
     case ENAMETOOLONG:

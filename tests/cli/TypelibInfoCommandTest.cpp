@@ -4,6 +4,7 @@
 #include "platform/TypeLibReader.h"
 #include "support/CliRun.h"
 #include "support/TestEnvironment.h"
+#include "support/TestOs.h"
 #include "support/WineTools.h"
 
 #include <cstdio>
@@ -87,7 +88,8 @@ TEST(TypelibInfoOnAWinebootPrefix, EveryRegisteredWin32LibraryGivesItsRegistrati
     if (!made)
         GTEST_SKIP() << "32-bit Wine is not installed";
     ASSERT_EQ(made->failure, "");
-    ::setenv("WINEPREFIX", made->prefix.c_str(), 1); // the environment puts the old value back
+    pelorix::test::setEnvironment("WINEPREFIX",
+                                  made->prefix.c_str()); // the environment puts the old value back
 
     std::vector<std::string> libraryPaths, keyPaths;
     std::vector<VbDate> writeTimes;

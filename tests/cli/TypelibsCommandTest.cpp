@@ -2,6 +2,7 @@
 #include "support/CliRun.h"
 #include "support/RegistryWriter.h"
 #include "support/TestEnvironment.h"
+#include "support/TestOs.h"
 #include "support/WineTools.h"
 
 #include <cstdlib>
@@ -128,7 +129,7 @@ TEST(TypelibsCommand, NamesAPrefixWithoutAUsableRegistry) {
     fs::remove(env.prefix() + "/dosdevices/c:");
     fs::remove(env.prefix() + "/dosdevices/z:");
     EXPECT_NE(cause().find("ﾄﾞﾗｲﾌﾞがありません。"), std::string::npos);
-    ::setenv("WINEPREFIX", (env.root() + "/no-prefix").c_str(), 1);
+    pelorix::test::setEnvironment("WINEPREFIX", (env.root() + "/no-prefix").c_str());
     EXPECT_NE(cause().find("ﾌﾟﾚﾌｨｯｸｽがありません。[" + env.root() + "/no-prefix]"), std::string::npos);
 }
 
@@ -167,7 +168,7 @@ TEST(TypelibsCommand, FindsEveryRegistrationOfAPrefixMadeByWineboot) {
         GTEST_SKIP() << "32-bit Wine is not installed";
     ASSERT_EQ(made->failure, "");
     const std::string& prefix = made->prefix;
-    ::setenv("WINEPREFIX", prefix.c_str(), 1); // the environment puts the old value back
+    pelorix::test::setEnvironment("WINEPREFIX", prefix.c_str()); // the environment puts the old value back
 
     const auto expected = win32Keys(prefix + "/system.reg");
     ASSERT_EQ(expected.size(), 42u);

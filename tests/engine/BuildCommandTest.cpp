@@ -2,6 +2,7 @@
 #include "cli/Cli.h"
 #include "platform/ProgramFolderLock.h"
 #include "support/CliRun.h"
+#include "support/TestOs.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -193,7 +194,7 @@ TEST(BuildCommand, AnUnusableProgramFolderOrRegistryIsNamedAtOnce) {
     const std::string list = world.host(world.writeList({a}));
     const std::string home = world.env.home();
     const std::string missing = world.env.root() + "/no-home";
-    ::setenv("PELORIX_HOME", missing.c_str(), 1);
+    pelorix::test::setEnvironment("PELORIX_HOME", missing.c_str());
     const CliOutcome noFolder = runBuild({list, "--all"});
     EXPECT_TRUE(holds(noFolder.err, "ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞがありません。[" + missing + "]")) << noFolder.err;
     EXPECT_EQ(summary(noFolder.out), (std::vector<std::string>{"result=99"}));
@@ -202,7 +203,7 @@ TEST(BuildCommand, AnUnusableProgramFolderOrRegistryIsNamedAtOnce) {
     writeFile(missing, "a file");
     const CliOutcome aFile = runBuild({list, "--all"});
     EXPECT_TRUE(holds(aFile.err, "ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞがﾌｫﾙﾀﾞではありません。")) << aFile.err;
-    ::setenv("PELORIX_HOME", home.c_str(), 1);
+    pelorix::test::setEnvironment("PELORIX_HOME", home.c_str());
 
     // A system.reg that is no registry: the cause is named, and the run finds no compiler.
     writeFile(world.env.prefix() + "/system.reg", "REGEDIT4\r\n");

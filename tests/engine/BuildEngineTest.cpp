@@ -4,6 +4,7 @@
 #include "platform/DriveMap.h"
 #include "support/CliRun.h"
 #include "support/RegistryWriter.h"
+#include "support/TestOs.h"
 
 #include <algorithm>
 #include <chrono>
@@ -441,7 +442,7 @@ TEST(BuildCommandLine, EveryPathReachesTheCompilerAsOneArgumentUntouched) {
     const std::string ctl = world.addProject("plain2", "Ctl", {"CompatibleMode=\"0\""}, "Control");
     const std::string home = world.env.path("program folder 日本");
     fs::create_directories(home);
-    ::setenv("PELORIX_HOME", home.c_str(), 1);
+    pelorix::test::setEnvironment("PELORIX_HOME", home.c_str());
     writeFile(home + "/Pelorix.ini", readFile(world.env.home() + "/Pelorix.ini"));
 
     EngineRun run;

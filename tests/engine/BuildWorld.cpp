@@ -4,6 +4,7 @@
 #include "platform/DriveMap.h"
 #include "platform/Text.h"
 #include "support/RegistryWriter.h"
+#include "support/TestOs.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,7 +14,7 @@ namespace fs = std::filesystem;
 
 BuildWorld::BuildWorld() {
     m_recordFile = env.path("standin-record.txt");
-    ::setenv("PELORIX_STANDIN_RECORD", m_recordFile.c_str(), 1);
+    pelorix::test::setEnvironment("PELORIX_STANDIN_RECORD", m_recordFile.c_str());
     const std::string command = "\"" + TestEnvironment::windowsPath(PELORIX_STANDIN) + "\" \"%1\"";
     RegistryWriter()
         .addShellAssociation(".vbp", "VisualBasic.Project", "shell\\open\\command", command)
@@ -23,7 +24,7 @@ BuildWorld::BuildWorld() {
 }
 
 BuildWorld::~BuildWorld() {
-    ::unsetenv("PELORIX_STANDIN_RECORD");
+    pelorix::test::unsetEnvironment("PELORIX_STANDIN_RECORD");
 }
 
 void BuildWorld::setting(const std::string& section, const std::string& key, const std::string& value) {

@@ -4,6 +4,7 @@
 #include "platform/Registry.h"
 #include "support/RegistryWriter.h"
 #include "support/TestEnvironment.h"
+#include "support/TestOs.h"
 
 #include <gtest/gtest.h>
 
@@ -433,9 +434,9 @@ TEST_F(RegistrationWalk, RepeatedWalksSeeEveryChange) {
     changed.write(env);
     EXPECT_EQ(walk(data).libraryPaths, std::vector<std::string>{"C:\\b.tlb"});
 
-    ::setenv("TZ", "UTC", 1);
+    pelorix::test::setEnvironment("TZ", "UTC");
     EXPECT_EQ(walk(data).times, std::vector<std::string>{"2024/05/05 18:04:05"});
-    ::setenv("TZ", "Asia/Tokyo", 1);
+    pelorix::test::setEnvironment("TZ", "Asia/Tokyo");
     EXPECT_EQ(walk(data).times, std::vector<std::string>{"2024/05/06 03:04:05"});
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Environment.h"
 #include "support/TestEnvironment.h"
+#include "support/TestOs.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -81,7 +82,7 @@ TEST(DriveMap, APrefixWithoutZHasNoZAndKeepsOtherHostPathsInWinesForm) {
 
 TEST(DriveMap, WithoutPrefixOnlyZExists) {
     TestEnvironment env;
-    ::setenv("WINEPREFIX", (env.root() + "/missing").c_str(), 1);
+    pelorix::test::setEnvironment("WINEPREFIX", (env.root() + "/missing").c_str());
     const DriveMap& map = DriveMap::current();
     ASSERT_EQ(map.drives().size(), 1u);
     EXPECT_EQ(map.drives()[0].letter, "Z:");

@@ -7,7 +7,9 @@
 #include "support/TestEnvironment.h"
 
 #include <regex>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -114,6 +116,7 @@ TEST(ErrorLog, MessageBoxFollowsLevel) {
     EXPECT_EQ(box.shown()[3].icon, MsgIcon::None);
 }
 
+#ifndef _WIN32 // POSIX permissions, processes and limits
 TEST(ErrorLog, UnwritableLogGoesToStandardErrorAndTheErrorGoesOn) {
     TestEnvironment env;
     // A directory where the log file should be.
@@ -138,6 +141,8 @@ TEST(ErrorLog, ReadOnlyProgramFolderDoesNotLoseTheError) {
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("A_Click"), std::string::npos);
     ::chmod(env.home().c_str(), 0755);
 }
+
+#endif
 
 TEST(ErrorConvention, StandardExceptionsBecomeRuntimeErrors) {
     TestEnvironment env;

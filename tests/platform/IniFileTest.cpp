@@ -7,9 +7,11 @@
 #include <csignal>
 #include <filesystem>
 #include <optional>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -344,6 +346,7 @@ TEST(TerminalProfile, LongValuesReadBackAs255BytesAndNulEndsTheText) {
     EXPECT_EQ(api.GetTerminalProfile("S", "k"), "ab");
 }
 
+#ifndef _WIN32 // POSIX permissions, processes and limits
 TEST(TerminalProfile, WriteKeepsPermissionBitsAndTheLinkItWentThrough) {
     TestEnvironment env;
     const std::string real = env.path("elsewhere/real.ini");
@@ -380,6 +383,8 @@ TEST(TerminalProfile, FailedWritesGiveFalseAndLogNothing) {
     EXPECT_FALSE(fileExists(logFile(env)));
 }
 
+#endif
+
 TEST(TerminalProfile, TextsEndAtTheirFirstNulAsTheAnsiFunctionsReceiveThem) {
     TestEnvironment env;
     CFWin32API api;
@@ -390,6 +395,7 @@ TEST(TerminalProfile, TextsEndAtTheirFirstNulAsTheAnsiFunctionsReceiveThem) {
     EXPECT_EQ(api.GetTerminalProfile("S", "k", "\0"s), "");
 }
 
+#ifndef _WIN32 // POSIX permissions, processes and limits
 // Limits the size of files this process may write while it lives (works for the superuser too).
 class FileSizeLimit {
 public:
@@ -424,6 +430,8 @@ TEST(TerminalProfile, AFailedWriteLeavesTheOldFileWhole) {
     EXPECT_EQ(readFile(settingsFile(env)), old);
     EXPECT_EQ(folderEntries(env.home()).size(), 1u) << "no temporary file is left beside the settings file";
 }
+
+#endif
 
 } // namespace
 } // namespace pelorix

@@ -2,6 +2,7 @@
 
 #include "platform/CFWin32API.h"
 #include "support/TestEnvironment.h"
+#include "support/TestOs.h"
 
 #include <clocale>
 #include <cstdlib>
@@ -22,13 +23,13 @@ public:
             return;
         const std::string generated = env.path("locales/de_DE.UTF-8");
         if (std::system(("localedef -i de_DE -f UTF-8 '" + generated + "' >/dev/null 2>&1").c_str()) == 0) {
-            ::setenv("LOCPATH", (env.root() + "/locales").c_str(), 1);
+            pelorix::test::setEnvironment("LOCPATH", (env.root() + "/locales").c_str());
             std::setlocale(LC_ALL, "de_DE.UTF-8");
         }
     }
     ~CommaDecimalLocale() {
         std::setlocale(LC_ALL, m_previous.c_str());
-        ::unsetenv("LOCPATH");
+        pelorix::test::unsetEnvironment("LOCPATH");
     }
     CommaDecimalLocale(const CommaDecimalLocale&) = delete;
     CommaDecimalLocale& operator=(const CommaDecimalLocale&) = delete;

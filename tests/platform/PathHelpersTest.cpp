@@ -2,6 +2,7 @@
 #include "platform/CFWin32API.h"
 #include "platform/HostFile.h"
 #include "support/TestEnvironment.h"
+#include "support/TestOs.h"
 
 #include <cstdlib>
 
@@ -156,14 +157,14 @@ TEST(CCCommon, EnumDrivePathListsTheMappedDrives) {
 class ReplaceEnviron : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("PX_SHORT", "s", 1);
-        ::setenv("PX_LONG", "a-much-longer-value", 1);
-        ::setenv("PX_PCT", "%PX_SHORT%", 1);
-        ::unsetenv("PX_UNSET");
+        pelorix::test::setEnvironment("PX_SHORT", "s");
+        pelorix::test::setEnvironment("PX_LONG", "a-much-longer-value");
+        pelorix::test::setEnvironment("PX_PCT", "%PX_SHORT%");
+        pelorix::test::unsetEnvironment("PX_UNSET");
     }
     void TearDown() override {
         for (const char* name : {"PX_SHORT", "PX_LONG", "PX_PCT"})
-            ::unsetenv(name);
+            pelorix::test::unsetEnvironment(name);
     }
     TestEnvironment env;
     CCCommon c;

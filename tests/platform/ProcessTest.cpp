@@ -5,6 +5,7 @@
 #include "platform/Win32Error.h"
 #include "support/ProcessGroup.h"
 #include "support/TestEnvironment.h"
+#include "support/TestOs.h"
 
 #include <chrono>
 #include <csignal>
@@ -33,13 +34,13 @@ public:
     ScopedEnv(const char* name, const std::string& value) : m_name(name) {
         if (const char* old = std::getenv(name))
             m_old = old;
-        ::setenv(name, value.c_str(), 1);
+        pelorix::test::setEnvironment(name, value.c_str());
     }
     ~ScopedEnv() {
         if (m_old)
-            ::setenv(m_name, m_old->c_str(), 1);
+            pelorix::test::setEnvironment(m_name, m_old->c_str());
         else
-            ::unsetenv(m_name);
+            pelorix::test::unsetEnvironment(m_name);
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
@@ -193,6 +194,27 @@ TEST_F(Process, WindowsProgramRunsUnderWineWithThePrefix) {
         "", R"("c:\program files\vb98\VB6" /make "C:\proj\a b.vbp" /out C:\log.txt)", 7, 50, cancel, 600000));
     EXPECT_EQ(recorded(), (std::vector<std::string>{"WINEPREFIX=" + env.prefix(), host, "/make",
                                                     R"(C:\proj\a b.vbp)", "/out", R"(C:\log.txt)"}));
+}
+
+TEST_F(Process, WineIsTheOnePelorixWineNamesAndItsAbsenceIsNamedWithItsPackage) {
+    writeFile(env.driveC() + "/VB6.EXE", "MZ");
+    const std::string host = fs::canonical(env.driveC() + "/VB6.EXE").string();
+    {
+        const ScopedEnv wine("PELORIX_WINE", env.driveC() + "/tools/rec.sh");
+        EXPECT_TRUE(api.CreateProcess_Execute("", R"(C:\VB6.EXE /make)", 1, 50, cancel, 600000));
+        EXPECT_EQ(recorded(), (std::vector<std::string>{"WINEPREFIX=" + env.prefix(), host, "/make"}))
+            << "PELORIX_WINE wins over wine on PATH";
+    }
+    const ScopedEnv missing("PELORIX_WINE", env.root() + "/no-wine");
+    try {
+        api.CreateProcess_Execute("", R"(C:\VB6.EXE /make)", 1, 50, cancel, 600000);
+        ADD_FAILURE() << "no Wine, no start";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), win32::FileNotFound);
+        EXPECT_NE(e.description().find("Wine"), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find("wine64"), std::string::npos) << "the package that brings it";
+        EXPECT_NE(e.description().find(host), std::string::npos) << "and the program it was to start";
+    }
 }
 
 TEST_F(Process, PlainNamesAreFoundInTheWindowsFolderAndOnTheHostPath) {

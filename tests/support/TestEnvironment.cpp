@@ -2,6 +2,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
+#include "support/TestOs.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,15 +17,14 @@ namespace pelorix::test {
 namespace fs = std::filesystem;
 
 TestEnvironment::TestEnvironment() {
-    std::string pattern = (fs::temp_directory_path() / "pelorix-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot create a temporary folder");
-    m_root = fs::canonical(pattern).string();
+    m_root = makeTemporaryFolder("pelorix-test-").string();
     fs::create_directories(prefix() + "/dosdevices");
     fs::create_directories(driveC() + "/windows/system32");
     fs::create_directories(home());
-    fs::create_symlink("../drive_c", prefix() + "/dosdevices/c:");
-    fs::create_symlink("/", prefix() + "/dosdevices/z:");
+    // The drive links of a Wine prefix; on Windows the drives are the system's own.
+    std::error_code ec;
+    fs::create_symlink("../drive_c", prefix() + "/dosdevices/c:", ec);
+    fs::create_symlink("/", prefix() + "/dosdevices/z:", ec);
     setEnv("WINEPREFIX", prefix());
     setEnv("PELORIX_HOME", home());
     setEnv("PELORIX_CODEPAGE", "CP932");
@@ -33,9 +33,9 @@ TestEnvironment::TestEnvironment() {
 TestEnvironment::~TestEnvironment() {
     for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
         if (it->wasSet)
-            ::setenv(it->name.c_str(), it->value.c_str(), 1);
+            setEnvironment(it->name, it->value);
         else
-            ::unsetenv(it->name.c_str());
+            unsetEnvironment(it->name);
     }
     std::error_code ec;
     // Give back write permission that a test took away, so that everything can be removed.
@@ -52,7 +52,7 @@ TestEnvironment::~TestEnvironment() {
 void TestEnvironment::setEnv(const char* name, const std::string& value) {
     const char* old = std::getenv(name);
     m_saved.push_back({name, old != nullptr, old != nullptr ? std::string(old) : std::string()});
-    ::setenv(name, value.c_str(), 1);
+    setEnvironment(name, value);
 }
 
 std::string TestEnvironment::path(std::string_view relative) const {
@@ -73,7 +73,7 @@ void TestEnvironment::mapDrive(char letter, const std::string& hostFolder) const
 }
 
 void TestEnvironment::setCodePage(const std::string& codePage) const {
-    ::setenv("PELORIX_CODEPAGE", codePage.c_str(), 1);
+    setEnvironment("PELORIX_CODEPAGE", codePage);
 }
 
 std::string TestEnvironment::errorLog() const {

@@ -1,3 +1,5 @@
+#include "support/TestOs.h"
+
 #include <cstdlib>
 #include <ctime>
 
@@ -7,13 +9,14 @@
 // Japanese code page, and a Wine prefix and program folder that do not exist until a test makes
 // its own. No test may reach the real ~/.wine.
 int main(int argc, char** argv) {
-    ::setenv("LC_ALL", "C.UTF-8", 1);
-    ::setenv("TZ", "Asia/Tokyo", 1);
+    using pelorix::test::setEnvironment;
+    setEnvironment("LC_ALL", "C.UTF-8");
+    setEnvironment("TZ", "Asia/Tokyo");
     ::tzset();
-    ::setenv("WINEPREFIX", "/nonexistent/pelorix-test-prefix", 1);
-    ::setenv("PELORIX_HOME", "/nonexistent/pelorix-test-home", 1);
-    ::setenv("PELORIX_CODEPAGE", "CP932", 1);
-    ::setenv("WINEDEBUG", "-all", 1);
+    setEnvironment("WINEPREFIX", "/nonexistent/pelorix-test-prefix");
+    setEnvironment("PELORIX_HOME", "/nonexistent/pelorix-test-home");
+    setEnvironment("PELORIX_CODEPAGE", "CP932");
+    setEnvironment("WINEDEBUG", "-all");
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

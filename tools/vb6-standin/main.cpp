@@ -39,6 +39,7 @@
 // project does.
 
 #include "platform/CodePage.h"
+#include "platform/Console.h"
 #include "platform/DriveMap.h"
 #include "platform/Environment.h"
 #include "platform/HostFile.h"
@@ -292,7 +293,9 @@ void sleepMs(long ms) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = programArguments(argc, argv);
+    if (!args.empty())
+        args.erase(args.begin());
     const Invocation inv = parseArguments(args);
     const std::string projectHost = hostPath(inv.projectPath);
     const auto projectBytes = projectHost.empty() ? std::nullopt : readHostFile(projectHost);

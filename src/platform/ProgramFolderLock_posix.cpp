@@ -1,8 +1,7 @@
-#include "platform/ProgramFolderLock.h"
-
 #include "platform/Environment.h"
 #include "platform/HostFile.h"
 #include "platform/Numbers.h"
+#include "platform/ProgramFolderLock.h"
 #include "platform/Text.h"
 #include "platform/Win32Error.h"
 

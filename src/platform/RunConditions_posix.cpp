@@ -1,9 +1,8 @@
-#include "platform/RunConditions.h"
-
 #include "platform/DriveMap.h"
 #include "platform/Environment.h"
 #include "platform/HostFile.h"
 #include "platform/RegistryFile.h"
+#include "platform/RunConditions.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

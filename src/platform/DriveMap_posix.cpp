@@ -1,5 +1,4 @@
 #include "platform/DriveMap.h"
-
 #include "platform/Environment.h"
 #include "platform/Text.h"
 

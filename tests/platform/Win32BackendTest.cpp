@@ -1,0 +1,208 @@
+// The mechanics of the Windows backend that have no Linux twin: the registry API's view, the
+// compiler's job object, the build lock and the file replacement, run under Wine.
+#include "platform/CFWin32API.h"
+#include "platform/CodePage.h"
+#include "platform/Environment.h"
+#include "platform/HostFile.h"
+#include "platform/ProgramFolderLock.h"
+#include "platform/Registry.h"
+#include "platform/WindowsApi.h"
+#include "support/TestEnvironment.h"
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <tlhelp32.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace pelorix {
+namespace {
+
+using test::TestEnvironment;
+namespace fs = std::filesystem;
+
+// A key of HKEY_CURRENT_USER\Software made for one test and removed with its subkeys afterwards.
+class ScratchKey {
+public:
+    explicit ScratchKey(const std::wstring& name) : m_path(L"Software\\PelorixTest\\" + name) {
+        ::RegDeleteTreeW(reinterpret_cast<::HKEY>(static_cast<ULONG_PTR>(0x80000001u)), m_path.c_str());
+    }
+    ~ScratchKey() { ::RegDeleteTreeW(root(), L"Software\\PelorixTest"); }
+    ScratchKey(const ScratchKey&) = delete;
+    ScratchKey& operator=(const ScratchKey&) = delete;
+
+    // Creates a subkey (relative path) and sets its default value and named values.
+    void add(const std::wstring& sub, const std::vector<std::pair<std::wstring, std::wstring>>& values = {}) {
+        ::HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(root(), (m_path + L"\\" + sub).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                    nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        for (const auto& [name, text] : values)
+            ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(key);
+    }
+    std::string path() const {
+        std::string out;
+        for (wchar_t c : m_path)
+            out.push_back(static_cast<char>(c));
+        return out;
+    }
+
+private:
+    static ::HKEY root() { return reinterpret_cast<::HKEY>(static_cast<ULONG_PTR>(0x80000001u)); }
+    std::wstring m_path;
+};
+
+TEST(Win32Registry, TheApiViewGivesNamesValuesTimesAndAnsiLengths) {
+    ScratchKey scratch(L"View");
+    scratch.add(L"b");
+    scratch.add(L"A", {{L"", L"first"}, {L"named", L"\u65e5\u672c\u8a9e"}, {L"odd", L"x\u00e9y"}});
+    scratch.add(L"c\\deeper");
+
+    Registry& registry = Registry::process();
+    HKEY key = 0;
+    ASSERT_EQ(registry.RegOpenKeyEx(HKEY_CURRENT_USER, scratch.path(), KEY_READ, key), 0);
+    std::vector<std::string> names;
+    std::string name;
+    std::uint64_t written = 0;
+    for (std::uint32_t i = 0; registry.RegEnumKeyEx(key, i, 256, name, &written) == 0; ++i) {
+        names.push_back(name);
+        EXPECT_GT(written, 0u) << name;
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"A", "b", "c"})) << "sorted without regard to case";
+    EXPECT_EQ(registry.RegEnumKeyEx(key, 3, 256, name), 259) << "past the end";
+    EXPECT_EQ(registry.RegEnumKeyEx(key, 0, 1, name), 234) << "the name and its NUL need two bytes";
+
+    HKEY child = 0;
+    ASSERT_EQ(registry.RegOpenKeyEx(key, "a", KEY_READ, child), 0) << "names match without regard to case";
+    std::uint32_t type = 0;
+    std::string text;
+    std::uint32_t size = 1024;
+    ASSERT_EQ(registry.RegQueryValueEx(child, "", type, text, size), 0);
+    EXPECT_EQ(text, "first");
+    EXPECT_EQ(size, 6u);
+    size = 1024;
+    ASSERT_EQ(registry.RegQueryValueEx(child, "named", type, text, size), 0);
+    EXPECT_EQ(text, "日本語");
+    EXPECT_EQ(size, 7u) << "six bytes in code page 932 and the NUL";
+    size = 6;
+    EXPECT_EQ(registry.RegQueryValueEx(child, "named", type, text, size), 234);
+    size = 1024;
+    ASSERT_EQ(registry.RegQueryValueEx(child, "odd", type, text, size), 0);
+    EXPECT_EQ(text, "x?y") << "a character code page 932 cannot hold reads as ?";
+    size = 1024;
+    EXPECT_EQ(registry.RegQueryValueEx(child, "missing", type, text, size), 2);
+    std::uint64_t lastWrite = 0;
+    EXPECT_EQ(registry.RegQueryInfoKey(child, lastWrite), 0);
+    EXPECT_GT(lastWrite, 0u);
+
+    HKEY none = 0;
+    EXPECT_EQ(registry.RegOpenKeyEx(key, "nothing", KEY_READ, none), 2);
+    EXPECT_EQ(registry.RegCloseKey(child), 0);
+    EXPECT_EQ(registry.RegCloseKey(key), 0);
+    EXPECT_EQ(registry.RegCloseKey(key), 6) << "a closed handle";
+    EXPECT_EQ(registry.openKeyCount(), 0u);
+}
+
+// The processes of this session whose program file is named name.
+int processesNamed(const std::wstring& name) {
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szExeFile, name.c_str()) == 0)
+            ++count;
+    ::CloseHandle(snapshot);
+    return count;
+}
+
+std::wstring wideName(const char* name) {
+    return std::wstring(name, name + std::char_traits<char>::length(name));
+}
+
+TEST(Win32Process, TheTimeLimitEndsTheCompilerWithItsJobAndAMissingProgramIsNamed) {
+    TestEnvironment env;
+    char exe[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    const fs::path program =
+        fs::path(exe).parent_path().parent_path().parent_path() / "bin" / PELORIX_STANDIN;
+    ASSERT_TRUE(fs::exists(program)) << program.string();
+    const std::string project = env.path("hang/Hang.vbp");
+    test::writeFile(project, "Type=Exe\r\nStandIn=hang\r\n");
+    const int before = processesNamed(wideName(PELORIX_STANDIN));
+
+    CFWin32API api;
+    const bool cancel = false;
+    ProcessWaitEnd howEnded = ProcessWaitEnd::Ended;
+    const std::string line = "\"" + program.string() + "\" /make \"" + project + "\"";
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(api.CreateProcess_Execute({}, line, 0, 100, cancel, 1500, nullptr, &howEnded,
+                                           AbandonedProcess::EndGroup));
+    EXPECT_EQ(howEnded, ProcessWaitEnd::TimeLimit);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+    EXPECT_EQ(processesNamed(wideName(PELORIX_STANDIN)), before) << "no stand-in is left running";
+
+    // A program that finishes ends the wait with its end.
+    test::writeFile(project, "Type=Exe\r\nStandIn=ok\r\n");
+    EXPECT_TRUE(api.CreateProcess_Execute({}, line + " /out \"" + env.path("hang/Hang.log") + "\"", 0, 100,
+                                          cancel, 60000, nullptr, &howEnded, AbandonedProcess::EndGroup));
+    EXPECT_EQ(howEnded, ProcessWaitEnd::Ended);
+
+    try {
+        api.CreateProcess_Execute({}, "\"" + env.path("none/Missing.exe") + "\"", 0, 100, cancel, 1000);
+        ADD_FAILURE() << "a missing program starts nothing";
+    } catch (const RuntimeError& error) {
+        EXPECT_EQ(error.number(), 2);
+    }
+}
+
+TEST(Win32Files, TheLockIsExclusiveAndFilesAreReplacedWhole) {
+    TestEnvironment env;
+    {
+        auto first = ProgramFolderLock::tryAcquire();
+        ASSERT_TRUE(first.held());
+        EXPECT_EQ(ProgramFolderLock::tryAcquire().state(), ProgramFolderLock::State::Busy);
+        first.release();
+        EXPECT_TRUE(ProgramFolderLock::tryAcquire().held()) << "released with its handle";
+    }
+    const std::string file = env.path("data/Project.vbp");
+    ASSERT_EQ(writeHostFileAtomically(file, "one\r\n"), 0);
+    ASSERT_EQ(writeHostFileAtomically(file, "two\r\n"), 0);
+    ASSERT_EQ(appendHostFile(file, "three\r\n"), 0);
+    EXPECT_EQ(readHostFile(file).value_or("?"), "two\r\nthree\r\n");
+    EXPECT_EQ(test::folderEntries(env.path("data")), (std::vector<std::string>{"Project.vbp"}))
+        << "no staging file is left";
+    std::int32_t err = 0;
+    EXPECT_FALSE(readHostFile(env.path("data"), &err));
+    EXPECT_EQ(err, 5) << "a folder has no bytes";
+    EXPECT_FALSE(readHostFile(env.path("data/none.txt"), &err));
+    EXPECT_EQ(err, 2);
+
+    // A long path: past MAX_PATH the wide functions still reach the file.
+    const std::string deep =
+        env.path(std::string(120, 'a') + "/" + std::string(120, 'b') + "/" + std::string(40, 'c') + ".ini");
+    ASSERT_EQ(writeHostFileAtomically(deep, "[S]\r\nk=v\r\n"), 0);
+    EXPECT_EQ(CFWin32API().GetTerminalProfile("S", "k", deep), "v");
+}
+
+TEST(Win32CodePage, TheSystemsConversionKeepsBytesAndNamesTheCodePageAsLinuxDoes) {
+    test::TestEnvironment env;
+    // Bytes no character starts survive both ways; the duplicates of the vendor rows are the
+    // system's own business and not compared here.
+    const std::string bytes = "\x93\xfa\x96\x7b\x8c\xea\x80\xa0\xfd\xfe\xff \xb1\xb2\xb3\x82";
+    EXPECT_EQ(utf8ToAnsi(ansiToUtf8(bytes)), bytes);
+    EXPECT_EQ(ansiToUtf8("\x93\xfa\x96\x7b\x8c\xea\xb1"), "日本語ｱ");
+    EXPECT_EQ(utf8ToAnsi("日本語 ①"), "\x93\xfa\x96\x7b\x8c\xea \x87\x40");
+    EXPECT_EQ(utf8ToAnsi("é€😀"), "???");
+    EXPECT_EQ(decodeFrom("UTF-8", "\xe6\x97\xa5\xff"), "日\xef\x9f\xbf");
+    for (const char* name : {"CP932", "932", "Shift_JIS", "windows-1252"})
+        EXPECT_NO_THROW(encodeTo(name, "é")) << name;
+    EXPECT_THROW(encodeTo("no-such-code-page", "é"), std::invalid_argument);
+}
+
+} // namespace
+} // namespace pelorix
