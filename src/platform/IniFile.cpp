@@ -310,8 +310,9 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 std::optional<std::string> readIniValue(std::string_view fileBytes, std::string_view section,
                                         std::string_view key, std::string_view encoding,
                                         std::size_t bufferSize) {
+    // What follows a UTF-8 mark is read as the ANSI file it is, as writeIniValue writes it.
     if (fileBytes.starts_with(kUtf8Mark))
-        fileBytes.remove_prefix(kUtf8Mark.size());
+        return readValue(fileBytes.substr(kUtf8Mark.size()), section, key, encoding, encoding, bufferSize);
     if (fileBytes.starts_with(kUtf16Mark))
         return readValue(utf16ToText(fileBytes.substr(kUtf16Mark.size())), section, key, "UTF-8", encoding,
                          bufferSize);

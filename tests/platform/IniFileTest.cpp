@@ -195,6 +195,10 @@ TEST(IniWrite, KeepsAUtf8ByteOrderMarkAndFindsTheFirstSection) {
     EXPECT_EQ(write(file, "Build", "Index", "2"),
               mark + "[Build]\r\nLogWaitTime=500\r\nIndex=2\r\n[ProjectName]\r\nC:\\a.vbp\r\n");
     EXPECT_EQ(write(mark, "Build", "Index", "2"), mark + "[Build]\r\nIndex=2\r\n");
+    // Bytes after the mark that look like the UTF-16LE mark are still an ANSI file's, for the
+    // reader as for the writer: a value written reads back.
+    const std::string written = write(mark + "\xFF\xFE", "Build", "Mode", "");
+    EXPECT_EQ(read(written, "Build", "Mode"), "");
 }
 
 // A file beginning with the UTF-16LE mark stays a UTF-16LE file, every other unit unchanged.
