@@ -6,6 +6,7 @@
 #include "platform/DriveMap.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace pelorix::cli {
@@ -23,8 +24,15 @@ bool wantsHelp(const Args& args) {
 }
 
 std::string windowsPathArgument(std::string_view argument) {
-    const bool windowsForm = (argument.size() >= 2 && argument[1] == ':') || argument.starts_with("\\\\");
-    return windowsForm ? std::string(argument) : DriveMap::current().toWindows(argument);
+    if (argument.size() >= 2 && argument[1] == ':') {
+        // "C:/dir/file" is a Windows path too; its folders are found by backslashes.
+        std::string path(argument);
+        std::replace(path.begin(), path.end(), '/', '\\');
+        return path;
+    }
+    if (argument.starts_with("\\\\"))
+        return std::string(argument);
+    return DriveMap::current().toWindows(argument);
 }
 
 namespace {

@@ -9,10 +9,20 @@
 #include "support/ScriptedFileDialog.h"
 #include "support/TestEnvironment.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 namespace pelorix::test {
 namespace {
+
+// A host path with the system's own separators, as the file dialogs are given it.
+std::string native(std::string hostPath) {
+    if (std::filesystem::path::preferred_separator == '\\')
+        std::replace(hostPath.begin(), hostPath.end(), '/', '\\');
+    return hostPath;
+}
 
 class FakeWindow final : public IProjectListWindow {
 public:
@@ -43,7 +53,7 @@ TEST(CFCreateBuildListTest, DialogsStartAtThePathAndGiveBackWindowsPaths) {
     EXPECT_EQ(errorLogCallCount(), logged) << "a cancelled dialog is no error";
     EXPECT_EQ(path, "");
     const FileDialogRequest& first = window.dialog.requests().back();
-    EXPECT_EQ(first.initialFolder, env.home());
+    EXPECT_EQ(first.initialFolder, native(env.home()));
     EXPECT_EQ(first.fileName, "");
     ASSERT_EQ(first.filters.size(), 2u);
     EXPECT_EQ(first.filters[0].description, "ﾊﾞｯﾁﾌｧｲﾙ(*.bat)");
@@ -58,8 +68,8 @@ TEST(CFCreateBuildListTest, DialogsStartAtThePathAndGiveBackWindowsPaths) {
     window.dialog.cancel();
     EXPECT_FALSE(list.fOpenProjectList(path));
     EXPECT_EQ(path, "C:\\帳票\\a.vbp");
-    EXPECT_EQ(window.dialog.requests().back().initialFolder, env.driveC() + "/帳票");
-    EXPECT_EQ(window.dialog.requests().back().fileName, env.driveC() + "/帳票/a.vbp");
+    EXPECT_EQ(window.dialog.requests().back().initialFolder, native(env.driveC() + "/帳票"));
+    EXPECT_EQ(window.dialog.requests().back().fileName, native(env.driveC() + "/帳票/a.vbp"));
     EXPECT_EQ(window.dialog.requests().back().filters.front().pattern, "*.ini");
 }
 
@@ -74,7 +84,8 @@ TEST(CFCreateBuildListTest, SavingWritesTheListInRowOrderAndSaysSo) {
     CFCreateBuildList list(window, data);
 
     std::string path;
-    window.dialog.choose(env.path("prefix/drive_c/lists/new.ini"));
+    std::filesystem::create_directories(env.driveC() + "/lists");
+    window.dialog.choose(env.driveC() + "/lists/new.ini");
     ASSERT_TRUE(list.fSaveProjectList(path));
     EXPECT_TRUE(window.dialog.requests().back().save);
     EXPECT_EQ(path, "C:\\lists\\new.ini");

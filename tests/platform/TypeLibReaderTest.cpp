@@ -296,7 +296,8 @@ TEST_F(TypeLibReaderFiles, TrailingNumberSelectsTheResourceOnlyWhenTheWholeNameI
 
     const auto located = locateTypeLib("C:\\windows\\system32\\multi.dll\\3");
     ASSERT_TRUE(located);
-    EXPECT_EQ(located->hostPath, host);
+    EXPECT_EQ(std::filesystem::path(located->hostPath).make_preferred(),
+              std::filesystem::path(host).make_preferred());
     EXPECT_EQ(located->resourceId, 3u);
 
     // A file whose own name is a number is that file, not a resource of its folder.

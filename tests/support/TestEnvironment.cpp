@@ -15,9 +15,30 @@
 
 namespace pelorix::test {
 namespace fs = std::filesystem;
+namespace {
+
+// Host paths are UTF-8 on both systems (a narrow path on Windows would be read in the ANSI
+// code page, which cannot name every file of the corpus).
+fs::path fromUtf8(std::string_view utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string toUtf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+} // namespace
 
 TestEnvironment::TestEnvironment() {
     m_root = makeTemporaryFolder("pelorix-test-").string();
+    m_driveC = m_root + "/prefix/drive_c";
+#ifdef _WIN32
+    if (const char* own = std::getenv("PELORIX_TEST_OWN_DRIVE_C"); own != nullptr && *own != '\0') {
+        m_driveC = "C:";
+        m_driveCBefore = folderEntries("C:/");
+    }
+#endif
     fs::create_directories(prefix() + "/dosdevices");
     fs::create_directories(driveC() + "/windows/system32");
     fs::create_directories(home());
@@ -47,6 +68,20 @@ TestEnvironment::~TestEnvironment() {
     }
     fs::permissions(m_root, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(m_root, ec);
+    if (!m_driveCBefore.empty()) {
+        for (const std::string& name : folderEntries("C:/")) {
+            if (std::binary_search(m_driveCBefore.begin(), m_driveCBefore.end(), name))
+                continue;
+            const fs::path entry = fs::path("C:/") / name;
+            for (auto it = fs::recursive_directory_iterator(entry, ec);
+                 !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+                std::error_code permEc;
+                fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, permEc);
+            }
+            fs::permissions(entry, fs::perms::owner_all, fs::perm_options::add, ec);
+            fs::remove_all(entry, ec);
+        }
+    }
 }
 
 void TestEnvironment::setEnv(const char* name, const std::string& value) {
@@ -98,29 +133,29 @@ std::vector<std::string> TestEnvironment::errorLogLines() const {
 }
 
 void writeFile(const std::string& hostPath, std::string_view bytes) {
-    fs::create_directories(fs::path(hostPath).parent_path());
-    std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
+    fs::create_directories(fromUtf8(hostPath).parent_path());
+    std::ofstream out(fromUtf8(hostPath), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + hostPath);
 }
 
 std::string readFile(const std::string& hostPath) {
-    std::ifstream in(hostPath, std::ios::binary);
+    std::ifstream in(fromUtf8(hostPath), std::ios::binary);
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
 }
 
 bool fileExists(const std::string& hostPath) {
-    return fs::exists(fs::symlink_status(hostPath));
+    return fs::exists(fs::symlink_status(fromUtf8(hostPath)));
 }
 
 std::vector<std::string> folderEntries(const std::string& hostFolder) {
     std::vector<std::string> names;
     std::error_code ec;
-    for (fs::directory_iterator it(hostFolder, ec), end; !ec && it != end; it.increment(ec))
-        names.push_back(it->path().filename().string());
+    for (fs::directory_iterator it(fromUtf8(hostFolder), ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(toUtf8(it->path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }

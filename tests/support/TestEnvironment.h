@@ -10,6 +10,9 @@ namespace pelorix::test {
 // dosdevices c: -> ../drive_c and z: -> /) and a program folder ("home"). WINEPREFIX,
 // PELORIX_HOME and PELORIX_CODEPAGE point at them while the object lives; the previous values
 // come back and the folder is removed afterwards.
+// On Windows, when the program runs with a drive C: of its own (PELORIX_TEST_OWN_DRIVE_C, set by
+// the cross-build's wine-run.sh), drive C: is the test's drive: driveC() is "C:", and what the
+// test adds to the drive's root is removed afterwards.
 class TestEnvironment {
 public:
     TestEnvironment();
@@ -19,7 +22,7 @@ public:
 
     const std::string& root() const noexcept { return m_root; }
     std::string prefix() const { return m_root + "/prefix"; }
-    std::string driveC() const { return m_root + "/prefix/drive_c"; }
+    const std::string& driveC() const noexcept { return m_driveC; }
     std::string home() const { return m_root + "/home"; }
 
     // A host path inside the temporary folder (relative to root), its folder created.
@@ -46,6 +49,9 @@ private:
     };
 
     std::string m_root;
+    std::string m_driveC;
+    // On the test's own drive C:, the root's entries from before the test (they stay).
+    std::vector<std::string> m_driveCBefore;
     std::vector<Saved> m_saved;
 };
 
