@@ -1,6 +1,7 @@
 #include "platform/CFFile.h"
 
 #include "platform/ErrorLog.h"
+#include "platform/HostFile.h"
 #include "platform/RuntimeError.h"
 #include "platform/Win32Error.h"
 
@@ -74,6 +75,19 @@ void CFFile::CloseFile() {
     closeHandle();
     m_strFileName.clear();
     m_blnAutoFlush = false;
+}
+
+void CFFile::WriteBytes(std::span<const std::uint8_t> bytes) {
+    requireOpen("WriteBytes");
+    // A short write (a full disk) must not pass for a complete one: a backup copy taken as
+    // complete would later be restored truncated.
+    const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (const std::int32_t code = writeAll(m_handle, view); code != 0) {
+        SetLastError(code);
+        fail("WriteBytes", code);
+    }
+    if (m_blnAutoFlush)
+        Flush();
 }
 
 } // namespace pelorix

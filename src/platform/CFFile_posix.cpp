@@ -92,19 +92,6 @@ std::vector<std::uint8_t> CFFile::ReadBytes(std::int32_t count) {
     return bytes;
 }
 
-void CFFile::WriteBytes(std::span<const std::uint8_t> bytes) {
-    requireOpen("WriteBytes");
-    // A short write (a full disk) must not pass for a complete one: a backup copy taken as
-    // complete would later be restored truncated.
-    const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (const std::int32_t code = writeAll(m_handle, view); code != 0) {
-        SetLastError(code);
-        fail("WriteBytes", code);
-    }
-    if (m_blnAutoFlush)
-        Flush();
-}
-
 void CFFile::Flush() {
     requireOpen("Flush");
     // A file that cannot be synchronised (a device) has nothing to flush; any other failure means

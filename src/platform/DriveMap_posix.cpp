@@ -130,14 +130,6 @@ const DriveMap& DriveMap::current() {
     return *held;
 }
 
-const DriveMap::Drive* DriveMap::findDrive(char letter) const {
-    const char upper = toUpperAscii(letter);
-    for (const Drive& d : m_drives)
-        if (d.letter[0] == upper)
-            return &d;
-    return nullptr;
-}
-
 namespace {
 
 // The components of a path below its drive: "." and empty ones left out, ".." taking back the one

@@ -46,14 +46,6 @@ const DriveMap& DriveMap::current() {
     return *held;
 }
 
-const DriveMap::Drive* DriveMap::findDrive(char letter) const {
-    const char upper = toUpperAscii(letter);
-    for (const Drive& d : m_drives)
-        if (d.letter[0] == upper)
-            return &d;
-    return nullptr;
-}
-
 std::optional<std::string> DriveMap::toHost(std::string_view windowsPath) const {
     if (windowsPath.empty())
         return fullPath(".");
