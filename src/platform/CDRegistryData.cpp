@@ -2,6 +2,7 @@
 
 #include "platform/Environment.h"
 #include "platform/Registry.h"
+#include "platform/TimeFormat.h"
 
 namespace pelorix {
 namespace {
@@ -25,9 +26,13 @@ private:
     HKEY m_key = 0;
 };
 
+// The zone the walk's times are made local in: TZ, and the offset the system applies now (on
+// Windows the current bias, whatever TZ says, which a change of daylight saving time moves).
 std::string currentTimeZone() {
     const auto tz = hostEnv("TZ");
-    return tz ? "=" + *tz : std::string("unset");
+    constexpr std::uint64_t reference = 0x01D9000000000000ULL;
+    const auto offset = static_cast<std::int64_t>(fileTimeToLocalFileTime(reference) - reference);
+    return (tz ? "=" + *tz : std::string("unset")) + " " + std::to_string(offset);
 }
 
 } // namespace

@@ -36,6 +36,10 @@ inline constexpr std::uint32_t KEY_READ = 0x20019;
 // key is open looks at the files again (a file whose identity, size and time are unchanged is
 // not parsed again), and every key opened while another stays open sees the same state. A file
 // that is not a registry is logged and read as empty; a missing file is an empty registry.
+//
+// On Windows the registry is live: every read sees it as it is. What a key of HKEY_CLASSES_ROOT
+// sees is then told by a count of the changes the system has reported under the machine's and
+// the user's classes since this process first asked (contentsOf).
 class Registry {
 public:
     // The process's registry: handles are process-wide, as in Win32.
@@ -67,11 +71,16 @@ public:
     // How many keys are open (tests).
     std::size_t openKeyCount() const;
 
-    // The parsed files an open key sees. Two keys see the same registry contents exactly when
-    // these are equal (an unchanged file is not parsed again, so it keeps its parsed object).
+    // What an open key sees. Two keys see the same registry contents exactly when these are equal.
+    // On Linux the parsed files (an unchanged file is not parsed again, so it keeps its parsed
+    // object). On Windows, for a key of HKEY_CLASSES_ROOT, the number of change reports so far:
+    // a watch on both classes trees is armed before the answer, so a change made after it, by
+    // any process, makes the next answer differ. No answer for any other key, nor when the
+    // system refuses the watch.
     struct Contents {
         std::shared_ptr<const RegistryFile> machine;
         std::shared_ptr<const RegistryFile> user;
+        std::uint64_t changes = 0;
         bool operator==(const Contents&) const = default;
     };
     std::optional<Contents> contentsOf(HKEY key);
@@ -82,7 +91,10 @@ private:
     // native key.
     mutable std::mutex m_mutex;
     std::vector<void*> m_native;
+    std::vector<HKEY> m_roots; // the predefined root each open key was opened below
     std::size_t m_openCount = 0;
+    struct ClassesWatch;
+    std::shared_ptr<ClassesWatch> m_classesWatch;
 #else
     struct Snapshot;
     struct OpenKey {

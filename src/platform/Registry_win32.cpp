@@ -54,11 +54,13 @@ std::int32_t Registry::RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint
     const std::lock_guard lock(m_mutex);
     result = 0;
     ::HKEY parent = nativeRoot(key);
+    HKEY root = key;
     if (parent == nullptr) {
         const auto slot = static_cast<std::size_t>((key - kFirstHandle) / 4);
         if (key < kFirstHandle || slot >= m_native.size() || m_native[slot] == nullptr)
             return win32::InvalidHandle;
         parent = static_cast<::HKEY>(m_native[slot]);
+        root = m_roots[slot];
     }
     const std::wstring name = winapi::wide(throughAnsi(subKey));
     ::HKEY opened = nullptr;
@@ -68,9 +70,12 @@ std::int32_t Registry::RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint
     std::size_t slot = 0;
     while (slot < m_native.size() && m_native[slot] != nullptr)
         ++slot;
-    if (slot == m_native.size())
+    if (slot == m_native.size()) {
         m_native.push_back(nullptr);
+        m_roots.push_back(0);
+    }
     m_native[slot] = opened;
+    m_roots[slot] = root;
     ++m_openCount;
     result = kFirstHandle + static_cast<HKEY>(slot) * 4;
     return win32::Success;
@@ -187,10 +192,80 @@ std::size_t Registry::openKeyCount() const {
     return m_openCount;
 }
 
+// A change notification on the machine's and the user's classes, each tree with all its subkeys,
+// whose events stay set once a change was reported. HKEY_CLASSES_ROOT is their merge on Windows
+// (under Wine the machine's alone), so no change of it passes unseen. The trees are opened in the
+// 64-bit view where there is one, so that the 32-bit classes below them are watched too.
+struct Registry::ClassesWatch {
+    struct Tree {
+        winapi::UniqueKey key;
+        winapi::UniqueHandle changed;
+    };
+    std::vector<Tree> trees;
+    std::uint64_t changes = 0;
+
+    bool unchanged() const {
+        if (trees.empty())
+            return false;
+        for (const Tree& tree : trees)
+            if (::WaitForSingleObject(tree.changed.get(), 0) != WAIT_TIMEOUT)
+                return false;
+        return true;
+    }
+
+    // Watches both trees afresh; false (and nothing watched) when the system refuses. A tree that
+    // does not exist (the user's, under Wine) is watched through the nearest key above it that
+    // does, which reports its making.
+    bool arm() {
+        trees.clear();
+        for (const std::uint32_t root : {0x80000002u, 0x80000001u}) {
+            ::HKEY opened = nullptr;
+            LONG rc = ERROR_FILE_NOT_FOUND;
+            for (const wchar_t* path : {L"Software\\Classes", L"Software", L""}) {
+                rc = ::RegOpenKeyExW(nativeRoot(static_cast<HKEY>(root)), path, 0,
+                                     KEY_NOTIFY | KEY_WOW64_64KEY, &opened);
+                if (rc != ERROR_FILE_NOT_FOUND)
+                    break;
+            }
+            if (rc != ERROR_SUCCESS)
+                return fail();
+            Tree tree{winapi::UniqueKey(opened),
+                      winapi::UniqueHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr))};
+            if (!tree.changed ||
+                ::RegNotifyChangeKeyValue(tree.key.get(), TRUE,
+                                          REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                          tree.changed.get(), TRUE) != ERROR_SUCCESS)
+                return fail();
+            trees.push_back(std::move(tree));
+        }
+        return true;
+    }
+
+    bool fail() {
+        trees.clear();
+        return false;
+    }
+};
+
 std::optional<Registry::Contents> Registry::contentsOf(HKEY key) {
-    // The system's registry has no contents object: every walk reads it live.
-    static_cast<void>(key);
-    return std::nullopt;
+    const std::lock_guard lock(m_mutex);
+    if (nativeKey(m_native, key) == nullptr)
+        return std::nullopt;
+    const bool classes =
+        nativeRoot(key) != nullptr
+            ? key == HKEY_CLASSES_ROOT
+            : m_roots[static_cast<std::size_t>((key - kFirstHandle) / 4)] == HKEY_CLASSES_ROOT;
+    if (!classes)
+        return std::nullopt;
+    if (!m_classesWatch)
+        m_classesWatch = std::make_shared<ClassesWatch>();
+    ClassesWatch& watch = *m_classesWatch;
+    if (!watch.unchanged()) {
+        ++watch.changes;
+        if (!watch.arm())
+            return std::nullopt;
+    }
+    return Contents{nullptr, nullptr, watch.changes};
 }
 
 } // namespace pelorix
