@@ -1,5 +1,7 @@
-// The mechanics of the Windows backend that have no Linux twin: the registry API's view, the
-// compiler's job object, the build lock and the file replacement, run under Wine.
+// The mechanics of the Windows backend that have no Linux twin: the registry API's view and its
+// change reports, the compiler's job object, the build lock and the file replacement, run under
+// Wine.
+#include "platform/CDRegistryData.h"
 #include "platform/CFWin32API.h"
 #include "platform/CodePage.h"
 #include "platform/Environment.h"
@@ -9,8 +11,10 @@
 #include "platform/WindowsApi.h"
 #include "support/TestEnvironment.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <tlhelp32.h>
 #include <vector>
@@ -105,6 +109,86 @@ TEST(Win32Registry, TheApiViewGivesNamesValuesTimesAndAnsiLengths) {
     EXPECT_EQ(registry.RegCloseKey(key), 0);
     EXPECT_EQ(registry.RegCloseKey(key), 6) << "a closed handle";
     EXPECT_EQ(registry.openKeyCount(), 0u);
+}
+
+// A build walks the registrations before every project; the walk of the classes is kept while the
+// system reports no change below the machine's or the user's classes, and each such change, made
+// here or by another process, is seen by the next walk.
+TEST(Win32Registry, AKeptWalkOfTheClassesLastsUntilTheSystemReportsAChange) {
+    TestEnvironment env;
+    const ::HKEY machine = reinterpret_cast<::HKEY>(static_cast<ULONG_PTR>(0x80000002u));
+    const std::wstring lib = L"Software\\Classes\\TypeLib\\{0D15EA5E-0000-4000-8000-000000000019}";
+    const auto setLibrary = [&](const std::wstring& version, const std::wstring& file) {
+        ::HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(machine, (lib + L"\\" + version + L"\\0\\win32").c_str(), 0, nullptr, 0,
+                                    KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
+                         static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(key);
+    };
+    struct Cleanup {
+        std::wstring lib;
+        ~Cleanup() {
+            ::RegDeleteTreeW(reinterpret_cast<::HKEY>(static_cast<ULONG_PTR>(0x80000002u)), lib.c_str());
+            ::RegDeleteTreeW(reinterpret_cast<::HKEY>(static_cast<ULONG_PTR>(0x80000001u)),
+                             L"Software\\Classes\\PelorixTest");
+        }
+    } cleanup{lib};
+    setLibrary(L"1.0", L"C:\\a.tlb");
+
+    CDRegistryData data;
+    const auto walk = [&] { return data.registrations(HKEY_CLASSES_ROOT, "TypeLib"); };
+    const auto has = [](const auto& walked, std::string_view file) {
+        return std::ranges::count(walked->libraryPaths, file) == 1;
+    };
+    auto kept = walk();
+    ASSERT_TRUE(has(kept, "C:\\a.tlb"));
+    EXPECT_EQ(walk(), kept) << "nothing changed: the kept walk";
+
+    struct Step {
+        const char* change;
+        std::function<void()> make;
+        const char* seen; // a library the next walk lists
+    };
+    const std::string reg = "\"" + getEnvironmentVariable("SystemRoot") + "\\system32\\reg.exe\" add ";
+    const bool noStop = false;
+    const std::vector<Step> steps = {
+        {"a version added deep below a library", [&] { setLibrary(L"1.1", L"C:\\b.tlb"); }, "C:\\b.tlb"},
+        {"a library's file changed in place", [&] { setLibrary(L"1.0", L"C:\\c.tlb"); }, "C:\\c.tlb"},
+        {"a version registered by another process",
+         [&] {
+             ASSERT_TRUE(
+                 CFWin32API().CreateProcess_Execute({},
+                                                    reg + "\"HKLM\\Software\\Classes\\TypeLib\\{0D15EA5E-"
+                                                          "0000-4000-8000-000000000019}\\1.2\\0\\win32\" "
+                                                          "/ve /d \"C:\\d.tlb\" /f",
+                                                    0, 100, noStop, 60000));
+         },
+         "C:\\d.tlb"},
+        {"a class of the user's made",
+         [&] {
+             ::HKEY key = nullptr;
+             ::RegCreateKeyExW(reinterpret_cast<::HKEY>(static_cast<ULONG_PTR>(0x80000001u)),
+                               L"Software\\Classes\\PelorixTest", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                               &key, nullptr);
+             ::RegCloseKey(key);
+         },
+         "C:\\d.tlb"},
+    };
+    for (const Step& step : steps) {
+        step.make();
+        const auto walked = walk();
+        EXPECT_NE(walked, kept) << step.change << ": walked again";
+        EXPECT_TRUE(has(walked, step.seen)) << step.change;
+        EXPECT_EQ(walk(), walked) << step.change << ": kept again once seen";
+        kept = walked;
+    }
+
+    // Only the classes are watched: a walk of another tree is never kept.
+    EXPECT_NE(data.registrations(HKEY_CURRENT_USER, "Software\\Classes\\PelorixTest"),
+              data.registrations(HKEY_CURRENT_USER, "Software\\Classes\\PelorixTest"));
+    EXPECT_EQ(env.errorLogLines(), std::vector<std::string>{});
 }
 
 // The processes of this session whose program file is named name.
