@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <tlhelp32.h>
 #include <vector>
@@ -116,75 +115,56 @@ TEST(Win32Registry, TheApiViewGivesNamesValuesTimesAndAnsiLengths) {
 // here or by another process, is seen by the next walk.
 TEST(Win32Registry, AKeptWalkOfTheClassesLastsUntilTheSystemReportsAChange) {
     TestEnvironment env;
-    const ::HKEY machine = reinterpret_cast<::HKEY>(static_cast<ULONG_PTR>(0x80000002u));
-    const std::wstring lib = L"Software\\Classes\\TypeLib\\{0D15EA5E-0000-4000-8000-000000000019}";
-    const auto setLibrary = [&](const std::wstring& version, const std::wstring& file) {
-        ::HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(machine, (lib + L"\\" + version + L"\\0\\win32").c_str(), 0, nullptr, 0,
-                                    KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
-                         static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
-    };
-    struct Cleanup {
-        std::wstring lib;
-        ~Cleanup() {
-            ::RegDeleteTreeW(reinterpret_cast<::HKEY>(static_cast<ULONG_PTR>(0x80000002u)), lib.c_str());
-            ::RegDeleteTreeW(reinterpret_cast<::HKEY>(static_cast<ULONG_PTR>(0x80000001u)),
-                             L"Software\\Classes\\PelorixTest");
+    // Sets a key's default value, in this process or in another (reg.exe).
+    const auto set = [](bool machine, const std::string& key, const std::string& value, bool elsewhere) {
+        const std::string root = machine ? "HKLM\\" : "HKCU\\";
+        const bool noStop = false;
+        if (elsewhere) {
+            ASSERT_TRUE(CFWin32API().CreateProcess_Execute(
+                {}, "reg.exe add \"" + root + key + "\" /ve /f /d \"" + value + "\"", 0, 100, noStop, 60000));
+            return;
         }
-    } cleanup{lib};
-    setLibrary(L"1.0", L"C:\\a.tlb");
+        ::HKEY opened = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(
+                      reinterpret_cast<::HKEY>(static_cast<ULONG_PTR>(machine ? 0x80000002u : 0x80000001u)),
+                      winapi::wide(key).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &opened, nullptr),
+                  ERROR_SUCCESS);
+        const std::wstring text = winapi::wide(value);
+        ::RegSetValueExW(opened, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(opened);
+    };
+    const std::string lib = "Software\\Classes\\TypeLib\\{0D15EA5E-0000-4000-8000-000000000019}\\";
+    set(true, lib + "1.0\\0\\win32", "C:\\a.tlb", false);
 
     CDRegistryData data;
     const auto walk = [&] { return data.registrations(HKEY_CLASSES_ROOT, "TypeLib"); };
-    const auto has = [](const auto& walked, std::string_view file) {
-        return std::ranges::count(walked->libraryPaths, file) == 1;
-    };
     auto kept = walk();
-    ASSERT_TRUE(has(kept, "C:\\a.tlb"));
+    EXPECT_EQ(std::ranges::count(kept->libraryPaths, "C:\\a.tlb"), 1);
     EXPECT_EQ(walk(), kept) << "nothing changed: the kept walk";
 
     struct Step {
         const char* change;
-        std::function<void()> make;
-        const char* seen; // a library the next walk lists
+        bool machine;
+        std::string key;
+        const char* value; // listed by the next walk when it is a library's
+        bool elsewhere;
     };
-    const std::string reg = "\"" + getEnvironmentVariable("SystemRoot") + "\\system32\\reg.exe\" add ";
-    const bool noStop = false;
     const std::vector<Step> steps = {
-        {"a version added deep below a library", [&] { setLibrary(L"1.1", L"C:\\b.tlb"); }, "C:\\b.tlb"},
-        {"a library's file changed in place", [&] { setLibrary(L"1.0", L"C:\\c.tlb"); }, "C:\\c.tlb"},
-        {"a version registered by another process",
-         [&] {
-             ASSERT_TRUE(
-                 CFWin32API().CreateProcess_Execute({},
-                                                    reg + "\"HKLM\\Software\\Classes\\TypeLib\\{0D15EA5E-"
-                                                          "0000-4000-8000-000000000019}\\1.2\\0\\win32\" "
-                                                          "/ve /d \"C:\\d.tlb\" /f",
-                                                    0, 100, noStop, 60000));
-         },
-         "C:\\d.tlb"},
-        {"a class of the user's made",
-         [&] {
-             ::HKEY key = nullptr;
-             ::RegCreateKeyExW(reinterpret_cast<::HKEY>(static_cast<ULONG_PTR>(0x80000001u)),
-                               L"Software\\Classes\\PelorixTest", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                               &key, nullptr);
-             ::RegCloseKey(key);
-         },
-         "C:\\d.tlb"},
+        {"a version added deep below a library", true, lib + "1.1\\0\\win32", "C:\\b.tlb", false},
+        {"a library's file changed in place", true, lib + "1.0\\0\\win32", "C:\\c.tlb", false},
+        {"a version registered by another process", true, lib + "1.2\\0\\win32", "C:\\d.tlb", true},
+        {"a class of the user's made (merged into the classes on Windows)", false,
+         "Software\\Classes\\PelorixTest", "x", false},
     };
     for (const Step& step : steps) {
-        step.make();
+        set(step.machine, step.key, step.value, step.elsewhere);
         const auto walked = walk();
         EXPECT_NE(walked, kept) << step.change << ": walked again";
-        EXPECT_TRUE(has(walked, step.seen)) << step.change;
+        EXPECT_EQ(std::ranges::count(walked->libraryPaths, step.value), step.machine ? 1 : 0) << step.change;
         EXPECT_EQ(walk(), walked) << step.change << ": kept again once seen";
         kept = walked;
     }
-
     // Only the classes are watched: a walk of another tree is never kept.
     EXPECT_NE(data.registrations(HKEY_CURRENT_USER, "Software\\Classes\\PelorixTest"),
               data.registrations(HKEY_CURRENT_USER, "Software\\Classes\\PelorixTest"));
