@@ -1,0 +1,342 @@
+// pelorix-cli.exe on a Windows console: the progress line of a build shows on the console and
+// never in a file, and the console's control events end the compiler with its job and the run as a
+// failed build does. The console is a pseudo console of the test's own, read back from its
+// screen buffer.
+#include "../engine/BuildWorld.h"
+#include "platform/WindowsApi.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <set>
+#include <thread>
+#include <tlhelp32.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace pelorix::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+bool holds(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+bool eventually(const std::function<bool()>& condition, int ms = 20000) {
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (!condition()) {
+        if (Clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// The attribute that starts a process on a pseudo console (the headers declare it only for newer
+// systems).
+constexpr DWORD_PTR PseudoConsoleAttribute = 0x00020016;
+
+bool underWine() {
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// The processes now running the stand-in compiler.
+std::set<DWORD> standIns() {
+    const std::wstring name = fs::path(PELORIX_STANDIN).filename().wstring();
+    std::set<DWORD> found;
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szExeFile, name.c_str()) == 0)
+            found.insert(entry.th32ProcessID);
+    ::CloseHandle(snapshot);
+    return found;
+}
+
+bool processEnded(DWORD id) {
+    const winapi::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, id));
+    return !process || ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+}
+
+// A pseudo console of 80 columns that this process is attached to for the object's life. A
+// console needs a process of its own to attach to: a stand-in that hangs until its project file
+// goes, in a process group of its own.
+class TestConsole {
+public:
+    TestConsole()
+        : m_project((fs::temp_directory_path() /
+                     ("pelorix-console-" + std::to_string(::GetCurrentProcessId()) + ".vbp"))
+                        .string()) {
+        using Create = HRESULT(WINAPI*)(COORD, HANDLE, HANDLE, DWORD, void**);
+        const auto create = reinterpret_cast<Create>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "CreatePseudoConsole")));
+        if (create == nullptr)
+            return;
+        HANDLE inputRead = nullptr, inputWrite = nullptr, outputRead = nullptr, outputWrite = nullptr;
+        if (!::CreatePipe(&inputRead, &inputWrite, nullptr, 0) ||
+            !::CreatePipe(&outputRead, &outputWrite, nullptr, 1 << 20))
+            return;
+        m_input = winapi::UniqueHandle(inputWrite);
+        m_output = winapi::UniqueHandle(outputRead);
+        const winapi::UniqueHandle ptyInput(inputRead), ptyOutput(outputWrite);
+        if (create(COORD{80, 25}, ptyInput.get(), ptyOutput.get(), 0, &m_console) != S_OK)
+            return;
+        // What the console sends to its terminal is read and dropped, so that it never waits.
+        m_drain = std::thread([handle = m_output.get()] {
+            char buffer[4096];
+            DWORD got = 0;
+            while (::ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+            }
+        });
+        writeFile(m_project, "Type=Exe\r\nStandIn=hang\r\n");
+        SIZE_T size = 0;
+        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        std::vector<char> storage(size);
+        const auto attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+        ::InitializeProcThreadAttributeList(attributes, 1, 0, &size);
+        ::UpdateProcThreadAttribute(attributes, 0, PseudoConsoleAttribute, m_console, sizeof m_console,
+                                    nullptr, nullptr);
+        STARTUPINFOEXW startup{};
+        startup.StartupInfo.cb = sizeof startup;
+        startup.lpAttributeList = attributes;
+        std::wstring line = winapi::wide("\"" + TestEnvironment::windowsPath(PELORIX_STANDIN) +
+                                         "\" /make \"" + m_project + "\"");
+        PROCESS_INFORMATION started{};
+        const BOOL ok = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
+                                         EXTENDED_STARTUPINFO_PRESENT | CREATE_NEW_PROCESS_GROUP |
+                                             CREATE_UNICODE_ENVIRONMENT,
+                                         nullptr, nullptr, &startup.StartupInfo, &started);
+        ::DeleteProcThreadAttributeList(attributes);
+        if (!ok)
+            return;
+        m_holder = winapi::UniqueHandle(started.hProcess);
+        ::CloseHandle(started.hThread);
+        ::FreeConsole();
+        if (!eventually([&] { return ::AttachConsole(started.dwProcessId) != 0; }, 10000))
+            return;
+        m_attached = true;
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        m_screen = winapi::UniqueHandle(::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                                      FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                                      OPEN_EXISTING, 0, nullptr));
+    }
+    ~TestConsole() {
+        m_screen.reset();
+        if (m_attached)
+            ::FreeConsole();
+        if (m_holder) {
+            ::TerminateProcess(m_holder.get(), 1);
+            ::WaitForSingleObject(m_holder.get(), 5000);
+        }
+        std::error_code ec;
+        fs::remove(m_project, ec);
+        using Close = void(WINAPI*)(void*);
+        if (m_console != nullptr)
+            reinterpret_cast<Close>(reinterpret_cast<void*>(
+                ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "ClosePseudoConsole")))(m_console);
+        m_input.reset();
+        if (m_drain.joinable())
+            m_drain.join();
+    }
+    TestConsole(const TestConsole&) = delete;
+    TestConsole& operator=(const TestConsole&) = delete;
+
+    bool ready() const { return m_attached && m_screen; }
+    // The console's screen buffer, inheritable: a child's standard error on the console.
+    HANDLE screen() const { return m_screen.get(); }
+    // The characters of the screen's first row, blanks at the end left out.
+    std::string firstRow() const {
+        wchar_t row[80] = {};
+        DWORD got = 0;
+        ::ReadConsoleOutputCharacterW(m_screen.get(), row, 80, COORD{0, 0}, &got);
+        std::wstring text(row, got);
+        text.erase(text.find_last_not_of(L' ') + 1);
+        return winapi::narrow(text);
+    }
+
+private:
+    std::string m_project;
+    void* m_console = nullptr;
+    winapi::UniqueHandle m_input;
+    winapi::UniqueHandle m_output;
+    winapi::UniqueHandle m_holder;
+    winapi::UniqueHandle m_screen;
+    std::thread m_drain;
+    bool m_attached = false;
+};
+
+// pelorix-cli.exe started with its standard output in a file and its standard error in a file or on
+// the console; it shares the test's console and so receives the console's events.
+class CliProcess {
+public:
+    CliProcess(const std::string& list, const std::string& folder, HANDLE errorOn = nullptr)
+        : m_out(folder + "/out.txt"), m_err(folder + "/err.txt") {
+        fs::create_directories(folder);
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        const auto create = [&](const std::string& path) {
+            return winapi::UniqueHandle(::CreateFileW(winapi::widePath(path).c_str(), GENERIC_WRITE,
+                                                      FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        };
+        const winapi::UniqueHandle out = create(m_out), err = create(m_err);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = out.get();
+        startup.hStdError = errorOn != nullptr ? errorOn : err.get();
+        std::wstring line = winapi::wide("\"" + TestEnvironment::windowsPath(PELORIX_CLI) + "\" build \"" +
+                                         list + "\" --all");
+        PROCESS_INFORMATION started{};
+        if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                             nullptr, nullptr, &startup, &started)) {
+            m_process = winapi::UniqueHandle(started.hProcess);
+            ::CloseHandle(started.hThread);
+        }
+    }
+    ~CliProcess() {
+        if (m_process && ::WaitForSingleObject(m_process.get(), 0) != WAIT_OBJECT_0)
+            ::TerminateProcess(m_process.get(), 1);
+    }
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+
+    DWORD id() const { return m_process ? ::GetProcessId(m_process.get()) : 0; }
+    bool running() const { return m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT; }
+    // The exit status once the run ended within the bound; -1 when it did not.
+    int exitStatus(DWORD boundMs = 30000) const {
+        DWORD code = 0;
+        if (!m_process || ::WaitForSingleObject(m_process.get(), boundMs) != WAIT_OBJECT_0 ||
+            !::GetExitCodeProcess(m_process.get(), &code))
+            return -1;
+        return static_cast<int>(code);
+    }
+    std::string out() const { return readFile(m_out); }
+    std::string err() const { return readFile(m_err); }
+
+private:
+    std::string m_out;
+    std::string m_err;
+    winapi::UniqueHandle m_process;
+};
+
+// The files beside a project, by name, and their bytes.
+std::map<std::string, std::string> folderOf(const std::string& projectHost) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(fs::path(projectHost).parent_path()))
+        if (!entry.path().string().ends_with(".standin-runs"))
+            files[entry.path().filename().string()] = readFile(entry.path().string());
+    return files;
+}
+
+// On the console the line shows what is being built and is erased at the end; with standard
+// error in a file the run prints what it printed before, and nothing of the line.
+TEST(Win32Console, TheProgressLineShowsOnTheConsoleAndNeverInAFile) {
+    TestConsole console;
+    if (!console.ready())
+        GTEST_SKIP() << "no pseudo console on this system";
+    BuildWorld world;
+    const std::string a = world.addProject("a", "Alpha", {"CompatibleMode=\"2\"", "StandIn=sleep:1500"});
+    const std::string b = world.addProject("b", "Beta", {});
+    const std::string list = world.host(world.writeList({a, b}));
+
+    std::string seen;
+    CliProcess onConsole(list, world.env.path("console"), console.screen());
+    eventually([&] {
+        if (const std::string row = console.firstRow(); !row.empty())
+            seen = row;
+        return !onConsole.running() || holds(seen, "building Alpha");
+    });
+    EXPECT_EQ(onConsole.exitStatus(), 0) << onConsole.err();
+    EXPECT_TRUE(seen.starts_with("[0/2] building Alpha in ﾊﾞｲﾅﾘ互換")) << seen;
+    EXPECT_EQ(console.firstRow(), "") << "the run's end erases the line";
+
+    CliProcess inFile(list, world.env.path("file"));
+    EXPECT_EQ(inFile.exitStatus(), 0) << inFile.out() << inFile.err();
+    EXPECT_EQ(inFile.err(), "");
+    EXPECT_TRUE(inFile.out().ends_with("result=0\n")) << inFile.out();
+    EXPECT_EQ(onConsole.out().size(), inFile.out().size()) << onConsole.out() << inFile.out();
+}
+
+// Ctrl+C, and Ctrl+Break where the system delivers it, stop a build whose compiler hangs: the
+// compiler ends with its job, the log says why, the result lines are printed and the status is
+// 128 + the signal's number (130 for SIGINT, 149 for SIGBREAK); the project file and its backups
+// are left as the time limit leaves them, and the next project is not built.
+TEST(Win32Console, ConsoleEventsEndTheCompilerAndTheRunAsAFailedBuildDoes) {
+    TestConsole console;
+    if (!console.ready())
+        GTEST_SKIP() << "no pseudo console on this system";
+    // The events reach every process of the console, this one too.
+    struct IgnoreEvents {
+        static BOOL WINAPI ignore(DWORD) { return TRUE; }
+        IgnoreEvents() { ::SetConsoleCtrlHandler(ignore, TRUE); }
+        ~IgnoreEvents() { ::SetConsoleCtrlHandler(ignore, FALSE); }
+    } ignoring;
+    BuildWorld world;
+    world.setting("Build", "ProcessWaitLimit", "1500");
+    const std::string a = world.addProject("a", "Alpha", {"CompatibleMode=\"0\"", "StandIn=hang"});
+    const std::string b = world.addProject("b", "Beta", {"CompatibleMode=\"0\""});
+    const std::string list = world.host(world.writeList({a, b}));
+    const std::string original = readFile(world.host(a));
+
+    // The reference: a run that reaches the time limit.
+    {
+        CliProcess limited(list, world.env.path("limit"));
+        EXPECT_EQ(limited.exitStatus(), 1) << limited.err();
+    }
+    const auto afterFailure = folderOf(world.host(a));
+    EXPECT_EQ(afterFailure.at("Alpha.vbp"), original);
+
+    world.setting("Build", "ProcessWaitLimit", "60000");
+    std::size_t files = afterFailure.size();
+    struct Event {
+        DWORD event;
+        std::string name;
+        int status;
+    };
+    for (const Event& e : {Event{CTRL_C_EVENT, "SIGINT", 130}, Event{CTRL_BREAK_EVENT, "SIGBREAK", 149}}) {
+        SCOPED_TRACE(e.name);
+        const std::set<DWORD> before = standIns();
+        const std::size_t runs = world.recorded().size();
+        CliProcess run(list, world.env.path(e.name));
+        DWORD compiler = 0;
+        ASSERT_TRUE(eventually([&] {
+            for (const DWORD id : standIns())
+                if (!before.contains(id))
+                    compiler = id;
+            return compiler != 0 && world.recorded().size() == runs + 1;
+        }));
+        // Ctrl+C cannot be sent to one process group alone: it goes to the whole console.
+        if (::GenerateConsoleCtrlEvent(e.event, e.event == CTRL_C_EVENT ? 0 : run.id()) == 0) {
+            if (underWine() && e.event == CTRL_BREAK_EVENT) {
+                std::cout << "Wine does not deliver " << e.name << " (GenerateConsoleCtrlEvent fails)\n";
+                continue;
+            }
+            ADD_FAILURE() << "GenerateConsoleCtrlEvent: " << ::GetLastError();
+            continue;
+        }
+        EXPECT_EQ(run.exitStatus(), e.status) << run.err();
+        EXPECT_TRUE(eventually([&] { return processEnded(compiler); }, 3000))
+            << "the compiler outlived the run";
+        EXPECT_TRUE(holds(run.out(), e.name + "を受信したため、ﾋﾞﾙﾄﾞを中止します。")) << run.out();
+        EXPECT_TRUE(
+            holds(run.out(), "Alphaのｺﾝﾊﾟｲﾗの終了待ちを中止しました。ｺﾝﾊﾟｲﾗのﾌﾟﾛｾｽを終了させました。"));
+        EXPECT_TRUE(run.out().ends_with("NG\t互換なし\t" + a + "\nresult=99\n")) << run.out();
+        EXPECT_TRUE(holds(run.err(), "stopped by " + e.name)) << run.err();
+        EXPECT_EQ(world.recorded().size(), runs + 1) << "Beta is not built";
+
+        const auto folder = folderOf(world.host(a));
+        EXPECT_EQ(folder.size(), files + (afterFailure.size() - 1)) << "one more backup, as after a failure";
+        files = folder.size();
+        for (const auto& [file, bytes] : folder)
+            EXPECT_EQ(bytes, original) << file << " is not whole";
+    }
+}
+
+} // namespace
+} // namespace pelorix::test
