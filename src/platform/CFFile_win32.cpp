@@ -42,9 +42,17 @@ void CFFile::OpenFile(std::string_view path) {
         fail(op, win32::PathNotFound);
     }
     // No sharing: while this handle is open every other open of the file fails with code 32. A
-    // read-only file or a folder is refused by the system itself.
+    // folder is refused by the system itself, and so is a read-only file, but for the superuser
+    // under Wine: the attribute is checked once more.
     winapi::UniqueHandle file(::CreateFileW(winapi::widePath(*host).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (file && ::GetFileInformationByHandle(file.get(), &info) != 0 &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        file.reset();
+        SetLastError(win32::AccessDenied);
+        fail(op, win32::AccessDenied);
+    }
     if (!file) {
         setLastErrorFromSystem();
         fail(op, win32::AccessDenied);
