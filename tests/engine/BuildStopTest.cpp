@@ -87,15 +87,6 @@ private:
     bool m_ended = false;
 };
 
-// The files beside a project, by name, and their bytes.
-std::map<std::string, std::string> folderOf(const std::string& projectHost) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(fs::path(projectHost).parent_path()))
-        if (!entry.path().string().ends_with(".standin-runs"))
-            files[entry.path().filename().string()] = readFile(entry.path().string());
-    return files;
-}
-
 // A build whose compiler hangs is stopped by each signal a terminal or a job runner sends. The
 // command ends the compiler with its process group, says so in the build log, prints its result
 // line and exits with 128 + the signal's number; the project file and its backups are left as

@@ -97,6 +97,14 @@ std::string BuildWorld::compilerLogPath(const std::string& projectName) const {
     return env.home() + "/" + projectName + ".log";
 }
 
+std::map<std::string, std::string> folderOf(const std::string& projectHost) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(fs::path(projectHost).parent_path()))
+        if (!entry.path().string().ends_with(".standin-runs"))
+            files[entry.path().filename().string()] = readFile(entry.path().string());
+    return files;
+}
+
 std::map<std::string, std::string> snapshotFiles(const std::string& hostFolder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(hostFolder))

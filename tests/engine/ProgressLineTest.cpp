@@ -65,7 +65,8 @@ TEST(ProgressLine, RewritesOneLineAsTheRunGoesOnAndErasesItAtTheEnd) {
 TEST(ProgressLine, WithoutEscapesBlanksCoverWhatTheLineShowed) {
     std::ostringstream console;
     auto now = std::chrono::steady_clock::time_point{};
-    ProgressLine progress(console, 20, [&] { return now; }, ProgressLine::Erase::Blanks);
+    ProgressLine progress(
+        console, 20, [&] { return now; }, ProgressLine::Erase::Blanks);
     progress.runStarted(2);
     progress.projectStarted({1, 1, "日本", "C:\\a\\A.vbp", 0});
     EXPECT_EQ(console.str(), "\r[0/2] building 日本");

@@ -80,20 +80,13 @@ public:
             return;
         HANDLE inputRead = nullptr, inputWrite = nullptr, outputRead = nullptr, outputWrite = nullptr;
         if (!::CreatePipe(&inputRead, &inputWrite, nullptr, 0) ||
-            !::CreatePipe(&outputRead, &outputWrite, nullptr, 1 << 20))
+            !::CreatePipe(&outputRead, &outputWrite, nullptr, 1 << 20)) // room for all it sends
             return;
         m_input = winapi::UniqueHandle(inputWrite);
         m_output = winapi::UniqueHandle(outputRead);
         const winapi::UniqueHandle ptyInput(inputRead), ptyOutput(outputWrite);
         if (create(COORD{80, 25}, ptyInput.get(), ptyOutput.get(), 0, &m_console) != S_OK)
             return;
-        // What the console sends to its terminal is read and dropped, so that it never waits.
-        m_drain = std::thread([handle = m_output.get()] {
-            char buffer[4096];
-            DWORD got = 0;
-            while (::ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-            }
-        });
         writeFile(m_project, "Type=Exe\r\nStandIn=hang\r\n");
         SIZE_T size = 0;
         ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
@@ -140,9 +133,6 @@ public:
         if (m_console != nullptr)
             reinterpret_cast<Close>(reinterpret_cast<void*>(
                 ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "ClosePseudoConsole")))(m_console);
-        m_input.reset();
-        if (m_drain.joinable())
-            m_drain.join();
     }
     TestConsole(const TestConsole&) = delete;
     TestConsole& operator=(const TestConsole&) = delete;
@@ -167,7 +157,6 @@ private:
     winapi::UniqueHandle m_output;
     winapi::UniqueHandle m_holder;
     winapi::UniqueHandle m_screen;
-    std::thread m_drain;
     bool m_attached = false;
 };
 
@@ -224,15 +213,6 @@ private:
     std::string m_err;
     winapi::UniqueHandle m_process;
 };
-
-// The files beside a project, by name, and their bytes.
-std::map<std::string, std::string> folderOf(const std::string& projectHost) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(fs::path(projectHost).parent_path()))
-        if (!entry.path().string().ends_with(".standin-runs"))
-            files[entry.path().filename().string()] = readFile(entry.path().string());
-    return files;
-}
 
 // On the console the line shows what is being built and is erased at the end; with standard
 // error in a file the run prints what it printed before, and nothing of the line.
