@@ -12,9 +12,10 @@ namespace pelorix {
 // One build at a time per program folder. A build run's compiler logs are files of the program
 // folder named after the projects ("<project>.log"), which the run deletes, waits for and reads:
 // two runs in one folder would read each other's logs. So a build run, of either front end, holds
-// this lock from its start to its end: an exclusive flock on "Pelorix.lock" in the program
-// folder. The lock ends with its holder, also when the process is killed, so no stale lock is
-// ever left; the file itself stays. The compiler the run starts does not inherit it.
+// this lock from its start to its end: an exclusive lock (flock, on Windows LockFileEx) on
+// "Pelorix.lock" in the program folder. The lock ends with its holder, also when the process is
+// killed, so no stale lock is ever left; the file itself stays. The compiler the run starts does
+// not inherit it.
 //
 // A compiler that a run leaves running (the window program leaves one that passes its time limit
 // to the user) would go on writing its log after the run has ended, where the next build of the
