@@ -31,10 +31,6 @@ std::vector<std::string> summary(const std::string& out) {
     return lines;
 }
 
-bool holds(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 TEST(BuildCommand, BuildsTheMarkedProjectsAndPrintsOneLinePerProject) {
     BuildWorld world;
     const std::string a = world.addProject("a", "Alpha", {"CompatibleMode=\"2\""});

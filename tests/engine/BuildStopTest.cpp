@@ -21,24 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-bool holds(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 // The processes running the stand-in compiler for the project (a Windows path on its command line).
 std::vector<pid_t> standInsFor(const std::string& project) {
     return runningProcessesOf(PELORIX_STANDIN, project);
-}
-
-// Waits, bounded, until the condition holds.
-bool eventually(const std::function<bool()>& condition, int ms = 10000) {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (!condition()) {
-        if (Clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
 }
 
 // pelorix-cli (or a shell line) run as a child process, its output going to files.

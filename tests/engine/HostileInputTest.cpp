@@ -23,10 +23,6 @@ namespace pelorix::test {
 namespace {
 namespace fs = std::filesystem;
 
-bool holds(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 bool isFifo(const std::string& hostPath) {
     struct stat st {};
     return ::lstat(hostPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);

@@ -23,20 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-bool holds(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-bool eventually(const std::function<bool()>& condition, int ms = 20000) {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (!condition()) {
-        if (Clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 // The attribute that starts a process on a pseudo console (the headers declare it only for newer
 // systems).
 constexpr DWORD_PTR PseudoConsoleAttribute = 0x00020016;
@@ -280,7 +266,8 @@ TEST(Win32Console, ConsoleEventsEndTheCompilerAndTheRunAsAFailedBuildDoes) {
         const std::size_t runs = world.recorded().size();
         CliProcess run(list, world.env.path(e.name));
         ASSERT_TRUE(eventually(
-            [&] { return standIns().size() == before.size() + 1 && world.recorded().size() == runs + 1; }));
+            [&] { return standIns().size() == before.size() + 1 && world.recorded().size() == runs + 1; },
+            20000));
         // Ctrl+C cannot be sent to one process group alone: it goes to the whole console.
         if (::GenerateConsoleCtrlEvent(e.event, e.event == CTRL_C_EVENT ? 0 : run.id()) == 0) {
             if (underWine() && e.event == CTRL_BREAK_EVENT) {
