@@ -5,13 +5,9 @@
 #include "../engine/BuildWorld.h"
 #include "platform/WindowsApi.h"
 
-#include <chrono>
 #include <filesystem>
-#include <functional>
 #include <iostream>
-#include <map>
 #include <set>
-#include <thread>
 #include <tlhelp32.h>
 #include <vector>
 
@@ -21,7 +17,6 @@ namespace pelorix::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 // The attribute that starts a process on a pseudo console (the headers declare it only for newer
 // systems).
