@@ -9,6 +9,7 @@
 #include "support/RegistryWriter.h"
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <utility>
 
@@ -91,6 +92,15 @@ struct World {
             if (!step.empty())
                 make(step);
     }
+    // The files of the test's folder and of the world's folders on drive C: (on Windows the
+    // test's own drive, outside the folder), by host path.
+    std::map<std::string, std::string> files() const {
+        auto found = snapshotFiles(world.env.root());
+        for (const std::string folder : {"/a", "/b", "/lists"})
+            for (auto& [path, bytes] : snapshotFiles(world.env.driveC() + folder))
+                found[fs::path(path).make_preferred().string()] = std::move(bytes);
+        return found;
+    }
     CliOutcome invoke(const std::string& args) const {
         std::vector<std::string> expanded;
         for (const std::string& a : split(args, ' '))
@@ -116,6 +126,7 @@ TEST(HostileInput, DataLoss) {
     const std::vector<Case> cases = {
         {"", "build LIST --junit LIST", 1, "is the project list"},
         {"", "build LIST --junit DRIVE/a/../lists/build.ini", 1, "is the project list"},
+        {"hardlink:DRIVE/a/Other.vbp", "update DRIVE/a/Other.vbp --mode 1", 0, ""},
 #ifndef _WIN32
         {"link:ROOT/r.xml:LIST", "build LIST --junit ROOT/r.xml", 1, "is the project list"},
 #endif
@@ -136,7 +147,6 @@ TEST(HostileInput, DataLoss) {
         {"", "update NUL --mode 1", 1, "ﾌｧｲﾙではなくﾃﾞﾊﾞｲｽです。"},
 #else
         {"link:DRIVE/a/Link.vbp", "update DRIVE/a/Link.vbp --mode 1", 0, ""},
-        {"hardlink:DRIVE/a/Other.vbp", "update DRIVE/a/Other.vbp --mode 1", 0, ""},
         {"fifo:DRIVE/a/Pipe.vbp", "update DRIVE/a/Pipe.vbp --mode 1", 1, "ﾌｧｲﾙではなくﾊﾟｲﾌﾟ(FIFO)です。"},
 #endif
     };
@@ -144,19 +154,19 @@ TEST(HostileInput, DataLoss) {
         SCOPED_TRACE(c.args);
         World w;
         w.prepare(c.steps);
-        auto before = snapshotFiles(w.world.env.root());
+        auto before = w.files();
         const CliOutcome r = w.invoke(c.args);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_TRUE(holds(r.err, c.says)) << r.err;
         EXPECT_EQ(holds(r.err, "nothing was built"), holds(c.args, "--junit")) << r.err;
-        auto after = snapshotFiles(w.world.env.root());
+        auto after = w.files();
         const std::string alpha = BuildWorld::host(w.alpha);
         const std::string given = w.expand(split(c.args, ' ')[1]);
         if (c.args.starts_with("update") && c.status == 0) {
             // The file the link leads to (or the file of both names) is updated, its backup beside it.
             EXPECT_TRUE(holds(after[alpha], "CompatibleMode=\"1\"")) << after[alpha];
+            EXPECT_EQ(readFile(given), after[alpha]) << "both names lead to the one file";
             EXPECT_TRUE(fs::exists(alpha + ".org") || fs::exists(given + ".org"));
-            EXPECT_TRUE(fs::is_symlink(given) || fs::hard_link_count(alpha) == 2);
             continue;
         }
         EXPECT_EQ(w.world.recorded().size(), c.args.starts_with("build") && c.status == 0 ? 1u : 0u);
