@@ -310,7 +310,11 @@ TEST(HostileInput, MessagesNameTheirCause) {
         std::string says; // parts separated by "|"
         bool fails = true;
     };
+    // Names near the limit of 255 characters (and of 255 bytes on Linux).
     const std::string longName = std::string(240, 'L');
+    std::string japaneseName;
+    for (int i = 0; i < 80; ++i)
+        japaneseName += "名";
     const std::vector<Case> cases = {
 #ifndef _WIN32
         {"folder:HOME/Pelorix.lock", "build LIST",
@@ -318,12 +322,10 @@ TEST(HostileInput, MessagesNameTheirCause) {
         {"link:HOME/Pelorix.lock:HOME/gone", "build LIST",
          "HOME/Pelorix.lock: it is a symbolic link to nothing"},
         {"codepage:bogus", "check LIST", "PELORIX_CODEPAGE=bogus|code pages that work: CP932"},
-        // Linux and Wine allow longer names than these messages are about.
+        // Linux and Wine say differently that a name is too long.
         {"file:DRIVE/n/Short.vbp:Type=Exe\r\nName=\"" + std::string(300, 'N') +
              "\"\r\n;file:LIST:[ProjectName]\r\nC:\\n\\Short.vbp\r\n",
          "build LIST --all", "ｺﾝﾊﾟｲﾗのﾛｸﾞをﾌｧｲﾙとして作成できません。ファイル名または拡張子が長すぎます。"},
-        {"file:DRIVE/l/" + longName + ".vbp:Type=Exe\r\n", "update DRIVE/l/" + longName + ".vbp --mode 1", "",
-         false},
         // A .vbp command whose program is none, registered in the registry files of the prefix.
         {"compiler", "build LIST", "DRIVE/tools/vb6.exe は有効な Win32 アプリケーションではありません。"},
         {"compiler", "check LIST", "compiler program cannot start|DRIVE/tools/vb6.exe は有効な"},
@@ -336,6 +338,10 @@ TEST(HostileInput, MessagesNameTheirCause) {
          "Alphaのｺﾝﾊﾟｲﾗのﾛｸﾞをﾌｧｲﾙとして作成できません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。|Alpha.log]"},
         {"folder:ALPHA.org", "build LIST",
          "ﾌｧｲﾙを書き込めません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。[C:\\a\\Alpha.vbp.org]"},
+        {"file:DRIVE/l/" + longName + ".vbp:Type=Exe\r\n", "update DRIVE/l/" + longName + ".vbp --mode 1", "",
+         false},
+        {"file:DRIVE/l/" + japaneseName + ".vbp:Type=Exe\r\n",
+         "update DRIVE/l/" + japaneseName + ".vbp --mode 1", "", false},
         {"file:LIST:[ProjectName]\r\n", "build LIST", "the list has no project; nothing to build|result=7"},
         {"file:LIST:[ProjectName]\r\nC:\\a\\Alpha.vbp\r\n", "build LIST",
          "no project is marked for building"},
