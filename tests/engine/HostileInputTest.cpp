@@ -326,9 +326,6 @@ TEST(HostileInput, MessagesNameTheirCause) {
         {"file:DRIVE/n/Short.vbp:Type=Exe\r\nName=\"" + std::string(300, 'N') +
              "\"\r\n;file:LIST:[ProjectName]\r\nC:\\n\\Short.vbp\r\n",
          "build LIST --all", "ｺﾝﾊﾟｲﾗのﾛｸﾞをﾌｧｲﾙとして作成できません。ファイル名または拡張子が長すぎます。"},
-        // A .vbp command whose program is none, registered in the registry files of the prefix.
-        {"compiler", "build LIST", "DRIVE/tools/vb6.exe は有効な Win32 アプリケーションではありません。"},
-        {"compiler", "check LIST", "compiler program cannot start|DRIVE/tools/vb6.exe は有効な"},
 #else
         {"codepage:bogus", "check LIST", "PELORIX_CODEPAGE=bogus|no such code page is known"},
 #endif
@@ -342,6 +339,9 @@ TEST(HostileInput, MessagesNameTheirCause) {
          false},
         {"file:DRIVE/l/" + japaneseName + ".vbp:Type=Exe\r\n",
          "update DRIVE/l/" + japaneseName + ".vbp --mode 1", "", false},
+        // A .vbp command whose program is none.
+        {"compiler", "build LIST", "DRIVE/tools/vb6.exe は有効な Win32 アプリケーションではありません。"},
+        {"compiler", "check LIST", "compiler program cannot start|DRIVE/tools/vb6.exe は有効な"},
         {"file:LIST:[ProjectName]\r\n", "build LIST", "the list has no project; nothing to build|result=7"},
         {"file:LIST:[ProjectName]\r\nC:\\a\\Alpha.vbp\r\n", "build LIST",
          "no project is marked for building"},
