@@ -171,7 +171,7 @@ std::unique_ptr<ChildProcess> launch(std::string_view programPath, std::string_v
     PROCESS_INFORMATION started{};
     if (::CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
                          &startup.StartupInfo, &started) == 0)
-        failStart(winapi::lastError());
+        failStartOf(winapi::lastError(), program);
     winapi::UniqueHandle process(started.hProcess);
     const winapi::UniqueHandle thread(started.hThread);
     if (job && ::AssignProcessToJobObject(job.get(), process.get()) == 0)
@@ -185,7 +185,12 @@ std::string programStartProblem(std::string_view commandLine) {
     if (args.empty())
         return {};
     try {
-        locateProgram(args.front(), true);
+        const std::string program = locateProgram(args.front(), true);
+        // What the system would start: an executable image, or a batch file run through its shell.
+        DWORD binaryType = 0;
+        if (::GetBinaryTypeW(winapi::widePath(program).c_str(), &binaryType) == 0 &&
+            !endsWithIgnoreCase(program, ".bat") && !endsWithIgnoreCase(program, ".cmd"))
+            return notAProgramText(program);
         return {};
     } catch (const RuntimeError& e) {
         return e.description();

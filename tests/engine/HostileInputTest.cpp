@@ -310,6 +310,11 @@ TEST(HostileInput, MessagesNameTheirCause) {
         std::string says; // parts separated by "|"
         bool fails = true;
     };
+#ifdef _WIN32
+    const std::string notAProgram = "DRIVE\\tools\\vb6.exe";
+#else
+    const std::string notAProgram = "DRIVE/tools/vb6.exe";
+#endif
     // Names near the limit of 255 characters (and of 255 bytes on Linux).
     const std::string longName = std::string(240, 'L');
     std::string japaneseName;
@@ -340,8 +345,8 @@ TEST(HostileInput, MessagesNameTheirCause) {
         {"file:DRIVE/l/" + japaneseName + ".vbp:Type=Exe\r\n",
          "update DRIVE/l/" + japaneseName + ".vbp --mode 1", "", false},
         // A .vbp command whose program is none.
-        {"compiler", "build LIST", "DRIVE/tools/vb6.exe は有効な Win32 アプリケーションではありません。"},
-        {"compiler", "check LIST", "compiler program cannot start|DRIVE/tools/vb6.exe は有効な"},
+        {"compiler", "build LIST", notAProgram + " は有効な Win32 アプリケーションではありません。"},
+        {"compiler", "check LIST", "compiler program cannot start|" + notAProgram + " は有効な"},
         {"file:LIST:[ProjectName]\r\n", "build LIST", "the list has no project; nothing to build|result=7"},
         {"file:LIST:[ProjectName]\r\nC:\\a\\Alpha.vbp\r\n", "build LIST",
          "no project is marked for building"},
