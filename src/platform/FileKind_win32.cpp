@@ -119,6 +119,15 @@ std::int32_t overwriteHostFileInPlace(const std::string& hostPath, std::string_v
 }
 
 std::int32_t probeHostFileCreation(const std::string& hostPath) {
+    // A name longer than a folder entry holds (255 characters) is named as such: some file
+    // systems answer "not found" instead.
+    constexpr std::size_t MaxNameLength = 255;
+    const std::wstring path = winapi::widePath(hostPath);
+    for (std::size_t start = 0, end = 0; end != std::wstring::npos; start = end + 1) {
+        end = path.find_first_of(L"\\/", start);
+        if ((end == std::wstring::npos ? path.size() : end) - start > MaxNameLength)
+            return win32::FilenameExcedRange;
+    }
     switch (hostFileKind(hostPath)) {
     case HostFileKind::Regular:
         return 0;

@@ -33,6 +33,7 @@ public:
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_NE(m_file, INVALID_HANDLE_VALUE) << hostPath;
 #else
+        std::filesystem::remove(hostPath); // (a file of the world becomes the FIFO)
         EXPECT_EQ(::mkfifo(hostPath.c_str(), 0644), 0) << hostPath;
 #endif
     }
