@@ -3,6 +3,7 @@
 #include "platform/CFWin32API.h"
 #include "platform/CommandLine.h"
 #include "platform/Environment.h"
+#include "platform/HostFile.h"
 #include "platform/ProcessLaunch.h"
 #include "platform/Text.h"
 #include "platform/Win32Error.h"
@@ -186,10 +187,13 @@ std::string programStartProblem(std::string_view commandLine) {
         return {};
     try {
         const std::string program = locateProgram(args.front(), true);
-        // What the system would start: an executable image, or a batch file run through its shell.
-        DWORD binaryType = 0;
-        if (::GetBinaryTypeW(winapi::widePath(program).c_str(), &binaryType) == 0 &&
-            !endsWithIgnoreCase(program, ".bat") && !endsWithIgnoreCase(program, ".cmd"))
+        // A program is an image that starts with "MZ", as on Linux; a batch file runs through its shell.
+        std::string start;
+        readHostFileInPieces(program, [&start](std::string_view piece) {
+            start = piece.substr(0, 2);
+            return false;
+        });
+        if (start != "MZ" && !endsWithIgnoreCase(program, ".bat") && !endsWithIgnoreCase(program, ".cmd"))
             return notAProgramText(program);
         return {};
     } catch (const RuntimeError& e) {
