@@ -64,63 +64,26 @@ private:
 #endif
 };
 
+#ifndef _WIN32
 // A process started for the test that runs until the test ends it, by its id.
 class OwnProcess {
 public:
     OwnProcess() {
-#ifdef _WIN32
-        // The stand-in compiler of a project that asks it to hang: it waits as long as the file is there.
-        m_project = (std::filesystem::temp_directory_path() /
-                     ("own-process-" + std::to_string(::GetCurrentProcessId()) + ".vbp"))
-                        .string();
-        writeFile(m_project, "Type=Exe\r\nStandIn=hang\r\n");
-        std::string line =
-            "\"" + TestEnvironment::windowsPath(PELORIX_STANDIN) + "\" /make \"" + m_project + "\"";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        EXPECT_TRUE(::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                                     nullptr, &startup, &info));
-        m_process = info.hProcess;
-        ::CloseHandle(info.hThread);
-        pid = static_cast<int>(info.dwProcessId);
-#else
         const char* argv[] = {"sleep", "600", nullptr};
-        pid_t started = 0;
-        EXPECT_EQ(::posix_spawnp(&started, "sleep", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
-        pid = started;
-#endif
+        EXPECT_EQ(::posix_spawnp(&pid, "sleep", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
     }
-    ~OwnProcess() {
-        end();
-    }
+    ~OwnProcess() { end(); }
     OwnProcess(const OwnProcess&) = delete;
     OwnProcess& operator=(const OwnProcess&) = delete;
 
     void end() {
-#ifdef _WIN32
-        if (m_process) {
-            ::TerminateProcess(m_process, 1);
-            ::WaitForSingleObject(m_process, 10000);
-            ::CloseHandle(m_process);
-            m_process = nullptr;
-            ::DeleteFileA(m_project.c_str());
-        }
-        pid = 0;
-#else
         if (pid > 0 && ::kill(pid, SIGKILL) == 0)
             ::waitpid(pid, nullptr, 0);
         pid = 0;
-#endif
     }
 
-    int pid = 0;
-
-private:
-#ifdef _WIN32
-    HANDLE m_process = nullptr;
-    std::string m_project;
-#endif
+    pid_t pid = 0;
 };
+#endif
 
 } // namespace pelorix::test
