@@ -1,3 +1,4 @@
+#include "platform/FileKind.h"
 #include "platform/HostFile.h"
 #include "platform/Win32Error.h"
 #include "platform/WindowsApi.h"
@@ -9,14 +10,20 @@ namespace pelorix {
 namespace {
 
 // A file opened for reading, shared with readers and writers as the system's own readers share
-// it; a folder is refused with AccessDenied, as opening one for its bytes is.
+// it; a folder is refused with AccessDenied, as opening one for its bytes is, and a device or a
+// named pipe with OpenFailed, without opening it (opening one may act on it or wait).
 winapi::UniqueHandle openForReading(const std::string& hostPath, std::int32_t& err) {
+    if (const HostFileKind kind = hostFileKind(hostPath);
+        kind == HostFileKind::Device || kind == HostFileKind::Fifo) {
+        err = win32::OpenFailed;
+        return winapi::UniqueHandle();
+    }
     winapi::UniqueHandle file(::CreateFileW(winapi::widePath(hostPath).c_str(), GENERIC_READ,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     err = file ? 0 : winapi::lastError();
     if (file && ::GetFileType(file.get()) != FILE_TYPE_DISK) {
-        err = win32::AccessDenied;
+        err = win32::OpenFailed;
         return winapi::UniqueHandle();
     }
     return file;

@@ -1,19 +1,27 @@
 #include "BuildWorld.h"
-#include "support/ProcessGroup.h"
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+// after windows.h, whose types it uses
+#include <tlhelp32.h>
+#else
+#include "support/ProcessGroup.h"
+
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 extern char** environ;
+#endif
+
+#include <gtest/gtest.h>
 
 namespace pelorix::test {
 namespace {
@@ -21,11 +29,119 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+#ifdef _WIN32
+using pid_t = DWORD;
+
+// The processes running the stand-in compiler; each test program runs in a system of its own
+// (a Wine prefix of its own), so they are this test's.
+std::vector<pid_t> standInsFor(const std::string&) {
+    const std::string program = std::filesystem::path(PELORIX_STANDIN).filename().string();
+    std::vector<pid_t> found;
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry))
+        if (::_stricmp(entry.szExeFile, program.c_str()) == 0)
+            found.push_back(entry.th32ProcessID);
+    ::CloseHandle(snapshot);
+    return found;
+}
+#else
 // The processes running the stand-in compiler for the project (a Windows path on its command line).
 std::vector<pid_t> standInsFor(const std::string& project) {
     return runningProcessesOf(PELORIX_STANDIN, project);
 }
+#endif
 
+// A program of the build, by the path the system starts it from.
+std::string programPath(const std::string& built) {
+#ifdef _WIN32
+    return TestEnvironment::windowsPath(built);
+#else
+    return built;
+#endif
+}
+
+#ifdef _WIN32
+// pelorix-cli run as a child process in a console process group of its own, its output going to
+// files, or its standard output to a pipe that pipedOut() reads to its end.
+class ChildRun {
+public:
+    ChildRun(const std::vector<std::string>& args, const std::string& folder, bool piped = false)
+        : m_out(folder + "/out.txt"), m_err(folder + "/err.txt") {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        const HANDLE out = piped ? nullptr
+                                 : ::CreateFileA(m_out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE pipeWrite = nullptr;
+        if (piped)
+            ::CreatePipe(&m_pipe, &pipeWrite, &inherit, 0);
+        if (m_pipe)
+            ::SetHandleInformation(m_pipe, HANDLE_FLAG_INHERIT, 0);
+        const HANDLE err = ::CreateFileA(m_err.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = piped ? pipeWrite : out;
+        startup.hStdError = err;
+        std::string line;
+        for (const std::string& a : args)
+            line += (line.empty() ? "\"" : " \"") + a + "\"";
+        PROCESS_INFORMATION info{};
+        if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr,
+                             nullptr, &startup, &info)) {
+            m_process = info.hProcess;
+            m_pid = info.dwProcessId;
+            ::CloseHandle(info.hThread);
+        }
+        for (const HANDLE h : {out, err, pipeWrite})
+            if (h && h != INVALID_HANDLE_VALUE)
+                ::CloseHandle(h);
+    }
+    ~ChildRun() {
+        if (m_process) {
+            ::TerminateProcess(m_process, 1);
+            ::WaitForSingleObject(m_process, 10000);
+            ::CloseHandle(m_process);
+        }
+        if (m_pipe)
+            ::CloseHandle(m_pipe);
+    }
+    ChildRun(const ChildRun&) = delete;
+    ChildRun& operator=(const ChildRun&) = delete;
+
+    pid_t pid() const noexcept { return m_pid; }
+    void terminate() const { ::TerminateProcess(m_process, 1); }
+    // The exit status once the child ended within the bound; -1 when it did not.
+    int exitStatus(int boundMs = 20000) {
+        DWORD status = 0;
+        if (!m_process || ::WaitForSingleObject(m_process, static_cast<DWORD>(boundMs)) != WAIT_OBJECT_0 ||
+            ::GetExitCodeProcess(m_process, &status) == 0)
+            return -1;
+        return static_cast<int>(status);
+    }
+    // What the child wrote to the pipe, read until every holder of its other end closed it.
+    std::string pipedOut() {
+        std::string text;
+        char buffer[4096];
+        DWORD got = 0;
+        while (m_pipe && ::ReadFile(m_pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
+            text.append(buffer, got);
+        return text;
+    }
+    std::string out() const { return readFile(m_out); }
+    std::string err() const { return readFile(m_err); }
+
+private:
+    std::string m_out;
+    std::string m_err;
+    HANDLE m_process = nullptr;
+    HANDLE m_pipe = nullptr;
+    pid_t m_pid = 0;
+};
+#else
 // pelorix-cli (or a shell line) run as a child process, its output going to files.
 class ChildRun {
 public:
@@ -71,12 +187,14 @@ private:
     pid_t m_pid = 0;
     bool m_ended = false;
 };
+#endif
 
 // A build whose compiler hangs is stopped by each signal a terminal or a job runner sends. The
 // command ends the compiler with its process group, says so in the build log, prints its result
 // line and exits with 128 + the signal's number; the project file and its backups are left as
 // the normal failure path (the time limit) leaves them: the file whole, one more whole backup;
-// the next project is not built.
+// the next project is not built. On Windows a run ended from outside takes the compiler's job, and
+// with it the compiler, along, and leaves every file whole.
 TEST(BuildStop, ASignalEndsTheCompilerAndTheRunAsAFailedBuildDoes) {
     BuildWorld world;
     world.setting("Build", "ProcessWaitLimit", "500");
@@ -84,9 +202,10 @@ TEST(BuildStop, ASignalEndsTheCompilerAndTheRunAsAFailedBuildDoes) {
     const std::string b = world.addProject("b", "Beta", {"CompatibleMode=\"0\""});
     const std::string list = world.host(world.writeList({a, b}));
     const std::string original = readFile(world.host(a));
+    const std::string cli = programPath(PELORIX_CLI);
 
     // The reference: a run that reaches the time limit.
-    ChildRun limited({PELORIX_CLI, "build", list, "--all"}, world.env.root());
+    ChildRun limited({cli, "build", list, "--all"}, world.env.root());
     EXPECT_EQ(limited.exitStatus(), 1) << limited.err();
     EXPECT_TRUE(holds(limited.out(),
                       "Alphaのｺﾝﾊﾟｲﾗが500ﾐﾘ秒以内に終了しませんでした。ｺﾝﾊﾟｲﾗのﾌﾟﾛｾｽを終了させました。"))
@@ -96,14 +215,28 @@ TEST(BuildStop, ASignalEndsTheCompilerAndTheRunAsAFailedBuildDoes) {
     EXPECT_EQ(afterFailure.at("Alpha.vbp"), original);
 
     world.setting("Build", "ProcessWaitLimit", "60000");
+#ifndef _WIN32
     std::size_t files = afterFailure.size();
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        const std::string name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+#endif
+#ifdef _WIN32
+    // Ended from outside (a task manager, a job runner cancelling): the compiler's job goes with it.
+    const std::vector<std::pair<std::string, int>> stops = {{"TerminateProcess", 0}};
+#else
+    const std::vector<std::pair<std::string, int>> stops = {
+        {"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}};
+#endif
+    for (const auto& [name, signal] : stops) {
         SCOPED_TRACE(name);
         const std::size_t runs = world.recorded().size();
-        ChildRun run({PELORIX_CLI, "build", list, "--all"}, world.env.root());
+        ChildRun run({cli, "build", list, "--all"}, world.env.root());
         ASSERT_TRUE(
             eventually([&] { return standInsFor(a).size() == 1 && world.recorded().size() == runs + 1; }));
+#ifdef _WIN32
+        run.terminate();
+        EXPECT_EQ(run.exitStatus(), 1);
+        EXPECT_TRUE(eventually([&] { return standInsFor(a).empty(); }, 2000))
+            << "the compiler outlived the command";
+#else
         const pid_t compiler = standInsFor(a).front();
         EXPECT_NE(::getpgid(compiler), ::getpgid(run.pid())) << "the compiler has a group of its own";
         ::kill(run.pid(), signal);
@@ -116,11 +249,14 @@ TEST(BuildStop, ASignalEndsTheCompilerAndTheRunAsAFailedBuildDoes) {
             holds(run.out(), "Alphaのｺﾝﾊﾟｲﾗの終了待ちを中止しました。ｺﾝﾊﾟｲﾗのﾌﾟﾛｾｽを終了させました。"));
         EXPECT_TRUE(run.out().ends_with("NG\t互換なし\t" + a + "\nresult=99\n")) << run.out();
         EXPECT_TRUE(holds(run.err(), "stopped by " + name)) << run.err();
+#endif
         EXPECT_EQ(world.recorded().size(), runs + 1) << "Beta is not built";
 
         const auto folder = folderOf(world.host(a));
+#ifndef _WIN32
         EXPECT_EQ(folder.size(), files + (afterFailure.size() - 1)) << "one more backup, as after a failure";
         files = folder.size();
+#endif
         for (const auto& [file, bytes] : folder)
             EXPECT_EQ(bytes, original) << file << " is not whole";
     }
@@ -138,13 +274,19 @@ TEST(BuildStop, AHungCompilerHoldsNeitherThePipeNorTheRunPastTheLimit) {
         SCOPED_TRACE(slice);
         world.setting("Build", "ProcessWaitTime", slice);
         const auto start = Clock::now();
+#ifdef _WIN32
+        ChildRun pipeline({programPath(PELORIX_CLI), "build", list, "--all"}, world.env.root(), true);
+        const std::string out = pipeline.pipedOut();
+        EXPECT_EQ(pipeline.exitStatus(), 1) << pipeline.err();
+#else
         ChildRun pipeline({"/bin/sh", "-c", "\"$0\" build \"$1\" --all | cat", PELORIX_CLI, list},
                           world.env.root());
         EXPECT_EQ(pipeline.exitStatus(), 0) << pipeline.err(); // the status of cat
+        const std::string out = pipeline.out();
+#endif
         EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2000));
-        EXPECT_TRUE(holds(pipeline.out(), "Alphaのｺﾝﾊﾟｲﾗが1000ﾐﾘ秒以内に終了しませんでした。"))
-            << pipeline.out();
-        EXPECT_TRUE(pipeline.out().ends_with("result=99\n"));
+        EXPECT_TRUE(holds(out, "Alphaのｺﾝﾊﾟｲﾗが1000ﾐﾘ秒以内に終了しませんでした。")) << out;
+        EXPECT_TRUE(out.ends_with("result=99\n")) << out;
         EXPECT_TRUE(eventually([&] { return standInsFor(a).empty(); }, 2000));
     }
 }
