@@ -3,11 +3,13 @@
 // failed build does. The console is a pseudo console of the test's own, read back from its
 // screen buffer.
 #include "../engine/BuildWorld.h"
+#include "platform/StopSignals.h"
 #include "platform/WindowsApi.h"
 
 #include <filesystem>
 #include <iostream>
 #include <set>
+#include <thread>
 #include <tlhelp32.h>
 #include <vector>
 
@@ -288,6 +290,30 @@ TEST(Win32Console, ConsoleEventsEndTheCompilerAndTheRunAsAFailedBuildDoes) {
         for (const auto& [file, bytes] : folder)
             EXPECT_EQ(bytes, original) << file << " is not whole";
     }
+}
+
+// After a closed console, a log-off or a shutdown the system ends the process as soon as the
+// handler returns: the handler holds it until the run has ended (its StopSignals has gone), so
+// that the project file is put back first. Ctrl+C and Ctrl+Break, and any event outside a run,
+// are not held up. (Wine sends no event when its console closes: the handler is called as the
+// system would call it.)
+TEST(Win32Console, AClosedConsoleWaitsForTheRunToEnd) {
+    std::atomic<bool> returned{false};
+    std::thread handler;
+    {
+        const StopSignals run;
+        EXPECT_TRUE(StopSignals::consoleEvent(CTRL_BREAK_EVENT));
+        EXPECT_EQ(StopSignals::name(run.received()), "SIGBREAK");
+        handler = std::thread([&] {
+            StopSignals::consoleEvent(CTRL_CLOSE_EVENT);
+            returned = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_FALSE(returned) << "the handler let the system end the process during the run";
+    }
+    handler.join();
+    EXPECT_TRUE(returned);
+    EXPECT_TRUE(StopSignals::consoleEvent(CTRL_SHUTDOWN_EVENT)) << "outside a run it returns at once";
 }
 
 } // namespace
