@@ -49,6 +49,9 @@ bool ProgramFolderLock::lockFile(bool wait) {
                                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         m_errorCode = winapi::lastError();
+        // A folder (or a device) in the lock file's place is named as what it is.
+        if (const HostFileKind kind = hostLinkKind(path()); kind != HostFileKind::Regular)
+            m_lockFileKind = kind;
         return false;
     }
     OVERLAPPED where{};
