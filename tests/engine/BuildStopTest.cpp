@@ -7,9 +7,7 @@
 #include <thread>
 
 #ifdef _WIN32
-#include <windows.h>
-// after windows.h, whose types it uses
-#include <tlhelp32.h>
+#include "support/WindowsChild.h"
 #else
 #include "support/ProcessGroup.h"
 
@@ -32,19 +30,10 @@ using Clock = std::chrono::steady_clock;
 #ifdef _WIN32
 using pid_t = DWORD;
 
-// The processes running the stand-in compiler; each test program runs in a system of its own
-// (a Wine prefix of its own), so they are this test's.
+// The processes running the stand-in compiler (each test program runs in a system of its own).
 std::vector<pid_t> standInsFor(const std::string&) {
-    const std::string program = std::filesystem::path(PELORIX_STANDIN).filename().string();
-    std::vector<pid_t> found;
-    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry))
-        if (::_stricmp(entry.szExeFile, program.c_str()) == 0)
-            found.push_back(entry.th32ProcessID);
-    ::CloseHandle(snapshot);
-    return found;
+    const auto found = runningProcessesNamed(fs::path(PELORIX_STANDIN).filename().string());
+    return {found.begin(), found.end()};
 }
 #else
 // The processes running the stand-in compiler for the project (a Windows path on its command line).
@@ -62,86 +51,7 @@ std::string programPath(const std::string& built) {
 #endif
 }
 
-#ifdef _WIN32
-// pelorix-cli run as a child process in a console process group of its own, its output going to
-// files, or its standard output to a pipe that pipedOut() reads to its end.
-class ChildRun {
-public:
-    ChildRun(const std::vector<std::string>& args, const std::string& folder, bool piped = false)
-        : m_out(folder + "/out.txt"), m_err(folder + "/err.txt") {
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        const HANDLE out = piped ? nullptr
-                                 : ::CreateFileA(m_out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        HANDLE pipeWrite = nullptr;
-        if (piped)
-            ::CreatePipe(&m_pipe, &pipeWrite, &inherit, 0);
-        if (m_pipe)
-            ::SetHandleInformation(m_pipe, HANDLE_FLAG_INHERIT, 0);
-        const HANDLE err = ::CreateFileA(m_err.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = piped ? pipeWrite : out;
-        startup.hStdError = err;
-        std::string line;
-        for (const std::string& a : args)
-            line += (line.empty() ? "\"" : " \"") + a + "\"";
-        PROCESS_INFORMATION info{};
-        if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr,
-                             nullptr, &startup, &info)) {
-            m_process = info.hProcess;
-            m_pid = info.dwProcessId;
-            ::CloseHandle(info.hThread);
-        }
-        for (const HANDLE h : {out, err, pipeWrite})
-            if (h && h != INVALID_HANDLE_VALUE)
-                ::CloseHandle(h);
-    }
-    ~ChildRun() {
-        if (m_process) {
-            ::TerminateProcess(m_process, 1);
-            ::WaitForSingleObject(m_process, 10000);
-            ::CloseHandle(m_process);
-        }
-        if (m_pipe)
-            ::CloseHandle(m_pipe);
-    }
-    ChildRun(const ChildRun&) = delete;
-    ChildRun& operator=(const ChildRun&) = delete;
-
-    pid_t pid() const noexcept { return m_pid; }
-    void terminate() const { ::TerminateProcess(m_process, 1); }
-    // The exit status once the child ended within the bound; -1 when it did not.
-    int exitStatus(int boundMs = 20000) {
-        DWORD status = 0;
-        if (!m_process || ::WaitForSingleObject(m_process, static_cast<DWORD>(boundMs)) != WAIT_OBJECT_0 ||
-            ::GetExitCodeProcess(m_process, &status) == 0)
-            return -1;
-        return static_cast<int>(status);
-    }
-    // What the child wrote to the pipe, read until every holder of its other end closed it.
-    std::string pipedOut() {
-        std::string text;
-        char buffer[4096];
-        DWORD got = 0;
-        while (m_pipe && ::ReadFile(m_pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
-            text.append(buffer, got);
-        return text;
-    }
-    std::string out() const { return readFile(m_out); }
-    std::string err() const { return readFile(m_err); }
-
-private:
-    std::string m_out;
-    std::string m_err;
-    HANDLE m_process = nullptr;
-    HANDLE m_pipe = nullptr;
-    pid_t m_pid = 0;
-};
-#else
+#ifndef _WIN32
 // pelorix-cli (or a shell line) run as a child process, its output going to files.
 class ChildRun {
 public:
@@ -275,7 +185,8 @@ TEST(BuildStop, AHungCompilerHoldsNeitherThePipeNorTheRunPastTheLimit) {
         world.setting("Build", "ProcessWaitTime", slice);
         const auto start = Clock::now();
 #ifdef _WIN32
-        ChildRun pipeline({programPath(PELORIX_CLI), "build", list, "--all"}, world.env.root(), true);
+        ChildRun pipeline({programPath(PELORIX_CLI), "build", list, "--all"}, world.env.root(),
+                          {.pipedOut = true});
         const std::string out = pipeline.pipedOut();
         EXPECT_EQ(pipeline.exitStatus(), 1) << pipeline.err();
 #else

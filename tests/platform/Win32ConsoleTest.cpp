@@ -5,12 +5,12 @@
 #include "../engine/BuildWorld.h"
 #include "platform/StopSignals.h"
 #include "platform/WindowsApi.h"
+#include "support/WindowsChild.h"
 
 #include <filesystem>
 #include <iostream>
 #include <set>
 #include <thread>
-#include <tlhelp32.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -30,16 +30,7 @@ bool underWine() {
 
 // The processes now running the stand-in compiler.
 std::set<DWORD> standIns() {
-    const std::wstring name = fs::path(PELORIX_STANDIN).filename().wstring();
-    std::set<DWORD> found;
-    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry))
-        if (_wcsicmp(entry.szExeFile, name.c_str()) == 0)
-            found.insert(entry.th32ProcessID);
-    ::CloseHandle(snapshot);
-    return found;
+    return runningProcessesNamed(fs::path(PELORIX_STANDIN).filename().string());
 }
 
 // A pseudo console of 80 columns that this process is attached to for the object's life. A
@@ -138,58 +129,12 @@ private:
     bool m_attached = false;
 };
 
-// pelorix-cli.exe started with its standard output in a file and its standard error in a file or on
-// the console; it shares the test's console and so receives the console's events.
-class CliProcess {
-public:
+// pelorix-cli.exe building the list with its standard output in a file and its standard error in
+// a file or on the console; it shares the test's console and so receives the console's events.
+struct CliProcess : ChildRun {
     CliProcess(const std::string& list, const std::string& folder, HANDLE errorOn = nullptr)
-        : m_out(folder + "/out.txt"), m_err(folder + "/err.txt") {
-        fs::create_directories(folder);
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        const auto create = [&](const std::string& path) {
-            return winapi::UniqueHandle(::CreateFileW(winapi::widePath(path).c_str(), GENERIC_WRITE,
-                                                      FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        };
-        const winapi::UniqueHandle out = create(m_out), err = create(m_err);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = out.get();
-        startup.hStdError = errorOn != nullptr ? errorOn : err.get();
-        std::wstring line = winapi::wide("\"" + TestEnvironment::windowsPath(PELORIX_CLI) + "\" build \"" +
-                                         list + "\" --all");
-        PROCESS_INFORMATION started{};
-        if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                             nullptr, nullptr, &startup, &started)) {
-            m_process = winapi::UniqueHandle(started.hProcess);
-            ::CloseHandle(started.hThread);
-        }
-    }
-    ~CliProcess() {
-        if (m_process && ::WaitForSingleObject(m_process.get(), 0) != WAIT_OBJECT_0)
-            ::TerminateProcess(m_process.get(), 1);
-    }
-    CliProcess(const CliProcess&) = delete;
-    CliProcess& operator=(const CliProcess&) = delete;
-
-    DWORD id() const { return m_process ? ::GetProcessId(m_process.get()) : 0; }
-    bool running() const { return m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT; }
-    // The exit status once the run ended within the bound; -1 when it did not.
-    int exitStatus(DWORD boundMs = 30000) const {
-        DWORD code = 0;
-        if (!m_process || ::WaitForSingleObject(m_process.get(), boundMs) != WAIT_OBJECT_0 ||
-            !::GetExitCodeProcess(m_process.get(), &code))
-            return -1;
-        return static_cast<int>(code);
-    }
-    std::string out() const { return readFile(m_out); }
-    std::string err() const { return readFile(m_err); }
-
-private:
-    std::string m_out;
-    std::string m_err;
-    winapi::UniqueHandle m_process;
+        : ChildRun({TestEnvironment::windowsPath(PELORIX_CLI), "build", list, "--all"}, folder,
+                   {.errorOn = errorOn, .consoleEvents = true}) {}
 };
 
 // On the console the line shows what is being built and is erased at the end; with standard
@@ -266,7 +211,7 @@ TEST(Win32Console, ConsoleEventsEndTheCompilerAndTheRunAsAFailedBuildDoes) {
             [&] { return standIns().size() == before.size() + 1 && world.recorded().size() == runs + 1; },
             20000));
         // Ctrl+C cannot be sent to one process group alone: it goes to the whole console.
-        if (::GenerateConsoleCtrlEvent(e.event, e.event == CTRL_C_EVENT ? 0 : run.id()) == 0) {
+        if (::GenerateConsoleCtrlEvent(e.event, e.event == CTRL_C_EVENT ? 0 : run.pid()) == 0) {
             if (underWine() && e.event == CTRL_BREAK_EVENT) {
                 std::cout << "Wine does not deliver " << e.name << " (GenerateConsoleCtrlEvent fails)\n";
                 continue;
