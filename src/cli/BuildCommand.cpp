@@ -8,6 +8,7 @@
 #include "engine/ProgressLine.h"
 #include "lists/ProjectGroupFile.h"
 #include "platform/CFWin32API.h"
+#include "platform/Console.h"
 #include "platform/DriveMap.h"
 #include "platform/Environment.h"
 #include "platform/FileKind.h"
@@ -23,7 +24,7 @@
 #include "projectdata/IBuildLog.h"
 
 #include <algorithm>
-#include <iostream>
+#include <chrono>
 #include <optional>
 #include <ostream>
 
@@ -346,10 +347,13 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
                                          : "no project is marked for building (use --all to build every one)")
             << '\n';
 
-    // A progress line only where a person watches: the process's own standard error on a terminal.
+    // A progress line only where a person watches: the process's own standard error on a terminal
+    // (a console on Windows).
     std::optional<ProgressLine> progress;
-    if (&err == &std::cerr && standardErrorIsTerminal())
-        progress.emplace(err, standardErrorColumns());
+    if (&err == &standardError() && standardErrorIsTerminal())
+        progress.emplace(err, standardErrorColumns(), std::chrono::steady_clock::now,
+                         standardErrorTakesEscapes() ? ProgressLine::Erase::Escape
+                                                     : ProgressLine::Erase::Blanks);
     ProgressLine* const shown = progress ? &*progress : nullptr;
     BuildRecord record(data, buildRows);
     std::vector<IBuildObserver*> observers{&record};

@@ -1,7 +1,9 @@
 #include "cli/Commands.h"
 #include "platform/DriveMap.h"
 #include "platform/FileKind.h"
+#include "platform/HostFile.h"
 #include "platform/TypeLibReader.h"
+#include "platform/Win32Error.h"
 
 #include <cstdio>
 #include <ostream>
@@ -23,6 +25,19 @@ constexpr std::string_view typelibInfoHelp =
     "\n"
     "Exit status: 0 on success, 1 when FILE is missing or is not a type library,\n"
     "2 for a usage error.\n";
+
+// Why the file at a path cannot be read as a type library's file: missing, no regular file, or a
+// file that does not open (another program holds it, no right to read it).
+std::string unreadableCause(const std::string& windowsPath) {
+    const std::string host = hostPathOf(windowsPath);
+    const HostFileKind kind = hostFileKind(host);
+    if (kind == HostFileKind::Missing)
+        return "the file does not exist";
+    if (kind != HostFileKind::Regular)
+        return "not a regular file: it is " + std::string(hostFileKindText(kind));
+    const std::int32_t code = readHostFileInPieces(host, [](std::string_view) { return false; });
+    return "the file cannot be read" + (code != 0 ? ": " + win32::systemMessage(code) : std::string());
+}
 
 // The version as a reference line carries it: major in decimal, minor in lower-case hex.
 std::string versionText(const TypeLibAttributes& lib) {
@@ -54,12 +69,7 @@ int runTypelibInfo(const Args& args, std::ostream& out, std::ostream& err) {
 
     const std::string path = windowsPathArgument(operands.front());
     if (!locateTypeLib(path)) {
-        const HostFileKind kind = hostFileKind(hostPathOf(path));
-        err << "pelorix-cli typelib-info: " << path << ": "
-            << (kind == HostFileKind::Missing
-                    ? std::string("the file does not exist")
-                    : "not a regular file: it is " + std::string(hostFileKindText(kind)))
-            << '\n';
+        err << "pelorix-cli typelib-info: " << path << ": " << unreadableCause(path) << '\n';
         return ExitFailure;
     }
     const auto lib = readTypeLibAttributes(path);

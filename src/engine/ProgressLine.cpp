@@ -55,8 +55,8 @@ std::string cutToWidth(std::string_view text, std::int32_t columns) {
     return std::string(text.substr(0, end));
 }
 
-ProgressLine::ProgressLine(std::ostream& terminal, std::int32_t columns, Clock clock)
-    : m_terminal(terminal), m_columns(columns), m_clock(std::move(clock)) {}
+ProgressLine::ProgressLine(std::ostream& terminal, std::int32_t columns, Clock clock, Erase erase)
+    : m_terminal(terminal), m_columns(columns), m_clock(std::move(clock)), m_erase(erase) {}
 
 void ProgressLine::runStarted(std::int32_t targetCount) {
     m_start = m_clock();
@@ -119,10 +119,20 @@ std::string ProgressLine::text() const {
     return line + elapsed();
 }
 
+void ProgressLine::eraseShown() {
+    if (m_erase == Erase::Escape)
+        m_terminal << EraseLine;
+    else if (m_shown)
+        m_terminal << '\r' << std::string(static_cast<std::size_t>(m_shownWidth), ' ') << '\r';
+    else
+        m_terminal << '\r';
+}
+
 void ProgressLine::clear() {
     if (!m_shown)
         return;
-    m_terminal << EraseLine << std::flush;
+    eraseShown();
+    m_terminal << std::flush;
     m_shown = false;
 }
 
@@ -131,7 +141,10 @@ void ProgressLine::draw() {
         return;
     m_shownText = text();
     // The last column stays free: a terminal that wraps at a full line would break the rewrite.
-    m_terminal << EraseLine << cutToWidth(m_shownText, std::max(m_columns - 1, 1)) << std::flush;
+    const std::string shown = cutToWidth(m_shownText, std::max(m_columns - 1, 1));
+    eraseShown();
+    m_terminal << shown << std::flush;
+    m_shownWidth = displayWidth(shown);
     m_shown = true;
 }
 

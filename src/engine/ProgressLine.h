@@ -23,8 +23,12 @@ namespace pelorix {
 class ProgressLine final : public IBuildObserver, public IEventPump {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    // How the line is erased: by the terminal's escape sequence, or, on a console that takes no
+    // escape sequences, by writing blanks over what it showed.
+    enum class Erase { Escape, Blanks };
 
-    ProgressLine(std::ostream& terminal, std::int32_t columns, Clock clock = std::chrono::steady_clock::now);
+    ProgressLine(std::ostream& terminal, std::int32_t columns, Clock clock = std::chrono::steady_clock::now,
+                 Erase erase = Erase::Escape);
 
     void runStarted(std::int32_t targetCount) override;
     void projectStarted(const ObservedProject& project) override;
@@ -46,14 +50,18 @@ public:
 
 private:
     std::string elapsed() const;
+    // Takes the cursor back to the line's start, erasing what the line showed.
+    void eraseShown();
 
     std::ostream& m_terminal;
     std::int32_t m_columns;
     Clock m_clock;
+    Erase m_erase;
     std::chrono::steady_clock::time_point m_start{};
     bool m_running = false;
     bool m_shown = false;
     std::string m_shownText;
+    std::int32_t m_shownWidth = 0; // the columns the line takes on the terminal
     std::int32_t m_total = 0;
     std::int32_t m_done = 0;
     std::string m_project;

@@ -1,5 +1,6 @@
 #include "platform/CFFile.h"
 
+#include "platform/DriveMap.h"
 #include "platform/ErrorLog.h"
 #include "platform/HostFile.h"
 #include "platform/RuntimeError.h"
@@ -48,6 +49,18 @@ void CFFile::fail(std::string_view operation, std::int32_t codeWhenNone) {
 void CFFile::requireOpen(std::string_view operation) {
     if (!IsOpen())
         fail(operation, win32::InvalidHandle);
+}
+
+std::string CFFile::hostPathToOpen(std::string_view operation, std::string_view path) {
+    if (IsOpen())
+        fail(operation, win32::AccessDenied);
+    // An empty name is no path at all (the drive map would read it as the current folder).
+    auto host = path.empty() ? std::nullopt : DriveMap::current().toHost(path);
+    if (!host || host->empty()) {
+        SetLastError(win32::PathNotFound);
+        fail(operation, win32::PathNotFound);
+    }
+    return std::move(*host);
 }
 
 CFFile::Handle CFFile::FileHandle() {

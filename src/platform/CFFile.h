@@ -54,6 +54,8 @@ public:
 private:
     [[noreturn]] void fail(std::string_view operation, std::int32_t codeWhenNone);
     void requireOpen(std::string_view operation);
+    // The host path OpenFile opens; fails when a file is open already or the path names none.
+    std::string hostPathToOpen(std::string_view operation, std::string_view path);
     void closeHandle() noexcept;
 
     Handle m_handle = InvalidHandle;

@@ -1,5 +1,4 @@
 #include "platform/CFFile.h"
-#include "platform/DriveMap.h"
 #include "platform/ErrorLog.h"
 #include "platform/HostFile.h"
 #include "platform/RuntimeError.h"
@@ -34,16 +33,8 @@ void CFFile::closeHandle() noexcept {
 
 void CFFile::OpenFile(std::string_view path) {
     constexpr std::string_view op = "OpenFile";
-    if (IsOpen())
-        fail(op, win32::AccessDenied);
-
-    // An empty name is no path at all (the drive map would read it as the current folder).
-    const auto host = path.empty() ? std::nullopt : DriveMap::current().toHost(path);
-    if (!host || host->empty()) {
-        SetLastError(win32::PathNotFound);
-        fail(op, win32::PathNotFound);
-    }
-    const int fd = ::open(host->c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const std::string host = hostPathToOpen(op, path);
+    const int fd = ::open(host.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         // With a file that is created when missing, a missing name can only be a missing folder.
         SetLastError(errno == ENOENT ? win32::PathNotFound : win32::fromErrno(errno));

@@ -1,5 +1,4 @@
 #include "platform/CFFile.h"
-#include "platform/DriveMap.h"
 #include "platform/HostFile.h"
 #include "platform/RuntimeError.h"
 #include "platform/Win32Error.h"
@@ -34,17 +33,19 @@ void CFFile::closeHandle() noexcept {
 
 void CFFile::OpenFile(std::string_view path) {
     constexpr std::string_view op = "OpenFile";
-    if (IsOpen())
-        fail(op, win32::AccessDenied);
-    const auto host = path.empty() ? std::nullopt : DriveMap::current().toHost(path);
-    if (!host || host->empty()) {
-        SetLastError(win32::PathNotFound);
-        fail(op, win32::PathNotFound);
-    }
+    const std::string host = hostPathToOpen(op, path);
     // No sharing: while this handle is open every other open of the file fails with code 32. A
-    // read-only file or a folder is refused by the system itself.
-    winapi::UniqueHandle file(::CreateFileW(winapi::widePath(*host).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+    // folder is refused by the system itself, and so is a read-only file, but for the superuser
+    // under Wine: the attribute is checked once more.
+    winapi::UniqueHandle file(::CreateFileW(winapi::widePath(host).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (file && ::GetFileInformationByHandle(file.get(), &info) != 0 &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        file.reset();
+        SetLastError(win32::AccessDenied);
+        fail(op, win32::AccessDenied);
+    }
     if (!file) {
         setLastErrorFromSystem();
         fail(op, win32::AccessDenied);

@@ -5,6 +5,7 @@
 #include "platform/FileSystemObject.h"
 #include "platform/ProcessLaunch.h"
 #include "platform/ProgramFolderLock.h"
+#include "platform/Text.h"
 #include "platform/UserInterface.h"
 #include "platform/Win32Error.h"
 
@@ -44,6 +45,17 @@ std::string joinWindows(std::string_view folder, std::string_view name) {
 void failStart(std::int32_t code) {
     SetLastError(code);
     throw RuntimeError(code, CFWin32API().GetLastErrorMsg(code));
+}
+
+std::string notAProgramText(const std::string& hostProgram) {
+    return replaceAll(win32::systemMessage(win32::BadExeFormat), "%1", hostProgram);
+}
+
+void failStartOf(std::int32_t code, const std::string& hostProgram) {
+    if (code != win32::BadExeFormat)
+        failStart(code);
+    SetLastError(code);
+    throw RuntimeError(code, notAProgramText(hostProgram));
 }
 
 // The host path of a program named by a Windows path or a plain name. A path is taken as given

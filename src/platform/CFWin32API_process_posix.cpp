@@ -37,17 +37,6 @@ constexpr int TerminateGraceMs = 500;
 // How long the end of a killed process is waited for before it is left to the background reaper.
 constexpr int KillWaitMs = 2000;
 
-// The system's text for a program that is no program, its "%1" the program's path.
-std::string notAProgramText(const std::string& hostProgram) {
-    return replaceAll(win32::systemMessage(win32::BadExeFormat), "%1", hostProgram);
-}
-
-[[noreturn]] void failStartOf(std::int32_t code, const std::string& hostProgram) {
-    SetLastError(code);
-    throw RuntimeError(code, code == win32::BadExeFormat ? notAProgramText(hostProgram)
-                                                         : CFWin32API().GetLastErrorMsg(code));
-}
-
 // Children whose reaper thread could not be started; each later start reaps those that ended.
 // This is the one piece of process-wide state here: a child belongs to the process, not to the
 // object that started it.

@@ -3,6 +3,7 @@
 #include "platform/CFWin32API.h"
 #include "platform/CommandLine.h"
 #include "platform/Environment.h"
+#include "platform/HostFile.h"
 #include "platform/ProcessLaunch.h"
 #include "platform/Text.h"
 #include "platform/Win32Error.h"
@@ -171,7 +172,7 @@ std::unique_ptr<ChildProcess> launch(std::string_view programPath, std::string_v
     PROCESS_INFORMATION started{};
     if (::CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
                          &startup.StartupInfo, &started) == 0)
-        failStart(winapi::lastError());
+        failStartOf(winapi::lastError(), program);
     winapi::UniqueHandle process(started.hProcess);
     const winapi::UniqueHandle thread(started.hThread);
     if (job && ::AssignProcessToJobObject(job.get(), process.get()) == 0)
@@ -185,7 +186,15 @@ std::string programStartProblem(std::string_view commandLine) {
     if (args.empty())
         return {};
     try {
-        locateProgram(args.front(), true);
+        const std::string program = locateProgram(args.front(), true);
+        // A program is an image that starts with "MZ", as on Linux; a batch file runs through its shell.
+        std::string start;
+        readHostFileInPieces(program, [&start](std::string_view piece) {
+            start = piece.substr(0, 2);
+            return false;
+        });
+        if (start != "MZ" && !endsWithIgnoreCase(program, ".bat") && !endsWithIgnoreCase(program, ".cmd"))
+            return notAProgramText(program);
         return {};
     } catch (const RuntimeError& e) {
         return e.description();

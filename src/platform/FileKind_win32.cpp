@@ -4,6 +4,8 @@
 #include "platform/WindowsApi.h"
 
 #include <algorithm>
+#include <cwchar>
+#include <optional>
 
 namespace pelorix {
 namespace {
@@ -15,11 +17,34 @@ winapi::UniqueHandle openForInformation(const std::string& hostPath) {
                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
+// What a path of the system's device namespace names: the reserved names (NUL, CON, COM1 ...,
+// alone or after a folder) resolve to "\\.\NAME" and named pipes lie below "\\.\pipe\".
+// Nothing for a path of the file system, which the file's attributes describe.
+std::optional<HostFileKind> deviceNamespaceKind(const std::wstring& path) {
+    std::wstring full(path.size() + MAX_PATH, L'\0');
+    const DWORD length =
+        ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size())
+        return std::nullopt;
+    full.resize(length);
+    if (!full.starts_with(L"\\\\.\\"))
+        return std::nullopt;
+    const std::wstring name = full.substr(4);
+    if (::_wcsnicmp(name.c_str(), L"pipe\\", 5) == 0)
+        return HostFileKind::Fifo;
+    if (name.size() >= 2 && name[1] == L':')
+        return std::nullopt; // a drive's path spelt in the device namespace
+    return HostFileKind::Device;
+}
+
 } // namespace
 
 HostFileKind hostFileKind(const std::string& hostPath) noexcept {
     try {
-        const DWORD attributes = ::GetFileAttributesW(winapi::widePath(hostPath).c_str());
+        const std::wstring path = winapi::widePath(hostPath);
+        if (const auto device = deviceNamespaceKind(path))
+            return *device;
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES)
             return HostFileKind::Missing;
         if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0)
@@ -94,6 +119,15 @@ std::int32_t overwriteHostFileInPlace(const std::string& hostPath, std::string_v
 }
 
 std::int32_t probeHostFileCreation(const std::string& hostPath) {
+    // A name longer than a folder entry holds (255 characters) is named as such: some file
+    // systems answer "not found" instead.
+    constexpr std::size_t MaxNameLength = 255;
+    const std::wstring path = winapi::widePath(hostPath);
+    for (std::size_t start = 0, end = 0; end != std::wstring::npos; start = end + 1) {
+        end = path.find_first_of(L"\\/", start);
+        if ((end == std::wstring::npos ? path.size() : end) - start > MaxNameLength)
+            return win32::FilenameExcedRange;
+    }
     switch (hostFileKind(hostPath)) {
     case HostFileKind::Regular:
         return 0;

@@ -1,4 +1,5 @@
 #include "platform/DriveMap.h"
+#include "platform/FileKind.h"
 #include "platform/FileSystemObject.h"
 #include "platform/RuntimeError.h"
 #include "platform/WindowsApi.h"
@@ -22,7 +23,12 @@ bool isFolder(const WIN32_FILE_ATTRIBUTE_DATA& data) noexcept {
 
 bool FileSystemObject::FileExists(std::string_view path) const {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    return attributesOf(path, data) && !isFolder(data);
+    if (attributesOf(path, data))
+        return !isFolder(data);
+    // A device (NUL, CON) or a named pipe has no attributes, yet is there: its reader names it.
+    const auto host = path.empty() ? std::nullopt : DriveMap::current().toHost(path);
+    const HostFileKind kind = host ? hostFileKind(*host) : HostFileKind::Missing;
+    return kind == HostFileKind::Device || kind == HostFileKind::Fifo;
 }
 
 bool FileSystemObject::FolderExists(std::string_view path) const {

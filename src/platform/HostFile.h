@@ -50,4 +50,19 @@ std::string finalTargetOf(const std::string& hostPath);
 // (112 when the disk is full).
 std::int32_t writeAll(int fd, std::string_view bytes);
 
+// Each system's part of the functions above.
+
+// Opens a regular file for reading as readHostFile does, tells sized how many bytes the system
+// says it holds, then reads it as readHostFileInPieces does; 0 or the code of the failure.
+std::int32_t readRegularFile(const std::string& hostPath, const std::function<void(std::uint64_t)>& sized,
+                             const std::function<bool(std::string_view)>& take);
+
+// Why rewriteUserFile must leave the file alone (a folder, not a regular file, no write
+// permission, or the system's text of a failure to look at it); nothing when it may go on.
+// exists tells whether there is a file to read first.
+std::optional<std::string> userFileRefusal(const std::string& hostPath, bool& exists);
+
+// The system's text of a Win32 code, or "ｴﾗｰ N" when it has none.
+std::string failureText(std::int32_t code);
+
 } // namespace pelorix

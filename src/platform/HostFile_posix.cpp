@@ -62,32 +62,15 @@ std::int32_t readPieces(int fd, const std::function<bool(std::string_view)>& tak
 
 } // namespace
 
-std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_t* err) {
+std::int32_t readRegularFile(const std::string& hostPath, const std::function<void(std::uint64_t)>& sized,
+                             const std::function<bool(std::string_view)>& take) {
     std::int32_t code = 0;
     off_t size = 0;
     const UniqueFd fd = openForReading(hostPath, code, size);
-    std::string bytes;
-    if (fd.valid()) {
-        if (size > 0)
-            bytes.reserve(static_cast<std::size_t>(size));
-        code = readPieces(fd.get(), [&bytes](std::string_view piece) {
-            bytes.append(piece);
-            return true;
-        });
-    }
-    if (err)
-        *err = code;
-    if (code != 0)
-        return std::nullopt;
-    return bytes;
-}
-
-std::int32_t readHostFileInPieces(const std::string& hostPath,
-                                  const std::function<bool(std::string_view)>& take) {
-    std::int32_t code = 0;
-    off_t size = 0;
-    const UniqueFd fd = openForReading(hostPath, code, size);
-    return fd.valid() ? readPieces(fd.get(), take) : code;
+    if (!fd.valid())
+        return code;
+    sized(static_cast<std::uint64_t>(size));
+    return readPieces(fd.get(), take);
 }
 
 std::int32_t writeAll(int fd, std::string_view bytes) {
@@ -123,33 +106,18 @@ std::string finalTargetOf(const std::string& hostPath) {
     return resolved ? std::string(resolved.get()) : hostPath;
 }
 
-std::optional<std::string> rewriteUserFile(const std::string& hostPath,
-                                           const std::function<std::string(const std::string&)>& compose) {
-    const auto reason = [](std::int32_t code) {
-        const std::string text = win32::systemMessage(code);
-        return text.empty() ? "ｴﾗｰ " + std::to_string(code) : text;
-    };
+std::optional<std::string> userFileRefusal(const std::string& hostPath, bool& exists) {
     // A symbolic link is followed: stat looks at the file it leads to, and the writer replaces it.
-    std::string oldBytes;
     struct stat st {};
-    if (::stat(hostPath.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return std::string("ﾌｫﾙﾀﾞです。");
-        if (!S_ISREG(st.st_mode))
-            return std::string("通常のﾌｧｲﾙではありません。");
-        if ((st.st_mode & 0222) == 0)
-            return std::string("読み取り専用のﾌｧｲﾙです。");
-        std::int32_t code = 0;
-        auto bytes = readHostFile(hostPath, &code);
-        if (!bytes)
-            return reason(code);
-        oldBytes = std::move(*bytes);
-    } else if (errno != ENOENT) {
-        return reason(win32::fromErrno(errno));
-    }
-    const std::string newBytes = compose(oldBytes);
-    if (const std::int32_t code = writeHostFileAtomically(hostPath, newBytes); code != 0)
-        return reason(code == win32::FileNotFound ? win32::PathNotFound : code);
+    exists = ::stat(hostPath.c_str(), &st) == 0;
+    if (!exists)
+        return errno == ENOENT ? std::nullopt : std::optional(failureText(win32::fromErrno(errno)));
+    if (S_ISDIR(st.st_mode))
+        return std::string("ﾌｫﾙﾀﾞです。");
+    if (!S_ISREG(st.st_mode))
+        return std::string("通常のﾌｧｲﾙではありません。");
+    if ((st.st_mode & 0222) == 0)
+        return std::string("読み取り専用のﾌｧｲﾙです。");
     return std::nullopt;
 }
 

@@ -1,3 +1,4 @@
+#include "platform/FileKind.h"
 #include "platform/HostFile.h"
 #include "platform/Win32Error.h"
 #include "platform/WindowsApi.h"
@@ -9,14 +10,20 @@ namespace pelorix {
 namespace {
 
 // A file opened for reading, shared with readers and writers as the system's own readers share
-// it; a folder is refused with AccessDenied, as opening one for its bytes is.
+// it; a folder is refused with AccessDenied, as opening one for its bytes is, and a device or a
+// named pipe with OpenFailed, without opening it (opening one may act on it or wait).
 winapi::UniqueHandle openForReading(const std::string& hostPath, std::int32_t& err) {
+    if (const HostFileKind kind = hostFileKind(hostPath);
+        kind == HostFileKind::Device || kind == HostFileKind::Fifo) {
+        err = win32::OpenFailed;
+        return winapi::UniqueHandle();
+    }
     winapi::UniqueHandle file(::CreateFileW(winapi::widePath(hostPath).c_str(), GENERIC_READ,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     err = file ? 0 : winapi::lastError();
     if (file && ::GetFileType(file.get()) != FILE_TYPE_DISK) {
-        err = win32::AccessDenied;
+        err = win32::OpenFailed;
         return winapi::UniqueHandle();
     }
     return file;
@@ -50,31 +57,17 @@ std::int32_t writeAllTo(HANDLE file, std::string_view bytes) {
 
 } // namespace
 
-std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_t* err) {
+std::int32_t readRegularFile(const std::string& hostPath, const std::function<void(std::uint64_t)>& sized,
+                             const std::function<bool(std::string_view)>& take) {
     std::int32_t code = 0;
     const winapi::UniqueHandle file = openForReading(hostPath, code);
-    std::string bytes;
-    if (file) {
-        LARGE_INTEGER size{};
-        if (::GetFileSizeEx(file.get(), &size) != 0 && size.QuadPart > 0)
-            bytes.reserve(static_cast<std::size_t>(size.QuadPart));
-        code = readPieces(file.get(), [&bytes](std::string_view piece) {
-            bytes.append(piece);
-            return true;
-        });
-    }
-    if (err)
-        *err = code;
-    if (code != 0)
-        return std::nullopt;
-    return bytes;
-}
-
-std::int32_t readHostFileInPieces(const std::string& hostPath,
-                                  const std::function<bool(std::string_view)>& take) {
-    std::int32_t code = 0;
-    const winapi::UniqueHandle file = openForReading(hostPath, code);
-    return file ? readPieces(file.get(), take) : code;
+    if (!file)
+        return code;
+    LARGE_INTEGER size{};
+    sized(::GetFileSizeEx(file.get(), &size) != 0 && size.QuadPart > 0
+              ? static_cast<std::uint64_t>(size.QuadPart)
+              : 0);
+    return readPieces(file.get(), take);
 }
 
 std::int32_t writeAll(int fd, std::string_view bytes) {
@@ -112,31 +105,20 @@ std::string finalTargetOf(const std::string& hostPath) {
     return winapi::narrow(path);
 }
 
-std::optional<std::string> rewriteUserFile(const std::string& hostPath,
-                                           const std::function<std::string(const std::string&)>& compose) {
-    const auto reason = [](std::int32_t code) {
-        const std::string text = win32::systemMessage(code);
-        return text.empty() ? "ｴﾗｰ " + std::to_string(code) : text;
-    };
-    std::string oldBytes;
+std::optional<std::string> userFileRefusal(const std::string& hostPath, bool& exists) {
     const DWORD attributes = ::GetFileAttributesW(winapi::widePath(hostPath).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-            return std::string("ﾌｫﾙﾀﾞです。");
-        if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0)
-            return std::string("通常のﾌｧｲﾙではありません。");
-        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
-            return std::string("読み取り専用のﾌｧｲﾙです。");
-        std::int32_t code = 0;
-        auto bytes = readHostFile(hostPath, &code);
-        if (!bytes)
-            return reason(code);
-        oldBytes = std::move(*bytes);
-    } else if (const DWORD code = ::GetLastError(); code != ERROR_FILE_NOT_FOUND) {
-        return reason(static_cast<std::int32_t>(code));
+    exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!exists) {
+        const DWORD code = ::GetLastError();
+        return code == ERROR_FILE_NOT_FOUND ? std::nullopt
+                                            : std::optional(failureText(static_cast<std::int32_t>(code)));
     }
-    if (const std::int32_t code = writeHostFileAtomically(hostPath, compose(oldBytes)); code != 0)
-        return reason(code == win32::FileNotFound ? win32::PathNotFound : code);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return std::string("ﾌｫﾙﾀﾞです。");
+    if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0)
+        return std::string("通常のﾌｧｲﾙではありません。");
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return std::string("読み取り専用のﾌｧｲﾙです。");
     return std::nullopt;
 }
 

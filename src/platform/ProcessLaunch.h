@@ -39,6 +39,10 @@ std::unique_ptr<ChildProcess> launch(std::string_view programPath, std::string_v
 
 // A failure to start a program: its Win32 code and the system's text for it.
 [[noreturn]] void failStart(std::int32_t code);
+// The same for a given program: the text for a program that is no program names it.
+[[noreturn]] void failStartOf(std::int32_t code, const std::string& hostProgram);
+// The system's text for a program that is no program, its "%1" the program's path.
+std::string notAProgramText(const std::string& hostProgram);
 
 // The host path of a program named by a Windows path or a plain name (see programOfCommandLine).
 std::string locateProgram(std::string_view name, bool searchAndAppendExe);

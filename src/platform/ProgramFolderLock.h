@@ -4,6 +4,7 @@
 #include "platform/UniqueFd.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pelorix {
@@ -11,9 +12,10 @@ namespace pelorix {
 // One build at a time per program folder. A build run's compiler logs are files of the program
 // folder named after the projects ("<project>.log"), which the run deletes, waits for and reads:
 // two runs in one folder would read each other's logs. So a build run, of either front end, holds
-// this lock from its start to its end: an exclusive flock on "Pelorix.lock" in the program
-// folder. The lock ends with its holder, also when the process is killed, so no stale lock is
-// ever left; the file itself stays. The compiler the run starts does not inherit it.
+// this lock from its start to its end: an exclusive lock (flock, on Windows LockFileEx) on
+// "Pelorix.lock" in the program folder. The lock ends with its holder, also when the process is
+// killed, so no stale lock is ever left; the file itself stays. The compiler the run starts does
+// not inherit it.
 //
 // A compiler that a run leaves running (the window program leaves one that passes its time limit
 // to the user) would go on writing its log after the run has ended, where the next build of the
@@ -58,7 +60,29 @@ public:
     void release() noexcept;
 
 private:
+    struct StrayRecord {
+        int processId = 0;
+        std::uint64_t startTime = 0;
+    };
+
     static ProgramFolderLock take(bool wait);
+    // The first recorded process that still runs, 0 for none; a file whose records have all
+    // ended is emptied.
+    int runningStray() const;
+
+    // Each system's part. Opens the lock file and takes the lock, waiting for it or not; on
+    // failure the state or the error code and the lock file's kind say why, and false.
+    bool lockFile(bool wait);
+    // The bytes of the held lock file (the first 64 KiB at most), and emptying it.
+    std::string lockFileBytes() const;
+    void emptyLockFile() const;
+    // Adds a line to the lock file of the program folder, also while a run holds the lock.
+    static bool appendToLockFile(const std::string& line);
+    // When a process started, in the system's own unit, so that a process number given to a new
+    // process is not taken for the old one; nothing when there is no such process.
+    static std::optional<std::uint64_t> processStartTime(int processId);
+    // Whether the recorded process, or one it started, still runs.
+    static bool strayStillRuns(const StrayRecord& record);
 
     State m_state = State::Unavailable;
     std::string m_folder;

@@ -19,6 +19,19 @@ std::string nameOf(const std::string& path) {
     return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
+// The temporary name is longer than the final one: a final name near the file system's limit (255
+// characters) must not make it too long, so only the start of the name, whole characters, is kept.
+constexpr std::size_t MaxNameInTemporary = 200;
+
+std::string nameInTemporary(const std::string& name) {
+    if (name.size() <= MaxNameInTemporary)
+        return name;
+    std::size_t cut = MaxNameInTemporary;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut; // not inside a character's UTF-8 bytes
+    return name.substr(0, cut);
+}
+
 } // namespace
 
 // Windows keeps no permission bits: the read-only attribute is the one the final file would
@@ -37,7 +50,8 @@ std::uint32_t permissionBitsOf(const std::string& hostPath, std::uint32_t fallba
 std::optional<StagedFile> StagedFile::create(const std::string& finalHostPath, std::int32_t& error) {
     std::random_device seed;
     std::mt19937 random(seed());
-    const std::string stem = folderOf(finalHostPath) + "\\." + nameOf(finalHostPath) + ".pelorix-";
+    const std::string stem =
+        folderOf(finalHostPath) + "\\." + nameInTemporary(nameOf(finalHostPath)) + ".pelorix-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string temp = stem + std::to_string(random() % 1000000);
         const winapi::UniqueHandle file(::CreateFileW(winapi::widePath(temp).c_str(), GENERIC_WRITE, 0,

@@ -37,6 +37,14 @@ public:
     // 128 + its number (130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP, 141 for SIGPIPE).
     static int exitStatus(int signal) noexcept { return 128 + signal; }
 
+#ifdef _WIN32
+    // What the console's control handler does with an event (CTRL_C_EVENT ...): notes it as the
+    // signal of its kind and, for a closed console, a log-off or a shutdown (after which the
+    // system ends the process), waits a little under the system's five seconds for the run to
+    // end, that is for this object to go. True: the event is handled.
+    static bool consoleEvent(unsigned long event) noexcept;
+#endif
+
 private:
     Set m_set;
 };

@@ -16,4 +16,8 @@ std::int32_t standardErrorColumns() noexcept {
     return 80;
 }
 
+bool standardErrorTakesEscapes() noexcept {
+    return true;
+}
+
 } // namespace pelorix

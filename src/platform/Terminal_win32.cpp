@@ -18,4 +18,10 @@ std::int32_t standardErrorColumns() noexcept {
     return 80;
 }
 
+bool standardErrorTakesEscapes() noexcept {
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0 &&
+           (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
 } // namespace pelorix

@@ -434,29 +434,39 @@ TEST(BuildEngine, TheCompilerLogStaysInTheProgramFolderWhateverTheProjectName) {
 
 // ---- Command lines -----------------------------------------------------------------------------
 
+// Whatever a folder's name holds (quotes, shell and cmd.exe syntax, spaces, Japanese), the paths
+// reach the compiler each as one argument, untouched, and nothing in them runs.
 TEST(BuildCommandLine, EveryPathReachesTheCompilerAsOneArgumentUntouched) {
-    BuildWorld world;
-    const std::string odd = "odd dir \"q\" ;x $(touch pwned) `touch pwned2` 日本語 'a'";
-    const std::string exe = world.addProject(odd, "Prog A", {"CompatibleMode=\"0\""});
-    const std::string dll = world.addProject("plain", "Lib", {"CompatibleMode=\"0\""}, "OleDll");
-    const std::string ctl = world.addProject("plain2", "Ctl", {"CompatibleMode=\"0\""}, "Control");
-    const std::string home = world.env.path("program folder 日本");
-    fs::create_directories(home);
-    pelorix::test::setEnvironment("PELORIX_HOME", home.c_str());
-    writeFile(home + "/Pelorix.ini", readFile(world.env.home() + "/Pelorix.ini"));
+    const std::vector<std::string> folders = {
+        "odd dir ;x $(touch pwned) `touch pwned2` 日本語 'a'", "100% %PATH% &touch pwned ^& x, y=z",
+#ifndef _WIN32
+        "odd dir \"q\" ;x $(touch pwned) 'a'", // quotes: names Windows does not allow
+#endif
+    };
+    for (const std::string& odd : folders) {
+        SCOPED_TRACE(odd);
+        BuildWorld world;
+        const std::string exe = world.addProject(odd, "Prog A", {"CompatibleMode=\"0\""});
+        const std::string dll = world.addProject("plain", "Lib", {"CompatibleMode=\"0\""}, "OleDll");
+        const std::string ctl = world.addProject("plain2", "Ctl", {"CompatibleMode=\"0\""}, "Control");
+        const std::string home = world.env.path("program folder 日本");
+        fs::create_directories(home);
+        pelorix::test::setEnvironment("PELORIX_HOME", home.c_str());
+        writeFile(home + "/Pelorix.ini", readFile(world.env.home() + "/Pelorix.ini"));
 
-    EngineRun run;
-    run.load({exe, dll, ctl});
-    EXPECT_EQ(run.build({1, 2, 3}), 0);
-    const auto runs = world.recorded();
-    ASSERT_EQ(runs.size(), 3u);
-    const std::string logFolder = TestEnvironment::windowsPath(home) + "\\";
-    EXPECT_EQ(runs[0], (std::vector<std::string>{"/out", logFolder + "Prog A.log", "/make", exe}));
-    EXPECT_EQ(runs[1], (std::vector<std::string>{"/out", logFolder + "Lib.log", "/makedll", dll}));
-    EXPECT_EQ(runs[2], (std::vector<std::string>{"/out", logFolder + "Ctl.log", "/make", ctl}));
-    EXPECT_FALSE(fileExists(world.env.root() + "/pwned"));
-    EXPECT_FALSE(fs::exists("pwned"));
-    EXPECT_FALSE(fs::exists("pwned2"));
+        EngineRun run;
+        run.load({exe, dll, ctl});
+        EXPECT_EQ(run.build({1, 2, 3}), 0);
+        const auto runs = world.recorded();
+        ASSERT_EQ(runs.size(), 3u);
+        const std::string logFolder = TestEnvironment::windowsPath(home) + "\\";
+        EXPECT_EQ(runs[0], (std::vector<std::string>{"/out", logFolder + "Prog A.log", "/make", exe}));
+        EXPECT_EQ(runs[1], (std::vector<std::string>{"/out", logFolder + "Lib.log", "/makedll", dll}));
+        EXPECT_EQ(runs[2], (std::vector<std::string>{"/out", logFolder + "Ctl.log", "/make", ctl}));
+        EXPECT_FALSE(fileExists(world.env.root() + "/pwned"));
+        EXPECT_FALSE(fs::exists("pwned"));
+        EXPECT_FALSE(fs::exists("pwned2"));
+    }
 }
 
 TEST(BuildCommandLine, ATemplateWithoutTheQuotedPlaceholderRunsUnchanged) {

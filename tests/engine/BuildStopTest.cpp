@@ -1,19 +1,25 @@
 #include "BuildWorld.h"
-#include "support/ProcessGroup.h"
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+
+#ifdef _WIN32
+#include "support/WindowsChild.h"
+#else
+#include "support/ProcessGroup.h"
+
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 extern char** environ;
+#endif
+
+#include <gtest/gtest.h>
 
 namespace pelorix::test {
 namespace {
@@ -21,26 +27,31 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-bool holds(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+#ifdef _WIN32
+using pid_t = DWORD;
 
+// The processes running the stand-in compiler (each test program runs in a system of its own).
+std::vector<pid_t> standInsFor(const std::string&) {
+    const auto found = runningProcessesNamed(fs::path(PELORIX_STANDIN).filename().string());
+    return {found.begin(), found.end()};
+}
+#else
 // The processes running the stand-in compiler for the project (a Windows path on its command line).
 std::vector<pid_t> standInsFor(const std::string& project) {
     return runningProcessesOf(PELORIX_STANDIN, project);
 }
+#endif
 
-// Waits, bounded, until the condition holds.
-bool eventually(const std::function<bool()>& condition, int ms = 10000) {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (!condition()) {
-        if (Clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+// A program of the build, by the path the system starts it from.
+std::string programPath(const std::string& built) {
+#ifdef _WIN32
+    return TestEnvironment::windowsPath(built);
+#else
+    return built;
+#endif
 }
 
+#ifndef _WIN32
 // pelorix-cli (or a shell line) run as a child process, its output going to files.
 class ChildRun {
 public:
@@ -86,21 +97,14 @@ private:
     pid_t m_pid = 0;
     bool m_ended = false;
 };
-
-// The files beside a project, by name, and their bytes.
-std::map<std::string, std::string> folderOf(const std::string& projectHost) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(fs::path(projectHost).parent_path()))
-        if (!entry.path().string().ends_with(".standin-runs"))
-            files[entry.path().filename().string()] = readFile(entry.path().string());
-    return files;
-}
+#endif
 
 // A build whose compiler hangs is stopped by each signal a terminal or a job runner sends. The
 // command ends the compiler with its process group, says so in the build log, prints its result
 // line and exits with 128 + the signal's number; the project file and its backups are left as
 // the normal failure path (the time limit) leaves them: the file whole, one more whole backup;
-// the next project is not built.
+// the next project is not built. On Windows a run ended from outside takes the compiler's job, and
+// with it the compiler, along, and leaves every file whole.
 TEST(BuildStop, ASignalEndsTheCompilerAndTheRunAsAFailedBuildDoes) {
     BuildWorld world;
     world.setting("Build", "ProcessWaitLimit", "500");
@@ -108,9 +112,10 @@ TEST(BuildStop, ASignalEndsTheCompilerAndTheRunAsAFailedBuildDoes) {
     const std::string b = world.addProject("b", "Beta", {"CompatibleMode=\"0\""});
     const std::string list = world.host(world.writeList({a, b}));
     const std::string original = readFile(world.host(a));
+    const std::string cli = programPath(PELORIX_CLI);
 
     // The reference: a run that reaches the time limit.
-    ChildRun limited({PELORIX_CLI, "build", list, "--all"}, world.env.root());
+    ChildRun limited({cli, "build", list, "--all"}, world.env.root());
     EXPECT_EQ(limited.exitStatus(), 1) << limited.err();
     EXPECT_TRUE(holds(limited.out(),
                       "Alphaのｺﾝﾊﾟｲﾗが500ﾐﾘ秒以内に終了しませんでした。ｺﾝﾊﾟｲﾗのﾌﾟﾛｾｽを終了させました。"))
@@ -120,14 +125,28 @@ TEST(BuildStop, ASignalEndsTheCompilerAndTheRunAsAFailedBuildDoes) {
     EXPECT_EQ(afterFailure.at("Alpha.vbp"), original);
 
     world.setting("Build", "ProcessWaitLimit", "60000");
+#ifndef _WIN32
     std::size_t files = afterFailure.size();
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        const std::string name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+#endif
+#ifdef _WIN32
+    // Ended from outside (a task manager, a job runner cancelling): the compiler's job goes with it.
+    const std::vector<std::pair<std::string, int>> stops = {{"TerminateProcess", 0}};
+#else
+    const std::vector<std::pair<std::string, int>> stops = {
+        {"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}};
+#endif
+    for (const auto& [name, signal] : stops) {
         SCOPED_TRACE(name);
         const std::size_t runs = world.recorded().size();
-        ChildRun run({PELORIX_CLI, "build", list, "--all"}, world.env.root());
+        ChildRun run({cli, "build", list, "--all"}, world.env.root());
         ASSERT_TRUE(
             eventually([&] { return standInsFor(a).size() == 1 && world.recorded().size() == runs + 1; }));
+#ifdef _WIN32
+        run.terminate();
+        EXPECT_EQ(run.exitStatus(), 1);
+        EXPECT_TRUE(eventually([&] { return standInsFor(a).empty(); }, 2000))
+            << "the compiler outlived the command";
+#else
         const pid_t compiler = standInsFor(a).front();
         EXPECT_NE(::getpgid(compiler), ::getpgid(run.pid())) << "the compiler has a group of its own";
         ::kill(run.pid(), signal);
@@ -140,11 +159,14 @@ TEST(BuildStop, ASignalEndsTheCompilerAndTheRunAsAFailedBuildDoes) {
             holds(run.out(), "Alphaのｺﾝﾊﾟｲﾗの終了待ちを中止しました。ｺﾝﾊﾟｲﾗのﾌﾟﾛｾｽを終了させました。"));
         EXPECT_TRUE(run.out().ends_with("NG\t互換なし\t" + a + "\nresult=99\n")) << run.out();
         EXPECT_TRUE(holds(run.err(), "stopped by " + name)) << run.err();
+#endif
         EXPECT_EQ(world.recorded().size(), runs + 1) << "Beta is not built";
 
         const auto folder = folderOf(world.host(a));
+#ifndef _WIN32
         EXPECT_EQ(folder.size(), files + (afterFailure.size() - 1)) << "one more backup, as after a failure";
         files = folder.size();
+#endif
         for (const auto& [file, bytes] : folder)
             EXPECT_EQ(bytes, original) << file << " is not whole";
     }
@@ -162,13 +184,20 @@ TEST(BuildStop, AHungCompilerHoldsNeitherThePipeNorTheRunPastTheLimit) {
         SCOPED_TRACE(slice);
         world.setting("Build", "ProcessWaitTime", slice);
         const auto start = Clock::now();
+#ifdef _WIN32
+        ChildRun pipeline({programPath(PELORIX_CLI), "build", list, "--all"}, world.env.root(),
+                          {.pipedOut = true});
+        const std::string out = pipeline.pipedOut();
+        EXPECT_EQ(pipeline.exitStatus(), 1) << pipeline.err();
+#else
         ChildRun pipeline({"/bin/sh", "-c", "\"$0\" build \"$1\" --all | cat", PELORIX_CLI, list},
                           world.env.root());
         EXPECT_EQ(pipeline.exitStatus(), 0) << pipeline.err(); // the status of cat
+        const std::string out = pipeline.out();
+#endif
         EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2000));
-        EXPECT_TRUE(holds(pipeline.out(), "Alphaのｺﾝﾊﾟｲﾗが1000ﾐﾘ秒以内に終了しませんでした。"))
-            << pipeline.out();
-        EXPECT_TRUE(pipeline.out().ends_with("result=99\n"));
+        EXPECT_TRUE(holds(out, "Alphaのｺﾝﾊﾟｲﾗが1000ﾐﾘ秒以内に終了しませんでした。")) << out;
+        EXPECT_TRUE(out.ends_with("result=99\n")) << out;
         EXPECT_TRUE(eventually([&] { return standInsFor(a).empty(); }, 2000));
     }
 }

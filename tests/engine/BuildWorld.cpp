@@ -6,8 +6,10 @@
 #include "support/RegistryWriter.h"
 #include "support/TestOs.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 namespace pelorix::test {
 namespace fs = std::filesystem;
@@ -95,6 +97,28 @@ std::vector<std::string> BuildWorld::filesContaining(const std::string& text) co
 
 std::string BuildWorld::compilerLogPath(const std::string& projectName) const {
     return env.home() + "/" + projectName + ".log";
+}
+
+bool holds(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+bool eventually(const std::function<bool()>& condition, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+std::map<std::string, std::string> folderOf(const std::string& projectHost) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(fs::path(projectHost).parent_path()))
+        if (!entry.path().string().ends_with(".standin-runs"))
+            files[entry.path().filename().string()] = readFile(entry.path().string());
+    return files;
 }
 
 std::map<std::string, std::string> snapshotFiles(const std::string& hostFolder) {

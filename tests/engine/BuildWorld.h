@@ -58,6 +58,14 @@ private:
 
 // Every regular file below a host folder with its bytes, to show that a command changed nothing.
 std::map<std::string, std::string> snapshotFiles(const std::string& hostFolder);
+// The files beside a project (host path), by name, with their bytes (the stand-in's run counts
+// left out): a project file and its backups.
+std::map<std::string, std::string> folderOf(const std::string& projectHost);
+
+// Whether the text holds the part.
+bool holds(const std::string& text, const std::string& part);
+// Waits, bounded, until the condition holds; false when it never did.
+bool eventually(const std::function<bool()>& condition, int ms = 10000);
 
 // An event pump that runs a function each time events are processed.
 class CallbackPump final : public IEventPump {

@@ -1,11 +1,11 @@
 // The English compiler's logs beside the Japanese one's: whole logs in both languages, the line
 // parsers, the logs a load error refers to, a CP1252 log, and builds with English stand-in logs.
 #include "BuildWorld.h"
+#include "HostileFiles.h"
 #include "engine/CompilerLog.h"
 #include "platform/CodePage.h"
 
 #include <algorithm>
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -89,7 +89,8 @@ TEST(EnglishCompilerLog, LineParsers) {
 
 // An English compiler in Western Europe writes CP1252: its accented letters read right in the
 // compiler's log and in the logs it refers to, which are bounded and keep undecodable bytes; a
-// missing one and a pipe are named, never waited for or raised.
+// missing one and one that cannot be read (a pipe, a file held by another) are named, never
+// waited for or raised.
 TEST(EnglishCompilerLog, Cp1252LogsAndTheLogsTheyReferTo) {
     TestEnvironment env;
     env.setCodePage("CP1252");
@@ -120,11 +121,13 @@ TEST(EnglishCompilerLog, Cp1252LogsAndTheLogsTheyReferTo) {
     EXPECT_EQ(notes[2], "[frmMain.log] Line 0: The file C:\\src\\frmMain.frm could not be loaded.");
     EXPECT_EQ(notes[4], "ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙがありません: C:\\nowhere\\frmGone.log");
 
-    ASSERT_EQ(::mkfifo(env.path("drive_c/src/pipe.log").c_str(), 0600), 0);
+    const BlockedFile blocked(env.path("drive_c/src/pipe.log"));
     CompilerLogResult withPipe;
     withPipe.referredLogs = {readReferredLog("pipe.log", src)};
     EXPECT_TRUE(
-        compilerLogNotes(withPipe)[0].starts_with("ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙを読めません: pipe.log ("));
+        compilerLogNotes(withPipe)[0].starts_with("ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙを読めません: pipe.log ("))
+        << compilerLogNotes(withPipe)[0];
+    EXPECT_TRUE(blocked.intact());
 }
 
 // Through the engine, as the window builds: a missing reference ends the run with 5 when no

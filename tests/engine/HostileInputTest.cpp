@@ -2,47 +2,43 @@
 // each case runs the command as a user would and checks what it says and that no byte that should
 // stay was lost.
 #include "BuildWorld.h"
+#include "HostileFiles.h"
 #include "platform/ProgramFolderLock.h"
 #include "platform/Text.h"
 #include "support/CliRun.h"
 #include "support/RegistryWriter.h"
 
-#include <csignal>
 #include <filesystem>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <map>
+#include <memory>
 #include <utility>
 
 #include <gtest/gtest.h>
-
-extern char** environ;
 
 namespace pelorix::test {
 namespace {
 namespace fs = std::filesystem;
 
-bool holds(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-bool isFifo(const std::string& hostPath) {
-    struct stat st {};
-    return ::lstat(hostPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
-}
+// What the program says of a file it cannot read (a BlockedFile): on Linux a FIFO, on Windows a
+// file another holder keeps to itself.
+#ifdef _WIN32
+const std::string blockedCause = "読み取りが許可されていません。";
+#else
+const std::string blockedCause = "ﾌｧｲﾙではなくﾊﾟｲﾌﾟ(FIFO)です。";
+#endif
 
 // Two marked projects in a list, and what a case makes of the world, in steps separated by ";":
-// "fifo:P", "folder:P", "link:P[:TARGET]" (to the first project), "hardlink:P", "file:P:BYTES",
-// "rm:P", "codepage:NAME", "compiler" (a .vbp command whose program is no program). "LIST",
-// "ALPHA", "HOME", "DRIVE" and "ROOT" in a path or argument stand for the host paths of the list,
-// the first project, the program folder, drive C: and the test's root.
+// "fifo:P", "blocked:P" (a BlockedFile), "folder:P", "link:P[:TARGET]" (to the first project),
+// "hardlink:P", "file:P:BYTES", "rm:P", "codepage:NAME", "compiler" (a .vbp command whose program
+// is no program). "LIST", "ALPHA", "HOME", "DRIVE" and "ROOT" in a path or argument stand for the
+// host paths of the list, the first project, the program folder, drive C: and the test's root.
 struct World {
     BuildWorld world;
     std::string alpha = world.addProject("a", "Alpha", {"CompatibleMode=\"0\""});
     std::string beta = world.addProject("b", "Beta", {"CompatibleMode=\"0\""});
     std::string state = "1,2,";
     std::string list = BuildWorld::host(world.writeList({alpha, beta}, &state));
+    std::vector<std::unique_ptr<BlockedFile>> blocked;
 
     std::string expand(std::string text) const {
         for (const auto& [name, value] : {std::pair<std::string, std::string>{"LIST", list},
@@ -53,7 +49,7 @@ struct World {
             text = replaceAll(text, name, value);
         return text;
     }
-    void make(const std::string& step) const {
+    void make(const std::string& step) {
         const auto first = step.find(':');
         const auto second = step.find(':', first + 1);
         const std::string kind = step.substr(0, first);
@@ -62,8 +58,8 @@ struct World {
         const std::string rest = second == std::string::npos ? "" : step.substr(second + 1);
         if (fs::path(path).has_parent_path())
             fs::create_directories(fs::path(path).parent_path());
-        if (kind == "fifo")
-            ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+        if (kind == "fifo" || kind == "blocked")
+            blocked.push_back(std::make_unique<BlockedFile>(path));
         else if (kind == "folder")
             fs::create_directories(path);
         else if (kind == "link")
@@ -87,10 +83,19 @@ struct World {
                                  "\"" + TestEnvironment::windowsPath(program) + "\" \"%1\"")
             .write(world.env);
     }
-    void prepare(const std::string& steps) const {
+    void prepare(const std::string& steps) {
         for (const std::string& step : split(steps, ';'))
             if (!step.empty())
                 make(step);
+    }
+    // The files of the test's folder and of the world's folders on drive C: (on Windows the
+    // test's own drive, outside the folder), by host path.
+    std::map<std::string, std::string> files() const {
+        auto found = snapshotFiles(world.env.root());
+        for (const std::string folder : {"/a", "/b", "/lists"})
+            for (auto& [path, bytes] : snapshotFiles(world.env.driveC() + folder))
+                found[fs::path(path).make_preferred().string()] = std::move(bytes);
+        return found;
     }
     CliOutcome invoke(const std::string& args) const {
         std::vector<std::string> expanded;
@@ -117,36 +122,47 @@ TEST(HostileInput, DataLoss) {
     const std::vector<Case> cases = {
         {"", "build LIST --junit LIST", 1, "is the project list"},
         {"", "build LIST --junit DRIVE/a/../lists/build.ini", 1, "is the project list"},
+        {"hardlink:DRIVE/a/Other.vbp", "update DRIVE/a/Other.vbp --mode 1", 0, ""},
+#ifndef _WIN32
         {"link:ROOT/r.xml:LIST", "build LIST --junit ROOT/r.xml", 1, "is the project list"},
+#endif
         {"", "build LIST --junit ALPHA", 1, "is the project file"},
         {"", "build LIST --junit HOME/Pelorix.ini", 1, "is the settings file"},
         {"file:HOME/Pelorix.log:old", "build LIST --junit HOME/Pelorix.log", 1, "is the error log"},
         {"folder:ROOT/r.xml", "build LIST --junit ROOT/r.xml", 1, "is a folder, not a regular file"},
+#ifdef _WIN32
+        {"", "build LIST --junit NUL", 1, "NUL is a device, not a regular file"},
+        {"", "build LIST --junit DRIVE/a/CON", 1, "is a device, not a regular file"},
+#else
         {"fifo:ROOT/r.xml", "build LIST --junit ROOT/r.xml", 1, "is a pipe (FIFO), not a"},
+#endif
         {"file:DRIVE/a/notes.txt:CompatibleMode=\"1\"\n;" + group, "build DRIVE/a/g.vbg", 0,
          "line 3: left out: notes.txt is not a project file (.vbp)"},
         {group, "import DRIVE/a/g.vbg", 0, "line 2: left out: g.vbg is not a project file (.vbp)"},
+#ifdef _WIN32
+        {"", "update NUL --mode 1", 1, "ﾌｧｲﾙではなくﾃﾞﾊﾞｲｽです。"},
+#else
         {"link:DRIVE/a/Link.vbp", "update DRIVE/a/Link.vbp --mode 1", 0, ""},
-        {"hardlink:DRIVE/a/Other.vbp", "update DRIVE/a/Other.vbp --mode 1", 0, ""},
         {"fifo:DRIVE/a/Pipe.vbp", "update DRIVE/a/Pipe.vbp --mode 1", 1, "ﾌｧｲﾙではなくﾊﾟｲﾌﾟ(FIFO)です。"},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         World w;
         w.prepare(c.steps);
-        auto before = snapshotFiles(w.world.env.root());
+        auto before = w.files();
         const CliOutcome r = w.invoke(c.args);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_TRUE(holds(r.err, c.says)) << r.err;
         EXPECT_EQ(holds(r.err, "nothing was built"), holds(c.args, "--junit")) << r.err;
-        auto after = snapshotFiles(w.world.env.root());
+        auto after = w.files();
         const std::string alpha = BuildWorld::host(w.alpha);
         const std::string given = w.expand(split(c.args, ' ')[1]);
         if (c.args.starts_with("update") && c.status == 0) {
             // The file the link leads to (or the file of both names) is updated, its backup beside it.
             EXPECT_TRUE(holds(after[alpha], "CompatibleMode=\"1\"")) << after[alpha];
+            EXPECT_EQ(readFile(given), after[alpha]) << "both names lead to the one file";
             EXPECT_TRUE(fs::exists(alpha + ".org") || fs::exists(given + ".org"));
-            EXPECT_TRUE(fs::is_symlink(given) || fs::hard_link_count(alpha) == 2);
             continue;
         }
         EXPECT_EQ(w.world.recorded().size(), c.args.starts_with("build") && c.status == 0 ? 1u : 0u);
@@ -157,30 +173,20 @@ TEST(HostileInput, DataLoss) {
             });
         for (const auto& [path, bytes] : before)
             EXPECT_EQ(after[path], bytes) << path;
-        EXPECT_TRUE(!c.steps.starts_with("fifo:") || isFifo(w.expand(c.steps.substr(5))));
+        for (const auto& file : w.blocked)
+            EXPECT_TRUE(file->intact());
     }
 }
 
 // ---- Failures reported as success --------------------------------------------------------------
 
-// A process started for the test and ended by it, by its id.
-struct OwnProcess {
-    pid_t pid = 0;
-    OwnProcess() {
-        const char* argv[] = {"sleep", "600", nullptr};
-        EXPECT_EQ(::posix_spawnp(&pid, "sleep", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
-    }
-    ~OwnProcess() { end(); }
-    void end() {
-        if (pid > 0 && ::kill(pid, SIGKILL) == 0)
-            ::waitpid(std::exchange(pid, 0), nullptr, 0);
-    }
-};
-
 // A compiler an earlier build left running (the window's engine leaves one past its limit) keeps
 // the lock until it ends; a run refused or stopped before its first project replaces the earlier
 // report with its error; a file that is no list, or a list through a pipe, is an error naming it.
 TEST(HostileInput, ReportedSuccess) {
+#ifndef _WIN32
+    // (A process of the test's own stands for the stray compiler here; on Windows the record is
+    // tested with the compiler itself, in the backend's tests.)
     {
         World w;
         w.world.setting("Build", "ProcessWaitLimit", "300");
@@ -194,32 +200,44 @@ TEST(HostileInput, ReportedSuccess) {
     int pipeEnds[2] = {-1, -1};
     ASSERT_EQ(::pipe(pipeEnds), 0);
     const std::string pipeList = "/dev/fd/" + std::to_string(pipeEnds[0]);
+#endif
     struct Case {
         std::string situation; // "stray", "locked" or world steps
         std::string args;
         std::string says;
     };
     const std::vector<Case> cases = {
+#ifndef _WIN32
         {"stray", "build LIST --junit ROOT/r.xml", "left running (process "},
+#endif
         {"locked", "build LIST --junit ROOT/r.xml", "another build is running"},
         {"file:LIST:\x01\xfe\x80garbage", "build LIST --junit ROOT/r.xml",
          "[ProjectName]ｾｸｼｮﾝがありません。"},
         {"", "build ALPHA --junit ROOT/r.xml", "[ProjectName]ｾｸｼｮﾝがありません。"},
         {"", "build ROOT/gone.ini --junit ROOT/r.xml", "ﾌｧｲﾙが見つかりません。"},
         {"", "check ALPHA", "[ProjectName]ｾｸｼｮﾝがありません。"},
+        {"blocked:ROOT/held.ini", "build ROOT/held.ini --junit ROOT/r.xml", blockedCause},
+        {"blocked:ROOT/held.ini", "check ROOT/held.ini", blockedCause},
+#ifdef _WIN32
+        {"", "check NUL", "ﾌｧｲﾙではなくﾃﾞﾊﾞｲｽです。"},
+        {"", "build DRIVE/a/CON --junit ROOT/r.xml", "ﾌｧｲﾙではなくﾃﾞﾊﾞｲｽです。"},
+#else
         {"", "check " + pipeList, "ﾊﾟｲﾌﾟ(FIFO)です。"},
         {"", "build " + pipeList, "ﾊﾟｲﾌﾟ(FIFO)です。"},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.situation + " " + c.args);
         World w;
         writeFile(w.expand("ROOT/r.xml"), "<testsuites tests=\"2\" failures=\"0\" errors=\"0\"/>");
+#ifndef _WIN32
         OwnProcess stray;
         ASSERT_TRUE(c.situation != "stray" || ProgramFolderLock::recordStrayProcess(stray.pid));
+#endif
         std::optional<ProgramFolderLock> other;
         if (c.situation == "locked")
             other.emplace(ProgramFolderLock::tryAcquire());
-        w.prepare(c.situation.starts_with("file:") ? c.situation : "");
+        w.prepare(c.situation == "stray" || c.situation == "locked" ? "" : c.situation);
         const CliOutcome r = w.invoke(c.args);
         EXPECT_EQ(r.status, 1) << r.out << r.err;
         EXPECT_TRUE(holds(r.out + r.err, c.says)) << r.out << r.err;
@@ -228,21 +246,26 @@ TEST(HostileInput, ReportedSuccess) {
         const std::string report = readFile(w.expand("ROOT/r.xml"));
         EXPECT_TRUE(!holds(c.args, "--junit") || holds(report, "name=\"(run)\"")) << report;
         // Once the stray compiler has ended the build runs, and the record is gone.
+#ifndef _WIN32
         stray.end();
+#endif
         other.reset();
         if (c.situation == "stray") {
             EXPECT_EQ(runCli({"build", w.list}).status, 0);
             EXPECT_EQ(readFile(w.expand("HOME/Pelorix.lock")), "");
         }
     }
+#ifndef _WIN32
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
+#endif
 }
 
 // ---- Hangs -------------------------------------------------------------------------------------
 
-// A FIFO nobody writes to, as any input, is refused at once with its name (a command that waited
-// for a writer would fail the test by its time-out), and the build lock is free again. Missing
+// A FIFO nobody writes to (on Windows the console, CON), as any input, is refused at once with its
+// name (a command that waited for a writer would fail the test by its time-out), and the build
+// lock is free again. Missing
 // projects skip the pauses before their update, which here last ten minutes each.
 TEST(HostileInput, Hangs) {
     for (const std::string args : {"project FIFO.vbp", "update FIFO.vbp --mode 0", "import FIFO.bat",
@@ -250,17 +273,25 @@ TEST(HostileInput, Hangs) {
                                    "typelib-info FIFO.tlb", "check LISTED", "build LISTED --all"}) {
         SCOPED_TRACE(args);
         World w;
-        const std::string fifo =
-            w.expand("DRIVE/f/") + (holds(args, "LISTED") ? "FIFO.vbp" : split(args, ' ')[1]);
+        const std::string name = holds(args, "LISTED") ? "FIFO.vbp" : split(args, ' ')[1];
+#ifdef _WIN32
+        const std::string fifo = w.expand("DRIVE/f/") + replaceAll(name, "FIFO", "CON");
+        const std::string cause = args.starts_with("typelib") ? "it is a device" : "ﾃﾞﾊﾞｲｽ";
+        const std::string windowsPath = fs::path(fifo).make_preferred().string(); // as a user writes it
+#else
+        const std::string fifo = w.expand("DRIVE/f/") + name;
+        const std::string cause = args.starts_with("typelib") ? "not a regular file" : "FIFO";
+        const std::string windowsPath = TestEnvironment::windowsPath(fifo);
         w.make("fifo:" + fifo);
-        const std::string listed = BuildWorld::host(w.world.writeList({TestEnvironment::windowsPath(fifo)}));
+#endif
+        const std::string listed = BuildWorld::host(w.world.writeList({windowsPath}));
         std::vector<std::string> given = split(args, ' ');
         given[1] = holds(args, "LISTED") ? listed : fifo;
         const CliOutcome r = runCli(given);
         EXPECT_NE(r.status, 0);
-        EXPECT_TRUE(holds(r.out + r.err, args.starts_with("typelib") ? "not a regular file" : "FIFO"))
-            << r.out << r.err;
-        EXPECT_TRUE(isFifo(fifo));
+        EXPECT_TRUE(holds(r.out + r.err, cause)) << r.out << r.err;
+        for (const auto& file : w.blocked)
+            EXPECT_TRUE(file->intact());
         EXPECT_TRUE(ProgramFolderLock::tryAcquire().held());
         EXPECT_TRUE(w.world.recorded().empty());
     }
@@ -280,15 +311,28 @@ TEST(HostileInput, MessagesNameTheirCause) {
         std::string says; // parts separated by "|"
         bool fails = true;
     };
+#ifdef _WIN32
+    const std::string notAProgram = "DRIVE\\tools\\vb6.exe";
+#else
+    const std::string notAProgram = "DRIVE/tools/vb6.exe";
+#endif
+    // Names near the limit of 255 characters (and of 255 bytes on Linux).
     const std::string longName = std::string(240, 'L');
+    std::string japaneseName;
+    for (int i = 0; i < 80; ++i)
+        japaneseName += "名";
     const std::vector<Case> cases = {
         {"folder:HOME/Pelorix.lock", "build LIST",
          "cannot take the build lock HOME/Pelorix.lock: it is a folder"},
+#ifndef _WIN32
         {"link:HOME/Pelorix.lock:HOME/gone", "build LIST",
          "HOME/Pelorix.lock: it is a symbolic link to nothing"},
         {"codepage:bogus", "check LIST", "PELORIX_CODEPAGE=bogus|code pages that work: CP932"},
+#else
+        {"codepage:bogus", "check LIST", "PELORIX_CODEPAGE=bogus|no such code page is known"},
+#endif
         {"rm:HOME/Pelorix.ini;folder:HOME/Pelorix.ini", "check LIST",
-         "the settings file HOME/Pelorix.ini is a folder", false},
+         "the settings file |Pelorix.ini is a folder", false},
         {"folder:HOME/Alpha.log", "build LIST",
          "Alphaのｺﾝﾊﾟｲﾗのﾛｸﾞをﾌｧｲﾙとして作成できません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。|Alpha.log]"},
         {"file:DRIVE/n/Short.vbp:Type=Exe\r\nName=\"" + std::string(300, 'N') +
@@ -298,12 +342,21 @@ TEST(HostileInput, MessagesNameTheirCause) {
          "ﾌｧｲﾙを書き込めません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。[C:\\a\\Alpha.vbp.org]"},
         {"file:DRIVE/l/" + longName + ".vbp:Type=Exe\r\n", "update DRIVE/l/" + longName + ".vbp --mode 1", "",
          false},
+        {"file:DRIVE/l/" + japaneseName + ".vbp:Type=Exe\r\n",
+         "update DRIVE/l/" + japaneseName + ".vbp --mode 1", "", false},
+        // A .vbp command whose program is none.
+        {"compiler", "build LIST", notAProgram + " は有効な Win32 アプリケーションではありません。"},
+        {"compiler", "check LIST", "compiler program cannot start|" + notAProgram + " は有効な"},
         {"file:LIST:[ProjectName]\r\n", "build LIST", "the list has no project; nothing to build|result=7"},
         {"file:LIST:[ProjectName]\r\nC:\\a\\Alpha.vbp\r\n", "build LIST",
          "no project is marked for building"},
-        {"compiler", "build LIST", "DRIVE/tools/vb6.exe は有効な Win32 アプリケーションではありません。"},
-        {"compiler", "check LIST", "compiler program cannot start|DRIVE/tools/vb6.exe は有効な"},
+#ifdef _WIN32
+        {"", "typelib-info NUL", "not a regular file: it is a device"},
+        {"blocked:ROOT/t.tlb", "typelib-info ROOT/t.tlb", "t.tlb: the file cannot be read: "},
+#else
         {"fifo:ROOT/t.tlb", "typelib-info ROOT/t.tlb", "not a regular file: it is a pipe (FIFO)"},
+#endif
+        {"blocked:ALPHA", "build LIST --all", blockedCause + "[C:\\a\\Alpha.vbp]|result=99"},
         {"folder:ROOT/r.xml", "build LIST --junit ROOT/r.xml", "ROOT/r.xml is a folder"},
     };
     for (const Case& c : cases) {

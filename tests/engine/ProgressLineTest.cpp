@@ -60,6 +60,26 @@ TEST(ProgressLine, RewritesOneLineAsTheRunGoesOnAndErasesItAtTheEnd) {
               "a\xFF");
 }
 
+// A console that takes no escape sequences: the line goes back to its start and blanks cover what
+// the line showed, as many as its columns (two for each wide character).
+TEST(ProgressLine, WithoutEscapesBlanksCoverWhatTheLineShowed) {
+    std::ostringstream console;
+    auto now = std::chrono::steady_clock::time_point{};
+    ProgressLine progress(
+        console, 20, [&] { return now; }, ProgressLine::Erase::Blanks);
+    progress.runStarted(2);
+    progress.projectStarted({1, 1, "日本", "C:\\a\\A.vbp", 0});
+    EXPECT_EQ(console.str(), "\r[0/2] building 日本");
+    progress.clear();
+    EXPECT_TRUE(console.str().ends_with("日本\r" + std::string(19, ' ') + "\r"));
+    progress.draw();
+    progress.projectEnded(1);
+    EXPECT_TRUE(console.str().ends_with("\r" + std::string(19, ' ') + "\r[1/2] 0:00")) << console.str();
+    progress.runEnded(1);
+    EXPECT_TRUE(console.str().ends_with("[1/2] 0:00\r" + std::string(10, ' ') + "\r"));
+    EXPECT_EQ(console.str().find('\x1b'), std::string::npos);
+}
+
 std::string quoted(const std::string& text) {
     return "'" + replaceAll(text, "'", "'\\''") + "'";
 }

@@ -9,7 +9,9 @@
 
 #include <filesystem>
 #include <optional>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -75,15 +77,20 @@ TEST(ProjectListFile, RefusedFilesAreNamedWithTheirReasonAndLinksAreFollowed) {
     const std::string folder = env.driveC() + "/lists";
     fs::create_directories(folder + "/folder.ini");
     writeFile(folder + "/ro.ini", "[ProjectName]\r\n; mine\r\n");
-    ::chmod((folder + "/ro.ini").c_str(), 0444);
-    ASSERT_EQ(::mkfifo((folder + "/fifo.ini").c_str(), 0644), 0);
-    const struct {
+    fs::permissions(folder + "/ro.ini",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    struct Refused {
         std::string name;
         std::string reason;
-    } refused[] = {{"ro.ini", "読み取り専用のﾌｧｲﾙです。"},
-                   {"folder.ini", "ﾌｫﾙﾀﾞです。"},
-                   {"fifo.ini", "通常のﾌｧｲﾙではありません。"},
-                   {"missing\\list.ini", "指定されたパスが見つかりません。"}};
+    };
+    std::vector<Refused> refused = {{"ro.ini", "読み取り専用のﾌｧｲﾙです。"},
+                                    {"folder.ini", "ﾌｫﾙﾀﾞです。"},
+                                    {"missing\\list.ini", "指定されたパスが見つかりません。"}};
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((folder + "/fifo.ini").c_str(), 0644), 0);
+    refused.push_back({"fifo.ini", "通常のﾌｧｲﾙではありません。"});
+#endif
     for (const auto& r : refused) {
         SCOPED_TRACE(r.name);
         const std::string path = "C:\\lists\\" + r.name;
@@ -96,8 +103,10 @@ TEST(ProjectListFile, RefusedFilesAreNamedWithTheirReasonAndLinksAreFollowed) {
         }
     }
     EXPECT_EQ(readFile(folder + "/ro.ini"), "[ProjectName]\r\n; mine\r\n");
+    EXPECT_EQ(folderEntries(folder).size(), refused.size() - 1)
+        << "nothing left behind"; // none for the missing
+#ifndef _WIN32
     EXPECT_TRUE(fs::is_fifo(folder + "/fifo.ini"));
-    EXPECT_EQ(folderEntries(folder).size(), 3u) << "nothing left behind";
 
     writeFile(folder + "/real.ini", "; kept\r\n");
     fs::create_symlink("real.ini", folder + "/link.ini");
@@ -105,6 +114,7 @@ TEST(ProjectListFile, RefusedFilesAreNamedWithTheirReasonAndLinksAreFollowed) {
     writeListBuildState(api, "C:\\lists\\link.ini", {}, {{2}, 2});
     EXPECT_TRUE(fs::is_symlink(folder + "/link.ini"));
     EXPECT_EQ(readFile(folder + "/real.ini"), "; kept\r\n[Build]\r\nEnableState=2,\r\nIndex=2\r\n");
+#endif
 }
 
 } // namespace

@@ -188,12 +188,16 @@ std::wstring wideName(const char* name) {
     return std::wstring(name, name + std::char_traits<char>::length(name));
 }
 
-TEST(Win32Process, TheTimeLimitEndsTheCompilerWithItsJobAndAMissingProgramIsNamed) {
-    TestEnvironment env;
+// The stand-in compiler of the build folder.
+fs::path standInProgram() {
     char exe[MAX_PATH];
     ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    const fs::path program =
-        fs::path(exe).parent_path().parent_path().parent_path() / "bin" / PELORIX_STANDIN;
+    return fs::path(exe).parent_path().parent_path().parent_path() / "bin" / PELORIX_STANDIN;
+}
+
+TEST(Win32Process, TheTimeLimitEndsTheCompilerWithItsJobAndAMissingProgramIsNamed) {
+    TestEnvironment env;
+    const fs::path program = standInProgram();
     ASSERT_TRUE(fs::exists(program)) << program.string();
     const std::string project = env.path("hang/Hang.vbp");
     test::writeFile(project, "Type=Exe\r\nStandIn=hang\r\n");
@@ -251,6 +255,41 @@ TEST(Win32Files, TheLockIsExclusiveAndFilesAreReplacedWhole) {
         env.path(std::string(120, 'a') + "/" + std::string(120, 'b') + "/" + std::string(40, 'c') + ".ini");
     ASSERT_EQ(writeHostFileAtomically(deep, "[S]\r\nk=v\r\n"), 0);
     EXPECT_EQ(CFWin32API().GetTerminalProfile("S", "k", deep), "v");
+}
+
+// A compiler a run leaves running past its time limit keeps the lock busy until it ends: the run
+// records it while it holds the lock, by its process number and start time, so that the number
+// given again to another process frees the lock; the first run that finds it gone empties the
+// record.
+TEST(Win32Files, AStrayCompilerKeepsTheLockBusyUntilItEnds) {
+    TestEnvironment env;
+    const std::string lockFile = env.home() + "/Pelorix.lock";
+    const std::string project = env.path("stray/Hang.vbp");
+    test::writeFile(project, "Type=Exe\r\nStandIn=hang\r\n");
+    {
+        auto run = ProgramFolderLock::tryAcquire();
+        ASSERT_TRUE(run.held());
+        const bool cancel = false;
+        EXPECT_FALSE(CFWin32API().CreateProcess_Execute(
+            {}, "\"" + standInProgram().string() + "\" /make \"" + project + "\"", 0, 100, cancel, 300));
+    }
+    const auto busy = ProgramFolderLock::tryAcquire();
+    ASSERT_EQ(busy.state(), ProgramFolderLock::State::Busy);
+    const std::string record = test::readFile(lockFile);
+    EXPECT_EQ(record,
+              "stray " + std::to_string(busy.strayProcess()) + " " + record.substr(record.rfind(' ') + 1));
+
+    test::writeFile(lockFile, "stray " + std::to_string(busy.strayProcess()) + " 12345\n");
+    EXPECT_TRUE(ProgramFolderLock::acquire().held()) << "another start time is another process";
+    EXPECT_EQ(test::readFile(lockFile), "") << "the record of a process that is gone is emptied";
+
+    test::writeFile(lockFile, record);
+    fs::remove(project); // the stand-in ends with its project file
+    EXPECT_TRUE(ProgramFolderLock::acquire().held());
+    EXPECT_EQ(test::readFile(lockFile), "");
+    EXPECT_TRUE(ProgramFolderLock::recordStrayProcess(busy.strayProcess()))
+        << "an ended process needs no record";
+    EXPECT_EQ(test::readFile(lockFile), "");
 }
 
 TEST(Win32CodePage, TheSystemsConversionKeepsBytesAndNamesTheCodePageAsLinuxDoes) {

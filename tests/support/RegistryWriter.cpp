@@ -8,6 +8,10 @@
 #include <fstream>
 #include <stdexcept>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace pelorix::test {
 namespace {
 
@@ -155,20 +159,27 @@ RegistryWriter& RegistryWriter::addKey(std::string_view path, KeyTime time, Hive
 
 RegistryWriter& RegistryWriter::setString(std::string_view path, std::string_view name, std::string_view text,
                                           Hive hive) {
-    return setRaw(path, name, "\"" + escape(text) + "\"", hive);
+    return setValue(path, name, "\"" + escape(text) + "\"", std::string(text), hive);
 }
 
 RegistryWriter& RegistryWriter::setRaw(std::string_view path, std::string_view name, std::string_view rawData,
                                        Hive hive) {
+    return setValue(path, name, rawData, std::nullopt, hive);
+}
+
+RegistryWriter& RegistryWriter::setValue(std::string_view path, std::string_view name,
+                                         std::string_view rawData, std::optional<std::string> text,
+                                         Hive hive) {
     Key& k = key(path, hive);
     k.explicitKey = true;
     for (Value& v : k.values) {
         if (sameName(v.name, name)) {
             v.data = std::string(rawData);
+            v.text = std::move(text);
             return *this;
         }
     }
-    k.values.push_back({std::string(name), std::string(rawData)});
+    k.values.push_back({std::string(name), std::string(rawData), std::move(text)});
     return *this;
 }
 
@@ -236,13 +247,134 @@ std::string RegistryWriter::text(Hive hive) const {
 }
 
 void RegistryWriter::write(const TestEnvironment& env) const {
-    write(env.prefix());
+#ifdef _WIN32
+    static_cast<void>(env); // the system's registry is the test's
+    writeRegistry();
+#else
+    writeFiles(env.prefix());
+#endif
 }
 
-void RegistryWriter::write(const std::string& prefixFolder) const {
+void RegistryWriter::writeFiles(const std::string& prefixFolder) const {
     std::filesystem::create_directories(prefixFolder);
     writeReplacing(prefixFolder + "/system.reg", text(Hive::Machine));
     writeReplacing(prefixFolder + "/user.reg", text(Hive::User));
 }
+
+#ifdef _WIN32
+namespace {
+
+// What the writes of this program put into the system's registry: the keys they made (with all
+// below them), and the values they set on keys that were there before.
+struct WrittenKey {
+    ::HKEY root;
+    std::wstring path;
+};
+struct WrittenValue {
+    ::HKEY root;
+    std::wstring path;
+    std::wstring name;
+};
+std::vector<WrittenKey> g_writtenKeys;
+std::vector<WrittenValue> g_writtenValues;
+
+std::wstring wideOf(std::string_view utf8) {
+    const std::u16string units = utf16Of(utf8);
+    return std::wstring(units.begin(), units.end());
+}
+
+void check(LONG rc, const std::wstring& path, const char* what) {
+    if (rc != ERROR_SUCCESS)
+        throw std::runtime_error(std::string("registry: ") + what + " failed (" + std::to_string(rc) +
+                                 ") for " + std::string(path.begin(), path.end()));
+}
+
+// Opens the key, making it and its missing parents; the first key it makes is remembered.
+::HKEY createKey(::HKEY root, const std::wstring& path) {
+    ::HKEY key = nullptr;
+    std::size_t end = 0;
+    while (end != std::wstring::npos) {
+        end = path.find(L'\\', end + 1);
+        const std::wstring part = path.substr(0, end);
+        if (key != nullptr)
+            ::RegCloseKey(key);
+        DWORD disposition = 0;
+        check(
+            ::RegCreateKeyExW(root, part.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+            part, "RegCreateKeyExW");
+        if (disposition == REG_CREATED_NEW_KEY) {
+            g_writtenKeys.push_back({root, part});
+            break;
+        }
+    }
+    if (end != std::wstring::npos) {
+        ::RegCloseKey(key);
+        check(::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              path, "RegCreateKeyExW");
+    }
+    return key;
+}
+
+// The value's type and bytes: a string, or the "dword:" and "hex:" forms of the registry files.
+std::pair<DWORD, std::string> valueBytes(const std::optional<std::string>& text, const std::string& raw) {
+    if (text) {
+        const std::wstring wide = wideOf(*text);
+        return {REG_SZ, std::string(reinterpret_cast<const char*>(wide.c_str()),
+                                    (wide.size() + 1) * sizeof(wchar_t))};
+    }
+    if (raw.starts_with("dword:")) {
+        const auto number = static_cast<std::uint32_t>(std::stoul(raw.substr(6), nullptr, 16));
+        return {REG_DWORD, std::string(reinterpret_cast<const char*>(&number), sizeof number)};
+    }
+    if (raw.starts_with("hex:")) {
+        std::string bytes;
+        for (std::size_t i = 4; i + 1 < raw.size(); i += 3)
+            bytes.push_back(static_cast<char>(std::stoul(raw.substr(i, 2), nullptr, 16)));
+        return {REG_BINARY, bytes};
+    }
+    throw std::runtime_error("registry: a value of the form " + raw + " cannot be written through the API");
+}
+
+} // namespace
+
+void RegistryWriter::writeRegistry() const {
+    undoWrites();
+    for (const Hive hive : {Hive::Machine, Hive::User}) {
+        ::HKEY root = hive == Hive::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        for (const auto& [path, k] : tree(hive)) {
+            if (!k.explicitKey)
+                continue;
+            const std::wstring widePath = wideOf(k.path);
+            const std::size_t keysBefore = g_writtenKeys.size();
+            ::HKEY key = createKey(root, widePath);
+            const bool keyIsNew = g_writtenKeys.size() > keysBefore;
+            for (const Value& v : k.values) {
+                const auto [type, bytes] = valueBytes(v.text, v.data);
+                const std::wstring name = wideOf(v.name);
+                const LONG rc =
+                    ::RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                     static_cast<DWORD>(bytes.size()));
+                if (rc != ERROR_SUCCESS)
+                    ::RegCloseKey(key);
+                check(rc, widePath, "RegSetValueExW");
+                if (!keyIsNew)
+                    g_writtenValues.push_back({root, widePath, name});
+            }
+            ::RegCloseKey(key);
+        }
+    }
+}
+
+void RegistryWriter::undoWrites() {
+    for (auto it = g_writtenValues.rbegin(); it != g_writtenValues.rend(); ++it)
+        ::RegDeleteKeyValueW(it->root, it->path.c_str(), it->name.c_str());
+    for (auto it = g_writtenKeys.rbegin(); it != g_writtenKeys.rend(); ++it)
+        ::RegDeleteTreeW(it->root, it->path.c_str()); // the key with all below it
+    g_writtenValues.clear();
+    g_writtenKeys.clear();
+}
+#else
+void RegistryWriter::undoWrites() {}
+#endif
 
 } // namespace pelorix::test

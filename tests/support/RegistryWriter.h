@@ -78,17 +78,24 @@ public:
 
     // The file's text for a hive.
     std::string text(Hive hive) const;
-    // Writes system.reg and user.reg into the prefix (each replaced in one step, as Wine does).
+    // Writes system.reg and user.reg into the test's prefix (each replaced in one step, as Wine
+    // does). On Windows the keys and values go into the system's registry through the registry API
+    // instead (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, the program's view), replacing what earlier
+    // writes of the program put there; key times and key options cannot be set through the API and
+    // are left out there.
     void write(const TestEnvironment& env) const;
-    void write(const std::string& prefixFolder) const;
+    // Takes out of the system's registry what writes of this program put there (Windows; the test
+    // environment does it when the test ends). Nothing on Linux, where the prefix goes with the test.
+    static void undoWrites();
 
     // The escaped form of a text inside quotes, as Wine writes names and data.
     static std::string escape(std::string_view utf8, bool keyName = false);
 
 private:
     struct Value {
-        std::string name; // "" = default
-        std::string data; // the text after "="
+        std::string name;                // "" = default
+        std::string data;                // the text after "="
+        std::optional<std::string> text; // a string value's UTF-8 text
     };
     struct Key {
         std::string path; // as first spelled
@@ -103,6 +110,10 @@ private:
     using Tree = std::map<std::string, Key, LessIgnoringCase>;
 
     Key& key(std::string_view path, Hive hive);
+    RegistryWriter& setValue(std::string_view path, std::string_view name, std::string_view rawData,
+                             std::optional<std::string> text, Hive hive);
+    void writeFiles(const std::string& prefixFolder) const;
+    void writeRegistry() const;
     Tree& tree(Hive hive) { return hive == Hive::Machine ? m_machine : m_user; }
     const Tree& tree(Hive hive) const { return hive == Hive::Machine ? m_machine : m_user; }
 

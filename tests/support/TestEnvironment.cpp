@@ -2,6 +2,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
+#include "support/RegistryWriter.h"
 #include "support/TestOs.h"
 
 #include <algorithm>
@@ -52,6 +53,7 @@ TestEnvironment::TestEnvironment() {
 }
 
 TestEnvironment::~TestEnvironment() {
+    RegistryWriter::undoWrites();
     for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
         if (it->wasSet)
             setEnvironment(it->name, it->value);

@@ -14,9 +14,16 @@
 
 namespace pelorix::test {
 
+#ifdef _WIN32
+// UTF-8 text as the system's wide characters (the program reads its environment so).
+inline std::wstring wideText(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())).wstring();
+}
+#endif
+
 inline void setEnvironment(const std::string& name, const std::string& value) {
 #ifdef _WIN32
-    ::_putenv_s(name.c_str(), value.c_str());
+    ::_wputenv_s(wideText(name).c_str(), wideText(value).c_str());
 #else
     ::setenv(name.c_str(), value.c_str(), 1);
 #endif
@@ -24,7 +31,7 @@ inline void setEnvironment(const std::string& name, const std::string& value) {
 
 inline void unsetEnvironment(const std::string& name) {
 #ifdef _WIN32
-    ::_putenv_s(name.c_str(), "");
+    ::_wputenv_s(wideText(name).c_str(), L"");
 #else
     ::unsetenv(name.c_str());
 #endif

@@ -8,9 +8,14 @@
 # Usage: compare.sh WINE-RUN LINUX-CLI WINDOWS-BIN-FOLDER WORK-FOLDER
 set -euo pipefail
 wine_run=$1 linux_cli=$2 bin=$3 work=$4
-prefix=$("$wine_run" --prefix)
-export WINEPREFIX=$prefix WINEDEBUG=-all TZ=${TZ:-Asia/Tokyo}
 rm -rf "$work" && mkdir -p "$work/home-linux" "$work/home-windows"
+# A prefix of its own, made from the booted one: the registrations below stay in it.
+prefix=$work/prefix
+"$wine_run" --copy-prefix "$prefix"
+export PELORIX_WINE_RUN_PREFIX=$prefix WINEPREFIX=$prefix WINEDEBUG=-all TZ=${TZ:-Asia/Tokyo}
+server=$(dirname "$(command -v wine || echo /usr/lib/wine/wine)")/wineserver
+[ -x "$server" ] || server=/usr/lib/wine/wineserver
+trap '"$server" -k 2>/dev/null || true' EXIT
 fail() { echo "compare.sh: $*" >&2; exit 1; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
@@ -27,7 +32,7 @@ done
 reg "HKLM\\Software\\Classes\\TypeLib\\$other\\3.1\\0\\win32" /ve /d 'C:\PelorixCompare\Lib\Other.ocx'
 reg 'HKLM\Software\Classes\.vbp' /ve /d VisualBasic.Project
 reg 'HKLM\Software\Classes\VisualBasic.Project\shell\open\command' /ve /d "\"$(winpath "$bin/vb6-standin.exe")\" \"%1\""
-"$(dirname "$(command -v wine || echo /usr/lib/wine/wine)")/wineserver" -w 2>/dev/null || /usr/lib/wine/wineserver -w
+"$server" -w
 
 # 1. The registrations, with the newest version per library.
 PELORIX_HOME=$work/home-linux "$linux_cli" typelibs >"$work/typelibs-linux.txt"
@@ -91,14 +96,15 @@ build() { # SIDE LIST
     sed -i -E 's#^[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} #TIME #' "$work/$side-$list.txt"
     echo "exit=$status" >>"$work/$side-$list.txt"
 }
-# No stand-in outlives the build that started it (its end may take Wine a moment to finish).
+# No stand-in outlives the build that started it (its end may take Wine a moment to finish). An
+# ended one that nobody has reaped yet (a zombie of another process tree) runs no more.
 no_standin_left() {
-    local i
+    local i running=R,S,D,T,t,W,I
     for i in $(seq 50); do
-        pgrep -u "$(id -u)" -f 'vb6-standin\.exe' >/dev/null || return 0
+        pgrep -r $running -u "$(id -u)" -f 'vb6-standin\.exe' >/dev/null || return 0
         sleep 0.1
     done
-    pgrep -a -u "$(id -u)" -f 'vb6-standin\.exe' >&2
+    pgrep -a -r $running -u "$(id -u)" -f 'vb6-standin\.exe' >&2
     fail "a stand-in is still running after the $1 build of ProcessWaitLimit"
 }
 for list in build.ini hang.ini; do
