@@ -38,8 +38,7 @@ private:
         if (m_pending.empty())
             return 0;
         const HANDLE handle = ::GetStdHandle(m_which);
-        DWORD mode = 0;
-        if (::GetConsoleMode(handle, &mode) == 0)
+        if (!isConsole(handle))
             return writeBytes(handle, m_pending) ? 0 : -1;
         // A character split between two flushes waits for its last bytes.
         std::size_t whole = m_pending.size();
@@ -61,6 +60,17 @@ private:
         return ok ? 0 : -1;
     }
 
+    // Whether the handle is a console, asked once per handle rather than once per line (each
+    // question is a request to the console's server; a standard handle may still be set anew).
+    bool isConsole(HANDLE handle) {
+        if (handle != m_handle) {
+            DWORD mode = 0;
+            m_isConsole = ::GetConsoleMode(handle, &mode) != 0;
+            m_handle = handle;
+        }
+        return m_isConsole;
+    }
+
     static bool writeBytes(HANDLE handle, std::string& bytes) {
         std::string_view rest(bytes);
         while (!rest.empty()) {
@@ -75,6 +85,8 @@ private:
     }
 
     DWORD m_which;
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    bool m_isConsole = false;
     std::array<char, 4096> m_buffer{};
     std::string m_pending;
 };
