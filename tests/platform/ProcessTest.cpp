@@ -285,60 +285,6 @@ TEST_F(Process, UnreadableProgramIsAccessDenied) {
     }
 }
 
-TEST_F(Process, ProgramThatEndsAtOnceIsTrue) {
-    script(env.driveC() + "/tools/fail.sh", "#!/bin/sh\nexit 3\n");
-    CountingPump pump;
-    EXPECT_TRUE(api.CreateProcess_Execute("", R"(C:\tools\fail.sh)", 0, 10000, cancel, 600000, &pump));
-    EXPECT_GE(pump.calls, 1);
-}
-
-TEST_F(Process, TimeLimitEndsTheWaitAndLeavesTheProgramRunning) {
-    CountingPump pump;
-    ProcessWaitEnd end = ProcessWaitEnd::Ended;
-    EXPECT_FALSE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 10, cancel, 30, &pump, &end));
-    EXPECT_EQ(end, ProcessWaitEnd::TimeLimit);
-    EXPECT_GE(pump.calls, 1);
-    expectStillRunningThenReaped();
-}
-
-TEST_F(Process, CancelFlagEndsTheWait) {
-    CountingPump pump;
-    pump.onCall = [&](int call) { cancel = call >= 2; };
-    EXPECT_FALSE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 60000, cancel, 600000, &pump));
-    EXPECT_EQ(pump.calls, 3); // two inside the slice, one for the pass
-    expectStillRunningThenReaped();
-}
-
-TEST_F(Process, EventsAreHandledWithinALongSlice) {
-    // The program ends only after five rounds of events; the single 5000 ms slice reaches the time
-    // limit, so the wait is true only if events were handled inside the slice.
-    CountingPump pump;
-    pump.onCall = [&](int call) {
-        if (call == 5)
-            release();
-    };
-    EXPECT_TRUE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 5000, cancel, 5000, &pump));
-    EXPECT_GE(pump.calls, 5);
-}
-
-TEST_F(Process, SliceZeroWaitsForTheEndOrTheCancelFlag) {
-    CountingPump pump;
-    pump.onCall = [&](int call) {
-        if (call == 3)
-            release();
-    };
-    EXPECT_TRUE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 0, cancel, 600000, &pump));
-    EXPECT_GE(pump.calls, 3);
-
-    fs::remove(env.root() + "/release");
-    fs::remove(env.root() + "/pid");
-    CountingPump cancelling;
-    cancelling.onCall = [&](int call) { cancel = call == 3; };
-    EXPECT_FALSE(api.CreateProcess_Execute("", R"(C:\tools\wait.sh)", 1, 0, cancel, 600000, &cancelling));
-    EXPECT_EQ(cancelling.calls, 3);
-    expectStillRunningThenReaped();
-}
-
 // A program that never ends and leaves a process of its own running, as a compiler under Wine
 // does. Whatever the wait slice (0 polls, a negative one never ends by itself) the wait ends at
 // the limit, measured in time; EndGroup then ends the program and the process it started. Neither
