@@ -1,6 +1,7 @@
 #include "platform/ErrorConvention.h"
 
 #include "engine/BuildWindows.h"
+#include "platform/CFWin32API.h"
 #include "platform/ErrorLog.h"
 #include "platform/UserInterface.h"
 #include "platform/Win32Error.h"
@@ -169,6 +170,15 @@ TEST(ErrorConvention, Win32FileCodesBecomeTheFileStatementsErrors) {
     EXPECT_EQ(vberr::fromWin32(win32::SharingViolation).number(), 70);
     EXPECT_EQ(vberr::fromWin32(win32::AccessDenied).number(), 75);
     EXPECT_EQ(vberr::fromWin32(win32::AccessDenied).description(), "パス名が無効です。");
+}
+
+TEST(GetLastErrorMsg, SystemTextsAndUnknownCodes) {
+    CFWin32API api;
+    EXPECT_EQ(api.GetLastErrorMsg(0), "この操作を正しく終了しました。");
+    EXPECT_EQ(api.GetLastErrorMsg(2), "指定されたファイルが見つかりません。");
+    EXPECT_EQ(api.GetLastErrorMsg(193), "%1 は有効な Win32 アプリケーションではありません。");
+    EXPECT_EQ(api.GetLastErrorMsg(12345), "");
+    EXPECT_EQ(api.GetLastErrorMsg(-1), "");
 }
 
 } // namespace

@@ -331,14 +331,5 @@ TEST_F(Process, StartProcessReturnsAtOnceAndTheProgramIsReaped) {
     EXPECT_EQ(api.ErrProcName(), "StartProcess");
 }
 
-TEST(GetLastErrorMsg, SystemTextsAndUnknownCodes) {
-    CFWin32API api;
-    EXPECT_EQ(api.GetLastErrorMsg(0), "この操作を正しく終了しました。");
-    EXPECT_EQ(api.GetLastErrorMsg(2), "指定されたファイルが見つかりません。");
-    EXPECT_EQ(api.GetLastErrorMsg(193), "%1 は有効な Win32 アプリケーションではありません。");
-    EXPECT_EQ(api.GetLastErrorMsg(12345), "");
-    EXPECT_EQ(api.GetLastErrorMsg(-1), "");
-}
-
 } // namespace
 } // namespace pelorix
