@@ -103,16 +103,6 @@ bool holds(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-bool eventually(const std::function<bool()>& condition, int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
 std::map<std::string, std::string> folderOf(const std::string& projectHost) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::directory_iterator(fs::path(projectHost).parent_path()))

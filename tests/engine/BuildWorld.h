@@ -64,8 +64,6 @@ std::map<std::string, std::string> folderOf(const std::string& projectHost);
 
 // Whether the text holds the part.
 bool holds(const std::string& text, const std::string& part);
-// Waits, bounded, until the condition holds; false when it never did.
-bool eventually(const std::function<bool()>& condition, int ms = 10000);
 
 // An event pump that runs a function each time events are processed.
 class CallbackPump final : public IEventPump {

@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 #include "platform/UserInterface.h"
 #include "platform/Win32Error.h"
+#include "support/CountingPump.h"
 #include "support/ProcessGroup.h"
 #include "support/TestEnvironment.h"
 #include "support/TestOs.h"
@@ -26,6 +27,8 @@ namespace pelorix {
 namespace {
 
 namespace fs = std::filesystem;
+using test::CountingPump;
+using test::eventually;
 using test::TestEnvironment;
 using test::writeFile;
 
@@ -49,27 +52,6 @@ private:
     const char* m_name;
     std::optional<std::string> m_old;
 };
-
-class CountingPump final : public IEventPump {
-public:
-    std::function<void(int)> onCall;
-    int calls = 0;
-    void processEvents() override {
-        ++calls;
-        if (onCall)
-            onCall(calls);
-    }
-};
-
-// Waits (bounded, never asserting on time) until the condition holds.
-bool eventually(const std::function<bool()>& condition) {
-    for (int i = 0; i < 2000; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return condition();
-}
 
 // 'R', 'S', 'Z' ... for a process that exists, 0 when it is gone (reaped).
 char processState(pid_t pid) {

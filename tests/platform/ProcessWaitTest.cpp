@@ -2,6 +2,7 @@
 // ending at once or running until its project file goes.
 #include "platform/CFWin32API.h"
 #include "platform/UserInterface.h"
+#include "support/CountingPump.h"
 #include "support/TestEnvironment.h"
 
 #include <chrono>
@@ -21,27 +22,6 @@ namespace pelorix::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-class CountingPump final : public IEventPump {
-public:
-    std::function<void(int)> onCall;
-    int calls = 0;
-    void processEvents() override {
-        ++calls;
-        if (onCall)
-            onCall(calls);
-    }
-};
-
-// Waits (bounded, never asserting on time) until the condition holds.
-bool eventually(const std::function<bool()>& condition) {
-    for (int i = 0; i < 2000; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return condition();
-}
 
 // The processes running the stand-in (each test program runs in a system of its own under Wine;
 // on Linux those of this test's project).

@@ -6,11 +6,13 @@
 #include "support/TestOs.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -164,6 +166,16 @@ std::vector<std::string> folderEntries(const std::string& hostFolder) {
 
 std::string sjis(std::string_view utf8) {
     return encodeTo("CP932", utf8);
+}
+
+bool eventually(const std::function<bool()>& condition, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 } // namespace pelorix::test

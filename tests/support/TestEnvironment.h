@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,6 +62,10 @@ std::string readFile(const std::string& hostPath);
 bool fileExists(const std::string& hostPath);
 // The names of the entries of a host folder, sorted; none when it cannot be read.
 std::vector<std::string> folderEntries(const std::string& hostFolder);
+
+// Waits, bounded, until the condition holds; false when it never did (tests never assert on
+// how long it took).
+bool eventually(const std::function<bool()>& condition, int ms = 10000);
 
 // The bytes of a UTF-8 text in CP932.
 std::string sjis(std::string_view utf8);
