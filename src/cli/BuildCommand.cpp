@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "engine/BuildHandOver.h"
+#include "engine/BuildLock.h"
 #include "engine/BuildRecord.h"
 #include "engine/BuildTargets.h"
 #include "engine/BuildWindows.h"
@@ -13,7 +14,6 @@
 #include "platform/Environment.h"
 #include "platform/FileKind.h"
 #include "platform/ProgramFolderLock.h"
-#include "platform/RunConditions.h"
 #include "platform/RuntimeError.h"
 #include "platform/StopSignals.h"
 #include "platform/Terminal.h"
@@ -288,13 +288,16 @@ void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes, Progres
     });
 }
 
-// One line per project the run built or found up to date (OK, NG or SKIP, the mode, the path;
+// One line per project the run built or found up to date (OK, NG or SKIP, the mode, the path; NG
+// also for the project a run-time error stopped the run at;
 // under NG one indented line per compile error of its last compile: a TAB, the file, a TAB, the
 // line, a TAB, the message), then one per marked project whose file is missing (MISSING, no mode,
 // the path).
 void printResults(const BuildRecord& record, std::ostream& out) {
     for (const ProjectRecordOfRun& project : record.projects()) {
-        if (const RowResult result = project.rowResult(); result != RowResult::None) {
+        const bool stoppedAt = project.outcome == ProjectOutcome::Error;
+        if (const RowResult result = stoppedAt ? RowResult::NG : project.rowResult();
+            result != RowResult::None) {
             out << rowResultText(result) << '\t' << compatibleModeName(project.ownMode) << '\t'
                 << withoutControlCharacters(project.path) << '\n';
             if (result == RowResult::NG)
@@ -375,12 +378,13 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     } catch (const RuntimeError& e) {
         if (progress)
             progress->clear();
-        if (!options.junitPath.empty()) {
-            record.runFailed(e);
-            for (const std::int32_t row : loaded.missingRows)
-                record.addMissing(data, row);
+        // The projects the run reached are listed all the same: the one it stopped at is NG.
+        record.runFailed(e);
+        for (const std::int32_t row : loaded.missingRows)
+            record.addMissing(data, row);
+        printResults(record, out);
+        if (!options.junitPath.empty())
             writeReport(record, options, err);
-        }
         throw;
     }
     for (const std::string& problem : outcome.problems)
@@ -400,36 +404,22 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     return record.succeeded() && reported ? ExitOk : ExitFailure;
 }
 
-// Why the build lock could not be opened: what the lock file's name is, when that is the cause.
-std::string lockOpenFailure(const ProgramFolderLock& lock) {
-    if (lock.lockFileKind() != HostFileKind::Missing)
-        return "it is " + std::string(hostFileKindText(lock.lockFileKind())) + ", not a regular file";
-    return win32::systemMessage(lock.errorCode());
-}
-
-// The program folder's build lock: taken at once, or after the other build with --wait; nothing
-// when it is held, else why the build is refused. A lock that cannot be taken in an unusable
-// program folder leaves the folder's problem to the run, which names it; in a usable one, a lock
-// file that cannot be opened stops the command, since a run without the lock could mix its logs
-// with another's.
-std::optional<std::string> takeBuildLock(const BuildOptions& options, ProgramFolderLock& lock,
-                                         std::ostream& err) {
-    lock = ProgramFolderLock::tryAcquire();
-    if (lock.state() == ProgramFolderLock::State::Unavailable && !programFolderProblem())
-        return "cannot take the build lock " + lock.path() + ": " + lockOpenFailure(lock) +
-               "; nothing was built.";
-    if (lock.state() != ProgramFolderLock::State::Busy)
+// The program folder's build lock, taken as both front ends take it (see BuildLock.h): at once, or
+// after the other build with --wait; nothing when the run may start, else why it is refused.
+std::optional<std::string> lockRefusal(const BuildOptions& options, ProgramFolderLock& lock,
+                                       std::ostream& err) {
+    BuildLockDecision decision = takeBuildLock(options.wait, [&err](const std::string& why) {
+        err << "pelorix-cli build: " << why << "; waiting for it to end...\n" << std::flush;
+    });
+    const std::string why = decision.text();
+    const bool cannotOpen = decision.refusal == BuildLockDecision::Refusal::CannotOpen;
+    const bool refused = decision.refused();
+    lock = std::move(decision.lock);
+    if (!refused)
         return std::nullopt;
-    const std::string holder = lock.strayProcess() != 0
-                                   ? "a compiler an earlier build left running (process " +
-                                         std::to_string(lock.strayProcess()) +
-                                         ") is still running in the program folder " + lock.folder()
-                                   : "another build is running in the program folder " + lock.folder();
-    if (!options.wait)
-        return holder + " (its compiler logs would mix); nothing was built. Use --wait to wait for it.";
-    err << "pelorix-cli build: " << holder << "; waiting for it to end...\n" << std::flush;
-    lock = ProgramFolderLock::acquire();
-    return std::nullopt;
+    if (cannotOpen)
+        return why + "; nothing was built.";
+    return why + " (its compiler logs would mix); nothing was built. Use --wait to wait for it.";
 }
 
 int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
@@ -468,7 +458,7 @@ int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
         }
     }
     ProgramFolderLock lock;
-    if (const auto refused = takeBuildLock(options, lock, err)) {
+    if (const auto refused = lockRefusal(options, lock, err)) {
         err << "pelorix-cli build: " << withoutControlCharacters(*refused) << '\n';
         writeRunErrorReport(options, RuntimeError(BuildResult::Error, *refused), err);
         return ExitFailure;

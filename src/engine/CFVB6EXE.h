@@ -101,7 +101,9 @@ private:
     void pSetBuildParameter(bool& rebuildAgain, std::string& keyText, std::string& extension);
     std::int16_t pVB6EXE(std::string_view projectFilePath, std::string_view projectName,
                          std::int16_t compatibleMode, std::string_view projectType);
-    std::int16_t pCheckResult(std::string_view logPath, std::string_view projectFolder = {});
+    // Reads and classifies the log; the logs it refers to are read only where the project's own
+    // logs lie (see readReferredLog).
+    std::int16_t pCheckResult(std::string_view logPath, std::string_view projectFilePath = {});
     // Shows the result in the grid: successResult (OK, or SKIP for a project found up to date)
     // for a success, NG otherwise.
     void pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,

@@ -10,7 +10,8 @@
 //   StandIn=STEP[|STEP...]        the n-th run for this project takes the n-th STEP (the last one
 //                                 repeats); the count is kept in PROJECT.standin-runs
 //   StandIn@M=STEP[|STEP...]      the same, used instead while the file says CompatibleMode="M"
-// A STEP is a comma-separated list of actions: "sleep:N" (wait N ms first), "flood:N" (N KiB of
+// A STEP is a comma-separated list of actions: "sleep:N" (wait N ms first), "save:FILE" (append a
+// line to FILE, relative to the project's folder, as a user saving it meanwhile), "flood:N" (N KiB of
 // lines the classification does not know come before the outcome's text, written piece by piece
 // so that a huge log takes no memory here) and one outcome:
 //   ok          the success line (also without any StandIn line)
@@ -35,8 +36,8 @@
 //
 // A run that ends "ok" also writes the project's output file, where the compiler would: its
 // "ExeName32" in its "Path32", or its name with the extension of its type. The file holds a line
-// naming the project and the bytes of the project file as compiled, so that it changes when the
-// project does.
+// naming the project and the time of the build, and the bytes of the project file as compiled, so
+// that every build makes another file, as the compiler's link time does.
 
 #include "platform/CodePage.h"
 #include "platform/Console.h"
@@ -283,7 +284,10 @@ bool writeOutput(const std::string& projectPath, const std::string& projectBytes
         return false;
     std::error_code ignored;
     fs::create_directories(fs::path(host).parent_path(), ignored);
-    return writeHostFileAtomically(host, "vb6-standin output of " + windowsPath + "\r\n" + projectBytes) == 0;
+    // Like the compiler's binary, which carries the time it was linked, every build's output differs.
+    const auto linked = std::chrono::system_clock::now().time_since_epoch().count();
+    return writeHostFileAtomically(host, "vb6-standin output of " + windowsPath + " linked " +
+                                             std::to_string(linked) + "\r\n" + projectBytes) == 0;
 }
 
 void sleepMs(long ms) {
@@ -321,6 +325,10 @@ int main(int argc, char** argv) {
                 sleepMs(ms);
             } else if (a.starts_with("flood:")) {
                 std::from_chars(a.data() + 6, a.data() + a.size(), floodKiB);
+            } else if (a.starts_with("save:")) {
+                // A user saving a source (named relative to the project's folder) during the build.
+                appendHostFile((fs::path(projectHost).parent_path() / std::string(a.substr(5))).string(),
+                               "' saved while the compiler ran\r\n");
             } else if (a == "english" || a == "japanese") {
                 english = a == "english";
             } else if (!a.empty()) {
