@@ -95,7 +95,8 @@ private:
     // When a process started, in the system's own unit, so that a process number given to a new
     // process is not taken for the old one; nothing when there is no such process.
     static std::optional<std::uint64_t> processStartTime(int processId);
-    // Whether the recorded process, or one it started, still runs.
+    // Whether the recorded process, or one it started, still runs (a process that has ended and
+    // only waits to be collected does not).
     static bool strayStillRuns(const StrayRecord& record);
 
     State m_state = State::Unavailable;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <vector>
@@ -38,9 +39,29 @@ int lockSharedByte(int fd, bool wait) {
     return 0;
 }
 
+// Whether a process of the group still runs: one whose /proc entry names the group and is no zombie.
+bool groupHasLiveMember(int group) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const auto stat = readHostFile(entry.path().string() + "/stat");
+        const auto close = stat ? stat->rfind(')') : std::string::npos;
+        if (close == std::string::npos)
+            continue;
+        // After the name: the state, the parent and the group.
+        const std::vector<std::string> fields = split(std::string_view(*stat).substr(close + 2), ' ');
+        if (fields.size() > 2 && fields[2] == std::to_string(group) && fields[0] != "Z" && fields[0] != "X")
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
-// When a process started, in clock ticks since boot (field 22 of /proc/PID/stat).
+// When a process started, in clock ticks since boot (field 22 of /proc/PID/stat); nothing for a
+// process that has ended and only waits to be collected (a zombie, whose parent may be gone).
 std::optional<std::uint64_t> ProgramFolderLock::processStartTime(int processId) {
     const auto stat = readHostFile("/proc/" + std::to_string(processId) + "/stat");
     if (!stat)
@@ -50,7 +71,7 @@ std::optional<std::uint64_t> ProgramFolderLock::processStartTime(int processId) 
     if (close == std::string::npos)
         return std::nullopt;
     const std::vector<std::string> fields = split(std::string_view(*stat).substr(close + 2), ' ');
-    if (fields.size() < 20)
+    if (fields.size() < 20 || fields[0] == "Z" || fields[0] == "X")
         return std::nullopt;
     try {
         return std::stoull(fields[19]);
@@ -60,11 +81,14 @@ std::optional<std::uint64_t> ProgramFolderLock::processStartTime(int processId) 
 }
 
 // The compiler leads a group of its own; once the leader has gone, the group's number cannot be
-// given to a new process while any member of the group lives.
+// given to a new process while any member of the group lives. Members that have ended and wait to
+// be collected (zombies, the leader among them when its parent was killed) do not count.
 bool ProgramFolderLock::strayStillRuns(const StrayRecord& record) {
     if (const auto started = processStartTime(record.processId))
         return *started == record.startTime;
-    return ::kill(-record.processId, 0) == 0 || errno == EPERM;
+    if (::kill(-record.processId, 0) != 0 && errno != EPERM)
+        return false;
+    return groupHasLiveMember(record.processId);
 }
 
 bool ProgramFolderLock::lockFile(bool wait) {

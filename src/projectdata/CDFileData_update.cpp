@@ -53,12 +53,19 @@ StagedFile stageBeside(std::string_view windowsPath) {
     return std::move(*staged);
 }
 
-// A project file that is no regular file (a FIFO, a device) is never read or replaced.
-void requireRegularProjectFile(std::string_view windowsPath) {
-    if (hostFileKind(hostPathOf(windowsPath)) != HostFileKind::Regular)
-        throw RuntimeError(vberr::PathFileAccess, "ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙを更新できません。" +
-                                                      notRegularFileCause(windowsPath) + "[" +
-                                                      std::string(windowsPath) + "]");
+// A project file that is no regular file (a FIFO, a device) is never read or replaced, nor is one
+// marked read-only (as source control marks the files not checked out): the user's mark stands,
+// on either system, and the error names the file and why.
+void requireUpdatableProjectFile(std::string_view windowsPath) {
+    const std::string host = hostPathOf(windowsPath);
+    std::string cause;
+    if (hostFileKind(host) != HostFileKind::Regular)
+        cause = notRegularFileCause(windowsPath);
+    else if ((permissionBitsOf(host, 0644) & 0222) == 0)
+        cause = "読み取り専用のﾌｧｲﾙです。";
+    if (!cause.empty())
+        throw RuntimeError(vberr::PathFileAccess,
+                           "ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙを更新できません。" + cause + "[" + std::string(windowsPath) + "]");
 }
 
 // Whether the project file has more names than this one (hard links): a replacement would give
@@ -143,7 +150,7 @@ bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::i
         if (!FileSystemObject().FileExists(projectFilePath))
             return false;
         const std::string path(projectFilePath);
-        requireRegularProjectFile(path);
+        requireUpdatableProjectFile(path);
         const bool inPlace = hasOtherNames(path);
         bool replaced = false;
         try {
