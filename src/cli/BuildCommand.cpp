@@ -330,6 +330,44 @@ LoadedTargets loadTargets(const BuildOptions& options, CDFileData& data, IBuildS
     }
 }
 
+// The targets handed over to a run; a run that builds nothing says so on standard error.
+std::vector<std::int32_t> handOverTargets(const BuildOptions& options, const LoadedTargets& loaded,
+                                          CDFileData& data, HeadlessBuildSettingForm& form,
+                                          const WindowOptions& windowOptions, std::ostream& err) {
+    std::vector<std::int32_t> buildRows =
+        handOverBuildTargets(form, data, windowOptions.updateComponentReference);
+    if (std::none_of(buildRows.begin(), buildRows.end(), [](std::int32_t row) { return row >= 1; }))
+        err << "pelorix-cli build: " << withoutControlCharacters(options.listPath) << ": "
+            << (loaded.projectCount == 0 ? "the list has no project; nothing to build"
+                                         : "no project is marked for building (use --all to build every one)")
+            << '\n';
+    return buildRows;
+}
+
+// A progress line only where a person watches: the process's own standard error on a terminal (a
+// console on Windows).
+std::optional<ProgressLine> progressLineFor(std::ostream& err) {
+    std::optional<ProgressLine> progress;
+    if (&err == &standardError() && standardErrorIsTerminal())
+        progress.emplace(err, standardErrorColumns(), std::chrono::steady_clock::now,
+                         standardErrorTakesEscapes() ? ProgressLine::Erase::Escape
+                                                     : ProgressLine::Erase::Blanks);
+    return progress;
+}
+
+// A run-time error ended the run: the projects it reached are listed all the same (the one it
+// stopped at as NG), and the report says so.
+void reportRunError(BuildRecord& record, CDFileData& data, const LoadedTargets& loaded,
+                    const BuildOptions& options, const RuntimeError& error, std::ostream& out,
+                    std::ostream& err) {
+    record.runFailed(error);
+    for (const std::int32_t row : loaded.missingRows)
+        record.addMissing(data, row);
+    printResults(record, out);
+    if (!options.junitPath.empty())
+        writeReport(record, options, err);
+}
+
 int build(const BuildOptions& options, const StopSignals& signals, std::ostream& out, std::ostream& err) {
     CFWin32API api;
     CDFileData data;
@@ -351,20 +389,8 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     }
     const WindowOptions windowOptions = readWindowOptions(api);
     const std::vector<std::int32_t> buildRows =
-        handOverBuildTargets(form, data, windowOptions.updateComponentReference);
-    if (std::none_of(buildRows.begin(), buildRows.end(), [](std::int32_t row) { return row >= 1; }))
-        err << "pelorix-cli build: " << withoutControlCharacters(options.listPath) << ": "
-            << (loaded.projectCount == 0 ? "the list has no project; nothing to build"
-                                         : "no project is marked for building (use --all to build every one)")
-            << '\n';
-
-    // A progress line only where a person watches: the process's own standard error on a terminal
-    // (a console on Windows).
-    std::optional<ProgressLine> progress;
-    if (&err == &standardError() && standardErrorIsTerminal())
-        progress.emplace(err, standardErrorColumns(), std::chrono::steady_clock::now,
-                         standardErrorTakesEscapes() ? ProgressLine::Erase::Escape
-                                                     : ProgressLine::Erase::Blanks);
+        handOverTargets(options, loaded, data, form, windowOptions, err);
+    std::optional<ProgressLine> progress = progressLineFor(err);
     ProgressLine* const shown = progress ? &*progress : nullptr;
     BuildRecord record(data, buildRows);
     std::vector<IBuildObserver*> observers{&record};
@@ -386,13 +412,7 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     } catch (const RuntimeError& e) {
         if (progress)
             progress->clear();
-        // The projects the run reached are listed all the same: the one it stopped at is NG.
-        record.runFailed(e);
-        for (const std::int32_t row : loaded.missingRows)
-            record.addMissing(data, row);
-        printResults(record, out);
-        if (!options.junitPath.empty())
-            writeReport(record, options, err);
+        reportRunError(record, data, loaded, options, e, out, err);
         throw;
     }
     for (const std::string& problem : outcome.problems)

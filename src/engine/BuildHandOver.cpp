@@ -141,6 +141,29 @@ std::vector<std::int32_t> handOverBuildTargets(IBuildSettingForm& form, CDFileDa
     return rows;
 }
 
+namespace {
+
+// The up-to-date check of a run that builds only what changed: its targets with their modes, over
+// every project of the list; a state file it cannot use is named in the build log.
+void startChangedOnly(std::optional<UpToDateCheck>& check, const BuildRunContext& context,
+                      const std::vector<std::int32_t>& buildRows, IBuildLog& log) {
+    CDFileData& data = context.fileData;
+    std::vector<BuildTarget> targets;
+    for (const std::int32_t row : buildRows)
+        if (const std::int32_t index = data.fGetProjectArrayIndex(row); row >= 1)
+            targets.push_back({data.fProjectFilePath(index), data.fGetCompatibleMode(index)});
+    std::vector<std::string> listed;
+    for (const std::int32_t index : data.ProjectIndexCollection())
+        listed.push_back(data.fProjectFilePath(index));
+    check.emplace(context.changedOnlyListPath, listed, std::move(targets), data,
+                  getEnvironmentVariable("WINDIR"));
+    if (!check->loadNote().empty())
+        log.appendLine(timeStamp() + " 前回のﾋﾞﾙﾄﾞの記録がないため、全てのﾌﾟﾛｼﾞｪｸﾄをﾋﾞﾙﾄﾞします。[" +
+                       check->loadNote() + "]");
+}
+
+} // namespace
+
 BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::int32_t>& buildRows,
                          std::string_view projectListPath, const WindowOptions& options, IWaitForm*& waitForm,
                          IBuildSettingForm& form) {
@@ -161,21 +184,8 @@ BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::
         report(*problem);
 
     std::optional<UpToDateCheck> upToDate;
-    if (!context.changedOnlyListPath.empty()) {
-        CDFileData& data = context.fileData;
-        std::vector<BuildTarget> targets;
-        for (const std::int32_t row : buildRows)
-            if (const std::int32_t index = data.fGetProjectArrayIndex(row); row >= 1)
-                targets.push_back({data.fProjectFilePath(index), data.fGetCompatibleMode(index)});
-        std::vector<std::string> listed;
-        for (const std::int32_t index : data.ProjectIndexCollection())
-            listed.push_back(data.fProjectFilePath(index));
-        upToDate.emplace(context.changedOnlyListPath, listed, std::move(targets), data,
-                         getEnvironmentVariable("WINDIR"));
-        if (!upToDate->loadNote().empty())
-            log.appendLine(timeStamp() + " 前回のﾋﾞﾙﾄﾞの記録がないため、全てのﾌﾟﾛｼﾞｪｸﾄをﾋﾞﾙﾄﾞします。[" +
-                           upToDate->loadNote() + "]");
-    }
+    if (!context.changedOnlyListPath.empty())
+        startChangedOnly(upToDate, context, buildRows, log);
     // What the run's successful builds saw is kept for the next run, however the run ends.
     const auto saveState = [&] {
         if (!upToDate)

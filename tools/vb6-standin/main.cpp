@@ -294,6 +294,34 @@ void sleepMs(long ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// What the actions of a step make of a run.
+struct Run {
+    std::string outcome = "ok";
+    long floodKiB = 0;
+    bool english = false;
+};
+
+void takeStep(const std::string& step, const std::string& projectHost, Run& run) {
+    for (const std::string& action : split(step, ',')) {
+        const std::string_view a = trimWhite(action);
+        if (a.starts_with("sleep:")) {
+            long ms = 0;
+            std::from_chars(a.data() + 6, a.data() + a.size(), ms);
+            sleepMs(ms);
+        } else if (a.starts_with("flood:")) {
+            std::from_chars(a.data() + 6, a.data() + a.size(), run.floodKiB);
+        } else if (a.starts_with("save:")) {
+            // A user saving a source (named relative to the project's folder) during the build.
+            appendHostFile((fs::path(projectHost).parent_path() / std::string(a.substr(5))).string(),
+                           "' saved while the compiler ran\r\n");
+        } else if (a == "english" || a == "japanese") {
+            run.english = a == "english";
+        } else if (!a.empty()) {
+            run.outcome = std::string(a);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -311,31 +339,15 @@ int main(int argc, char** argv) {
     const std::string step = script.empty() ? std::string() : stepFor(script, nextRunNumber(projectHost));
     record(args);
 
-    std::string outcome = "ok";
-    long floodKiB = 0;
-    bool english = hostEnv("PELORIX_STANDIN_LANGUAGE").value_or("") == "en";
-    if (!projectBytes) {
-        outcome = english ? "missing" : "notfound";
-    } else if (!step.empty()) {
-        for (const std::string& action : split(step, ',')) {
-            const std::string_view a = trimWhite(action);
-            if (a.starts_with("sleep:")) {
-                long ms = 0;
-                std::from_chars(a.data() + 6, a.data() + a.size(), ms);
-                sleepMs(ms);
-            } else if (a.starts_with("flood:")) {
-                std::from_chars(a.data() + 6, a.data() + a.size(), floodKiB);
-            } else if (a.starts_with("save:")) {
-                // A user saving a source (named relative to the project's folder) during the build.
-                appendHostFile((fs::path(projectHost).parent_path() / std::string(a.substr(5))).string(),
-                               "' saved while the compiler ran\r\n");
-            } else if (a == "english" || a == "japanese") {
-                english = a == "english";
-            } else if (!a.empty()) {
-                outcome = std::string(a);
-            }
-        }
-    }
+    Run run;
+    run.english = hostEnv("PELORIX_STANDIN_LANGUAGE").value_or("") == "en";
+    if (!projectBytes)
+        run.outcome = run.english ? "missing" : "notfound";
+    else
+        takeStep(step, projectHost, run);
+    const std::string& outcome = run.outcome;
+    const bool english = run.english;
+    const long floodKiB = run.floodKiB;
 
     if (outcome == "hang") {
         // Hangs like a compiler waiting on a dialog, but goes away with its test's folder.
