@@ -77,8 +77,9 @@ public:
     void addObserver(IBuildObserver& observer) { m_observers.push_back(&observer); }
 
     // Build only what changed: a project whose last successful build is still good (see
-    // UpToDate.h) is not compiled but shows SKIP and keeps its mark as a built one does; each
-    // build's outcome is told to the check. nullptr (the default) builds every target. The check
+    // UpToDate.h) is not compiled but shows SKIP and keeps its mark as a built one does. The check
+    // is told the run's compiler, each compile just before the compiler starts (its project file
+    // updated), and each build's outcome. nullptr (the default) builds every target. The check
     // must outlive the run.
     void ChangedOnly(UpToDateCheck* check) noexcept { m_upToDate = check; }
 
