@@ -6,6 +6,7 @@
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
 #include "projectdata/CDFileData.h"
+#include "projectdata/ProjectFileKeys.h"
 #include "projectdata/ProjectText.h"
 
 namespace pelorix {
@@ -42,6 +43,21 @@ ProjectInputs whatTheCompileRead(const ProjectInputs& before, const ProjectInput
             read.emplace_back(after[i].first, ChangedDuringBuild);
     }
     return read;
+}
+
+// A project file's bytes without the lines the compiler itself writes when it builds: with
+// "AutoIncrementVer=1" it writes the next "RevisionVer" into the file, which is no change the build
+// must answer (it would make every build the cause of the next).
+std::string withoutCompilersOwnLines(std::string_view bytes) {
+    const ProjectFileKeys keys = ProjectFileKeys::parse(bytes);
+    if (keys.value("AutoIncrementVer") != "1")
+        return std::string(bytes);
+    std::string kept;
+    std::int32_t lineNumber = 0;
+    for (const std::string_view line : splitLines(bytes))
+        if (keys.keyOf(++lineNumber) != "RevisionVer")
+            kept.append(line).append("\n");
+    return kept;
 }
 
 } // namespace
@@ -136,7 +152,7 @@ ProjectInputs UpToDateCheck::currentInputs(std::string_view projectPath, std::in
     // The project file as the update would leave it: its bytes and the changes the update would
     // make to them.
     ContentHasher project;
-    project.add(bytes);
+    project.add(withoutCompilersOwnLines(bytes));
     try {
         for (const ProjectLineChange& change : m_fileData.fPreviewUpdate(projectPath, mode, m_windowsFolder))
             project.add(std::to_string(change.lineNumber))

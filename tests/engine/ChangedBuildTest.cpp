@@ -308,7 +308,8 @@ TEST(ChangedBuild, ADependentIsRebuiltWhicheverRunRebuiltItsDependency) {
 }
 
 // What a compile reads is taken before the compiler starts: a source saved while it runs is not
-// recorded as built, and the next run builds the project again.
+// recorded as built, and the next run builds the project again; what the compiler writes itself
+// is no such change.
 TEST(ChangedBuild, ASourceSavedWhileTheCompilerRunsIsBuiltAgain) {
     ChangedWorld w;
     ASSERT_EQ(w.build().compiled.size(), 4u);
@@ -318,6 +319,13 @@ TEST(ChangedBuild, ASourceSavedWhileTheCompilerRunsIsBuiltAgain) {
     const ChangedWorld::Run again = w.build();
     EXPECT_EQ(again.compiled, (Names{"Solo"}));
     EXPECT_TRUE(holds(again.cli.out, "changed while the last build read it")) << again.cli.out;
+    EXPECT_TRUE(w.build().compiled.empty());
+
+    // The next revision number the compiler itself writes into the file (AutoIncrementVer=1) is no
+    // change to answer with another build.
+    writeFile(solo, readFile(solo) + "AutoIncrementVer=1\r\nRevisionVer=7\r\n");
+    EXPECT_EQ(w.build().compiled, (Names{"Solo"}));
+    EXPECT_TRUE(holds(readFile(solo), "RevisionVer=8\r\n"));
     EXPECT_TRUE(w.build().compiled.empty());
 }
 

@@ -34,6 +34,9 @@
 // PELORIX_CODEPAGE says otherwise), in one step, at the end of the run. The exit status is 0 for
 // "ok", else 1.
 //
+// A run that ends "ok" of a project whose file says "AutoIncrementVer=1" writes the next
+// "RevisionVer" into the project file, as the compiler does.
+//
 // A run that ends "ok" also writes the project's output file, where the compiler would: its
 // "ExeName32" in its "Path32", or its name with the extension of its type. The file holds a line
 // naming the project and the time of the build, and the bytes of the project file as compiled, so
@@ -294,6 +297,24 @@ void sleepMs(long ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// A project that says AutoIncrementVer=1 gets the next revision number written into its file by a
+// build that succeeds, as the compiler writes it.
+void incrementRevision(const std::string& projectHost, const std::string& projectBytes) {
+    if (!contains(projectBytes, "\nAutoIncrementVer=1") && !projectBytes.starts_with("AutoIncrementVer=1"))
+        return;
+    std::string text;
+    for (const std::string_view line : splitLines(projectBytes)) {
+        long revision = 0;
+        if (line.starts_with("RevisionVer=") &&
+            std::from_chars(line.data() + 12, line.data() + line.size(), revision).ec == std::errc())
+            text += "RevisionVer=" + std::to_string(revision + 1);
+        else
+            text += line;
+        text += "\r\n";
+    }
+    writeHostFileAtomically(projectHost, text);
+}
+
 // What the actions of a step make of a run.
 struct Run {
     std::string outcome = "ok";
@@ -367,5 +388,7 @@ int main(int argc, char** argv) {
     }
     if (outcome == "ok" && !writeOutput(inv.projectPath, *projectBytes))
         std::fprintf(stderr, "vb6-standin: cannot write the output of %s\n", inv.projectPath.c_str());
+    if (outcome == "ok")
+        incrementRevision(projectHost, *projectBytes);
     return outcome == "ok" ? 0 : 1;
 }
