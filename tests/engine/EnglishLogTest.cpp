@@ -142,6 +142,11 @@ TEST(EnglishCompilerLog, OnlyTheProjectsOwnLogsAreReadAndOnlyTheirStart) {
         many += "Line " + std::to_string(i) + ": Class X of control y was not a loaded control class.\r\n";
     writeFile(env.path("drive_c/src/many.log"), many);
     writeFile(env.path("drive_c/src/wide.log"), std::string(3 * 1024 * 1024, 'w') + "\r\nnot to be read\r\n");
+    // The project and the folder of its form from the other folder: where the compiler writes them.
+    writeFile(env.path("drive_c/src/P.vbp"),
+              "Type=Exe\r\nForm=..\\forms\\frmSub.frm\r\nModule=M; ..\\other\\m.bas\r\n");
+    const std::vector<std::string> folders = referredLogFolders(src + "\\P.vbp");
+    EXPECT_EQ(folders, (std::vector<std::string>{src, forms}));
     struct Case {
         std::string referred;
         std::string note; // the first note's start
@@ -168,7 +173,7 @@ TEST(EnglishCompilerLog, OnlyTheProjectsOwnLogsAreReadAndOnlyTheirStart) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.referred);
         CompilerLogResult result;
-        result.referredLogs = {readReferredLog(c.referred, {src, forms})};
+        result.referredLogs = {readReferredLog(c.referred, folders)};
         const std::vector<std::string> notes = compilerLogNotes(result);
         ASSERT_FALSE(notes.empty());
         EXPECT_TRUE(notes[0].starts_with(c.note)) << notes[0];
