@@ -182,7 +182,7 @@ TEST(BuildStop, AKilledBuildsCompilerHoldsTheNextBuildUntilItEnds) {
     const std::string a = world.addProject("a", "Alpha", {"CompatibleMode=\"0\"", "StandIn=hang"});
     const std::string list = world.host(world.writeList({a}));
     ChildRun run({programPath(PELORIX_CLI), "build", list, "--all"}, world.env.root());
-    ASSERT_TRUE(eventually([&] { return standInsFor(a).size() == 1; }));
+    ASSERT_TRUE(eventually([&] { return standInsFor(a).size() == 1 && world.recorded().size() == 1; }));
 #ifdef _WIN32
     run.terminate();
     EXPECT_EQ(run.exitStatus(), 1);
