@@ -19,10 +19,13 @@ fi
 # host's /usr/include (whose other headers are not the target's).
 mkdir -p "$build/xxhash-include"
 cp /usr/include/xxhash.h "$build/xxhash-include/"
+# The folders as absolute paths, whether they were given relative to the checkout or absolute.
+build_abs=$(cd "$build" && pwd)
+host_build_abs=$(cd "$host_build" && pwd)
 # No debug information: the test programs link in seconds instead of minutes.
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DPELORIX_BUILD_TESTS=ON -DPELORIX_BUILD_UI=OFF \
-    -DPELORIX_HOST_CLI="$PWD/$host_build/bin/pelorix-cli" -DPELORIX_XXHASH_INCLUDE_DIR="$PWD/$build/xxhash-include" \
+    -DPELORIX_HOST_CLI="$host_build_abs/bin/pelorix-cli" -DPELORIX_XXHASH_INCLUDE_DIR="$build_abs/xxhash-include" \
     ${PELORIX_CMAKE_ARGS:-}
 cmake --build "$build" -j "$(nproc)"
 ctest --test-dir "$build" --output-on-failure --timeout 900
