@@ -2,7 +2,7 @@
 #include "platform/DriveMap.h"
 #include "platform/FileKind.h"
 #include "platform/HostFile.h"
-#include "platform/TypeLibReader.h"
+#include "platform/TypeLibFile.h"
 #include "platform/Win32Error.h"
 
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include "platform/FileSystemObject.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
-#include "platform/TypeLibReader.h"
+#include "platform/TypeLibFile.h"
 #include "platform/WindowsPath.h"
 #include "projectdata/ProjectText.h"
 

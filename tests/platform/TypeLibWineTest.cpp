@@ -1,7 +1,7 @@
 // The reader against type libraries no one here wrote: the ones Wine ships and raw MSFT files made
 // by widl. Skipped where Wine is not installed.
 
-#include "platform/TypeLibReader.h"
+#include "platform/TypeLibFile.h"
 #include "support/TestEnvironment.h"
 #include "support/WineTools.h"
 

@@ -1,0 +1,104 @@
+#include "platform/TypeLibFile.h"
+
+#include "formats/ByteSource.h"
+#include "platform/DriveMap.h"
+#include "platform/PositionedFile.h"
+#include "platform/Text.h"
+
+#include <memory>
+
+namespace pelorix {
+
+namespace {
+
+// Positioned reads on an open regular file: reading a file piece by piece touches only the few
+// kilobytes a walk needs, even in a DLL of many megabytes.
+class FileSource final : public ByteSource {
+public:
+    explicit FileSource(std::unique_ptr<PositionedFile> file) : m_file(std::move(file)) {}
+
+    // Opens a regular file for reading; nothing for anything else (a FIFO must not block us, a
+    // folder has no bytes).
+    static std::optional<FileSource> open(const std::string& hostPath) {
+        auto file = PositionedFile::open(hostPath);
+        if (!file)
+            return std::nullopt;
+        return std::optional<FileSource>(std::in_place, std::move(file));
+    }
+
+    std::uint64_t size() const noexcept override { return m_file->size(); }
+    bool read(std::uint64_t offset, std::size_t n, void* out) const override {
+        if (offset > size() || n > size() - offset)
+            return false;
+        return m_file->read(offset, n, out);
+    }
+
+private:
+    std::unique_ptr<PositionedFile> m_file;
+};
+
+bool isRegularFile(const std::string& hostPath) {
+    return PositionedFile::open(hostPath) != nullptr;
+}
+
+// The resource id a trailing "\N" names, when the last component is a decimal number that fits a
+// resource id.
+std::optional<std::uint32_t> resourceSuffix(std::string_view path, std::size_t& cut) {
+    const std::size_t slash = path.find_last_of('\\');
+    if (slash == std::string_view::npos || slash == 0 || slash + 1 == path.size())
+        return std::nullopt;
+    const std::string_view digits = path.substr(slash + 1);
+    if (digits.size() > 5)
+        return std::nullopt;
+    std::uint32_t id = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        id = id * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    if (id > 0xFFFF)
+        return std::nullopt;
+    cut = slash;
+    return id;
+}
+
+// Registrations made through a final-path lookup carry a "\\?\" prefix ("\\?\UNC\" for shares).
+std::string withoutLongPathPrefix(std::string_view path) {
+    if (path.starts_with("\\\\?\\UNC\\"))
+        return "\\\\" + std::string(path.substr(8));
+    // "\\?\unix\" names a host path outside every drive: that prefix is part of the path.
+    if (path.starts_with("\\\\?\\") && !startsWithIgnoreCase(path, "\\\\?\\unix\\"))
+        return std::string(path.substr(4));
+    return std::string(path);
+}
+
+} // namespace
+
+std::optional<TypeLibLocation> locateTypeLib(std::string_view windowsPath) {
+    const std::string path = withoutLongPathPrefix(windowsPath);
+    // A file that exists under the whole name is the file; only otherwise is a trailing number a
+    // resource id.
+    std::string host = hostPathOf(path);
+    if (isRegularFile(host))
+        return TypeLibLocation{std::move(host), 1};
+    std::size_t cut = 0;
+    const auto id = resourceSuffix(path, cut);
+    if (!id)
+        return std::nullopt;
+    host = hostPathOf(std::string_view(path).substr(0, cut));
+    if (!isRegularFile(host))
+        return std::nullopt;
+    return TypeLibLocation{std::move(host), *id};
+}
+
+std::optional<TypeLibAttributes> readTypeLibAttributes(std::string_view windowsPath) {
+    const auto location = locateTypeLib(windowsPath);
+    if (!location)
+        return std::nullopt;
+    const auto file = FileSource::open(location->hostPath);
+    if (!file)
+        return std::nullopt;
+    return parseTypeLib(*file, location->resourceId);
+}
+
+} // namespace pelorix
