@@ -1,8 +1,11 @@
 #include "platform/TypeLibFile.h"
 
 #include "formats/ByteSource.h"
+#include "platform/CodePage.h"
 #include "platform/DriveMap.h"
+#include "platform/FileKind.h"
 #include "platform/PositionedFile.h"
+#include "platform/RuntimeError.h"
 #include "platform/Text.h"
 
 #include <memory>
@@ -72,6 +75,15 @@ std::string withoutLongPathPrefix(std::string_view path) {
     return std::string(path);
 }
 
+// Why a path that locates no library cannot be read: missing, or no regular file.
+RuntimeError unlocatedError(std::string_view windowsPath) {
+    const HostFileKind kind = hostFileKind(hostPathOf(windowsPath));
+    if (kind == HostFileKind::Missing)
+        return RuntimeError(vberr::FileNotFound, std::string(windowsPath) + ": the file does not exist");
+    return RuntimeError(vberr::PathFileAccess, std::string(windowsPath) + ": not a regular file: it is " +
+                                                   std::string(hostFileKindText(kind)));
+}
+
 } // namespace
 
 std::optional<TypeLibLocation> locateTypeLib(std::string_view windowsPath) {
@@ -99,6 +111,21 @@ std::optional<TypeLibAttributes> readTypeLibAttributes(std::string_view windowsP
     if (!file)
         return std::nullopt;
     return parseTypeLib(*file, location->resourceId);
+}
+
+TypeLibrary readTypeLibContent(std::string_view windowsPath) {
+    const auto location = locateTypeLib(windowsPath);
+    if (!location)
+        throw unlocatedError(windowsPath);
+    const auto file = FileSource::open(location->hostPath);
+    if (!file)
+        throw RuntimeError(vberr::PathFileAccess, std::string(windowsPath) + ": the file cannot be read");
+    try {
+        return readTypeLibrary(*file, location->resourceId,
+                               [](std::string_view raw) { return ansiToUtf8(raw); });
+    } catch (const TypeLibError& e) {
+        throw RuntimeError(InvalidTypeLibFormat, std::string(windowsPath) + ": " + e.what());
+    }
 }
 
 } // namespace pelorix

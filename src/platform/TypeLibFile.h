@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formats/TypeLibContent.h"
 #include "formats/TypeLibReader.h"
 
 #include <cstdint>
@@ -24,5 +25,15 @@ std::optional<TypeLibLocation> locateTypeLib(std::string_view windowsPath);
 // file (resource 1, or N when the path ends in "\N"). Nothing when the file cannot be read as a
 // type library; never reads outside the file.
 std::optional<TypeLibAttributes> readTypeLibAttributes(std::string_view windowsPath);
+
+// The run-time error "invalid file format": a file that holds no type library, or a damaged one.
+inline constexpr std::int32_t InvalidTypeLibFormat = 321;
+
+// The whole content of the type library at a Windows path, its names and texts decoded from the
+// ANSI code page. Types of imported libraries are named from those libraries where they are
+// registered. Raises a run-time error naming the path and the cause: 53 when the file does not
+// exist, 75 when it is no regular file or cannot be read, 321 when it holds no type library or a
+// damaged one.
+TypeLibrary readTypeLibContent(std::string_view windowsPath);
 
 } // namespace pelorix

@@ -74,7 +74,7 @@ TEST_F(TypelibInfoCommand, UsageErrorsAndHelp) {
     }
     const test::CliOutcome help = test::runCli({"typelib-info", "--help"});
     EXPECT_EQ(help.status, ExitOk);
-    EXPECT_TRUE(help.out.starts_with("Usage: pelorix-cli typelib-info FILE\n"));
+    EXPECT_TRUE(help.out.starts_with("Usage: pelorix-cli typelib-info FILE [--members]\n"));
     // A file whose name begins with "-" is reachable after "--".
     test::writeFile(env.driveC() + "/-lib.tlb", test::makeMsft().bytes);
     EXPECT_EQ(test::runCli({"typelib-info", "--", env.driveC() + "/-lib.tlb"}).status, ExitOk);

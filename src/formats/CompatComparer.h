@@ -1,0 +1,73 @@
+#pragma once
+
+// The comparison of two library versions, shared by its two source files. Internal to
+// src/formats.
+
+#include "formats/TypeLibCompat.h"
+
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace pelorix::compat_detail {
+
+std::string lower(std::string_view text);
+
+// A function's name as a difference names it: "Caption (propget)" for a property accessor.
+std::string memberLabel(const Function& f);
+
+// The functions and dispatch properties a client of a type reaches: its own and those of the
+// interfaces it extends inside its library, base first.
+struct Members {
+    std::vector<const Function*> functions;
+    std::vector<const Variable*> properties;
+};
+Members reachableMembers(const TypeLibrary& library, const TypeInfo& type);
+
+// True when the type's chain of base interfaces holds an interface with that id.
+bool extendsInterface(const TypeLibrary& library, const TypeInfo& type, const std::string& iid);
+
+class CompatComparer {
+public:
+    CompatComparer(const TypeLibrary& oldLib, const TypeLibrary& newLib);
+    std::vector<CompatDifference> run();
+
+private:
+    void breaking(const std::string& type, const std::string& member, std::string what);
+    void compatible(const std::string& type, const std::string& member, std::string what);
+    // A type's identity for comparison across the two libraries: aliases resolved, this
+    // library's types by name, other libraries' by GUID.
+    std::string oldKey(const TypeDesc& d) const;
+    std::string newKey(const TypeDesc& d) const;
+
+    void compareLibraries();
+    const TypeInfo* counterpart(const TypeInfo& t) const;
+    void compareType(const TypeInfo& a, const TypeInfo& b);
+    bool compareIdentity(const TypeInfo& a, const TypeInfo& b);
+    void compareKinds(const TypeInfo& a, const TypeInfo& b);
+    void compareCoclasses(const TypeInfo& a, const TypeInfo& b);
+    void compareImplemented(const TypeInfo& a, const ImplementedType& i, const TypeInfo& b);
+    void compareConstants(const TypeInfo& a, const TypeInfo& b);
+    void compareLayouts(const TypeInfo& a, const TypeInfo& b);
+    void reportAdded(const std::unordered_set<const TypeInfo*>& matched);
+
+    // Members (TypeLibCompatMembers.cpp).
+    void compareInterfaces(const TypeInfo& a, const TypeInfo& b);
+    void compareProperties(const TypeInfo& a, const Members& om, const Members& nm);
+    void compareModules(const TypeInfo& a, const TypeInfo& b);
+    void compareFunction(const std::string& type, const Function& f, const Function& g, bool vtable,
+                         bool module);
+    void compareParams(const std::string& type, const Function& f, const Function& g);
+    void compareParam(const std::string& type, const std::string& member, std::size_t i, const Param& p,
+                      const Param& q);
+    void compareBases(const TypeInfo& a, const TypeInfo& b);
+
+    const TypeLibrary& o;
+    const TypeLibrary& n;
+    std::vector<CompatDifference> m_out;
+    std::unordered_map<std::string, const TypeInfo*> m_newByGuid;
+    std::unordered_map<std::string, const TypeInfo*> m_newByName; // lower-case names
+};
+
+} // namespace pelorix::compat_detail

@@ -1,0 +1,367 @@
+#include "formats/TypeLibCompat.h"
+
+#include "formats/CompatComparer.h"
+#include "formats/TypeLibText.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace pelorix {
+
+namespace compat_detail {
+
+namespace {
+
+constexpr int MaxChain = 64; // interfaces extending each other, aliases of aliases
+
+const TypeInfo* internalType(const TypeLibrary& library, const TypeRef& ref) {
+    if (ref.internalIndex < 0 || static_cast<std::size_t>(ref.internalIndex) >= library.types.size())
+        return nullptr;
+    return &library.types[static_cast<std::size_t>(ref.internalIndex)];
+}
+
+std::string typeKey(const TypeDesc& d, const TypeLibrary& library, int depth) {
+    if (depth > MaxChain)
+        return "?";
+    const std::string element =
+        d.element.empty() ? std::string("?") : typeKey(d.element.front(), library, depth + 1);
+    switch (d.vt) {
+    case vt::Ptr:
+        return element + "*";
+    case vt::SafeArray:
+        return "SAFEARRAY(" + element + ")";
+    case vt::CArray: {
+        std::string key = element;
+        for (const ArrayBound& b : d.bounds)
+            key += "[" + std::to_string(b.lowerBound) + ":" + std::to_string(b.elements) + "]";
+        return key;
+    }
+    case vt::UserDefined:
+        if (const TypeInfo* t = internalType(library, d.ref))
+            return t->kind == TypeKind::Alias ? typeKey(t->aliasOf, library, depth + 1)
+                                              : "type " + lower(t->name);
+        return d.ref.guid.empty()
+                   ? "import " + std::to_string(d.ref.importIndex) + "#" + std::to_string(d.ref.importedIndex)
+                   : d.ref.guid;
+    default:
+        return "vt" + std::to_string(d.vt);
+    }
+}
+
+std::string versionText(std::uint16_t major, std::uint16_t minor) {
+    return std::to_string(major) + "." + std::to_string(minor);
+}
+
+// The types in the order a report lists them: by name.
+std::vector<const TypeInfo*> byName(const TypeLibrary& library) {
+    std::vector<std::pair<std::string, const TypeInfo*>> keyed;
+    for (const TypeInfo& t : library.types)
+        keyed.emplace_back(lower(t.name), &t);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<const TypeInfo*> types;
+    for (const auto& k : keyed)
+        types.push_back(k.second);
+    return types;
+}
+
+std::string kindText(const TypeInfo& t) {
+    if (t.kind == TypeKind::Dispatch && (t.flags & typeflag::Dual) != 0)
+        return "dual interface";
+    return std::string(typeKindText(t.kind));
+}
+
+} // namespace
+
+std::string lower(std::string_view text) {
+    std::string s(text);
+    for (char& c : s)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return s;
+}
+
+std::string memberLabel(const Function& f) {
+    const std::string_view kind = invokeKindText(f.invokeKind);
+    return kind.empty() ? f.name : f.name + " (" + std::string(kind) + ")";
+}
+
+Members reachableMembers(const TypeLibrary& library, const TypeInfo& type) {
+    std::vector<const TypeInfo*> chain{&type};
+    while (chain.size() < MaxChain && !chain.back()->implemented.empty() &&
+           (chain.back()->kind == TypeKind::Interface || chain.back()->kind == TypeKind::Dispatch)) {
+        const TypeInfo* base = internalType(library, chain.back()->implemented.front().ref);
+        if (base == nullptr || std::find(chain.begin(), chain.end(), base) != chain.end())
+            break;
+        chain.push_back(base);
+    }
+    Members m;
+    for (auto t = chain.rbegin(); t != chain.rend(); ++t) {
+        for (const Function& f : (*t)->functions)
+            m.functions.push_back(&f);
+        for (const Variable& v : (*t)->variables)
+            m.properties.push_back(&v);
+    }
+    return m;
+}
+
+bool extendsInterface(const TypeLibrary& library, const TypeInfo& type, const std::string& iid) {
+    const TypeInfo* t = &type;
+    for (int depth = 0; t != nullptr && depth < MaxChain && !t->implemented.empty(); ++depth) {
+        if (t->kind != TypeKind::Interface && t->kind != TypeKind::Dispatch)
+            return false;
+        const TypeRef& base = t->implemented.front().ref;
+        if (!base.guid.empty() && base.guid == iid)
+            return true;
+        t = internalType(library, base);
+    }
+    return false;
+}
+
+CompatComparer::CompatComparer(const TypeLibrary& oldLib, const TypeLibrary& newLib) : o(oldLib), n(newLib) {
+    for (const TypeInfo& t : n.types) {
+        if (!t.guid.empty())
+            m_newByGuid.emplace(t.guid, &t);
+        m_newByName.emplace(lower(t.name), &t);
+    }
+}
+
+std::vector<CompatDifference> CompatComparer::run() {
+    compareLibraries();
+    std::unordered_set<const TypeInfo*> matched;
+    for (const TypeInfo* a : byName(o)) {
+        const TypeInfo* b = counterpart(*a);
+        if (b == nullptr) {
+            breaking(a->name, "", kindText(*a) + " removed");
+            continue;
+        }
+        matched.insert(b);
+        compareType(*a, *b);
+    }
+    reportAdded(matched);
+    return std::move(m_out);
+}
+
+void CompatComparer::breaking(const std::string& type, const std::string& member, std::string what) {
+    m_out.push_back({CompatSeverity::Breaking, type, member, std::move(what)});
+}
+
+void CompatComparer::compatible(const std::string& type, const std::string& member, std::string what) {
+    m_out.push_back({CompatSeverity::Compatible, type, member, std::move(what)});
+}
+
+std::string CompatComparer::oldKey(const TypeDesc& d) const {
+    return typeKey(d, o, 0);
+}
+
+std::string CompatComparer::newKey(const TypeDesc& d) const {
+    return typeKey(d, n, 0);
+}
+
+void CompatComparer::compareLibraries() {
+    const std::string lib(LibraryItself);
+    if (o.guid != n.guid)
+        breaking(lib, "",
+                 "library id " + o.guid + ", now " + n.guid +
+                     ": references to the library no longer find it");
+    if (o.majorVersion != n.majorVersion || o.minorVersion != n.minorVersion)
+        compatible(lib, "",
+                   "version " + versionText(o.majorVersion, o.minorVersion) + ", now " +
+                       versionText(n.majorVersion, n.minorVersion));
+    if (o.name != n.name)
+        compatible(lib, "", "name " + o.name + ", now " + n.name);
+    if (o.docString != n.docString)
+        compatible(lib, "", "help string changed");
+}
+
+// The new library's version of a type: the one with its GUID, else the one with its name.
+const TypeInfo* CompatComparer::counterpart(const TypeInfo& t) const {
+    if (const auto same = m_newByGuid.find(t.guid); !t.guid.empty() && same != m_newByGuid.end())
+        return same->second;
+    const auto named = m_newByName.find(lower(t.name));
+    return named != m_newByName.end() ? named->second : nullptr;
+}
+
+void CompatComparer::compareType(const TypeInfo& a, const TypeInfo& b) {
+    if (!compareIdentity(a, b))
+        return;
+    if (a.docString != b.docString)
+        compatible(a.name, "", "help string changed");
+    switch (a.kind) {
+    case TypeKind::Coclass:
+        compareCoclasses(a, b);
+        break;
+    case TypeKind::Interface:
+    case TypeKind::Dispatch:
+        compareInterfaces(a, b);
+        break;
+    case TypeKind::Enum:
+        compareConstants(a, b);
+        break;
+    case TypeKind::Record:
+    case TypeKind::Union:
+        compareLayouts(a, b);
+        break;
+    case TypeKind::Module:
+        compareModules(a, b);
+        break;
+    case TypeKind::Alias:
+        if (oldKey(a.aliasOf) != newKey(b.aliasOf))
+            breaking(a.name, "",
+                     "an alias of " + typeText(a.aliasOf, o) + ", now of " + typeText(b.aliasOf, n));
+        break;
+    }
+}
+
+// Name, GUID and kind; false when the kinds differ so much that members cannot be compared.
+bool CompatComparer::compareIdentity(const TypeInfo& a, const TypeInfo& b) {
+    if (lower(a.name) != lower(b.name)) {
+        if (a.kind == TypeKind::Coclass)
+            breaking(a.name, "", "renamed to " + b.name + ": its programmatic id changes");
+        else
+            compatible(a.name, "", "renamed to " + b.name);
+    }
+    if (a.guid != b.guid && !a.guid.empty()) {
+        const bool iface = a.kind == TypeKind::Interface || a.kind == TypeKind::Dispatch;
+        if (iface && extendsInterface(n, b, a.guid))
+            compatible(a.name, "",
+                       "interface id " + a.guid + ", now " + b.guid + ", which extends " + a.guid);
+        else if (iface)
+            breaking(a.name, "",
+                     "interface id " + a.guid + " is no longer implemented (now " +
+                         (b.guid.empty() ? std::string("none") : b.guid) + ")");
+        else if (a.kind == TypeKind::Coclass)
+            breaking(a.name, "",
+                     "class id " + a.guid + ", now " + (b.guid.empty() ? std::string("none") : b.guid));
+        else if (a.kind == TypeKind::Record || a.kind == TypeKind::Union)
+            breaking(a.name, "",
+                     "GUID " + a.guid + ", now " + (b.guid.empty() ? std::string("none") : b.guid));
+        else
+            compatible(a.name, "",
+                       "GUID " + a.guid + ", now " + (b.guid.empty() ? std::string("none") : b.guid));
+    }
+    compareKinds(a, b);
+    const bool interfaces = (a.kind == TypeKind::Interface || a.kind == TypeKind::Dispatch) &&
+                            (b.kind == TypeKind::Interface || b.kind == TypeKind::Dispatch);
+    return a.kind == b.kind || interfaces;
+}
+
+void CompatComparer::compareKinds(const TypeInfo& a, const TypeInfo& b) {
+    const std::string was = kindText(a);
+    const std::string now = kindText(b);
+    if (was == now)
+        return;
+    // A dispinterface that becomes dual keeps every call through IDispatch; an interface that
+    // becomes dual keeps its vtable.
+    if ((was == "dispinterface" || was == "interface") && now == "dual interface")
+        compatible(a.name, "", "a " + was + ", now a " + now);
+    else
+        breaking(a.name, "", "a " + was + ", now a " + now);
+}
+
+void CompatComparer::compareCoclasses(const TypeInfo& a, const TypeInfo& b) {
+    if ((a.flags & typeflag::CanCreate) != 0 && (b.flags & typeflag::CanCreate) == 0)
+        breaking(a.name, "", "can no longer be created");
+    for (const ImplementedType& i : a.implemented)
+        compareImplemented(a, i, b);
+    for (const ImplementedType& j : b.implemented) {
+        const bool known =
+            std::any_of(a.implemented.begin(), a.implemented.end(), [&](const ImplementedType& i) {
+                return oldKey(TypeDesc{vt::UserDefined, {}, {}, i.ref}) ==
+                       newKey(TypeDesc{vt::UserDefined, {}, {}, j.ref});
+            });
+        if (!known)
+            compatible(a.name, "",
+                       "now also implements " + typeText(TypeDesc{vt::UserDefined, {}, {}, j.ref}, n));
+    }
+}
+
+// One interface of an old class: the new class implements it, or one that extends it, with the
+// same role (default, source).
+void CompatComparer::compareImplemented(const TypeInfo& a, const ImplementedType& i, const TypeInfo& b) {
+    const TypeDesc asType{vt::UserDefined, {}, {}, i.ref};
+    const std::string key = oldKey(asType);
+    const std::string name = typeText(asType, o);
+    const ImplementedType* same = nullptr;
+    for (const ImplementedType& j : b.implemented)
+        if (newKey(TypeDesc{vt::UserDefined, {}, {}, j.ref}) == key)
+            same = &j;
+    const TypeInfo* oldIface = internalType(o, i.ref);
+    const std::string iid = oldIface != nullptr ? oldIface->guid : i.ref.guid;
+    if (same == nullptr && !iid.empty())
+        for (const ImplementedType& j : b.implemented)
+            if (const TypeInfo* t = internalType(n, j.ref);
+                t != nullptr && (t->guid == iid || extendsInterface(n, *t, iid)))
+                same = &j;
+    if (same == nullptr) {
+        breaking(a.name, "", "no longer implements " + name);
+        return;
+    }
+    constexpr std::uint32_t roles = implflag::Default | implflag::Source;
+    if ((i.flags & roles) != (same->flags & roles))
+        breaking(a.name, "",
+                 name + ((i.flags & implflag::Default) != 0 && (same->flags & implflag::Default) == 0
+                             ? " is no longer the default interface"
+                             : " changed its role (default, source)"));
+}
+
+void CompatComparer::compareConstants(const TypeInfo& a, const TypeInfo& b) {
+    for (const Variable& v : a.variables) {
+        const auto w = std::find_if(b.variables.begin(), b.variables.end(),
+                                    [&](const Variable& x) { return lower(x.name) == lower(v.name); });
+        if (w == b.variables.end())
+            breaking(a.name, v.name, "constant removed");
+        else if (v.value != w->value)
+            breaking(a.name, v.name,
+                     "value " + (v.value ? v.value->text : "?") + ", now " +
+                         (w->value ? w->value->text : "?"));
+    }
+    for (const Variable& w : b.variables)
+        if (std::none_of(a.variables.begin(), a.variables.end(),
+                         [&](const Variable& v) { return lower(v.name) == lower(w.name); }))
+            compatible(a.name, w.name, "constant added (" + (w.value ? w.value->text : "?") + ")");
+}
+
+// A record's layout: its size and each field's offset and type, in order.
+void CompatComparer::compareLayouts(const TypeInfo& a, const TypeInfo& b) {
+    if (a.size != b.size)
+        breaking(a.name, "", "size " + std::to_string(a.size) + " bytes, now " + std::to_string(b.size));
+    const std::size_t common = std::min(a.variables.size(), b.variables.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const Variable& v = a.variables[i];
+        const Variable& w = b.variables[i];
+        if (v.offset != w.offset || oldKey(v.type) != newKey(w.type))
+            breaking(a.name, v.name,
+                     "field " + std::to_string(i + 1) + ": " + typeText(v.type, o) + " at offset " +
+                         std::to_string(v.offset) + ", now " + typeText(w.type, n) + " " + w.name +
+                         " at offset " + std::to_string(w.offset));
+        else if (lower(v.name) != lower(w.name))
+            compatible(a.name, v.name, "field " + std::to_string(i + 1) + " renamed to " + w.name);
+    }
+    for (std::size_t i = common; i < a.variables.size(); ++i)
+        breaking(a.name, a.variables[i].name, "field removed");
+    for (std::size_t i = common; i < b.variables.size(); ++i)
+        breaking(a.name, b.variables[i].name, "field added: the record's layout changed");
+}
+
+void CompatComparer::reportAdded(const std::unordered_set<const TypeInfo*>& matched) {
+    for (const TypeInfo* b : byName(n))
+        if (!matched.contains(b))
+            compatible(b->name, "", kindText(*b) + " added");
+}
+
+} // namespace compat_detail
+
+std::vector<CompatDifference> compare(const TypeLibrary& oldLib, const TypeLibrary& newLib) {
+    return compat_detail::CompatComparer(oldLib, newLib).run();
+}
+
+bool anyBreaking(const std::vector<CompatDifference>& differences) {
+    return std::any_of(differences.begin(), differences.end(),
+                       [](const CompatDifference& d) { return d.severity == CompatSeverity::Breaking; });
+}
+
+std::string_view severityText(CompatSeverity severity) {
+    return severity == CompatSeverity::Breaking ? "breaking" : "compatible";
+}
+
+} // namespace pelorix

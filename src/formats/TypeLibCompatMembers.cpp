@@ -1,0 +1,203 @@
+// The members of an interface, dispinterface or module, as a compiled client binds to them: by
+// vtable slot or member id, with a signature that must not change.
+
+#include "formats/CompatComparer.h"
+#include "formats/TypeLibText.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace pelorix::compat_detail {
+
+namespace {
+
+std::string functionKey(const Function& f) {
+    return lower(f.name) + "/" + std::to_string(f.invokeKind);
+}
+
+std::int32_t slotOf(const Function& f, const TypeLibrary& library) {
+    return f.vtableOffset / static_cast<std::int32_t>(library.pointerSize());
+}
+
+std::string directionText(std::uint16_t flags) {
+    std::string text;
+    static constexpr std::pair<std::uint16_t, std::string_view> names[] = {{paramflag::In, "in"},
+                                                                           {paramflag::Out, "out"},
+                                                                           {paramflag::Lcid, "lcid"},
+                                                                           {paramflag::RetVal, "retval"}};
+    for (const auto& [bit, name] : names)
+        if ((flags & bit) != 0)
+            text += (text.empty() ? "" : ", ") + std::string(name);
+    return "[" + text + "]";
+}
+
+std::string paramName(std::size_t i, const Param& p) {
+    return "parameter " + std::to_string(i + 1) + (p.name.empty() ? std::string() : " (" + p.name + ")");
+}
+
+} // namespace
+
+void CompatComparer::compareInterfaces(const TypeInfo& a, const TypeInfo& b) {
+    const bool vtable = isVtableBound(a) && isVtableBound(b);
+    compareBases(a, b);
+    const Members om = reachableMembers(o, a);
+    const Members nm = reachableMembers(n, b);
+    std::unordered_map<std::string, const Function*> newFunctions;
+    for (const Function* g : nm.functions)
+        newFunctions.emplace(functionKey(*g), g);
+    for (const Function& f : a.functions) {
+        const auto g = newFunctions.find(functionKey(f));
+        if (g == newFunctions.end())
+            breaking(a.name, memberLabel(f), "removed");
+        else
+            compareFunction(a.name, f, *g->second, vtable, false);
+    }
+    std::unordered_map<std::string, const Function*> oldFunctions;
+    for (const Function* f : om.functions)
+        oldFunctions.emplace(functionKey(*f), f);
+    std::int32_t lastOldSlot = -1;
+    for (const Function* f : om.functions)
+        lastOldSlot = std::max(lastOldSlot, slotOf(*f, o));
+    for (const Function& g : b.functions) {
+        if (oldFunctions.contains(functionKey(g)))
+            continue;
+        const std::int32_t slot = slotOf(g, n);
+        compatible(a.name, memberLabel(g),
+                   !vtable ? "added (id " + memberIdText(g.memberId) + ")"
+                           : std::string(slot > lastOldSlot ? "added at the end (vtable slot "
+                                                            : "added (vtable slot ") +
+                                 std::to_string(slot) + ", id " + memberIdText(g.memberId) + ")");
+    }
+    compareProperties(a, om, nm);
+}
+
+// The interface an old interface extends must still be in the new one's chain of bases.
+void CompatComparer::compareBases(const TypeInfo& a, const TypeInfo& b) {
+    if (a.implemented.empty())
+        return;
+    const TypeDesc base{vt::UserDefined, {}, {}, a.implemented.front().ref};
+    const std::string key = oldKey(base);
+    const TypeInfo* t = &b;
+    for (int depth = 0; t != nullptr && depth < 64 && !t->implemented.empty(); ++depth) {
+        const TypeRef& next = t->implemented.front().ref;
+        // The old base, or the old interface itself (which extends that base) in another library.
+        if (newKey(TypeDesc{vt::UserDefined, {}, {}, next}) == key ||
+            (!base.ref.guid.empty() && next.guid == base.ref.guid) ||
+            (!a.guid.empty() && next.guid == a.guid))
+            return;
+        t = next.internalIndex >= 0 && static_cast<std::size_t>(next.internalIndex) < n.types.size()
+                ? &n.types[static_cast<std::size_t>(next.internalIndex)]
+                : nullptr;
+    }
+    const std::string now = b.implemented.empty()
+                                ? std::string("nothing")
+                                : typeText(TypeDesc{vt::UserDefined, {}, {}, b.implemented.front().ref}, n);
+    breaking(a.name, "", "extends " + typeText(base, o) + ", now " + now);
+}
+
+// A dispinterface's properties: each old one by name, with its member id, type and writability.
+void CompatComparer::compareProperties(const TypeInfo& a, const Members& om, const Members& nm) {
+    auto find = [](const std::vector<const Variable*>& list, const std::string& name) -> const Variable* {
+        for (const Variable* v : list)
+            if (lower(v->name) == name)
+                return v;
+        return nullptr;
+    };
+    for (const Variable& v : a.variables) {
+        const Variable* w = find(nm.properties, lower(v.name));
+        if (w == nullptr) {
+            breaking(a.name, v.name, "property removed");
+            continue;
+        }
+        if (v.memberId != w->memberId)
+            breaking(a.name, v.name,
+                     "member id " + memberIdText(v.memberId) + ", now " + memberIdText(w->memberId));
+        if (oldKey(v.type) != newKey(w->type))
+            breaking(a.name, v.name, typeText(v.type, o) + ", now " + typeText(w->type, n));
+        if ((v.flags & varflag::ReadOnly) == 0 && (w->flags & varflag::ReadOnly) != 0)
+            breaking(a.name, v.name, "now read-only");
+    }
+    for (const Variable* w : nm.properties)
+        if (find(om.properties, lower(w->name)) == nullptr)
+            compatible(a.name, w->name, "property added (id " + memberIdText(w->memberId) + ")");
+}
+
+void CompatComparer::compareModules(const TypeInfo& a, const TypeInfo& b) {
+    std::unordered_map<std::string, const Function*> newFunctions;
+    for (const Function& g : b.functions)
+        newFunctions.emplace(functionKey(g), &g);
+    for (const Function& f : a.functions) {
+        const auto g = newFunctions.find(functionKey(f));
+        if (g == newFunctions.end())
+            breaking(a.name, memberLabel(f), "removed");
+        else
+            compareFunction(a.name, f, *g->second, false, true);
+    }
+    for (const Function& g : b.functions)
+        if (std::none_of(a.functions.begin(), a.functions.end(),
+                         [&](const Function& f) { return functionKey(f) == functionKey(g); }))
+            compatible(a.name, memberLabel(g), "added");
+    compareConstants(a, b);
+}
+
+void CompatComparer::compareFunction(const std::string& type, const Function& f, const Function& g,
+                                     bool vtable, bool module) {
+    const std::string member = memberLabel(f);
+    if (!module && f.memberId != g.memberId)
+        breaking(type, member, "member id " + memberIdText(f.memberId) + ", now " + memberIdText(g.memberId));
+    if (vtable && slotOf(f, o) != slotOf(g, n))
+        breaking(type, member,
+                 "vtable slot " + std::to_string(slotOf(f, o)) + ", now " + std::to_string(slotOf(g, n)));
+    if (module && f.entry != g.entry)
+        breaking(type, member, "entry point " + f.entry + ", now " + g.entry);
+    if (f.callConv != g.callConv)
+        breaking(type, member, "calling convention changed");
+    if (oldKey(f.returnType) != newKey(g.returnType))
+        breaking(type, member, "returns " + typeText(f.returnType, o) + ", now " + typeText(g.returnType, n));
+    compareParams(type, f, g);
+    if (f.flags != g.flags)
+        compatible(type, member,
+                   "attributes " + functionFlagsText(f.flags) + ", now " + functionFlagsText(g.flags));
+    if (f.docString != g.docString)
+        compatible(type, member, "help string changed");
+}
+
+void CompatComparer::compareParams(const std::string& type, const Function& f, const Function& g) {
+    const std::string member = memberLabel(f);
+    if (f.params.size() != g.params.size()) {
+        breaking(type, member,
+                 std::to_string(f.params.size()) + " parameters, now " + std::to_string(g.params.size()));
+        return;
+    }
+    for (std::size_t i = 0; i < f.params.size(); ++i)
+        compareParam(type, member, i, f.params[i], g.params[i]);
+}
+
+void CompatComparer::compareParam(const std::string& type, const std::string& member, std::size_t i,
+                                  const Param& p, const Param& q) {
+    const std::string was = oldKey(p.type);
+    const std::string now = newKey(q.type);
+    if (was == now + "*")
+        breaking(type, member, paramName(i, p) + ": ByRef, now ByVal");
+    else if (was + "*" == now)
+        breaking(type, member, paramName(i, p) + ": ByVal, now ByRef");
+    else if (was != now)
+        breaking(type, member, paramName(i, p) + ": " + typeText(p.type, o) + ", now " + typeText(q.type, n));
+    constexpr std::uint16_t direction = paramflag::In | paramflag::Out | paramflag::Lcid | paramflag::RetVal;
+    if ((p.flags & direction) != (q.flags & direction))
+        breaking(type, member,
+                 paramName(i, p) + ": " + directionText(p.flags) + ", now " + directionText(q.flags));
+    if ((p.flags & paramflag::Optional) != (q.flags & paramflag::Optional))
+        breaking(type, member,
+                 paramName(i, p) + ((p.flags & paramflag::Optional) != 0 ? ": optional, now required"
+                                                                         : ": required, now optional"));
+    if (p.defaultValue != q.defaultValue)
+        compatible(type, member,
+                   paramName(i, p) + ": default value " +
+                       (p.defaultValue ? p.defaultValue->text : std::string("none")) + ", now " +
+                       (q.defaultValue ? q.defaultValue->text : std::string("none")));
+    if (lower(p.name) != lower(q.name))
+        compatible(type, member, paramName(i, p) + " renamed to " + q.name);
+}
+
+} // namespace pelorix::compat_detail
