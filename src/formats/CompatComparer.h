@@ -40,9 +40,11 @@ private:
     // library's types by name, other libraries' by GUID.
     std::string oldKey(const TypeDesc& d) const;
     std::string newKey(const TypeDesc& d) const;
+    // "long, now double"; where both are spelt alike (an alias), with what each stands for.
+    std::string typeChange(const TypeDesc& was, const TypeDesc& now) const;
 
     void compareLibraries();
-    const TypeInfo* counterpart(const TypeInfo& t) const;
+    const TypeInfo* counterpart(const TypeInfo& t);
     void compareType(const TypeInfo& a, const TypeInfo& b);
     bool compareIdentity(const TypeInfo& a, const TypeInfo& b);
     void compareKinds(const TypeInfo& a, const TypeInfo& b);
@@ -50,7 +52,7 @@ private:
     void compareImplemented(const TypeInfo& a, const ImplementedType& i, const TypeInfo& b);
     void compareConstants(const TypeInfo& a, const TypeInfo& b);
     void compareLayouts(const TypeInfo& a, const TypeInfo& b);
-    void reportAdded(const std::unordered_set<const TypeInfo*>& matched);
+    void reportAdded();
 
     // Members (TypeLibCompatMembers.cpp).
     void compareInterfaces(const TypeInfo& a, const TypeInfo& b);
@@ -66,8 +68,11 @@ private:
     const TypeLibrary& o;
     const TypeLibrary& n;
     std::vector<CompatDifference> m_out;
-    std::unordered_map<std::string, const TypeInfo*> m_newByGuid;
-    std::unordered_map<std::string, const TypeInfo*> m_newByName; // lower-case names
+    // The new library's types by GUID and by lower-case name (a name may be given more than once),
+    // and those already matched to an old type.
+    std::unordered_map<std::string, std::vector<const TypeInfo*>> m_newByGuid;
+    std::unordered_map<std::string, std::vector<const TypeInfo*>> m_newByName;
+    std::unordered_set<const TypeInfo*> m_matched;
 };
 
 } // namespace pelorix::compat_detail

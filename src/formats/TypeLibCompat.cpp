@@ -48,6 +48,20 @@ std::string typeKey(const TypeDesc& d, const TypeLibrary& library, int depth) {
     }
 }
 
+// The type an alias of this library stands for, aliases of aliases followed.
+TypeDesc resolved(const TypeDesc& d, const TypeLibrary& library) {
+    TypeDesc r = d;
+    for (int depth = 0; depth < MaxChain && r.vt == vt::UserDefined; ++depth) {
+        const TypeInfo* t = internalType(library, r.ref);
+        if (t == nullptr || t->kind != TypeKind::Alias)
+            break;
+        r = t->aliasOf;
+    }
+    for (TypeDesc& e : r.element)
+        e = resolved(e, library);
+    return r;
+}
+
 std::string versionText(std::uint16_t major, std::uint16_t minor) {
     return std::to_string(major) + "." + std::to_string(minor);
 }
@@ -120,24 +134,23 @@ bool extendsInterface(const TypeLibrary& library, const TypeInfo& type, const st
 CompatComparer::CompatComparer(const TypeLibrary& oldLib, const TypeLibrary& newLib) : o(oldLib), n(newLib) {
     for (const TypeInfo& t : n.types) {
         if (!t.guid.empty())
-            m_newByGuid.emplace(t.guid, &t);
-        m_newByName.emplace(lower(t.name), &t);
+            m_newByGuid[t.guid].push_back(&t);
+        m_newByName[lower(t.name)].push_back(&t);
     }
 }
 
 std::vector<CompatDifference> CompatComparer::run() {
     compareLibraries();
-    std::unordered_set<const TypeInfo*> matched;
     for (const TypeInfo* a : byName(o)) {
         const TypeInfo* b = counterpart(*a);
         if (b == nullptr) {
             breaking(a->name, "", kindText(*a) + " removed");
             continue;
         }
-        matched.insert(b);
+        m_matched.insert(b);
         compareType(*a, *b);
     }
-    reportAdded(matched);
+    reportAdded();
     return std::move(m_out);
 }
 
@@ -157,6 +170,15 @@ std::string CompatComparer::newKey(const TypeDesc& d) const {
     return typeKey(d, n, 0);
 }
 
+std::string CompatComparer::typeChange(const TypeDesc& was, const TypeDesc& now) const {
+    const std::string a = typeText(was, o);
+    const std::string b = typeText(now, n);
+    if (a != b)
+        return a + ", now " + b;
+    return a + " (" + typeText(resolved(was, o), o) + "), now " + b + " (" + typeText(resolved(now, n), n) +
+           ")";
+}
+
 void CompatComparer::compareLibraries() {
     const std::string lib(LibraryItself);
     if (o.guid != n.guid)
@@ -173,12 +195,20 @@ void CompatComparer::compareLibraries() {
         compatible(lib, "", "help string changed");
 }
 
-// The new library's version of a type: the one with its GUID, else the one with its name.
-const TypeInfo* CompatComparer::counterpart(const TypeInfo& t) const {
-    if (const auto same = m_newByGuid.find(t.guid); !t.guid.empty() && same != m_newByGuid.end())
-        return same->second;
-    const auto named = m_newByName.find(lower(t.name));
-    return named != m_newByName.end() ? named->second : nullptr;
+// The new library's version of a type: the first not yet matched with its GUID, else with its
+// name (so that types given one name twice are matched in their order).
+const TypeInfo* CompatComparer::counterpart(const TypeInfo& t) {
+    auto first = [&](const auto& index, const std::string& key) -> const TypeInfo* {
+        const auto found = index.find(key);
+        if (found == index.end())
+            return nullptr;
+        for (const TypeInfo* candidate : found->second)
+            if (!m_matched.contains(candidate))
+                return candidate;
+        return nullptr;
+    };
+    const TypeInfo* same = t.guid.empty() ? nullptr : first(m_newByGuid, t.guid);
+    return same != nullptr ? same : first(m_newByName, lower(t.name));
 }
 
 void CompatComparer::compareType(const TypeInfo& a, const TypeInfo& b) {
@@ -206,8 +236,7 @@ void CompatComparer::compareType(const TypeInfo& a, const TypeInfo& b) {
         break;
     case TypeKind::Alias:
         if (oldKey(a.aliasOf) != newKey(b.aliasOf))
-            breaking(a.name, "",
-                     "an alias of " + typeText(a.aliasOf, o) + ", now of " + typeText(b.aliasOf, n));
+            breaking(a.name, "", "an alias of " + typeChange(a.aliasOf, b.aliasOf));
         break;
     }
 }
@@ -329,11 +358,13 @@ void CompatComparer::compareLayouts(const TypeInfo& a, const TypeInfo& b) {
     for (std::size_t i = 0; i < common; ++i) {
         const Variable& v = a.variables[i];
         const Variable& w = b.variables[i];
-        if (v.offset != w.offset || oldKey(v.type) != newKey(w.type))
-            breaking(a.name, v.name,
-                     "field " + std::to_string(i + 1) + ": " + typeText(v.type, o) + " at offset " +
-                         std::to_string(v.offset) + ", now " + typeText(w.type, n) + " " + w.name +
-                         " at offset " + std::to_string(w.offset));
+        std::string change;
+        if (v.offset != w.offset)
+            change = "offset " + std::to_string(v.offset) + ", now " + std::to_string(w.offset);
+        if (oldKey(v.type) != newKey(w.type))
+            change += (change.empty() ? "" : "; ") + typeChange(v.type, w.type);
+        if (!change.empty())
+            breaking(a.name, v.name, "field " + std::to_string(i + 1) + ": " + change);
         else if (lower(v.name) != lower(w.name))
             compatible(a.name, v.name, "field " + std::to_string(i + 1) + " renamed to " + w.name);
     }
@@ -343,9 +374,9 @@ void CompatComparer::compareLayouts(const TypeInfo& a, const TypeInfo& b) {
         breaking(a.name, b.variables[i].name, "field added: the record's layout changed");
 }
 
-void CompatComparer::reportAdded(const std::unordered_set<const TypeInfo*>& matched) {
+void CompatComparer::reportAdded() {
     for (const TypeInfo* b : byName(n))
-        if (!matched.contains(b))
+        if (!m_matched.contains(b))
             compatible(b->name, "", kindText(*b) + " added");
 }
 

@@ -113,7 +113,7 @@ void CompatComparer::compareProperties(const TypeInfo& a, const Members& om, con
             breaking(a.name, v.name,
                      "member id " + memberIdText(v.memberId) + ", now " + memberIdText(w->memberId));
         if (oldKey(v.type) != newKey(w->type))
-            breaking(a.name, v.name, typeText(v.type, o) + ", now " + typeText(w->type, n));
+            breaking(a.name, v.name, typeChange(v.type, w->type));
         if ((v.flags & varflag::ReadOnly) == 0 && (w->flags & varflag::ReadOnly) != 0)
             breaking(a.name, v.name, "now read-only");
     }
@@ -153,7 +153,7 @@ void CompatComparer::compareFunction(const std::string& type, const Function& f,
     if (f.callConv != g.callConv)
         breaking(type, member, "calling convention changed");
     if (oldKey(f.returnType) != newKey(g.returnType))
-        breaking(type, member, "returns " + typeText(f.returnType, o) + ", now " + typeText(g.returnType, n));
+        breaking(type, member, "returns " + typeChange(f.returnType, g.returnType));
     compareParams(type, f, g);
     if (f.flags != g.flags)
         compatible(type, member,
@@ -182,7 +182,7 @@ void CompatComparer::compareParam(const std::string& type, const std::string& me
     else if (was + "*" == now)
         breaking(type, member, paramName(i, p) + ": ByVal, now ByRef");
     else if (was != now)
-        breaking(type, member, paramName(i, p) + ": " + typeText(p.type, o) + ", now " + typeText(q.type, n));
+        breaking(type, member, paramName(i, p) + ": " + typeChange(p.type, q.type));
     constexpr std::uint16_t direction = paramflag::In | paramflag::Out | paramflag::Lcid | paramflag::RetVal;
     if ((p.flags & direction) != (q.flags & direction))
         breaking(type, member,

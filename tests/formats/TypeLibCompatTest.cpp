@@ -3,6 +3,7 @@
 // shows one by one.
 #include "formats/TypeLibCompat.h"
 
+#include "formats/CompatPrint.h"
 #include "formats/SampleLibrary.h"
 #include "formats/WidlLibraries.h"
 
@@ -83,7 +84,7 @@ const WidlPair widlPairs[] = {
     {"RECORD_LAYOUT_CHANGED",
      true,
      {{Breaking, "Point", "", "size 8 bytes, now 16"},
-      {Breaking, "Point", "y", "long at offset 4, now double y"}}},
+      {Breaking, "Point", "y", "field 2: offset 4, now 8; long, now double"}}},
     {"CLASS_ID_CHANGED", true, {{Breaking, "shape", "", "class id {C0DE0000-0000-4000-8000-000000000030}"}}},
     {"CLASS_REMOVED", true, {{Breaking, "Canvas", "", "coclass removed"}}},
     {"CLASS_ADDED", false, {{Compatible, "Circle", "", "coclass added"}}},
@@ -176,7 +177,7 @@ const std::vector<Change>& changes() {
         {"AliasRetargeted",
          [](TypeLibrary& l) { typeNamed(l, "HANDLE").aliasOf = basic(vt::I2); },
          true,
-         {{Breaking, "HANDLE", "", "an alias of long, now of short"}}},
+         {{Breaking, "HANDLE", "", "an alias of long, now short"}}},
         {"EntryPointChanged",
          [](TypeLibrary& l) { typeNamed(l, "Api").functions[0].entry = "GetTickCount64"; },
          true,
@@ -262,6 +263,32 @@ TEST(CompatRules, EachChangeToALibraryIsClassified) {
             EXPECT_EQ(got, std::vector<CompatDifference>{});
         }
     }
+}
+
+TEST(CompatRules, ATypeSpeltAlikeIsShownWithWhatItStandsFor) {
+    TypeLibrary base = sampleLibrary();
+    typeNamed(base, "IWidget").functions[0].params[0].type = internal(5, "HANDLE");
+    TypeLibrary changed = base;
+    typeNamed(changed, "HANDLE").aliasOf = basic(vt::I8);
+    expectDifferences(
+        compare(base, changed), true,
+        {{Breaking, "HANDLE", "", "an alias of long, now __int64"},
+         {Breaking, "IWidget", "Move", "parameter 1 (x): HANDLE (long), now HANDLE (__int64)"}});
+}
+
+// A library may give one name to several types (widl does for typedefs): they are matched in
+// their order.
+TEST(CompatRules, TypesOfOneNameAreMatchedInTheirOrder) {
+    TypeLibrary base = sampleLibrary();
+    TypeInfo second = makeType(TypeKind::Alias, "HANDLE");
+    second.aliasOf = basic(vt::I2);
+    base.types.push_back(second);
+    EXPECT_EQ(compare(base, base), std::vector<CompatDifference>{});
+    TypeLibrary changed = base;
+    changed.types.back().aliasOf = basic(vt::I4);
+    const std::vector<CompatDifference> got = compare(base, changed);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].what, "an alias of short, now long");
 }
 
 TEST(CompatRules, DifferencesComeInTheOrderOfTypeNames) {
