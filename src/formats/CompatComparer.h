@@ -25,6 +25,14 @@ struct Members {
 };
 Members reachableMembers(const TypeLibrary& library, const TypeInfo& type);
 
+// Which new item is each old item's counterpart: the n-th old item of a key is paired with the n-th
+// new item of that key (a library may give one name to several members).
+struct Pairing {
+    std::vector<std::ptrdiff_t> forOld; // the new item's index, -1 for none
+    std::vector<bool> newMatched;
+};
+Pairing pairByKey(const std::vector<std::string>& oldKeys, const std::vector<std::string>& newKeys);
+
 // True when the type's chain of base interfaces holds an interface with that id.
 bool extendsInterface(const TypeLibrary& library, const TypeInfo& type, const std::string& iid);
 

@@ -118,6 +118,22 @@ Members reachableMembers(const TypeLibrary& library, const TypeInfo& type) {
     return m;
 }
 
+Pairing pairByKey(const std::vector<std::string>& oldKeys, const std::vector<std::string>& newKeys) {
+    std::unordered_map<std::string, std::vector<std::size_t>> positions;
+    for (std::size_t j = newKeys.size(); j-- > 0;)
+        positions[newKeys[j]].push_back(j); // last first, so that the first is taken from the back
+    Pairing p{std::vector<std::ptrdiff_t>(oldKeys.size(), -1), std::vector<bool>(newKeys.size(), false)};
+    for (std::size_t i = 0; i < oldKeys.size(); ++i) {
+        const auto found = positions.find(oldKeys[i]);
+        if (found == positions.end() || found->second.empty())
+            continue;
+        p.forOld[i] = static_cast<std::ptrdiff_t>(found->second.back());
+        p.newMatched[found->second.back()] = true;
+        found->second.pop_back();
+    }
+    return p;
+}
+
 bool extendsInterface(const TypeLibrary& library, const TypeInfo& type, const std::string& iid) {
     const TypeInfo* t = &type;
     for (int depth = 0; t != nullptr && depth < MaxChain && !t->implemented.empty(); ++depth) {
@@ -334,20 +350,27 @@ void CompatComparer::compareImplemented(const TypeInfo& a, const ImplementedType
 }
 
 void CompatComparer::compareConstants(const TypeInfo& a, const TypeInfo& b) {
-    for (const Variable& v : a.variables) {
-        const auto w = std::find_if(b.variables.begin(), b.variables.end(),
-                                    [&](const Variable& x) { return lower(x.name) == lower(v.name); });
-        if (w == b.variables.end())
-            breaking(a.name, v.name, "constant removed");
-        else if (v.value != w->value)
-            breaking(a.name, v.name,
-                     "value " + (v.value ? v.value->text : "?") + ", now " +
-                         (w->value ? w->value->text : "?"));
-    }
+    std::vector<std::string> oldKeys, newKeys;
+    for (const Variable& v : a.variables)
+        oldKeys.push_back(lower(v.name));
     for (const Variable& w : b.variables)
-        if (std::none_of(a.variables.begin(), a.variables.end(),
-                         [&](const Variable& v) { return lower(v.name) == lower(w.name); }))
-            compatible(a.name, w.name, "constant added (" + (w.value ? w.value->text : "?") + ")");
+        newKeys.push_back(lower(w.name));
+    const Pairing pairs = pairByKey(oldKeys, newKeys);
+    for (std::size_t i = 0; i < a.variables.size(); ++i) {
+        const Variable& v = a.variables[i];
+        if (pairs.forOld[i] < 0) {
+            breaking(a.name, v.name, "constant removed");
+            continue;
+        }
+        const Variable& w = b.variables[static_cast<std::size_t>(pairs.forOld[i])];
+        if (v.value != w.value)
+            breaking(a.name, v.name,
+                     "value " + (v.value ? v.value->text : "?") + ", now " + (w.value ? w.value->text : "?"));
+    }
+    for (std::size_t j = 0; j < b.variables.size(); ++j)
+        if (!pairs.newMatched[j])
+            compatible(a.name, b.variables[j].name,
+                       "constant added (" + (b.variables[j].value ? b.variables[j].value->text : "?") + ")");
 }
 
 // A record's layout: its size and each field's offset and type, in order.

@@ -35,6 +35,13 @@ std::string paramName(std::size_t i, const Param& p) {
     return "parameter " + std::to_string(i + 1) + (p.name.empty() ? std::string() : " (" + p.name + ")");
 }
 
+std::vector<std::string> functionKeys(const std::vector<const Function*>& functions) {
+    std::vector<std::string> keys;
+    for (const Function* f : functions)
+        keys.push_back(functionKey(*f));
+    return keys;
+}
+
 } // namespace
 
 void CompatComparer::compareInterfaces(const TypeInfo& a, const TypeInfo& b) {
@@ -42,25 +49,23 @@ void CompatComparer::compareInterfaces(const TypeInfo& a, const TypeInfo& b) {
     compareBases(a, b);
     const Members om = reachableMembers(o, a);
     const Members nm = reachableMembers(n, b);
-    std::unordered_map<std::string, const Function*> newFunctions;
-    for (const Function* g : nm.functions)
-        newFunctions.emplace(functionKey(*g), g);
-    for (const Function& f : a.functions) {
-        const auto g = newFunctions.find(functionKey(f));
-        if (g == newFunctions.end())
-            breaking(a.name, memberLabel(f), "removed");
+    const Pairing pairs = pairByKey(functionKeys(om.functions), functionKeys(nm.functions));
+    // A type's own members come last in what it reaches.
+    const std::size_t ownOld = om.functions.size() - a.functions.size();
+    for (std::size_t i = ownOld; i < om.functions.size(); ++i) {
+        if (pairs.forOld[i] < 0)
+            breaking(a.name, memberLabel(*om.functions[i]), "removed");
         else
-            compareFunction(a.name, f, *g->second, vtable, false);
+            compareFunction(a.name, *om.functions[i],
+                            *nm.functions[static_cast<std::size_t>(pairs.forOld[i])], vtable, false);
     }
-    std::unordered_map<std::string, const Function*> oldFunctions;
-    for (const Function* f : om.functions)
-        oldFunctions.emplace(functionKey(*f), f);
     std::int32_t lastOldSlot = -1;
     for (const Function* f : om.functions)
         lastOldSlot = std::max(lastOldSlot, slotOf(*f, o));
-    for (const Function& g : b.functions) {
-        if (oldFunctions.contains(functionKey(g)))
+    for (std::size_t j = nm.functions.size() - b.functions.size(); j < nm.functions.size(); ++j) {
+        if (pairs.newMatched[j])
             continue;
+        const Function& g = *nm.functions[j];
         const std::int32_t slot = slotOf(g, n);
         compatible(a.name, memberLabel(g),
                    !vtable ? "added (id " + memberIdText(g.memberId) + ")"
@@ -97,46 +102,50 @@ void CompatComparer::compareBases(const TypeInfo& a, const TypeInfo& b) {
 
 // A dispinterface's properties: each old one by name, with its member id, type and writability.
 void CompatComparer::compareProperties(const TypeInfo& a, const Members& om, const Members& nm) {
-    auto find = [](const std::vector<const Variable*>& list, const std::string& name) -> const Variable* {
-        for (const Variable* v : list)
-            if (lower(v->name) == name)
-                return v;
-        return nullptr;
-    };
-    for (const Variable& v : a.variables) {
-        const Variable* w = find(nm.properties, lower(v.name));
-        if (w == nullptr) {
+    std::vector<std::string> oldKeys, newKeys;
+    for (const Variable* v : om.properties)
+        oldKeys.push_back(lower(v->name));
+    for (const Variable* w : nm.properties)
+        newKeys.push_back(lower(w->name));
+    const Pairing pairs = pairByKey(oldKeys, newKeys);
+    for (std::size_t i = om.properties.size() - a.variables.size(); i < om.properties.size(); ++i) {
+        const Variable& v = *om.properties[i];
+        if (pairs.forOld[i] < 0) {
             breaking(a.name, v.name, "property removed");
             continue;
         }
-        if (v.memberId != w->memberId)
+        const Variable& w = *nm.properties[static_cast<std::size_t>(pairs.forOld[i])];
+        if (v.memberId != w.memberId)
             breaking(a.name, v.name,
-                     "member id " + memberIdText(v.memberId) + ", now " + memberIdText(w->memberId));
-        if (oldKey(v.type) != newKey(w->type))
-            breaking(a.name, v.name, typeChange(v.type, w->type));
-        if ((v.flags & varflag::ReadOnly) == 0 && (w->flags & varflag::ReadOnly) != 0)
+                     "member id " + memberIdText(v.memberId) + ", now " + memberIdText(w.memberId));
+        if (oldKey(v.type) != newKey(w.type))
+            breaking(a.name, v.name, typeChange(v.type, w.type));
+        if ((v.flags & varflag::ReadOnly) == 0 && (w.flags & varflag::ReadOnly) != 0)
             breaking(a.name, v.name, "now read-only");
     }
-    for (const Variable* w : nm.properties)
-        if (find(om.properties, lower(w->name)) == nullptr)
-            compatible(a.name, w->name, "property added (id " + memberIdText(w->memberId) + ")");
+    for (std::size_t j = 0; j < nm.properties.size(); ++j)
+        if (!pairs.newMatched[j])
+            compatible(a.name, nm.properties[j]->name,
+                       "property added (id " + memberIdText(nm.properties[j]->memberId) + ")");
 }
 
 void CompatComparer::compareModules(const TypeInfo& a, const TypeInfo& b) {
-    std::unordered_map<std::string, const Function*> newFunctions;
+    std::vector<const Function*> oldFunctions, newFunctions;
+    for (const Function& f : a.functions)
+        oldFunctions.push_back(&f);
     for (const Function& g : b.functions)
-        newFunctions.emplace(functionKey(g), &g);
-    for (const Function& f : a.functions) {
-        const auto g = newFunctions.find(functionKey(f));
-        if (g == newFunctions.end())
-            breaking(a.name, memberLabel(f), "removed");
+        newFunctions.push_back(&g);
+    const Pairing pairs = pairByKey(functionKeys(oldFunctions), functionKeys(newFunctions));
+    for (std::size_t i = 0; i < oldFunctions.size(); ++i) {
+        if (pairs.forOld[i] < 0)
+            breaking(a.name, memberLabel(*oldFunctions[i]), "removed");
         else
-            compareFunction(a.name, f, *g->second, false, true);
+            compareFunction(a.name, *oldFunctions[i],
+                            *newFunctions[static_cast<std::size_t>(pairs.forOld[i])], false, true);
     }
-    for (const Function& g : b.functions)
-        if (std::none_of(a.functions.begin(), a.functions.end(),
-                         [&](const Function& f) { return functionKey(f) == functionKey(g); }))
-            compatible(a.name, memberLabel(g), "added");
+    for (std::size_t j = 0; j < newFunctions.size(); ++j)
+        if (!pairs.newMatched[j])
+            compatible(a.name, memberLabel(*newFunctions[j]), "added");
     compareConstants(a, b);
 }
 

@@ -1,5 +1,5 @@
 // The reader of SLTG libraries' content, on a library built byte by byte (SltgBuilder.h).
-#include "formats/CompatPrint.h"
+#include "formats/CompatExpectations.h"
 #include "formats/SltgBuilder.h"
 #include "formats/TypeLibCompat.h"
 #include "formats/TypeLibContent.h"

@@ -3,7 +3,7 @@
 // shows one by one.
 #include "formats/TypeLibCompat.h"
 
-#include "formats/CompatPrint.h"
+#include "formats/CompatExpectations.h"
 #include "formats/SampleLibrary.h"
 #include "formats/WidlLibraries.h"
 
@@ -15,40 +15,11 @@ namespace pelorix {
 namespace {
 
 using namespace test::sample;
-
-// A difference that must be among the comparison's: its severity, type, member, and a part of
-// what it says.
-struct Expected {
-    CompatSeverity severity;
-    const char* type;
-    const char* member;
-    const char* what;
-};
-
-constexpr CompatSeverity Breaking = CompatSeverity::Breaking;
-constexpr CompatSeverity Compatible = CompatSeverity::Compatible;
-
-std::string listed(const std::vector<CompatDifference>& differences) {
-    std::string text;
-    for (const CompatDifference& d : differences)
-        text +=
-            std::string(severityText(d.severity)) + " | " + d.type + " | " + d.member + " | " + d.what + "\n";
-    return text;
-}
-
-void expectDifferences(const std::vector<CompatDifference>& got, bool breaks,
-                       const std::vector<Expected>& expected) {
-    SCOPED_TRACE(listed(got));
-    EXPECT_EQ(anyBreaking(got), breaks);
-    for (const Expected& e : expected) {
-        const bool found = std::any_of(got.begin(), got.end(), [&](const CompatDifference& d) {
-            return d.severity == e.severity && d.type == e.type && d.member == e.member &&
-                   d.what.find(e.what) != std::string::npos;
-        });
-        EXPECT_TRUE(found) << "missing: " << severityText(e.severity) << " | " << e.type << " | " << e.member
-                           << " | " << e.what;
-    }
-}
+using test::Breaking;
+using test::Compatible;
+using test::expectDifferences;
+using test::Expected;
+using test::listed;
 
 struct WidlPair {
     const char* change; // the preprocessor name, the new library's file
@@ -276,19 +247,29 @@ TEST(CompatRules, ATypeSpeltAlikeIsShownWithWhatItStandsFor) {
          {Breaking, "IWidget", "Move", "parameter 1 (x): HANDLE (long), now HANDLE (__int64)"}});
 }
 
-// A library may give one name to several types (widl does for typedefs): they are matched in
-// their order.
-TEST(CompatRules, TypesOfOneNameAreMatchedInTheirOrder) {
+// A library may give one name to several types (widl does for typedefs), constants or members:
+// they are matched in their order.
+TEST(CompatRules, ThingsOfOneNameAreMatchedInTheirOrder) {
     TypeLibrary base = sampleLibrary();
     TypeInfo second = makeType(TypeKind::Alias, "HANDLE");
     second.aliasOf = basic(vt::I2);
     base.types.push_back(second);
+    typeNamed(base, "alpha")
+        .variables.push_back(variable("Last", 0, varkind::Const, basic(vt::I4), Value{vt::I4, "7"}));
+    Function again = typeNamed(base, "IWidget").functions[0];
+    again.vtableOffset += 12;
+    typeNamed(base, "IWidget").functions.push_back(again);
     EXPECT_EQ(compare(base, base), std::vector<CompatDifference>{});
+
     TypeLibrary changed = base;
     changed.types.back().aliasOf = basic(vt::I4);
+    typeNamed(changed, "alpha").variables.back().value = Value{vt::I4, "8"};
+    typeNamed(changed, "IWidget").functions.back().vtableOffset += 4;
     const std::vector<CompatDifference> got = compare(base, changed);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].what, "an alias of short, now long");
+    ASSERT_EQ(got.size(), 3u) << listed(got);
+    EXPECT_EQ(got[0].what, "value 7, now 8");
+    EXPECT_EQ(got[1].what, "an alias of short, now long");
+    EXPECT_EQ(got[2].what, "vtable slot 12, now 13");
 }
 
 TEST(CompatRules, DifferencesComeInTheOrderOfTypeNames) {

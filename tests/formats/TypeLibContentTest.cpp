@@ -2,7 +2,7 @@
 // WidlLibraries.h), and against damaged copies of them.
 #include "formats/TypeLibContent.h"
 
-#include "formats/CompatPrint.h"
+#include "formats/CompatExpectations.h"
 #include "formats/TypeLibCompat.h"
 #include "formats/TypeLibText.h"
 #include "formats/WidlLibraries.h"

@@ -1,7 +1,7 @@
 // The reader against type libraries no one here wrote: the ones Wine ships and raw MSFT files made
 // by widl. Skipped where Wine is not installed.
 
-#include "formats/CompatPrint.h"
+#include "formats/CompatExpectations.h"
 #include "formats/TypeLibCompat.h"
 #include "formats/TypeLibText.h"
 #include "platform/TypeLibFile.h"
