@@ -18,6 +18,8 @@ public:
     virtual std::uint64_t size() const noexcept = 0;
     // Copies n bytes at offset into out; false when they do not all lie inside.
     virtual bool read(std::uint64_t offset, std::size_t n, void* out) const = 0;
+    // The n bytes at offset where the source holds them in memory; nothing for a file.
+    virtual std::optional<std::string_view> view(std::uint64_t, std::size_t) const { return std::nullopt; }
 
 protected:
     ByteSource() = default;
@@ -35,6 +37,11 @@ public:
         if (n != 0)
             std::memcpy(out, m_bytes.data() + offset, n);
         return true;
+    }
+    std::optional<std::string_view> view(std::uint64_t offset, std::size_t n) const override {
+        if (offset > m_bytes.size() || n > m_bytes.size() - offset)
+            return std::nullopt;
+        return m_bytes.substr(static_cast<std::size_t>(offset), n);
     }
 
 private:
@@ -74,6 +81,11 @@ public:
         if (!read(offset, b.size(), b.data()))
             return std::nullopt;
         return le32(b.data());
+    }
+    // The window's bytes where the source holds them in memory.
+    std::optional<std::string_view> view() const {
+        return m_length > SIZE_MAX ? std::nullopt
+                                   : m_source->view(m_base, static_cast<std::size_t>(m_length));
     }
     // The window's bytes, when it fits in memory of at most limit bytes.
     std::optional<std::string> bytes(std::uint64_t limit) const {

@@ -14,6 +14,17 @@ namespace pelorix::compat_detail {
 
 std::string lower(std::string_view text);
 
+// Names compared as COM compares them: without regard to ASCII case.
+bool sameName(std::string_view a, std::string_view b) noexcept;
+
+// Whether two type descriptions, each of its library, are one type to a compiled client: aliases
+// resolved, this library's types by name, another library's by GUID.
+bool sameType(const TypeDesc& a, const TypeLibrary& la, const TypeDesc& b, const TypeLibrary& lb,
+              int depth = 0);
+
+// A type description with this library's aliases resolved (aliases of aliases followed).
+const TypeDesc& unaliased(const TypeDesc& d, const TypeLibrary& library);
+
 // A function's name as a difference names it: "Caption (propget)" for a property accessor.
 std::string memberLabel(const Function& f);
 
@@ -48,6 +59,7 @@ private:
     // library's types by name, other libraries' by GUID.
     std::string oldKey(const TypeDesc& d) const;
     std::string newKey(const TypeDesc& d) const;
+    bool same(const TypeDesc& was, const TypeDesc& now) const { return sameType(was, o, now, n); }
     // "long, now double"; where both are spelt alike (an alias), with what each stands for.
     std::string typeChange(const TypeDesc& was, const TypeDesc& now) const;
 

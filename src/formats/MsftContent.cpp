@@ -6,6 +6,7 @@
 
 #include <array>
 #include <map>
+#include <unordered_map>
 
 namespace pelorix::typelib_detail {
 
@@ -51,7 +52,8 @@ struct TypeRecord {
 
 class MsftReader {
 public:
-    MsftReader(const LibBytes& bytes, const TextDecoder& decode) : b(bytes), m_decode(decode) {}
+    MsftReader(const LibBytes& bytes, const TextDecoder& decode)
+        : b(bytes), m_decode(decode), m_budget(bytes.size()) {}
     TypeLibrary read();
 
 private:
@@ -80,6 +82,9 @@ private:
     std::array<Segment, SegmentCount> m_seg{};
     std::uint32_t m_typeCount = 0;
     std::map<std::int32_t, std::int32_t> m_importByFile;
+    std::map<std::uint32_t, std::int32_t> m_externalByEntry;
+    std::unordered_map<std::int32_t, TypeDesc> m_typeDescs; // by offset in the description table
+    ReadBudget m_budget;
 };
 
 TypeLibrary MsftReader::read() {
@@ -215,15 +220,19 @@ TypeDesc MsftReader::typeDesc(std::int32_t encoded, int depth) {
         d.vt = static_cast<std::uint16_t>(encoded & 0x0FFF);
         return d;
     }
+    // Many members share a description: each is read once.
+    if (const auto known = m_typeDescs.find(encoded); known != m_typeDescs.end())
+        return known->second;
     const std::uint64_t p = at(TypeDescTab, static_cast<std::uint32_t>(encoded), 8, "a type description");
     d.vt = static_cast<std::uint16_t>(b.u16(p) & 0x0FFF);
     const std::int32_t operand = b.i32(p + 4);
     if (d.vt == vt::Ptr || d.vt == vt::SafeArray)
-        d.element.push_back(typeDesc(operand, depth + 1));
+        d = TypeDesc::of(d.vt, typeDesc(operand, depth + 1));
     else if (d.vt == vt::CArray)
-        return arrayDesc(operand, depth + 1);
+        d = arrayDesc(operand, depth + 1);
     else if (d.vt == vt::UserDefined)
         d.ref = ref(operand);
+    m_typeDescs.emplace(encoded, d);
     return d;
 }
 
@@ -232,14 +241,13 @@ TypeDesc MsftReader::arrayDesc(std::int32_t offset, int depth) {
     if (offset < 0)
         damaged("an array description at " + hex(static_cast<std::uint32_t>(offset)));
     const std::uint64_t p = at(ArrayDescTab, static_cast<std::uint32_t>(offset), 8, "an array description");
-    TypeDesc d;
-    d.vt = vt::CArray;
-    d.element.push_back(typeDesc(b.i32(p), depth));
+    TypeDesc element = typeDesc(b.i32(p), depth);
     const std::uint16_t dims = b.u16(p + 4);
     at(ArrayDescTab, offset + 8ull, 8ull * dims, "an array's bounds");
+    std::vector<ArrayBound> bounds;
     for (std::uint16_t i = 0; i < dims; ++i)
-        d.bounds.push_back({b.u32(p + 8 + 8ull * i), b.i32(p + 12 + 8ull * i)});
-    return d;
+        bounds.push_back({b.u32(p + 8 + 8ull * i), b.i32(p + 12 + 8ull * i)});
+    return TypeDesc::of(vt::CArray, std::move(element), std::move(bounds));
 }
 
 // A type reference: the offset of one of this library's type records, or (low bit set) the
@@ -255,13 +263,21 @@ TypeRef MsftReader::ref(std::int32_t href) {
         r.internalIndex = static_cast<std::int32_t>(h / TypeRecordSize);
         return r;
     }
+    if (const auto known = m_externalByEntry.find(h & ~3u); known != m_externalByEntry.end()) {
+        r.externalIndex = known->second;
+        return r;
+    }
     const std::uint64_t p = at(ImpInfo, h & ~3u, 12, "an import entry");
     const std::uint32_t flags = b.u32(p);
-    r.importIndex = importOf(b.i32(p + 4));
+    ExternalType e;
+    e.importIndex = importOf(b.i32(p + 4));
     if ((flags & 0x10000) != 0)
-        r.guid = guid(b.i32(p + 8));
+        e.guid = guid(b.i32(p + 8));
     else
-        r.importedIndex = b.i32(p + 8);
+        e.importedIndex = b.i32(p + 8);
+    m_lib.externalTypes.push_back(std::move(e));
+    r.externalIndex = static_cast<std::int32_t>(m_lib.externalTypes.size() - 1);
+    m_externalByEntry.emplace(h & ~3u, r.externalIndex);
     return r;
 }
 
@@ -320,10 +336,13 @@ void MsftReader::readMembers(TypeInfo& type, const TypeRecord& r) {
     const std::uint64_t recordsEnd = records + b.u32(r.memberOffset);
     const std::uint64_t ids = recordsEnd;
     b.span(ids, 12ull * count); // the three arrays must all be there
+    type.functions.reserve(functions);
+    type.variables.reserve(variables);
     std::string previousName;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint64_t record = records + b.u32(ids + 4ull * (2 * count + i));
         const std::int32_t nameOffset = b.i32(ids + 4ull * (count + i));
+        m_budget.member();
         try {
             std::string memberName = nameOffset == -1 ? previousName : name(nameOffset);
             previousName = memberName;
@@ -381,6 +400,8 @@ void MsftReader::readParams(Function& f, std::uint64_t record, std::uint32_t len
         damaged("parameters that do not fit their function's record at " + hex(record));
     const std::uint64_t params = record + length - 12ull * count;
     const std::uint64_t defaultValues = params - (defaults ? 4ull * count : 0);
+    m_budget.params(static_cast<std::uint64_t>(count));
+    f.params.reserve(static_cast<std::size_t>(count));
     for (std::int16_t i = 0; i < count; ++i) {
         const std::uint64_t p = params + 12ull * i;
         Param param;

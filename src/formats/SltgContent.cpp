@@ -210,8 +210,15 @@ TypeRef SltgReader::refString(std::string_view s) {
             damaged("a reference to type " + std::to_string(type) + " of " + std::to_string(m_typeCount));
         r.internalIndex = static_cast<std::int32_t>(type);
     } else {
-        r.importIndex = importAt(library);
-        r.importedIndex = static_cast<std::int32_t>(type);
+        auto [known, added] = m_externalByNumber.emplace(std::pair{library, type}, 0);
+        if (added) {
+            ExternalType e;
+            e.importIndex = importAt(library);
+            e.importedIndex = static_cast<std::int32_t>(type);
+            m_lib.externalTypes.push_back(std::move(e));
+            known->second = static_cast<std::int32_t>(m_lib.externalTypes.size() - 1);
+        }
+        r.externalIndex = known->second;
     }
     return r;
 }

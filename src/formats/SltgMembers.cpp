@@ -26,8 +26,7 @@ TypeDesc wrap(std::vector<TypeDesc> layers, TypeDesc leaf) {
     while (!layers.empty()) {
         TypeDesc outer = std::move(layers.back());
         layers.pop_back();
-        outer.element.push_back(std::move(leaf));
-        leaf = std::move(outer);
+        leaf = TypeDesc::of(outer.vt, std::move(leaf), std::move(outer.bounds));
     }
     return leaf;
 }
@@ -43,7 +42,7 @@ TypeDesc SltgReader::typeWords(std::uint64_t& p, const TypeBlock& t, int depth) 
         const std::uint16_t word = b.u16(p);
         p += 2;
         if ((word & 0xE00) == 0xE00)
-            layers.push_back(TypeDesc{vt::Ptr, {}, {}, {}});
+            layers.push_back(TypeDesc::of(vt::Ptr, TypeDesc()));
         TypeDesc d;
         d.vt = word & 0x3F;
         if (d.vt == vt::Ptr || d.vt == vt::SafeArray) {
@@ -96,6 +95,7 @@ void SltgReader::readFunctions(TypeInfo& type, const TypeBlock& t) {
     const std::uint16_t count = b.u16(t.tail);
     std::uint16_t offset = b.u16(t.tail + 8);
     for (std::uint16_t i = 0; i < count && offset != sltg::End; ++i) {
+        m_budget.member();
         const std::uint64_t p = inBlock(t, offset, 0x16);
         const std::uint8_t magic = b.u8(p);
         Function f;
@@ -123,6 +123,7 @@ void SltgReader::readFunctions(TypeInfo& type, const TypeBlock& t) {
             f.flags = b.u16(p + 0x16);
         std::uint64_t ret = (counts & 0x80) != 0 ? p + 0x12 : inBlock(t, b.u16(p + 0x12), 2);
         f.returnType = typeWords(ret, t, 0);
+        m_budget.params(b.u8(p + 0x10) >> 3);
         readParams(f, inBlock(t, b.u16(p + 0x0E), 0), b.u8(p + 0x10) >> 3, t);
         type.functions.push_back(std::move(f));
         offset = b.u16(p + 2);
@@ -167,6 +168,7 @@ void SltgReader::readVariables(TypeInfo& type, const TypeBlock& t) {
     std::uint16_t offset = b.u16(t.tail + 0x0A);
     std::string previousName;
     for (std::uint16_t i = 0; i < count && offset != sltg::End; ++i) {
+        m_budget.member();
         const std::uint64_t p = inBlock(t, offset, 0x12);
         const std::uint8_t magic = b.u8(p);
         if (magic != 0x0A && magic != 0x2A)

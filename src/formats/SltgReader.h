@@ -31,7 +31,8 @@ struct TypeEntry {
 
 class SltgReader {
 public:
-    SltgReader(const LibBytes& bytes, const TextDecoder& decode) : b(bytes), m_decode(decode) {}
+    SltgReader(const LibBytes& bytes, const TextDecoder& decode)
+        : b(bytes), m_decode(decode), m_budget(bytes.size()) {}
     TypeLibrary read();
 
 private:
@@ -62,6 +63,8 @@ private:
     std::size_t m_typeCount = 0;
     std::vector<TypeRef> m_refs; // the current type's reference table
     std::map<std::uint32_t, std::int32_t> m_importByName;
+    std::map<std::pair<std::uint32_t, std::uint32_t>, std::int32_t> m_externalByNumber;
+    ReadBudget m_budget;
 };
 
 } // namespace pelorix::typelib_detail

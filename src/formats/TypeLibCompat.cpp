@@ -14,17 +14,31 @@ namespace {
 
 constexpr int MaxChain = 64; // interfaces extending each other, aliases of aliases
 
-const TypeInfo* internalType(const TypeLibrary& library, const TypeRef& ref) {
-    if (ref.internalIndex < 0 || static_cast<std::size_t>(ref.internalIndex) >= library.types.size())
-        return nullptr;
-    return &library.types[static_cast<std::size_t>(ref.internalIndex)];
+std::string typeKey(const TypeDesc& d, const TypeLibrary& library, int depth);
+
+// A referenced type's identity: this library's types by name (aliases resolved), another
+// library's by GUID, or by that library's GUID and the type's index there.
+std::string refKey(const TypeRef& ref, const TypeLibrary& library, int depth) {
+    if (const TypeInfo* t = internalType(library, ref))
+        return t->kind == TypeKind::Alias ? typeKey(t->aliasOf, library, depth + 1)
+                                          : "type " + lower(t->name);
+    const ExternalType* e = externalType(library, ref);
+    if (e == nullptr)
+        return "none";
+    if (!e->guid.empty())
+        return e->guid;
+    const bool known =
+        e->importIndex >= 0 && static_cast<std::size_t>(e->importIndex) < library.imports.size();
+    return "import " +
+           (known ? library.imports[static_cast<std::size_t>(e->importIndex)].guid : std::string("?")) + "#" +
+           std::to_string(e->importedIndex);
 }
 
 std::string typeKey(const TypeDesc& d, const TypeLibrary& library, int depth) {
     if (depth > MaxChain)
         return "?";
     const std::string element =
-        d.element.empty() ? std::string("?") : typeKey(d.element.front(), library, depth + 1);
+        d.element == nullptr ? std::string("?") : typeKey(*d.element, library, depth + 1);
     switch (d.vt) {
     case vt::Ptr:
         return element + "*";
@@ -37,12 +51,7 @@ std::string typeKey(const TypeDesc& d, const TypeLibrary& library, int depth) {
         return key;
     }
     case vt::UserDefined:
-        if (const TypeInfo* t = internalType(library, d.ref))
-            return t->kind == TypeKind::Alias ? typeKey(t->aliasOf, library, depth + 1)
-                                              : "type " + lower(t->name);
-        return d.ref.guid.empty()
-                   ? "import " + std::to_string(d.ref.importIndex) + "#" + std::to_string(d.ref.importedIndex)
-                   : d.ref.guid;
+        return refKey(d.ref, library, depth);
     default:
         return "vt" + std::to_string(d.vt);
     }
@@ -57,8 +66,8 @@ TypeDesc resolved(const TypeDesc& d, const TypeLibrary& library) {
             break;
         r = t->aliasOf;
     }
-    for (TypeDesc& e : r.element)
-        e = resolved(e, library);
+    if (r.element != nullptr)
+        r.element = std::make_shared<const TypeDesc>(resolved(*r.element, library));
     return r;
 }
 
@@ -118,6 +127,71 @@ Members reachableMembers(const TypeLibrary& library, const TypeInfo& type) {
     return m;
 }
 
+bool sameName(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char x = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+        const char y = (b[i] >= 'A' && b[i] <= 'Z') ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+const TypeDesc& unaliased(const TypeDesc& d, const TypeLibrary& library) {
+    const TypeDesc* r = &d;
+    for (int depth = 0; depth < MaxChain && r->vt == vt::UserDefined; ++depth) {
+        const TypeInfo* t = internalType(library, r->ref);
+        if (t == nullptr || t->kind != TypeKind::Alias)
+            break;
+        r = &t->aliasOf;
+    }
+    return *r;
+}
+
+namespace {
+
+std::string_view importGuid(const TypeLibrary& library, const ExternalType& e) {
+    if (e.importIndex < 0 || static_cast<std::size_t>(e.importIndex) >= library.imports.size())
+        return {};
+    return library.imports[static_cast<std::size_t>(e.importIndex)].guid;
+}
+
+bool sameRef(const TypeRef& a, const TypeLibrary& la, const TypeRef& b, const TypeLibrary& lb) {
+    const TypeInfo* ta = internalType(la, a);
+    const TypeInfo* tb = internalType(lb, b);
+    if (ta != nullptr || tb != nullptr)
+        return ta != nullptr && tb != nullptr && sameName(ta->name, tb->name);
+    const ExternalType* ea = externalType(la, a);
+    const ExternalType* eb = externalType(lb, b);
+    if (ea == nullptr || eb == nullptr)
+        return ea == eb;
+    if (!ea->guid.empty() || !eb->guid.empty())
+        return ea->guid == eb->guid;
+    return ea->importedIndex == eb->importedIndex && importGuid(la, *ea) == importGuid(lb, *eb);
+}
+
+} // namespace
+
+bool sameType(const TypeDesc& a, const TypeLibrary& la, const TypeDesc& b, const TypeLibrary& lb, int depth) {
+    const TypeDesc& x = unaliased(a, la);
+    const TypeDesc& y = unaliased(b, lb);
+    if (depth > MaxChain || x.vt != y.vt || (x.element == nullptr) != (y.element == nullptr))
+        return false;
+    if (x.vt == vt::UserDefined)
+        return sameRef(x.ref, la, y.ref, lb);
+    if (x.vt == vt::CArray &&
+        (x.bounds.size() != y.bounds.size() || !std::equal(x.bounds.begin(), x.bounds.end(), y.bounds.begin(),
+                                                           [](const ArrayBound& p, const ArrayBound& q) {
+                                                               return p.elements == q.elements &&
+                                                                      p.lowerBound == q.lowerBound;
+                                                           })))
+        return false;
+    return x.element == nullptr || x.element == y.element ||
+           sameType(*x.element, la, *y.element, lb, depth + 1);
+}
+
 Pairing pairByKey(const std::vector<std::string>& oldKeys, const std::vector<std::string>& newKeys) {
     std::unordered_map<std::string, std::vector<std::size_t>> positions;
     for (std::size_t j = newKeys.size(); j-- > 0;)
@@ -140,7 +214,7 @@ bool extendsInterface(const TypeLibrary& library, const TypeInfo& type, const st
         if (t->kind != TypeKind::Interface && t->kind != TypeKind::Dispatch)
             return false;
         const TypeRef& base = t->implemented.front().ref;
-        if (!base.guid.empty() && base.guid == iid)
+        if (const std::string_view guid = refGuid(library, base); !guid.empty() && guid == iid)
             return true;
         t = internalType(library, base);
     }
@@ -251,7 +325,7 @@ void CompatComparer::compareType(const TypeInfo& a, const TypeInfo& b) {
         compareModules(a, b);
         break;
     case TypeKind::Alias:
-        if (oldKey(a.aliasOf) != newKey(b.aliasOf))
+        if (!same(a.aliasOf, b.aliasOf))
             breaking(a.name, "", "an alias of " + typeChange(a.aliasOf, b.aliasOf));
         break;
     }
@@ -259,7 +333,7 @@ void CompatComparer::compareType(const TypeInfo& a, const TypeInfo& b) {
 
 // Name, GUID and kind; false when the kinds differ so much that members cannot be compared.
 bool CompatComparer::compareIdentity(const TypeInfo& a, const TypeInfo& b) {
-    if (lower(a.name) != lower(b.name)) {
+    if (!sameName(a.name, b.name)) {
         if (a.kind == TypeKind::Coclass)
             breaking(a.name, "", "renamed to " + b.name + ": its programmatic id changes");
         else
@@ -311,27 +385,24 @@ void CompatComparer::compareCoclasses(const TypeInfo& a, const TypeInfo& b) {
     for (const ImplementedType& j : b.implemented) {
         const bool known =
             std::any_of(a.implemented.begin(), a.implemented.end(), [&](const ImplementedType& i) {
-                return oldKey(TypeDesc{vt::UserDefined, {}, {}, i.ref}) ==
-                       newKey(TypeDesc{vt::UserDefined, {}, {}, j.ref});
+                return oldKey(TypeDesc::userDefined(i.ref)) == newKey(TypeDesc::userDefined(j.ref));
             });
         if (!known)
-            compatible(a.name, "",
-                       "now also implements " + typeText(TypeDesc{vt::UserDefined, {}, {}, j.ref}, n));
+            compatible(a.name, "", "now also implements " + typeText(TypeDesc::userDefined(j.ref), n));
     }
 }
 
 // One interface of an old class: the new class implements it, or one that extends it, with the
 // same role (default, source).
 void CompatComparer::compareImplemented(const TypeInfo& a, const ImplementedType& i, const TypeInfo& b) {
-    const TypeDesc asType{vt::UserDefined, {}, {}, i.ref};
+    const TypeDesc asType = TypeDesc::userDefined(i.ref);
     const std::string key = oldKey(asType);
     const std::string name = typeText(asType, o);
     const ImplementedType* same = nullptr;
     for (const ImplementedType& j : b.implemented)
-        if (newKey(TypeDesc{vt::UserDefined, {}, {}, j.ref}) == key)
+        if (newKey(TypeDesc::userDefined(j.ref)) == key)
             same = &j;
-    const TypeInfo* oldIface = internalType(o, i.ref);
-    const std::string iid = oldIface != nullptr ? oldIface->guid : i.ref.guid;
+    const std::string iid(refGuid(o, i.ref));
     if (same == nullptr && !iid.empty())
         for (const ImplementedType& j : b.implemented)
             if (const TypeInfo* t = internalType(n, j.ref);
@@ -384,11 +455,11 @@ void CompatComparer::compareLayouts(const TypeInfo& a, const TypeInfo& b) {
         std::string change;
         if (v.offset != w.offset)
             change = "offset " + std::to_string(v.offset) + ", now " + std::to_string(w.offset);
-        if (oldKey(v.type) != newKey(w.type))
+        if (!same(v.type, w.type))
             change += (change.empty() ? "" : "; ") + typeChange(v.type, w.type);
         if (!change.empty())
             breaking(a.name, v.name, "field " + std::to_string(i + 1) + ": " + change);
-        else if (lower(v.name) != lower(w.name))
+        else if (!sameName(v.name, w.name))
             compatible(a.name, v.name, "field " + std::to_string(i + 1) + " renamed to " + w.name);
     }
     for (std::size_t i = common; i < a.variables.size(); ++i)

@@ -80,23 +80,22 @@ void CompatComparer::compareInterfaces(const TypeInfo& a, const TypeInfo& b) {
 void CompatComparer::compareBases(const TypeInfo& a, const TypeInfo& b) {
     if (a.implemented.empty())
         return;
-    const TypeDesc base{vt::UserDefined, {}, {}, a.implemented.front().ref};
+    const TypeDesc base = TypeDesc::userDefined(a.implemented.front().ref);
     const std::string key = oldKey(base);
+    const std::string_view baseGuid = refGuid(o, base.ref);
     const TypeInfo* t = &b;
     for (int depth = 0; t != nullptr && depth < 64 && !t->implemented.empty(); ++depth) {
         const TypeRef& next = t->implemented.front().ref;
         // The old base, or the old interface itself (which extends that base) in another library.
-        if (newKey(TypeDesc{vt::UserDefined, {}, {}, next}) == key ||
-            (!base.ref.guid.empty() && next.guid == base.ref.guid) ||
-            (!a.guid.empty() && next.guid == a.guid))
+        const std::string_view guid = refGuid(n, next);
+        if (newKey(TypeDesc::userDefined(next)) == key || (!guid.empty() && guid == baseGuid) ||
+            (!a.guid.empty() && guid == a.guid))
             return;
-        t = next.internalIndex >= 0 && static_cast<std::size_t>(next.internalIndex) < n.types.size()
-                ? &n.types[static_cast<std::size_t>(next.internalIndex)]
-                : nullptr;
+        t = internalType(n, next);
     }
     const std::string now = b.implemented.empty()
                                 ? std::string("nothing")
-                                : typeText(TypeDesc{vt::UserDefined, {}, {}, b.implemented.front().ref}, n);
+                                : typeText(TypeDesc::userDefined(b.implemented.front().ref), n);
     breaking(a.name, "", "extends " + typeText(base, o) + ", now " + now);
 }
 
@@ -118,7 +117,7 @@ void CompatComparer::compareProperties(const TypeInfo& a, const Members& om, con
         if (v.memberId != w.memberId)
             breaking(a.name, v.name,
                      "member id " + memberIdText(v.memberId) + ", now " + memberIdText(w.memberId));
-        if (oldKey(v.type) != newKey(w.type))
+        if (!same(v.type, w.type))
             breaking(a.name, v.name, typeChange(v.type, w.type));
         if ((v.flags & varflag::ReadOnly) == 0 && (w.flags & varflag::ReadOnly) != 0)
             breaking(a.name, v.name, "now read-only");
@@ -161,7 +160,7 @@ void CompatComparer::compareFunction(const std::string& type, const Function& f,
         breaking(type, member, "entry point " + f.entry + ", now " + g.entry);
     if (f.callConv != g.callConv)
         breaking(type, member, "calling convention changed");
-    if (oldKey(f.returnType) != newKey(g.returnType))
+    if (!same(f.returnType, g.returnType))
         breaking(type, member, "returns " + typeChange(f.returnType, g.returnType));
     compareParams(type, f, g);
     if (f.flags != g.flags)
@@ -184,14 +183,16 @@ void CompatComparer::compareParams(const std::string& type, const Function& f, c
 
 void CompatComparer::compareParam(const std::string& type, const std::string& member, std::size_t i,
                                   const Param& p, const Param& q) {
-    const std::string was = oldKey(p.type);
-    const std::string now = newKey(q.type);
-    if (was == now + "*")
-        breaking(type, member, paramName(i, p) + ": ByRef, now ByVal");
-    else if (was + "*" == now)
-        breaking(type, member, paramName(i, p) + ": ByVal, now ByRef");
-    else if (was != now)
-        breaking(type, member, paramName(i, p) + ": " + typeChange(p.type, q.type));
+    if (!same(p.type, q.type)) {
+        const TypeDesc& was = unaliased(p.type, o);
+        const TypeDesc& now = unaliased(q.type, n);
+        if (was.vt == vt::Ptr && was.element != nullptr && same(*was.element, q.type))
+            breaking(type, member, paramName(i, p) + ": ByRef, now ByVal");
+        else if (now.vt == vt::Ptr && now.element != nullptr && same(p.type, *now.element))
+            breaking(type, member, paramName(i, p) + ": ByVal, now ByRef");
+        else
+            breaking(type, member, paramName(i, p) + ": " + typeChange(p.type, q.type));
+    }
     constexpr std::uint16_t direction = paramflag::In | paramflag::Out | paramflag::Lcid | paramflag::RetVal;
     if ((p.flags & direction) != (q.flags & direction))
         breaking(type, member,
@@ -205,7 +206,7 @@ void CompatComparer::compareParam(const std::string& type, const std::string& me
                    paramName(i, p) + ": default value " +
                        (p.defaultValue ? p.defaultValue->text : std::string("none")) + ", now " +
                        (q.defaultValue ? q.defaultValue->text : std::string("none")));
-    if (lower(p.name) != lower(q.name))
+    if (!sameName(p.name, q.name))
         compatible(type, member, paramName(i, p) + " renamed to " + q.name);
 }
 

@@ -3,6 +3,7 @@
 #include "formats/PeResource.h"
 #include "formats/TypeLibParsing.h"
 
+#include <algorithm>
 #include <map>
 
 namespace pelorix {
@@ -40,31 +41,8 @@ std::string_view automationTypeName(std::string_view guid) {
     return {};
 }
 
-// Calls visit on every type reference of a type description.
-template <class Visit>
-void forEachRef(TypeDesc& d, Visit& visit) {
-    if (d.vt == vt::UserDefined)
-        visit(d.ref);
-    for (TypeDesc& e : d.element)
-        forEachRef(e, visit);
-}
-
-template <class Visit>
-void forEachRef(TypeInfo& type, Visit& visit) {
-    for (ImplementedType& i : type.implemented)
-        visit(i.ref);
-    forEachRef(type.aliasOf, visit);
-    for (Function& f : type.functions) {
-        forEachRef(f.returnType, visit);
-        for (Param& p : f.params)
-            forEachRef(p.type, visit);
-    }
-    for (Variable& v : type.variables)
-        forEachRef(v.type, visit);
-}
-
-// The type an imported library holds under a reference's GUID or index.
-const TypeInfo* importedType(const TypeLibrary& other, const TypeRef& ref) {
+// The type an imported library holds under an external type's GUID or index.
+const TypeInfo* importedType(const TypeLibrary& other, const ExternalType& ref) {
     if (ref.guid.empty())
         return ref.importedIndex >= 0 && static_cast<std::size_t>(ref.importedIndex) < other.types.size()
                    ? &other.types[static_cast<std::size_t>(ref.importedIndex)]
@@ -85,11 +63,17 @@ TypeLibrary readTypeLibrary(const ByteSource& source, std::uint32_t resourceId, 
     if (data->length() > typelib_limits::MaxLibraryBytes)
         damaged("a library of " + std::to_string(data->length()) + " bytes, more than the " +
                 std::to_string(typelib_limits::MaxLibraryBytes >> 20) + " MiB a type library can take");
-    const auto bytes = data->bytes(typelib_limits::MaxLibraryBytes);
-    if (!bytes)
-        damaged("the library's bytes cannot be read");
+    // Bytes in memory are read where they are; a file's are read once into memory.
+    std::optional<std::string> copy;
+    std::optional<std::string_view> bytes = data->view();
+    if (!bytes) {
+        copy = data->bytes(typelib_limits::MaxLibraryBytes);
+        if (!copy)
+            damaged("the library's bytes cannot be read");
+        bytes = *copy;
+    }
     const typelib_detail::LibBytes b(*bytes);
-    const std::string_view magic = b.size() >= 4 ? std::string_view(*bytes).substr(0, 4) : std::string_view();
+    const std::string_view magic = bytes->substr(0, std::min<std::size_t>(bytes->size(), 4));
     TypeLibrary lib;
     if (magic == "MSFT")
         lib = typelib_detail::readMsft(b, decode);
@@ -108,16 +92,10 @@ TypeLibrary readTypeLibrary(std::string_view bytes, std::uint32_t resourceId, co
 
 void nameImportedTypes(TypeLibrary& library, const ImportLoader& load) {
     std::map<std::int32_t, const TypeLibrary*> loaded;
-    auto name = [&](TypeRef& ref) {
-        if (!ref.name.empty())
-            return;
-        if (ref.internalIndex >= 0 && static_cast<std::size_t>(ref.internalIndex) < library.types.size()) {
-            ref.name = library.types[static_cast<std::size_t>(ref.internalIndex)].name;
-            ref.guid = library.types[static_cast<std::size_t>(ref.internalIndex)].guid;
-            return;
-        }
-        if (ref.importIndex < 0 || static_cast<std::size_t>(ref.importIndex) >= library.imports.size())
-            return;
+    for (ExternalType& ref : library.externalTypes) {
+        if (!ref.name.empty() || ref.importIndex < 0 ||
+            static_cast<std::size_t>(ref.importIndex) >= library.imports.size())
+            continue;
         auto [it, first] = loaded.emplace(ref.importIndex, nullptr);
         if (first && load)
             it->second = load(library.imports[static_cast<std::size_t>(ref.importIndex)]);
@@ -128,9 +106,33 @@ void nameImportedTypes(TypeLibrary& library, const ImportLoader& load) {
         }
         if (ref.name.empty())
             ref.name = std::string(automationTypeName(ref.guid));
-    };
-    for (TypeInfo& t : library.types)
-        forEachRef(t, name);
+    }
+}
+
+const TypeInfo* internalType(const TypeLibrary& library, const TypeRef& ref) noexcept {
+    if (ref.internalIndex < 0 || static_cast<std::size_t>(ref.internalIndex) >= library.types.size())
+        return nullptr;
+    return &library.types[static_cast<std::size_t>(ref.internalIndex)];
+}
+
+const ExternalType* externalType(const TypeLibrary& library, const TypeRef& ref) noexcept {
+    if (ref.externalIndex < 0 || static_cast<std::size_t>(ref.externalIndex) >= library.externalTypes.size())
+        return nullptr;
+    return &library.externalTypes[static_cast<std::size_t>(ref.externalIndex)];
+}
+
+std::string_view refName(const TypeLibrary& library, const TypeRef& ref) noexcept {
+    if (const TypeInfo* t = internalType(library, ref))
+        return t->name;
+    const ExternalType* e = externalType(library, ref);
+    return e != nullptr ? std::string_view(e->name) : std::string_view();
+}
+
+std::string_view refGuid(const TypeLibrary& library, const TypeRef& ref) noexcept {
+    if (const TypeInfo* t = internalType(library, ref))
+        return t->guid;
+    const ExternalType* e = externalType(library, ref);
+    return e != nullptr ? std::string_view(e->guid) : std::string_view();
 }
 
 } // namespace pelorix

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -65,14 +66,20 @@ struct ImportedLibrary {
     std::string fileName; // as the writer recorded it ("stdole2.tlb")
 };
 
-// A reference to a type: one of this library's (internalIndex) or one of an imported library's
-// (importIndex), named by its GUID or, where the file gives none, by its index in that library.
+// A type of another library that this one refers to: the imported library, and the type's GUID
+// or, where the file gives none, its index in that library; its name when known.
+struct ExternalType {
+    std::int32_t importIndex = -1;   // into TypeLibrary::imports
+    std::string guid;                // "" when the file gives only the index
+    std::int32_t importedIndex = -1; // the type's index in the imported library, when no GUID is given
+    std::string name;                // "" when the file does not tell it
+};
+
+// A reference to a type: one of this library's (internalIndex into TypeLibrary::types) or one of
+// another library's (externalIndex into TypeLibrary::externalTypes).
 struct TypeRef {
     std::int32_t internalIndex = -1;
-    std::int32_t importIndex = -1;
-    std::string guid;                // the referenced type's GUID, "" when unknown
-    std::int32_t importedIndex = -1; // the type's index in the imported library when no GUID is given
-    std::string name;                // the type's name, "" when the file does not tell it
+    std::int32_t externalIndex = -1;
 };
 
 struct ArrayBound {
@@ -81,12 +88,28 @@ struct ArrayBound {
 };
 
 // A type description: a basic variant type, or a pointer, safe array or C array of an element
-// type, or a user-defined type.
+// type, or a user-defined type. Element types are shared, never changed: copies are cheap.
 struct TypeDesc {
     std::uint16_t vt = vt::Empty;
-    std::vector<TypeDesc> element;  // one element type for Ptr, SafeArray and CArray
-    std::vector<ArrayBound> bounds; // CArray
-    TypeRef ref;                    // UserDefined
+    TypeRef ref;                             // UserDefined
+    std::shared_ptr<const TypeDesc> element; // the element type of Ptr, SafeArray and CArray
+    std::vector<ArrayBound> bounds;          // CArray
+
+    // A pointer, safe array or C array of an element type.
+    static TypeDesc of(std::uint16_t vt, TypeDesc element, std::vector<ArrayBound> bounds = {}) {
+        TypeDesc d;
+        d.vt = vt;
+        d.element = std::make_shared<const TypeDesc>(std::move(element));
+        d.bounds = std::move(bounds);
+        return d;
+    }
+    // A reference to a user-defined type.
+    static TypeDesc userDefined(const TypeRef& ref) {
+        TypeDesc d;
+        d.vt = vt::UserDefined;
+        d.ref = ref;
+        return d;
+    }
 };
 
 // A constant's or default value's variant type and its value as IDL writes it (5, -1, 1.5,
@@ -164,10 +187,20 @@ struct TypeLibrary {
     std::string helpFile;
     std::vector<TypeInfo> types;
     std::vector<ImportedLibrary> imports;
+    std::vector<ExternalType> externalTypes;
 
     // The size of a vtable slot: vtable offsets divided by it give slot numbers.
     std::uint32_t pointerSize() const noexcept { return sysKind == 3 ? 8 : 4; }
 };
+
+// What a reference leads to: one of the library's types, or a type of another library; nothing
+// when the reference leads nowhere.
+const TypeInfo* internalType(const TypeLibrary& library, const TypeRef& ref) noexcept;
+const ExternalType* externalType(const TypeLibrary& library, const TypeRef& ref) noexcept;
+
+// The name and GUID of the type a reference leads to ("" when not known).
+std::string_view refName(const TypeLibrary& library, const TypeRef& ref) noexcept;
+std::string_view refGuid(const TypeLibrary& library, const TypeRef& ref) noexcept;
 
 // A file that is not a type library, or one whose content is damaged: what, and where.
 class TypeLibError : public std::runtime_error {
@@ -195,9 +228,9 @@ TypeLibrary readTypeLibrary(const ByteSource& source, std::uint32_t resourceId =
 TypeLibrary readTypeLibrary(std::string_view bytes, std::uint32_t resourceId = 1,
                             const TextDecoder& decode = {});
 
-// Names of a library's types that a reference to an imported library leaves unnamed, taken from
-// that library when the loader finds it (nothing when it does not). Types of the OLE Automation
-// library (IUnknown, IDispatch, StdFont...) are named without it.
+// Names of the library's external types that the file leaves unnamed, taken from their library
+// when the loader finds it (nothing when it does not). Types of the OLE Automation library
+// (IUnknown, IDispatch, StdFont...) are named without it.
 using ImportLoader = std::function<const TypeLibrary*(const ImportedLibrary&)>;
 void nameImportedTypes(TypeLibrary& library, const ImportLoader& load = {});
 

@@ -66,6 +66,29 @@ private:
     std::string_view m_bytes;
 };
 
+// What a library's bytes can hold at most. Every member and parameter takes bytes of its own in a
+// real library, so records that point at the same bytes again and again (to make a small file
+// read as millions of members) exhaust the budget and the file is refused instead of read
+// without end.
+class ReadBudget {
+public:
+    explicit ReadBudget(std::uint64_t bytes) : m_members(bytes / 16), m_params(bytes / 4) {}
+    void member() {
+        if (m_members == 0)
+            damaged("more members than the library's bytes can hold: records are read more than once");
+        --m_members;
+    }
+    void params(std::uint64_t n) {
+        if (n > m_params)
+            damaged("more parameters than the library's bytes can hold: records are read more than once");
+        m_params -= n;
+    }
+
+private:
+    std::uint64_t m_members;
+    std::uint64_t m_params;
+};
+
 // The nil GUID is no identity: a type that carries it has none.
 inline std::string nonNilGuid(std::string guid) {
     return guid == "{00000000-0000-0000-0000-000000000000}" ? std::string() : guid;

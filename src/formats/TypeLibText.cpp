@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <numeric>
 
 namespace pelorix {
@@ -48,18 +47,75 @@ std::string_view basicTypeName(std::uint16_t type) {
 // A referenced type that the file does not name: its GUID, or its index in the library it
 // comes from.
 std::string unnamedRefText(const TypeRef& ref, const TypeLibrary& library) {
-    if (!ref.guid.empty())
-        return ref.guid;
+    const ExternalType* e = externalType(library, ref);
+    if (e == nullptr)
+        return "(no type)";
+    if (!e->guid.empty())
+        return e->guid;
     std::string from = "?";
-    if (ref.importIndex >= 0 && static_cast<std::size_t>(ref.importIndex) < library.imports.size())
-        from = library.imports[static_cast<std::size_t>(ref.importIndex)].fileName;
-    return "(type " + std::to_string(ref.importedIndex) + " of " + from + ")";
+    if (e->importIndex >= 0 && static_cast<std::size_t>(e->importIndex) < library.imports.size())
+        from = library.imports[static_cast<std::size_t>(e->importIndex)].fileName;
+    return "(type " + std::to_string(e->importedIndex) + " of " + from + ")";
 }
 
+void appendType(std::string& out, const TypeDesc& type, const TypeLibrary& library);
+
+// A C array's bounds as IDL writes them after a name: "[4]", or "[1..5]" from a lower bound.
+void appendBounds(std::string& out, const std::vector<ArrayBound>& bounds) {
+    for (const ArrayBound& b : bounds) {
+        out += '[';
+        if (b.lowerBound != 0)
+            out += std::to_string(b.lowerBound) + ".." +
+                   std::to_string(std::int64_t{b.lowerBound} + b.elements - 1);
+        else
+            out += std::to_string(b.elements);
+        out += ']';
+    }
+}
+
+void appendType(std::string& out, const TypeDesc& type, const TypeLibrary& library) {
+    const TypeDesc* element = type.element.get();
+    switch (type.vt) {
+    case vt::Ptr:
+        element != nullptr ? appendType(out, *element, library) : void(out += "void");
+        out += '*';
+        return;
+    case vt::SafeArray:
+        out += "SAFEARRAY(";
+        element != nullptr ? appendType(out, *element, library) : void(out += '?');
+        out += ')';
+        return;
+    case vt::CArray:
+        element != nullptr ? appendType(out, *element, library) : void(out += '?');
+        appendBounds(out, type.bounds);
+        return;
+    case vt::UserDefined:
+        if (const std::string_view name = refName(library, type.ref); !name.empty())
+            out += name;
+        else
+            out += unnamedRefText(type.ref, library);
+        return;
+    default:
+        if (const std::string_view name = basicTypeName(type.vt); !name.empty())
+            out += name;
+        else
+            out += "VT_" + std::to_string(type.vt);
+    }
+}
+
+// "0x" and the value in upper-case hexadecimal, of at least that many digits.
 std::string hexText(std::uint32_t value, int digits) {
-    std::array<char, 16> text{};
-    std::snprintf(text.data(), text.size(), "0x%0*X", digits, value);
-    return text.data();
+    std::array<char, 8> buffer{};
+    int length = 0;
+    do {
+        buffer[static_cast<std::size_t>(length++)] = "0123456789ABCDEF"[value & 0xF];
+        value >>= 4;
+    } while (value != 0 && length < 8);
+    std::string text = "0x";
+    text.append(static_cast<std::size_t>(std::max(0, digits - length)), '0');
+    while (length > 0)
+        text += buffer[static_cast<std::size_t>(--length)];
+    return text;
 }
 
 // The attribute list "[a, b, c]" followed by a line end, or nothing when it is empty.
@@ -117,30 +173,59 @@ std::vector<std::string> typeAttributes(const TypeInfo& t) {
 
 // A declaration of a name of a type: "long x", "unsigned char Data4[8]" (a C array's bounds follow
 // the name).
-std::string declarationText(const TypeDesc& type, const std::string& name, const TypeLibrary& library) {
-    if (type.vt != vt::CArray || type.element.empty())
-        return typeText(type, library) + (name.empty() ? "" : " " + name);
-    const std::string whole = typeText(type, library);
-    const std::string element = typeText(type.element.front(), library);
-    return element + " " + name + whole.substr(element.size());
+void appendDeclaration(std::string& out, const TypeDesc& type, std::string_view name,
+                       const TypeLibrary& library) {
+    const bool array = type.vt == vt::CArray && type.element != nullptr;
+    appendType(out, array ? *type.element : type, library);
+    if (!name.empty()) {
+        out += ' ';
+        out += name;
+    }
+    if (array)
+        appendBounds(out, type.bounds);
 }
 
-std::string paramText(const Param& p, const TypeLibrary& library) {
-    std::vector<std::string> a;
+std::string declarationText(const TypeDesc& type, const std::string& name, const TypeLibrary& library) {
+    std::string text;
+    appendDeclaration(text, type, name, library);
+    return text;
+}
+
+// Appends "[a, b] " for the attributes the calls of add name, or nothing when there are none.
+class AttributeList {
+public:
+    explicit AttributeList(std::string& out) : m_out(out) {}
+    std::string& add() {
+        m_out += m_empty ? "[" : ", ";
+        m_empty = false;
+        return m_out;
+    }
+    void close(std::string_view after = " ") {
+        if (!m_empty) {
+            m_out += ']';
+            m_out += after;
+        }
+    }
+
+private:
+    std::string& m_out;
+    bool m_empty = true;
+};
+
+void appendParam(std::string& out, const Param& p, const TypeLibrary& library) {
     static constexpr std::pair<std::uint16_t, std::string_view> flags[] = {{paramflag::In, "in"},
                                                                            {paramflag::Out, "out"},
                                                                            {paramflag::Lcid, "lcid"},
                                                                            {paramflag::RetVal, "retval"},
                                                                            {paramflag::Optional, "optional"}};
+    AttributeList attributes(out);
     for (const auto& [bit, name] : flags)
         if ((p.flags & bit) != 0)
-            a.emplace_back(name);
+            attributes.add() += name;
     if (p.defaultValue)
-        a.push_back("defaultvalue(" + p.defaultValue->text + ")");
-    std::string text = attributeLine(a, "");
-    if (!text.empty())
-        text.back() = ' ';
-    return text + declarationText(p.type, p.name, library);
+        attributes.add() += "defaultvalue(" + p.defaultValue->text + ")";
+    attributes.close();
+    appendDeclaration(out, p.type, p.name, library);
 }
 
 std::string_view callConvText(std::uint8_t callConv) {
@@ -149,45 +234,47 @@ std::string_view callConvText(std::uint8_t callConv) {
     return callConv < names.size() ? names[callConv] : std::string_view("__callconv?");
 }
 
-std::vector<std::string> functionFlagNames(std::uint16_t bits) {
-    static constexpr std::pair<std::uint16_t, std::string_view> flags[] = {
-        {0x1, "restricted"},   {0x2, "source"},         {0x4, "bindable"},       {0x8, "requestedit"},
-        {0x10, "displaybind"}, {0x20, "defaultbind"},   {0x40, "hidden"},        {0x200, "defaultcollelem"},
-        {0x400, "uidefault"},  {0x800, "nonbrowsable"}, {0x1000, "replaceable"}, {0x2000, "immediatebind"}};
-    std::vector<std::string> names;
-    for (const auto& [bit, name] : flags)
-        if ((bits & bit) != 0)
-            names.emplace_back(name);
-    return names;
-}
+constexpr std::pair<std::uint16_t, std::string_view> functionFlags[] = {
+    {0x1, "restricted"},   {0x2, "source"},         {0x4, "bindable"},       {0x8, "requestedit"},
+    {0x10, "displaybind"}, {0x20, "defaultbind"},   {0x40, "hidden"},        {0x200, "defaultcollelem"},
+    {0x400, "uidefault"},  {0x800, "nonbrowsable"}, {0x1000, "replaceable"}, {0x2000, "immediatebind"}};
 
-std::vector<std::string> functionAttributes(const Function& f) {
-    std::vector<std::string> a{"id(" + memberIdText(f.memberId) + ")"};
+void appendFunctionAttributes(std::string& out, const Function& f) {
+    AttributeList attributes(out);
+    attributes.add() += "id(" + memberIdText(f.memberId) + ")";
     if (const std::string_view kind = invokeKindText(f.invokeKind); !kind.empty())
-        a.emplace_back(kind);
-    for (std::string& name : functionFlagNames(f.flags))
-        a.push_back(std::move(name));
+        attributes.add() += kind;
+    for (const auto& [bit, name] : functionFlags)
+        if ((f.flags & bit) != 0)
+            attributes.add() += name;
     if (!f.entry.empty())
-        a.push_back("entry(" + (f.entry.starts_with('#') ? f.entry.substr(1) : quoted(f.entry)) + ")");
+        attributes.add() += "entry(" + (f.entry.starts_with('#') ? f.entry.substr(1) : quoted(f.entry)) + ")";
     if (!f.docString.empty())
-        a.push_back("helpstring(" + quoted(f.docString) + ")");
-    return a;
+        attributes.add() += "helpstring(" + quoted(f.docString) + ")";
+    attributes.close();
 }
 
-std::string functionText(const Function& f, const TypeInfo& type, const TypeLibrary& library) {
-    std::string line = attributeLine(functionAttributes(f), "        ");
-    line.back() = ' ';
-    line += typeText(f.returnType, library) + " ";
-    if (const std::string_view cc = callConvText(f.callConv); !cc.empty())
-        line += std::string(cc) + " ";
-    line += f.name + "(";
-    for (std::size_t i = 0; i < f.params.size(); ++i)
-        line += (i == 0 ? "" : ", ") + paramText(f.params[i], library);
-    line += ");";
+void appendFunction(std::string& out, const Function& f, const TypeInfo& type, const TypeLibrary& library) {
+    out += "        ";
+    appendFunctionAttributes(out, f);
+    appendType(out, f.returnType, library);
+    out += ' ';
+    if (const std::string_view cc = callConvText(f.callConv); !cc.empty()) {
+        out += cc;
+        out += ' ';
+    }
+    out += f.name;
+    out += '(';
+    for (std::size_t i = 0; i < f.params.size(); ++i) {
+        if (i != 0)
+            out += ", ";
+        appendParam(out, f.params[i], library);
+    }
+    out += ");";
     if (isVtableBound(type) && f.funcKind != funckind::Static)
-        line += " // vtable slot " +
-                std::to_string(f.vtableOffset / static_cast<std::int32_t>(library.pointerSize()));
-    return line + "\n";
+        out += " // vtable slot " +
+               std::to_string(f.vtableOffset / static_cast<std::int32_t>(library.pointerSize()));
+    out += '\n';
 }
 
 std::string variableText(const Variable& v, const TypeInfo& type, const TypeLibrary& library) {
@@ -238,11 +325,9 @@ std::string implementedText(const ImplementedType& i, const TypeLibrary& library
         a.emplace_back("defaultvtable");
     std::string line = attributeLine(a, "        ");
     line = line.empty() ? std::string("        ") : line.substr(0, line.size() - 1) + " ";
-    const TypeDesc asType{vt::UserDefined, {}, {}, i.ref};
-    const bool dispatch =
-        i.ref.internalIndex >= 0 && static_cast<std::size_t>(i.ref.internalIndex) < library.types.size() &&
-        library.types[static_cast<std::size_t>(i.ref.internalIndex)].kind == TypeKind::Dispatch &&
-        (library.types[static_cast<std::size_t>(i.ref.internalIndex)].flags & typeflag::Dual) == 0;
+    const TypeDesc asType = TypeDesc::userDefined(i.ref);
+    const TypeInfo* t = internalType(library, i.ref);
+    const bool dispatch = t != nullptr && t->kind == TypeKind::Dispatch && (t->flags & typeflag::Dual) == 0;
     return line + (dispatch ? "dispinterface " : "interface ") + typeText(asType, library) + ";\n";
 }
 
@@ -257,12 +342,11 @@ std::string typeHeading(const TypeInfo& t, const TypeLibrary& library) {
     const bool dual = t.kind == TypeKind::Dispatch && (t.flags & typeflag::Dual) != 0;
     heading += std::string(dual ? "interface" : typeKindText(t.kind)) + " " + t.name;
     if ((t.kind == TypeKind::Interface || dual) && !t.implemented.empty())
-        heading += " : " + typeText(TypeDesc{vt::UserDefined, {}, {}, t.implemented.front().ref}, library);
+        heading += " : " + typeText(TypeDesc::userDefined(t.implemented.front().ref), library);
     return heading + " {\n";
 }
 
-std::string typeBody(const TypeInfo& t, const TypeLibrary& library) {
-    std::string body;
+void appendTypeBody(std::string& body, const TypeInfo& t, const TypeLibrary& library) {
     if (t.kind == TypeKind::Coclass)
         for (const ImplementedType& i : t.implemented)
             body += implementedText(i, library);
@@ -274,8 +358,7 @@ std::string typeBody(const TypeInfo& t, const TypeLibrary& library) {
     if (pureDispatch)
         body += "    methods:\n";
     for (const std::size_t i : functionOrder(t))
-        body += functionText(t.functions[i], t, library);
-    return body;
+        appendFunction(body, t.functions[i], t, library);
 }
 
 std::string libraryHeading(const TypeLibrary& library) {
@@ -301,28 +384,9 @@ std::string libraryHeading(const TypeLibrary& library) {
 } // namespace
 
 std::string typeText(const TypeDesc& type, const TypeLibrary& library) {
-    switch (type.vt) {
-    case vt::Ptr:
-        return (type.element.empty() ? std::string("void") : typeText(type.element.front(), library)) + "*";
-    case vt::SafeArray:
-        return "SAFEARRAY(" +
-               (type.element.empty() ? std::string("?") : typeText(type.element.front(), library)) + ")";
-    case vt::CArray: {
-        std::string text = type.element.empty() ? std::string("?") : typeText(type.element.front(), library);
-        for (const ArrayBound& b : type.bounds)
-            text += "[" +
-                    (b.lowerBound != 0 ? std::to_string(b.lowerBound) + ".." +
-                                             std::to_string(std::int64_t{b.lowerBound} + b.elements - 1)
-                                       : std::to_string(b.elements)) +
-                    "]";
-        return text;
-    }
-    case vt::UserDefined:
-        return type.ref.name.empty() ? unnamedRefText(type.ref, library) : type.ref.name;
-    default:
-        const std::string_view name = basicTypeName(type.vt);
-        return name.empty() ? "VT_" + std::to_string(type.vt) : std::string(name);
-    }
+    std::string text;
+    appendType(text, type, library);
+    return text;
 }
 
 std::string_view typeKindText(TypeKind kind) {
@@ -345,10 +409,10 @@ std::string_view invokeKindText(std::uint8_t invokeKind) {
 }
 
 std::string functionFlagsText(std::uint16_t flags) {
-    const std::vector<std::string> names = functionFlagNames(flags);
     std::string text;
-    for (const std::string& name : names)
-        text += (text.empty() ? "" : ", ") + name;
+    for (const auto& [bit, name] : functionFlags)
+        if ((flags & bit) != 0)
+            text += (text.empty() ? "" : ", ") + std::string(name);
     return text.empty() ? std::string("none") : text;
 }
 
@@ -362,25 +426,31 @@ bool isVtableBound(const TypeInfo& type) {
 }
 
 std::string typeLibraryText(const TypeLibrary& library) {
-    std::vector<std::size_t> order(library.types.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    auto lower = [](std::string s) {
-        for (char& c : s)
+    std::vector<std::pair<std::string, std::size_t>> order; // lower-case name, index
+    order.reserve(library.types.size());
+    for (std::size_t i = 0; i < library.types.size(); ++i) {
+        std::string key = library.types[i].name;
+        for (char& c : key)
             c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        return s;
-    };
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const TypeInfo& x = library.types[a];
-        const TypeInfo& y = library.types[b];
-        const std::string lx = lower(x.name), ly = lower(y.name);
-        return lx != ly ? lx < ly : x.kind < y.kind;
+        order.emplace_back(std::move(key), i);
+    }
+    std::stable_sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first
+                                  : library.types[a.second].kind < library.types[b.second].kind;
     });
     std::string text = libraryHeading(library);
-    for (const std::size_t i : order) {
+    std::size_t members = 0;
+    for (const TypeInfo& t : library.types)
+        members += t.functions.size() + t.variables.size() + t.implemented.size();
+    text.reserve(4096 + library.types.size() * 256 + members * 192);
+    for (const auto& [key, i] : order) {
         const TypeInfo& t = library.types[i];
-        text += "\n" + typeHeading(t, library);
-        if (t.kind != TypeKind::Alias)
-            text += typeBody(t, library) + "    };\n";
+        text += '\n';
+        text += typeHeading(t, library);
+        if (t.kind != TypeKind::Alias) {
+            appendTypeBody(text, t, library);
+            text += "    };\n";
+        }
     }
     return text + "};\n";
 }

@@ -8,16 +8,26 @@
 namespace pelorix::test::sample {
 
 inline TypeDesc basic(std::uint16_t type) {
-    return TypeDesc{type, {}, {}, {}};
+    TypeDesc d;
+    d.vt = type;
+    return d;
 }
 inline TypeDesc pointerTo(TypeDesc d) {
-    return TypeDesc{vt::Ptr, {std::move(d)}, {}, {}};
+    return TypeDesc::of(vt::Ptr, std::move(d));
 }
-inline TypeDesc internal(std::int32_t index, std::string name) {
-    TypeDesc d{vt::UserDefined, {}, {}, {}};
-    d.ref.internalIndex = index;
-    d.ref.name = std::move(name);
-    return d;
+// A reference to the library's type of that index.
+inline TypeDesc internal(std::int32_t index) {
+    TypeRef ref;
+    ref.internalIndex = index;
+    return TypeDesc::userDefined(ref);
+}
+
+// A reference to a type of another library, added to the library's external types.
+inline TypeDesc external(TypeLibrary& lib, ExternalType type) {
+    lib.externalTypes.push_back(std::move(type));
+    TypeRef ref;
+    ref.externalIndex = static_cast<std::int32_t>(lib.externalTypes.size() - 1);
+    return TypeDesc::userDefined(ref);
 }
 
 inline TypeInfo makeType(TypeKind kind, std::string name, std::string guid = {}, std::uint16_t flags = 0) {
@@ -70,15 +80,12 @@ inline TypeLibrary sampleLibrary() {
 
     TypeInfo widget =
         makeType(TypeKind::Coclass, "Widget", "{11111111-0000-0000-0000-000000000001}", typeflag::CanCreate);
-    widget.implemented = {{internal(1, "IWidget").ref, implflag::Default},
-                          {internal(2, "WidgetEvents").ref, implflag::Default | implflag::Source}};
+    widget.implemented = {{internal(1).ref, implflag::Default},
+                          {internal(2).ref, implflag::Default | implflag::Source}};
     TypeInfo iwidget = makeType(TypeKind::Dispatch, "IWidget", "{11111111-0000-0000-0000-000000000002}",
                                 typeflag::Dual | typeflag::Hidden | typeflag::OleAutomation);
-    TypeRef dispatch;
-    dispatch.importIndex = 0;
-    dispatch.guid = "{00020400-0000-0000-C000-000000000046}";
-    dispatch.name = "IDispatch";
-    iwidget.implemented = {{dispatch, 0}};
+    const TypeDesc dispatch = external(lib, {0, "{00020400-0000-0000-C000-000000000046}", -1, "IDispatch"});
+    iwidget.implemented = {{dispatch.ref, 0}};
     Function move = function("Move", 0x60030002, invoke::Func, 9,
                              {param("x", basic(vt::I4), paramflag::In),
                               param("y", pointerTo(basic(vt::I4)), paramflag::In | paramflag::Out)});
@@ -104,7 +111,7 @@ inline TypeLibrary sampleLibrary() {
     alpha.variables = {variable("First", 0, varkind::Const, basic(vt::I4), Value{vt::I4, "1"}),
                        variable("Last", 0, varkind::Const, basic(vt::I4), Value{vt::I4, "-1"})};
     TypeInfo rect = makeType(TypeKind::Record, "Rect", "{11111111-0000-0000-0000-000000000005}");
-    TypeDesc array{vt::CArray, {basic(vt::UI1)}, {{4, 0}, {2, 1}}, {}};
+    TypeDesc array = TypeDesc::of(vt::CArray, basic(vt::UI1), {{4, 0}, {2, 1}});
     rect.variables = {variable("Left", 0, varkind::PerInstance, basic(vt::I4)),
                       variable("Data", 0, varkind::PerInstance, array, std::nullopt, 4)};
     rect.size = 12;

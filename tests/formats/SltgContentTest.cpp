@@ -166,8 +166,8 @@ TEST(SltgContent, AnImportedTypeIsNamedFromItsLibraryWhenTheLoaderFindsIt) {
     });
     EXPECT_EQ(loads, 1);
     const TypeRef& base = lib.types[1].implemented.at(0).ref;
-    EXPECT_EQ(base.name, "IDispatch");
-    EXPECT_EQ(base.guid, "{00020400-0000-0000-C000-000000000046}");
+    EXPECT_EQ(refName(lib, base), "IDispatch");
+    EXPECT_EQ(refGuid(lib, base), "{00020400-0000-0000-C000-000000000046}");
 }
 
 TEST(SltgContent, EveryTruncationAndEveryFlippedByteIsReadOrRefused) {

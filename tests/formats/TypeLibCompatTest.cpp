@@ -182,7 +182,7 @@ const std::vector<Change>& changes() {
          true,
          {{Breaking, "IWidget", "Move", "parameter 1 (x): ByVal, now ByRef"}}},
         {"ParameterThroughAnAliasOfTheSameType",
-         [](TypeLibrary& l) { typeNamed(l, "IWidget").functions[0].params[0].type = internal(5, "HANDLE"); },
+         [](TypeLibrary& l) { typeNamed(l, "IWidget").functions[0].params[0].type = internal(5); },
          false,
          {}},
         {"MemberHidden",
@@ -191,17 +191,15 @@ const std::vector<Change>& changes() {
          {{Compatible, "IWidget", "Move", "attributes none, now hidden"}}},
         {"BaseInterfaceChanged",
          [](TypeLibrary& l) {
-             TypeRef& base = typeNamed(l, "IWidget").implemented[0].ref;
-             base.guid = "{00000000-0000-0000-C000-000000000046}";
-             base.name = "IUnknown";
+             typeNamed(l, "IWidget").implemented[0].ref =
+                 external(l, {0, "{00000000-0000-0000-C000-000000000046}", -1, "IUnknown"}).ref;
          },
          true,
          {{Breaking, "IWidget", "", "extends IDispatch, now IUnknown"}}},
         {"IidChangedExtendingTheOldIdInAnotherLibrary",
          [](TypeLibrary& l) {
              TypeInfo& t = typeNamed(l, "IWidget");
-             t.implemented[0].ref.guid = t.guid;
-             t.implemented[0].ref.name = "IWidgetOld";
+             t.implemented[0].ref = external(l, {0, t.guid, -1, "IWidgetOld"}).ref;
              t.guid = "{11111111-0000-0000-0000-0000000000CC}";
          },
          false,
@@ -238,7 +236,7 @@ TEST(CompatRules, EachChangeToALibraryIsClassified) {
 
 TEST(CompatRules, ATypeSpeltAlikeIsShownWithWhatItStandsFor) {
     TypeLibrary base = sampleLibrary();
-    typeNamed(base, "IWidget").functions[0].params[0].type = internal(5, "HANDLE");
+    typeNamed(base, "IWidget").functions[0].params[0].type = internal(5);
     TypeLibrary changed = base;
     typeNamed(changed, "HANDLE").aliasOf = basic(vt::I8);
     expectDifferences(

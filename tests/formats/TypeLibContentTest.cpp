@@ -4,6 +4,7 @@
 
 #include "formats/CompatExpectations.h"
 #include "formats/TypeLibCompat.h"
+#include "formats/TypeLibFiles.h"
 #include "formats/TypeLibText.h"
 #include "formats/WidlLibraries.h"
 
@@ -79,8 +80,8 @@ TEST_P(WidlContent, EveryTypeAndMemberIsReadAsTheIdlDeclaresIt) {
     EXPECT_EQ(shape.guid, "{C0DE0000-0000-4000-8000-000000000020}");
     EXPECT_TRUE(isVtableBound(shape));
     ASSERT_EQ(shape.implemented.size(), 1u);
-    EXPECT_EQ(shape.implemented[0].ref.name, "IDispatch"); // from the OLE Automation library
-    EXPECT_EQ(shape.implemented[0].ref.guid, "{00020400-0000-0000-C000-000000000046}");
+    EXPECT_EQ(refName(lib, shape.implemented[0].ref), "IDispatch"); // from the OLE Automation library
+    EXPECT_EQ(refGuid(lib, shape.implemented[0].ref), "{00020400-0000-0000-C000-000000000046}");
     expectFunctions(lib, shape,
                     {{"Name", invoke::PropertyGet, 1, 7, "[out, retval] BSTR* value"},
                      {"Name", invoke::PropertyPut, 1, 8, "[in] BSTR"},
@@ -103,9 +104,9 @@ TEST_P(WidlContent, EveryTypeAndMemberIsReadAsTheIdlDeclaresIt) {
     const TypeInfo& coclass = typeNamed(lib, "shape");
     EXPECT_EQ(coclass.kind, TypeKind::Coclass);
     ASSERT_EQ(coclass.implemented.size(), 2u);
-    EXPECT_EQ(coclass.implemented[0].ref.name, "IShape");
+    EXPECT_EQ(refName(lib, coclass.implemented[0].ref), "IShape");
     EXPECT_EQ(coclass.implemented[0].flags, implflag::Default);
-    EXPECT_EQ(coclass.implemented[1].ref.name, "ShapeEvents");
+    EXPECT_EQ(refName(lib, coclass.implemented[1].ref), "ShapeEvents");
     EXPECT_EQ(coclass.implemented[1].flags, implflag::Default | implflag::Source);
 
     const TypeInfo& colors = typeNamed(lib, "Colors");
@@ -220,6 +221,63 @@ TEST(WidlContent, DamagedLibrariesAreRefusedNamingTheDamage) {
             EXPECT_NE(std::string(e.what()).find(d.error), std::string::npos) << e.what();
         }
     }
+}
+
+// A small MSFT file whose types all point at one block of members would read as millions of
+// members: it is refused as soon as it has read more than its bytes can hold.
+std::string sharedMembers(std::uint32_t types, std::uint32_t members) {
+    test::Bytes b;
+    b.raw("MSFT").u32(0x00010002).u32(0xFFFFFFFF).u32(0).u32(0).u32(1).u32(0).u32(0).u32(types);
+    b.u32(0xFFFFFFFF).u32(0).u32(0).u32(0).u32(0).u32(0xFFFFFFFF).u32(0xFFFFFFFF).u32(0xFFFFFFFF);
+    b.u32(0x20).u32(0x80).u32(0xFFFFFFFF).u32(0);
+    for (std::uint32_t i = 0; i < types; ++i)
+        b.u32(0x64 * i);
+    const std::size_t records = b.size() + 15 * 16;
+    for (int segment = 0; segment < 15; ++segment)
+        b.u32(segment == 0 ? static_cast<std::uint32_t>(records) : 0xFFFFFFFF)
+            .u32(segment == 0 ? 0x64 * types : 0)
+            .u32(0xFFFFFFFF)
+            .u32(0x0F);
+    const auto block = static_cast<std::uint32_t>(records + 0x64 * types);
+    for (std::uint32_t i = 0; i < types; ++i) { // interfaces, all with the same members
+        const std::size_t at = b.size();
+        b.zeros(0x64);
+        b.put32(at, 3);
+        b.put32(at + 0x04, block);
+        b.put32(at + 0x18, members);
+        for (const std::size_t none : {0x2C, 0x34, 0x3C, 0x48, 0x54})
+            b.put32(at + none, 0xFFFFFFFF);
+    }
+    b.u32(24 * members);
+    for (std::uint32_t i = 0; i < members; ++i) // HRESULT F(), pure virtual, stdcall
+        b.u16(24)
+            .u16(0)
+            .u32(0x80190019)
+            .u32(0)
+            .u16(static_cast<std::uint16_t>(4 * i))
+            .u16(0)
+            .u32(0x409)
+            .u32(0);
+    for (std::uint32_t i = 0; i < members; ++i)
+        b.u32(0x60000000 + i);
+    for (std::uint32_t i = 0; i < members; ++i)
+        b.u32(0xFFFFFFFF);
+    for (std::uint32_t i = 0; i < members; ++i)
+        b.u32(24 * i);
+    return b.data;
+}
+
+TEST(TypeLibContent, TypesSharingOneBlockOfMembersAreRefused) {
+    try {
+        readTypeLibrary(sharedMembers(2000, 2000));
+        ADD_FAILURE() << "read without error";
+    } catch (const TypeLibError& e) {
+        EXPECT_NE(std::string(e.what()).find("more members than the library's bytes can hold"),
+                  std::string::npos)
+            << e.what();
+    }
+    // One such type alone is a library like any other.
+    EXPECT_EQ(readTypeLibrary(sharedMembers(1, 2000)).types.at(0).functions.size(), 2000u);
 }
 
 TEST(TypeLibContent, WhatIsNoLibraryIsRefusedSayingSo) {

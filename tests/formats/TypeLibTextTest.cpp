@@ -62,19 +62,16 @@ library Sample {
 }
 
 TEST(TypeLibText, TypesAsIdlWritesThem) {
-    const TypeLibrary lib = sampleLibrary();
-    TypeDesc unnamed{vt::UserDefined, {}, {}, {}};
-    unnamed.ref.importIndex = 0;
-    unnamed.ref.importedIndex = 3;
-    TypeDesc byGuid = unnamed;
-    byGuid.ref.guid = "{00000000-0000-0000-0000-00000000ABCD}";
+    TypeLibrary lib = sampleLibrary();
+    const TypeDesc unnamed = external(lib, {0, "", 3, ""});
+    const TypeDesc byGuid = external(lib, {0, "{00000000-0000-0000-0000-00000000ABCD}", -1, ""});
     const std::pair<TypeDesc, const char*> cases[] = {
         {basic(vt::Bool), "VARIANT_BOOL"},
         {basic(vt::Dispatch), "IDispatch*"},
         {pointerTo(pointerTo(basic(vt::Unknown))), "IUnknown***"},
-        {TypeDesc{vt::SafeArray, {basic(vt::Variant)}, {}, {}}, "SAFEARRAY(VARIANT)"},
-        {pointerTo(TypeDesc{vt::SafeArray, {basic(vt::Bstr)}, {}, {}}), "SAFEARRAY(BSTR)*"},
-        {internal(1, "IWidget"), "IWidget"},
+        {TypeDesc::of(vt::SafeArray, basic(vt::Variant)), "SAFEARRAY(VARIANT)"},
+        {pointerTo(TypeDesc::of(vt::SafeArray, basic(vt::Bstr))), "SAFEARRAY(BSTR)*"},
+        {internal(1), "IWidget"},
         {unnamed, "(type 3 of stdole2.tlb)"},
         {byGuid, "{00000000-0000-0000-0000-00000000ABCD}"},
         {basic(200), "VT_200"},
