@@ -285,17 +285,22 @@ void CompatComparer::compareLibraries() {
         compatible(lib, "", "help string changed");
 }
 
-// The new library's version of a type: the first not yet matched with its GUID, else with its
-// name (so that types given one name twice are matched in their order).
+// The new library's version of a type: one not yet matched with its GUID (of several, the one of
+// its name first), else with its name; types given one name twice are matched in their order.
 const TypeInfo* CompatComparer::counterpart(const TypeInfo& t) {
     auto first = [&](const auto& index, const std::string& key) -> const TypeInfo* {
         const auto found = index.find(key);
         if (found == index.end())
             return nullptr;
-        for (const TypeInfo* candidate : found->second)
-            if (!m_matched.contains(candidate))
+        const TypeInfo* any = nullptr;
+        for (const TypeInfo* candidate : found->second) {
+            if (m_matched.contains(candidate))
+                continue;
+            if (sameName(candidate->name, t.name))
                 return candidate;
-        return nullptr;
+            any = any != nullptr ? any : candidate;
+        }
+        return any;
     };
     const TypeInfo* same = t.guid.empty() ? nullptr : first(m_newByGuid, t.guid);
     return same != nullptr ? same : first(m_newByName, lower(t.name));

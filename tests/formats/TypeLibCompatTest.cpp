@@ -259,6 +259,11 @@ TEST(CompatRules, ThingsOfOneNameAreMatchedInTheirOrder) {
     typeNamed(base, "IWidget").functions.push_back(again);
     EXPECT_EQ(compare(base, base), std::vector<CompatDifference>{});
 
+    // Two types of one GUID are matched by name first.
+    TypeLibrary twins = base;
+    typeNamed(twins, "Rect").guid = typeNamed(twins, "Widget").guid;
+    EXPECT_EQ(compare(twins, twins), std::vector<CompatDifference>{});
+
     TypeLibrary changed = base;
     changed.types.back().aliasOf = basic(vt::I4);
     typeNamed(changed, "alpha").variables.back().value = Value{vt::I4, "8"};
