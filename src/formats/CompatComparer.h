@@ -69,7 +69,8 @@ private:
     bool compareIdentity(const TypeInfo& a, const TypeInfo& b);
     void compareKinds(const TypeInfo& a, const TypeInfo& b);
     void compareCoclasses(const TypeInfo& a, const TypeInfo& b);
-    void compareImplemented(const TypeInfo& a, const ImplementedType& i, const TypeInfo& b);
+    void compareImplemented(const TypeInfo& a, const ImplementedType& i, const TypeInfo& b,
+                            std::ptrdiff_t paired, std::vector<bool>& newMatched);
     void compareConstants(const TypeInfo& a, const TypeInfo& b);
     void compareLayouts(const TypeInfo& a, const TypeInfo& b);
     void reportAdded();

@@ -385,34 +385,34 @@ void CompatComparer::compareKinds(const TypeInfo& a, const TypeInfo& b) {
 void CompatComparer::compareCoclasses(const TypeInfo& a, const TypeInfo& b) {
     if ((a.flags & typeflag::CanCreate) != 0 && (b.flags & typeflag::CanCreate) == 0)
         breaking(a.name, "", "can no longer be created");
+    std::vector<std::string> oldKeys, newKeys;
     for (const ImplementedType& i : a.implemented)
-        compareImplemented(a, i, b);
-    for (const ImplementedType& j : b.implemented) {
-        const bool known =
-            std::any_of(a.implemented.begin(), a.implemented.end(), [&](const ImplementedType& i) {
-                return oldKey(TypeDesc::userDefined(i.ref)) == newKey(TypeDesc::userDefined(j.ref));
-            });
-        if (!known)
-            compatible(a.name, "", "now also implements " + typeText(TypeDesc::userDefined(j.ref), n));
-    }
+        oldKeys.push_back(oldKey(TypeDesc::userDefined(i.ref)));
+    for (const ImplementedType& j : b.implemented)
+        newKeys.push_back(newKey(TypeDesc::userDefined(j.ref)));
+    Pairing pairs = pairByKey(oldKeys, newKeys);
+    for (std::size_t i = 0; i < a.implemented.size(); ++i)
+        compareImplemented(a, a.implemented[i], b, pairs.forOld[i], pairs.newMatched);
+    for (std::size_t j = 0; j < b.implemented.size(); ++j)
+        if (!pairs.newMatched[j])
+            compatible(a.name, "",
+                       "now also implements " + typeText(TypeDesc::userDefined(b.implemented[j].ref), n));
 }
 
-// One interface of an old class: the new class implements it, or one that extends it, with the
-// same role (default, source).
-void CompatComparer::compareImplemented(const TypeInfo& a, const ImplementedType& i, const TypeInfo& b) {
-    const TypeDesc asType = TypeDesc::userDefined(i.ref);
-    const std::string key = oldKey(asType);
-    const std::string name = typeText(asType, o);
-    const ImplementedType* same = nullptr;
-    for (const ImplementedType& j : b.implemented)
-        if (newKey(TypeDesc::userDefined(j.ref)) == key)
-            same = &j;
+// One interface of an old class: the new class implements it (paired is its index there), or one
+// that extends it, with the same role (default, source).
+void CompatComparer::compareImplemented(const TypeInfo& a, const ImplementedType& i, const TypeInfo& b,
+                                        std::ptrdiff_t paired, std::vector<bool>& newMatched) {
+    const std::string name = typeText(TypeDesc::userDefined(i.ref), o);
+    const ImplementedType* same = paired >= 0 ? &b.implemented[static_cast<std::size_t>(paired)] : nullptr;
     const std::string iid(refGuid(o, i.ref));
-    if (same == nullptr && !iid.empty())
-        for (const ImplementedType& j : b.implemented)
-            if (const TypeInfo* t = internalType(n, j.ref);
-                t != nullptr && (t->guid == iid || extendsInterface(n, *t, iid)))
-                same = &j;
+    for (std::size_t j = 0; same == nullptr && !iid.empty() && j < b.implemented.size(); ++j) {
+        const TypeInfo* t = internalType(n, b.implemented[j].ref);
+        if (!newMatched[j] && t != nullptr && (t->guid == iid || extendsInterface(n, *t, iid))) {
+            same = &b.implemented[j];
+            newMatched[j] = true;
+        }
+    }
     if (same == nullptr) {
         breaking(a.name, "", "no longer implements " + name);
         return;

@@ -1,13 +1,19 @@
 #include "platform/TypeLibFile.h"
 
 #include "formats/ByteSource.h"
+#include "platform/CDRegistryData.h"
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
 #include "platform/FileKind.h"
 #include "platform/PositionedFile.h"
+#include "platform/RunConditions.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <map>
 #include <memory>
 
 namespace pelorix {
@@ -113,7 +119,10 @@ std::optional<TypeLibAttributes> readTypeLibAttributes(std::string_view windowsP
     return parseTypeLib(*file, location->resourceId);
 }
 
-TypeLibrary readTypeLibContent(std::string_view windowsPath) {
+namespace {
+
+// The library at a Windows path, its texts decoded, its imports not looked at.
+TypeLibrary readLibraryFile(std::string_view windowsPath) {
     const auto location = locateTypeLib(windowsPath);
     if (!location)
         throw unlocatedError(windowsPath);
@@ -126,6 +135,55 @@ TypeLibrary readTypeLibContent(std::string_view windowsPath) {
     } catch (const TypeLibError& e) {
         throw RuntimeError(InvalidTypeLibFormat, std::string(windowsPath) + ": " + e.what());
     }
+}
+
+// The library registered for an import (its GUID and version, in any locale), or nothing when it is
+// not registered or cannot be read.
+std::optional<TypeLibrary> registeredLibrary(const TypeLibRegistrations& registrations,
+                                             const ImportedLibrary& import) {
+    std::array<char, 16> version{};
+    std::snprintf(version.data(), version.size(), "%x.%x", static_cast<unsigned>(import.majorVersion),
+                  static_cast<unsigned>(import.minorVersion));
+    const std::string key = "TypeLib\\" + import.guid + "\\" + version.data() + "\\";
+    for (std::size_t i = 0; i < registrations.keyPaths.size(); ++i) {
+        if (!startsWithIgnoreCase(registrations.keyPaths[i], key) || registrations.libraryPaths[i].empty())
+            continue;
+        try {
+            return readLibraryFile(registrations.libraryPaths[i]);
+        } catch (const RuntimeError&) {
+        }
+    }
+    return std::nullopt;
+}
+
+// Names the types of other libraries that the file leaves unnamed from those libraries where they
+// are registered; the registrations are walked only when some type needs them.
+void nameFromRegistrations(TypeLibrary& library) {
+    const bool unnamed = std::any_of(library.externalTypes.begin(), library.externalTypes.end(),
+                                     [](const ExternalType& e) { return e.name.empty(); });
+    if (!unnamed || prefixRegistryProblem())
+        return;
+    std::shared_ptr<const TypeLibRegistrations> registrations;
+    try {
+        registrations = CDRegistryData().registrations(HKEY_CLASSES_ROOT, "TypeLib");
+    } catch (const RuntimeError&) {
+        return; // the types stay named by their GUIDs
+    }
+    std::map<std::string, std::optional<TypeLibrary>> loaded;
+    nameImportedTypes(library, [&](const ImportedLibrary& import) -> const TypeLibrary* {
+        auto [it, added] = loaded.emplace(import.guid, std::nullopt);
+        if (added)
+            it->second = registeredLibrary(*registrations, import);
+        return it->second ? &*it->second : nullptr;
+    });
+}
+
+} // namespace
+
+TypeLibrary readTypeLibContent(std::string_view windowsPath) {
+    TypeLibrary library = readLibraryFile(windowsPath);
+    nameFromRegistrations(library);
+    return library;
 }
 
 } // namespace pelorix

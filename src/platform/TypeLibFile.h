@@ -30,10 +30,10 @@ std::optional<TypeLibAttributes> readTypeLibAttributes(std::string_view windowsP
 inline constexpr std::int32_t InvalidTypeLibFormat = 321;
 
 // The whole content of the type library at a Windows path, its names and texts decoded from the
-// ANSI code page. Types of imported libraries are named from those libraries where they are
-// registered. Raises a run-time error naming the path and the cause: 53 when the file does not
-// exist, 75 when it is no regular file or cannot be read, 321 when it holds no type library or a
-// damaged one.
+// ANSI code page. Types of other libraries are named from those libraries where they are
+// registered (their GUID and version under HKEY_CLASSES_ROOT\TypeLib). Raises a run-time error naming the
+// path and the cause: 53 when the file does not exist, 75 when it is no regular file or cannot be read, 321
+// when it holds no type library or a damaged one.
 TypeLibrary readTypeLibContent(std::string_view windowsPath);
 
 } // namespace pelorix

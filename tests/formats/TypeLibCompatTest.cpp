@@ -259,9 +259,10 @@ TEST(CompatRules, ThingsOfOneNameAreMatchedInTheirOrder) {
     typeNamed(base, "IWidget").functions.push_back(again);
     EXPECT_EQ(compare(base, base), std::vector<CompatDifference>{});
 
-    // Two types of one GUID are matched by name first.
+    // Two types of one GUID are matched by name first; a class's interfaces in their order.
     TypeLibrary twins = base;
     typeNamed(twins, "Rect").guid = typeNamed(twins, "Widget").guid;
+    typeNamed(twins, "Widget").implemented.push_back({internal(1).ref, 0});
     EXPECT_EQ(compare(twins, twins), std::vector<CompatDifference>{});
 
     TypeLibrary changed = base;

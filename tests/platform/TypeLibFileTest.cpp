@@ -3,6 +3,9 @@
 #include "platform/TypeLibFile.h"
 
 #include "formats/TypeLibFiles.h"
+#include "formats/TypeLibText.h"
+#include "formats/WidlLibraries.h"
+#include "support/RegistryWriter.h"
 #include "support/TestEnvironment.h"
 
 #include <algorithm>
@@ -84,6 +87,27 @@ TEST_F(TypeLibFileReader, TrailingNumberSelectsTheResourceOnlyWhenTheWholeNameIs
     ASSERT_TRUE(numbered);
     EXPECT_EQ(numbered->resourceId, 1u);
     EXPECT_EQ(readTypeLibAttributes("C:\\numbered\\7")->majorVersion, 2);
+}
+
+// A type of another library is shown by its GUID, and by its name once that library is registered.
+TEST_F(TypeLibFileReader, TypesOfAnotherLibraryAreNamedFromItsRegistration) {
+    PELORIX_SKIP_WITHOUT_WIDL();
+    write("libs/compat.tlb", test::widlLibraryBytes("compat.tlb"));
+    write("libs/client.tlb", test::widlLibraryBytes("client.tlb"));
+    const std::string unnamed = typeLibraryText(readTypeLibContent("C:\\libs\\client.tlb"));
+    EXPECT_NE(unnamed.find("HRESULT Paint([in] {C0DE0000-0000-4000-8000-000000000020}* shape, [in] "
+                           "{C0DE0000-0000-4000-8000-000000000010} color);"),
+              std::string::npos)
+        << unnamed;
+    test::RegistryWriter registry;
+    test::TypeLibRegistration compat;
+    compat.guid = "{C0DE0000-0000-4000-8000-000000000001}";
+    compat.win32 = "C:\\libs\\compat.tlb";
+    registry.addTypeLib(compat);
+    registry.write(env);
+    const std::string named = typeLibraryText(readTypeLibContent("C:\\libs\\client.tlb"));
+    EXPECT_NE(named.find("HRESULT Paint([in] IShape* shape, [in] Colors color);"), std::string::npos)
+        << named;
 }
 
 #ifndef _WIN32 // POSIX permissions, processes and limits
