@@ -1,7 +1,6 @@
 #include "cli/Commands.h"
 #include "formats/CompatReport.h"
 #include "platform/DriveMap.h"
-#include "platform/FileKind.h"
 #include "platform/HostFile.h"
 #include "platform/RuntimeError.h"
 #include "platform/TypeLibFile.h"
@@ -87,23 +86,13 @@ std::optional<CompatOptions> parseCompat(const Args& args, std::ostream& err) {
     return options;
 }
 
-// Why the report may not be written where --junit says: a path that leads to OLD or NEW (however
-// it is spelt), or to something that is no regular file, is never replaced by the report.
-std::optional<std::string> reportPathProblem(const CompatOptions& options) {
-    const std::string host = hostPathOf(windowsPathArgument(options.junitPath));
-    const HostFileKind kind = hostFileKind(host);
-    if (kind == HostFileKind::Missing)
-        return std::nullopt;
-    if (kind != HostFileKind::Regular)
-        return "the JUnit report path " + options.junitPath + " is " + std::string(hostFileKindText(kind)) +
-               ", not a regular file";
-    const auto report = hostFileIdentity(host);
-    for (const std::string& library : {options.oldPath, options.newPath}) {
-        const auto location = locateTypeLib(library);
-        if (report && location && hostFileIdentity(location->hostPath) == report)
-            return "the JUnit report path " + options.junitPath + " is the library " + library;
-    }
-    return std::nullopt;
+// The libraries, which a report written over them would destroy.
+std::vector<ReportGuardedFile> libraryFiles(const CompatOptions& options) {
+    std::vector<ReportGuardedFile> files;
+    for (const std::string& library : {options.oldPath, options.newPath})
+        if (const auto location = locateTypeLib(library))
+            files.push_back({"the library", location->hostPath});
+    return files;
 }
 
 bool writeReport(const CompatOptions& options, const std::string& xml, std::ostream& err) {
@@ -121,7 +110,7 @@ int runCompat(const Args& args, std::ostream& out, std::ostream& err) {
     if (!options)
         return ExitUsage;
     if (!options->junitPath.empty())
-        if (const auto problem = reportPathProblem(*options)) {
+        if (const auto problem = reportPathProblem(options->junitPath, libraryFiles(*options))) {
             err << "pelorix-cli compat: " << *problem << '\n';
             return ExitUsage;
         }

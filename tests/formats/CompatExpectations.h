@@ -4,6 +4,7 @@
 // compares them fails, and a check that the expected ones are among them.
 
 #include "formats/CompatReport.h"
+#include "formats/TypeLibText.h"
 
 #include <algorithm>
 #include <ostream>
@@ -50,6 +51,30 @@ inline void expectDifferences(const std::vector<CompatDifference>& got, bool bre
         });
         EXPECT_TRUE(found) << "missing: " << severityText(e.severity) << " | " << e.type << " | " << e.member
                            << " | " << e.what;
+    }
+}
+
+// Whatever a damaged copy of a library holds, the reader reads it or says why it cannot; it never
+// reads outside the bytes (the sanitizers watch every copy) nor raises anything else. What it read
+// prints, and compared with itself shows no difference.
+inline void expectReadOrRefused(const std::string& bytes, const std::string& where) {
+    try {
+        const TypeLibrary lib = readTypeLibrary(bytes);
+        EXPECT_FALSE(typeLibraryText(lib).empty()) << where;
+        EXPECT_EQ(compare(lib, lib), std::vector<CompatDifference>{}) << where;
+    } catch (const TypeLibError& e) {
+        EXPECT_NE(std::string(e.what()), "") << where;
+    }
+}
+
+// Every truncation and every flipped byte of a library's bytes.
+inline void expectEveryDamageReadOrRefused(const std::string& bytes) {
+    for (std::size_t n = 0; n < bytes.size(); ++n)
+        expectReadOrRefused(bytes.substr(0, n), "cut at " + std::to_string(n));
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::string flipped = bytes;
+        flipped[i] = static_cast<char>(flipped[i] ^ 0xFF);
+        expectReadOrRefused(flipped, "byte " + std::to_string(i) + " flipped");
     }
 }
 

@@ -171,23 +171,7 @@ TEST(SltgContent, AnImportedTypeIsNamedFromItsLibraryWhenTheLoaderFindsIt) {
 }
 
 TEST(SltgContent, EveryTruncationAndEveryFlippedByteIsReadOrRefused) {
-    const std::string bytes = sampleSltg().bytes();
-    auto readOrRefuse = [](const std::string& b, const std::string& where) {
-        try {
-            const TypeLibrary lib = readTypeLibrary(b);
-            EXPECT_EQ(compare(lib, lib), std::vector<CompatDifference>{}) << where;
-            EXPECT_FALSE(typeLibraryText(lib).empty());
-        } catch (const TypeLibError& e) {
-            EXPECT_NE(std::string(e.what()), "") << where;
-        }
-    };
-    for (std::size_t n = 0; n < bytes.size(); ++n)
-        readOrRefuse(bytes.substr(0, n), "cut at " + std::to_string(n));
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        std::string flipped = bytes;
-        flipped[i] = static_cast<char>(flipped[i] ^ 0xFF);
-        readOrRefuse(flipped, "byte " + std::to_string(i) + " flipped");
-    }
+    test::expectEveryDamageReadOrRefused(sampleSltg().bytes());
 }
 
 TEST(SltgContent, ABlockChainThatLoopsIsRefused) {

@@ -15,12 +15,7 @@ using test::makeSltg;
 using test::MsftOptions;
 using test::PeOptions;
 
-void expectLibrary(const std::optional<TypeLibAttributes>& lib, std::string_view guid, int major, int minor) {
-    ASSERT_TRUE(lib.has_value());
-    EXPECT_EQ(lib->guid, guid);
-    EXPECT_EQ(lib->majorVersion, major);
-    EXPECT_EQ(lib->minorVersion, minor);
-}
+using test::expectLibrary;
 
 // Cutting a valid file anywhere must never crash or read beyond the cut; before the library's
 // GUID is complete nothing can be known, and later cuts must give the same answer or nothing.

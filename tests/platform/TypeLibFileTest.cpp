@@ -24,12 +24,7 @@ using test::makePe;
 using test::makeSltg;
 using test::MsftOptions;
 
-void expectLibrary(const std::optional<TypeLibAttributes>& lib, std::string_view guid, int major, int minor) {
-    ASSERT_TRUE(lib.has_value());
-    EXPECT_EQ(lib->guid, guid);
-    EXPECT_EQ(lib->majorVersion, major);
-    EXPECT_EQ(lib->minorVersion, minor);
-}
+using test::expectLibrary;
 
 // Files on disk, reached through the prefix's drives.
 class TypeLibFileReader : public ::testing::Test {
