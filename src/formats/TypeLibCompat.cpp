@@ -342,7 +342,8 @@ bool CompatComparer::compareIdentity(const TypeInfo& a, const TypeInfo& b) {
         if (a.kind == TypeKind::Coclass)
             breaking(a.name, "", "renamed to " + b.name + ": its programmatic id changes");
         else
-            compatible(a.name, "", "renamed to " + b.name);
+            compatible(a.name, "",
+                       "renamed to " + b.name + (a.guid.empty() ? "" : " (the same id " + a.guid + ")"));
     }
     if (a.guid != b.guid && !a.guid.empty()) {
         const bool iface = a.kind == TypeKind::Interface || a.kind == TypeKind::Dispatch;
@@ -476,7 +477,8 @@ void CompatComparer::compareLayouts(const TypeInfo& a, const TypeInfo& b) {
 void CompatComparer::reportAdded() {
     for (const TypeInfo* b : byName(n))
         if (!m_matched.contains(b))
-            compatible(b->name, "", kindText(*b) + " added");
+            compatible(b->name, "",
+                       kindText(*b) + " added" + (b->guid.empty() ? "" : " (id " + b->guid + ")"));
 }
 
 } // namespace compat_detail

@@ -38,7 +38,8 @@ constexpr Verdict verdicts[] = {
     {"PARAM_TYPE_CHANGED", ExitFailure, "breaking\tIShape\tMove\tparameter 2 (dy): long, now double"},
     {"MEMBER_ADDED_AT_END", ExitOk,
      "compatible\tIShape\tRotate\tadded at the end (vtable slot 13, id 0x00000006)"},
-    {"INTERFACE_EXTENDED", ExitOk, "compatible\tIShape\t\trenamed to _ShapeV0"},
+    {"INTERFACE_EXTENDED", ExitOk,
+     "compatible\tIShape\t\trenamed to _ShapeV0 (the same id {C0DE0000-0000-4000-8000-000000000020})"},
     {"ENUM_VALUE_CHANGED", ExitFailure, "breaking\tColors\tBlue\tvalue 4, now 8"},
 };
 
