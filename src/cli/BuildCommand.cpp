@@ -240,10 +240,7 @@ void writeRunErrorReport(const BuildOptions& options, const RuntimeError& error,
 }
 
 // A file the run reads or keeps, which a report written over it would destroy.
-struct RunFile {
-    std::string what;
-    std::string hostPath;
-};
+using RunFile = ReportGuardedFile;
 
 // The files of the run known before its list is read: the list (or group), the settings file, the
 // error log and the build lock.
@@ -256,23 +253,8 @@ std::vector<RunFile> runFiles(const BuildOptions& options) {
             {"the build lock", folder + "/Pelorix.lock"}};
 }
 
-// Why the report may not be written where --junit says, or nothing: a path that leads to one of
-// the run's files (however it is spelt: the files are compared, not the names), or to something
-// that is not a regular file (a folder, a device, a FIFO), is never replaced by the report.
 std::optional<std::string> reportPathProblem(const BuildOptions& options, const std::vector<RunFile>& files) {
-    const std::string host = hostPathOf(windowsPathArgument(options.junitPath));
-    const HostFileKind kind = hostFileKind(host);
-    if (kind == HostFileKind::Missing)
-        return std::nullopt;
-    if (kind != HostFileKind::Regular)
-        return "the JUnit report path " + options.junitPath + " is " + std::string(hostFileKindText(kind)) +
-               ", not a regular file";
-    const auto report = hostFileIdentity(host);
-    for (const RunFile& file : files)
-        if (report && hostFileIdentity(file.hostPath) == report)
-            return "the JUnit report path " + options.junitPath + " is " + file.what + " " + file.hostPath +
-                   " of this run";
-    return std::nullopt;
+    return cli::reportPathProblem(options.junitPath, files);
 }
 
 // The project files of the loaded list, as files a report must not replace.

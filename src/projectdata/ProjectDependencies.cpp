@@ -3,7 +3,7 @@
 #include "platform/FileSystemObject.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
-#include "platform/TypeLibReader.h"
+#include "platform/TypeLibFile.h"
 #include "platform/WindowsPath.h"
 #include "projectdata/ProjectFileKeys.h"
 #include "projectdata/ProjectText.h"

@@ -1,7 +1,7 @@
 // The dependency graph of a list: which project needs which, by every way a project file names
 // another project's product, the order that respects it, cycles, and real groups of the corpus.
 
-#include "platform/TypeLibReader.h"
+#include "formats/TypeLibReader.h"
 #include "projectdata/ProjectDependencies.h"
 #include "support/Corpus.h"
 #include "support/TestEnvironment.h"
