@@ -1,7 +1,7 @@
 // What reading one library costs: a build resolves every reference of every project through
 // the reader, so each call must stay far below a millisecond even for a library inside a large DLL.
-#include "platform/TypeLibFiles.h"
-#include "platform/TypeLibReader.h"
+#include "formats/TypeLibFiles.h"
+#include "platform/TypeLibFile.h"
 #include "support/TestEnvironment.h"
 
 #include <filesystem>

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# House checks on the tree's shape: OS calls stay in the platform layer, the core and the
-# command-line front end stay free of Qt, every guard/handle names its own procedure, and every
-# C++ file is formatted with the project's .clang-format. Exits 1 on any finding.
+# House checks on the tree's shape: OS calls stay in the platform layer, the file-format readers
+# stand alone, the core and the command-line front end stay free of Qt, every guard/handle names
+# its own procedure, and every C++ file is formatted with the project's .clang-format. Exits 1 on
+# any finding.
 set -u
 cd "$(dirname "$0")/.."
 status=0
@@ -17,6 +18,12 @@ report() {
 # forms, Qt's headers have no extension), in a .cpp or a .h file of any folder.
 os_headers=$(git grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*<[^>]+\.h>' -- 'src/*' ':!src/platform/')
 [ -n "$os_headers" ] && report "OS or C headers outside src/platform/:" "$os_headers"
+
+# The readers and writers of file formats (src/formats/) make no system call and stand alone: they
+# include the standard library and each other, nothing of the platform layer or of other folders.
+formats_includes=$(git grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' -- 'src/formats/*' |
+    grep -v -E '#[[:space:]]*include[[:space:]]*"formats/')
+[ -n "$formats_includes" ] && report "src/formats/ including headers from outside src/formats/:" "$formats_includes"
 
 os_macros='_WIN32|_WIN64|WIN32|_WINDOWS|__linux__|__linux|__gnu_linux__|__unix__|__unix|__APPLE__|__MACH__|_MSC_VER|__MINGW32__|__CYGWIN__'
 os_tests=$(git grep -n -E "^[[:space:]]*#[[:space:]]*(if|ifdef|ifndef|elif)([^A-Za-z0-9_].*)?[^A-Za-z0-9_]($os_macros)([^A-Za-z0-9_]|\$)" \
@@ -41,7 +48,7 @@ core_files_of() {
             [[ $file == *.cpp ]] && echo "$folder/${file%.cpp}.h"
         done
 }
-qt_paths=('src/platform/*' 'src/projectdata/*' 'src/engine/*' 'src/lists/*' 'src/cli/*')
+qt_paths=('src/formats/*' 'src/platform/*' 'src/projectdata/*' 'src/engine/*' 'src/lists/*' 'src/cli/*')
 for folder in src/app src/windows; do
     [ -f "$folder/CMakeLists.txt" ] || continue
     while read -r file; do

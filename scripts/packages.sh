@@ -36,8 +36,10 @@ PELORIX_BUILD_PACKAGES=(g++ cmake ninja-build googletest libgtest-dev libgmock-d
     python3-junitparser)
 # The window program, its offscreen tests, a Japanese font, and what the screenshot scripts use.
 PELORIX_UI_PACKAGES=(qt6-base-dev fonts-noto-cjk fonts-ipafont-gothic xvfb xauth xdotool imagemagick)
-# Real Wine for the tests that read what Wine ships and a prefix made by wineboot.
-PELORIX_WINE_PACKAGES=(wine64 wine32:i386 wine64-tools)
+# Real Wine for the tests that read what Wine ships and a prefix made by wineboot, widl for the
+# libraries the tests compile from IDL, and MinGW-w64 for the program the tests run under Wine to
+# write libraries with ICreateTypeLib2.
+PELORIX_WINE_PACKAGES=(wine64 wine32:i386 wine64-tools g++-mingw-w64-i686-posix)
 # The cross-build for Windows: MinGW-w64 for 32-bit x86 with POSIX threads, and GoogleTest's
 # source for the target (googletest, in PELORIX_BUILD_PACKAGES).
 PELORIX_WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix)

@@ -9,6 +9,7 @@
 #                                    pelorix-qt.key must match this script's key)
 #   PELORIX_QT_CACHE=FOLDER          the cache folder (default ${XDG_CACHE_HOME:-~/.cache}/pelorix)
 #   PELORIX_QT_JOBS=N                parallel compile jobs (default: nproc)
+#   PELORIX_QT_WORK=FOLDER           where the sources are unpacked and built (removed afterwards)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -23,7 +24,10 @@ debian_suite=bookworm
 qt_options=(
     -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
-    -DFEATURE_pkg_config=OFF -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF -DFEATURE_dbus=OFF
+    # No OpenGL at all: FEATURE_opengl alone leaves dynamic OpenGL on, which the windows platform
+    # plugin then fails to compile without.
+    -DINPUT_opengl=no -DFEATURE_opengl=OFF -DFEATURE_opengl_dynamic=OFF -DFEATURE_dynamicgl=OFF
+    -DFEATURE_pkg_config=OFF -DFEATURE_vulkan=OFF -DFEATURE_dbus=OFF
     -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF
     -DFEATURE_xml=OFF -DFEATURE_tabletevent=OFF
     # Qt 6.4 compiles its DirectWrite font database only with Direct2D: both off, or both on.
@@ -76,7 +80,9 @@ fi
 ensure_packages "${PELORIX_BUILD_PACKAGES[@]}" "${PELORIX_WINDOWS_PACKAGES[@]}" qt6-base-dev dpkg-dev xz-utils \
     debian-archive-keyring
 
-work=$cache/qt-build-$key
+# One work folder per Qt version: a build with other options reconfigures it and compiles only
+# what they change. It is removed once the tree is installed.
+work=${PELORIX_QT_WORK:-$cache/qt-build-$qt_version}
 mkdir -p "$work"
 start=$(date +%s)
 

@@ -8,11 +8,11 @@
 // guard of the list commands and the refused close keep them from touching the run.
 #include "app/frmBuildSetting.h"
 #include "engine/BuildHandOver.h"
+#include "engine/BuildLock.h"
 #include "engine/BuildRecord.h"
 #include "lists/CFCreateBuildList.h"
 #include "platform/CFWin32API.h"
 #include "platform/Environment.h"
-#include "platform/ProgramFolderLock.h"
 #include "projectdata/CDFileData.h"
 #include "windows/GridControl.h"
 #include "windows/Twips.h"
@@ -45,13 +45,13 @@ void frmBuildSetting::pBuildExecute() {
         if (!mainWindowControls(pWindowState(), m_lngEnableCount).build)
             return;
         // The compiler logs of a run are files of the program folder: a run of another Pelorix in
-        // the same folder (the command line's too) would read this run's logs and delete them.
-        const ProgramFolderLock lock = ProgramFolderLock::tryAcquire();
-        if (lock.state() == ProgramFolderLock::State::Busy) {
-            MessageBox().show(
-                "別のﾋﾞﾙﾄﾞが同じﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞで実行中です。ﾋﾞﾙﾄﾞが終了してから実行してください。\r\n" +
-                    lock.folder(),
-                "ﾋﾞﾙﾄﾞ中...", MsgButtons::Ok, MsgIcon::Exclamation, false);
+        // the same folder (the command line's too) would read this run's logs and delete them. The
+        // window follows the command line's rule (see BuildLock.h).
+        const BuildLockDecision lock = takeBuildLock(false);
+        if (lock.refused()) {
+            const bool busy = lock.refusal != BuildLockDecision::Refusal::CannotOpen;
+            MessageBox().show(lock.japaneseText(), busy ? "ﾋﾞﾙﾄﾞ中..." : "ﾋﾞﾙﾄﾞ", MsgButtons::Ok,
+                              MsgIcon::Exclamation, false);
             return;
         }
         if (m_strLogPath.empty())

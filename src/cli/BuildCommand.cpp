@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "engine/BuildHandOver.h"
+#include "engine/BuildLock.h"
 #include "engine/BuildRecord.h"
 #include "engine/BuildTargets.h"
 #include "engine/BuildWindows.h"
@@ -13,7 +14,6 @@
 #include "platform/Environment.h"
 #include "platform/FileKind.h"
 #include "platform/ProgramFolderLock.h"
-#include "platform/RunConditions.h"
 #include "platform/RuntimeError.h"
 #include "platform/StopSignals.h"
 #include "platform/Terminal.h"
@@ -55,15 +55,20 @@ constexpr std::string_view buildHelp =
     "  --changed\n"
     "          build only what changed: a target whose last successful build is still\n"
     "          good is not compiled and is listed as SKIP (its mark is kept as a built\n"
-    "          project's is). It is good when its project file (as the reference update\n"
-    "          would leave it), every source file it lists (forms with their .frx,\n"
-    "          modules, classes, controls, pages, designers, the resource file), the\n"
-    "          registrations of its references and components and their files, its\n"
-    "          compatibility mode and compatible file, and its output file are as that\n"
-    "          build saw them, and no project it depends on was built in this run. What\n"
-    "          each successful build saw is kept as content hashes in LIST.ini.buildstate\n"
-    "          (GROUP.vbg.buildstate) beside the list, replaced in one step; without a\n"
-    "          usable one (missing, damaged, of another list) every target is built.\n"
+    "          project's is). It is good when what the compiler read for it is as that\n"
+    "          build read it: its project file (as the reference update would leave it),\n"
+    "          every source file it lists (forms with their .frx, modules, classes,\n"
+    "          controls, pages, designers with their .dsx, the resource file), the\n"
+    "          registrations of its references and components and their files, the\n"
+    "          output and compatible file of every project it depends on, the compiler\n"
+    "          (its command and its program's bytes), its compatibility mode and\n"
+    "          compatible file, and its output file; and no target it depends on is\n"
+    "          built in this run, wherever the list puts it. What a build reads is taken\n"
+    "          before the compiler starts; what changes while it runs is built again.\n"
+    "          It is kept as content hashes in LIST.ini.buildstate (GROUP.vbg.buildstate)\n"
+    "          beside the list, replaced in one step (a link there is replaced, not\n"
+    "          followed); without a usable one (missing, damaged, of another list or\n"
+    "          format, a folder) every target is built.\n"
     "  --yes   answer Yes where the window would ask (rebuild after a failure); without\n"
     "          it every question is answered No. Questions are printed on standard error.\n"
     "  --junit FILE\n"
@@ -89,9 +94,12 @@ constexpr std::string_view buildHelp =
     "its whole run; without --wait a build that finds it held builds nothing, names the\n"
     "folder on standard error and exits with 1 (no result= line), as it does when the\n"
     "lock file cannot be opened in a usable program folder (naming the lock file and\n"
-    "what it is, when it is a folder or a symbolic link). A compiler that a build of the\n"
-    "window program left running (past ProcessWaitLimit) is recorded in Pelorix.lock\n"
-    "until it ends; until then the lock counts as held, and the message names its process.\n"
+    "what it is, when it is a folder or a symbolic link); the window program follows the\n"
+    "same rule. Every compiler a build starts is recorded in Pelorix.lock until the build\n"
+    "has collected it: one a build left running (the window program's, past\n"
+    "ProcessWaitLimit, or the compiler of a build that was killed outright) keeps the lock\n"
+    "held until it ends, and the message names its process. A Linux build and a Windows\n"
+    "build under Wine of one program folder see each other's lock.\n"
     "\n"
     "A project the list's EnableState marks but whose file is missing cannot be built: it\n"
     "is listed among the results as MISSING, a TAB, a TAB and its path, and the exit status\n"
@@ -232,10 +240,7 @@ void writeRunErrorReport(const BuildOptions& options, const RuntimeError& error,
 }
 
 // A file the run reads or keeps, which a report written over it would destroy.
-struct RunFile {
-    std::string what;
-    std::string hostPath;
-};
+using RunFile = ReportGuardedFile;
 
 // The files of the run known before its list is read: the list (or group), the settings file, the
 // error log and the build lock.
@@ -248,23 +253,8 @@ std::vector<RunFile> runFiles(const BuildOptions& options) {
             {"the build lock", folder + "/Pelorix.lock"}};
 }
 
-// Why the report may not be written where --junit says, or nothing: a path that leads to one of
-// the run's files (however it is spelt: the files are compared, not the names), or to something
-// that is not a regular file (a folder, a device, a FIFO), is never replaced by the report.
 std::optional<std::string> reportPathProblem(const BuildOptions& options, const std::vector<RunFile>& files) {
-    const std::string host = hostPathOf(windowsPathArgument(options.junitPath));
-    const HostFileKind kind = hostFileKind(host);
-    if (kind == HostFileKind::Missing)
-        return std::nullopt;
-    if (kind != HostFileKind::Regular)
-        return "the JUnit report path " + options.junitPath + " is " + std::string(hostFileKindText(kind)) +
-               ", not a regular file";
-    const auto report = hostFileIdentity(host);
-    for (const RunFile& file : files)
-        if (report && hostFileIdentity(file.hostPath) == report)
-            return "the JUnit report path " + options.junitPath + " is " + file.what + " " + file.hostPath +
-                   " of this run";
-    return std::nullopt;
+    return cli::reportPathProblem(options.junitPath, files);
 }
 
 // The project files of the loaded list, as files a report must not replace.
@@ -288,13 +278,16 @@ void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes, Progres
     });
 }
 
-// One line per project the run built or found up to date (OK, NG or SKIP, the mode, the path;
+// One line per project the run built or found up to date (OK, NG or SKIP, the mode, the path; NG
+// also for the project a run-time error stopped the run at;
 // under NG one indented line per compile error of its last compile: a TAB, the file, a TAB, the
 // line, a TAB, the message), then one per marked project whose file is missing (MISSING, no mode,
 // the path).
 void printResults(const BuildRecord& record, std::ostream& out) {
     for (const ProjectRecordOfRun& project : record.projects()) {
-        if (const RowResult result = project.rowResult(); result != RowResult::None) {
+        const bool stoppedAt = project.outcome == ProjectOutcome::Error;
+        if (const RowResult result = stoppedAt ? RowResult::NG : project.rowResult();
+            result != RowResult::None) {
             out << rowResultText(result) << '\t' << compatibleModeName(project.ownMode) << '\t'
                 << withoutControlCharacters(project.path) << '\n';
             if (result == RowResult::NG)
@@ -319,6 +312,44 @@ LoadedTargets loadTargets(const BuildOptions& options, CDFileData& data, IBuildS
     }
 }
 
+// The targets handed over to a run; a run that builds nothing says so on standard error.
+std::vector<std::int32_t> handOverTargets(const BuildOptions& options, const LoadedTargets& loaded,
+                                          CDFileData& data, HeadlessBuildSettingForm& form,
+                                          const WindowOptions& windowOptions, std::ostream& err) {
+    std::vector<std::int32_t> buildRows =
+        handOverBuildTargets(form, data, windowOptions.updateComponentReference);
+    if (std::none_of(buildRows.begin(), buildRows.end(), [](std::int32_t row) { return row >= 1; }))
+        err << "pelorix-cli build: " << withoutControlCharacters(options.listPath) << ": "
+            << (loaded.projectCount == 0 ? "the list has no project; nothing to build"
+                                         : "no project is marked for building (use --all to build every one)")
+            << '\n';
+    return buildRows;
+}
+
+// A progress line only where a person watches: the process's own standard error on a terminal (a
+// console on Windows).
+std::optional<ProgressLine> progressLineFor(std::ostream& err) {
+    std::optional<ProgressLine> progress;
+    if (&err == &standardError() && standardErrorIsTerminal())
+        progress.emplace(err, standardErrorColumns(), std::chrono::steady_clock::now,
+                         standardErrorTakesEscapes() ? ProgressLine::Erase::Escape
+                                                     : ProgressLine::Erase::Blanks);
+    return progress;
+}
+
+// A run-time error ended the run: the projects it reached are listed all the same (the one it
+// stopped at as NG), and the report says so.
+void reportRunError(BuildRecord& record, CDFileData& data, const LoadedTargets& loaded,
+                    const BuildOptions& options, const RuntimeError& error, std::ostream& out,
+                    std::ostream& err) {
+    record.runFailed(error);
+    for (const std::int32_t row : loaded.missingRows)
+        record.addMissing(data, row);
+    printResults(record, out);
+    if (!options.junitPath.empty())
+        writeReport(record, options, err);
+}
+
 int build(const BuildOptions& options, const StopSignals& signals, std::ostream& out, std::ostream& err) {
     CFWin32API api;
     CDFileData data;
@@ -340,20 +371,8 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     }
     const WindowOptions windowOptions = readWindowOptions(api);
     const std::vector<std::int32_t> buildRows =
-        handOverBuildTargets(form, data, windowOptions.updateComponentReference);
-    if (std::none_of(buildRows.begin(), buildRows.end(), [](std::int32_t row) { return row >= 1; }))
-        err << "pelorix-cli build: " << withoutControlCharacters(options.listPath) << ": "
-            << (loaded.projectCount == 0 ? "the list has no project; nothing to build"
-                                         : "no project is marked for building (use --all to build every one)")
-            << '\n';
-
-    // A progress line only where a person watches: the process's own standard error on a terminal
-    // (a console on Windows).
-    std::optional<ProgressLine> progress;
-    if (&err == &standardError() && standardErrorIsTerminal())
-        progress.emplace(err, standardErrorColumns(), std::chrono::steady_clock::now,
-                         standardErrorTakesEscapes() ? ProgressLine::Erase::Escape
-                                                     : ProgressLine::Erase::Blanks);
+        handOverTargets(options, loaded, data, form, windowOptions, err);
+    std::optional<ProgressLine> progress = progressLineFor(err);
     ProgressLine* const shown = progress ? &*progress : nullptr;
     BuildRecord record(data, buildRows);
     std::vector<IBuildObserver*> observers{&record};
@@ -375,12 +394,7 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     } catch (const RuntimeError& e) {
         if (progress)
             progress->clear();
-        if (!options.junitPath.empty()) {
-            record.runFailed(e);
-            for (const std::int32_t row : loaded.missingRows)
-                record.addMissing(data, row);
-            writeReport(record, options, err);
-        }
+        reportRunError(record, data, loaded, options, e, out, err);
         throw;
     }
     for (const std::string& problem : outcome.problems)
@@ -400,36 +414,22 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     return record.succeeded() && reported ? ExitOk : ExitFailure;
 }
 
-// Why the build lock could not be opened: what the lock file's name is, when that is the cause.
-std::string lockOpenFailure(const ProgramFolderLock& lock) {
-    if (lock.lockFileKind() != HostFileKind::Missing)
-        return "it is " + std::string(hostFileKindText(lock.lockFileKind())) + ", not a regular file";
-    return win32::systemMessage(lock.errorCode());
-}
-
-// The program folder's build lock: taken at once, or after the other build with --wait; nothing
-// when it is held, else why the build is refused. A lock that cannot be taken in an unusable
-// program folder leaves the folder's problem to the run, which names it; in a usable one, a lock
-// file that cannot be opened stops the command, since a run without the lock could mix its logs
-// with another's.
-std::optional<std::string> takeBuildLock(const BuildOptions& options, ProgramFolderLock& lock,
-                                         std::ostream& err) {
-    lock = ProgramFolderLock::tryAcquire();
-    if (lock.state() == ProgramFolderLock::State::Unavailable && !programFolderProblem())
-        return "cannot take the build lock " + lock.path() + ": " + lockOpenFailure(lock) +
-               "; nothing was built.";
-    if (lock.state() != ProgramFolderLock::State::Busy)
+// The program folder's build lock, taken as both front ends take it (see BuildLock.h): at once, or
+// after the other build with --wait; nothing when the run may start, else why it is refused.
+std::optional<std::string> lockRefusal(const BuildOptions& options, ProgramFolderLock& lock,
+                                       std::ostream& err) {
+    BuildLockDecision decision = takeBuildLock(options.wait, [&err](const std::string& why) {
+        err << "pelorix-cli build: " << why << "; waiting for it to end...\n" << std::flush;
+    });
+    const std::string why = decision.text();
+    const bool cannotOpen = decision.refusal == BuildLockDecision::Refusal::CannotOpen;
+    const bool refused = decision.refused();
+    lock = std::move(decision.lock);
+    if (!refused)
         return std::nullopt;
-    const std::string holder = lock.strayProcess() != 0
-                                   ? "a compiler an earlier build left running (process " +
-                                         std::to_string(lock.strayProcess()) +
-                                         ") is still running in the program folder " + lock.folder()
-                                   : "another build is running in the program folder " + lock.folder();
-    if (!options.wait)
-        return holder + " (its compiler logs would mix); nothing was built. Use --wait to wait for it.";
-    err << "pelorix-cli build: " << holder << "; waiting for it to end...\n" << std::flush;
-    lock = ProgramFolderLock::acquire();
-    return std::nullopt;
+    if (cannotOpen)
+        return why + "; nothing was built.";
+    return why + " (its compiler logs would mix); nothing was built. Use --wait to wait for it.";
 }
 
 int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
@@ -468,7 +468,7 @@ int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
         }
     }
     ProgramFolderLock lock;
-    if (const auto refused = takeBuildLock(options, lock, err)) {
+    if (const auto refused = lockRefusal(options, lock, err)) {
         err << "pelorix-cli build: " << withoutControlCharacters(*refused) << '\n';
         writeRunErrorReport(options, RuntimeError(BuildResult::Error, *refused), err);
         return ExitFailure;

@@ -4,6 +4,7 @@
 #include "platform/CFWin32API.h"
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
+#include "platform/FileKind.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -33,6 +34,23 @@ std::string windowsPathArgument(std::string_view argument) {
     if (argument.starts_with("\\\\"))
         return std::string(argument);
     return DriveMap::current().toWindows(argument);
+}
+
+std::optional<std::string> reportPathProblem(const std::string& reportPath,
+                                             const std::vector<ReportGuardedFile>& files) {
+    const std::string host = hostPathOf(windowsPathArgument(reportPath));
+    const HostFileKind kind = hostFileKind(host);
+    if (kind == HostFileKind::Missing)
+        return std::nullopt;
+    if (kind != HostFileKind::Regular)
+        return "the JUnit report path " + reportPath + " is " + std::string(hostFileKindText(kind)) +
+               ", not a regular file";
+    const auto report = hostFileIdentity(host);
+    for (const ReportGuardedFile& file : files)
+        if (report && hostFileIdentity(file.hostPath) == report)
+            return "the JUnit report path " + reportPath + " is " + file.what + " " + file.hostPath +
+                   " of this run";
+    return std::nullopt;
 }
 
 namespace {

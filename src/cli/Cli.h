@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,20 @@ int runCli(const Args& args, std::ostream& out, std::ostream& err);
 
 // A host or Windows path given on the command line, as the program's Windows path.
 std::string windowsPathArgument(std::string_view argument);
+
+// A file a report written over it would destroy: what it is ("the project list"), and its host
+// path.
+struct ReportGuardedFile {
+    std::string what;
+    std::string hostPath;
+};
+
+// Why a report may not be written where the path a user gave (--junit) says, or nothing: a path
+// that leads to one of the files (however it is spelt: the files are compared, not the names), or
+// to something that is not a regular file (a folder, a device, a FIFO), is never replaced by a
+// report.
+std::optional<std::string> reportPathProblem(const std::string& reportPath,
+                                             const std::vector<ReportGuardedFile>& files);
 
 // True when args holds --help or -h.
 bool wantsHelp(const Args& args);

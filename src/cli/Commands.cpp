@@ -9,6 +9,7 @@ std::vector<Command> allCommands() {
     all.push_back(orderCommand());
     all.push_back(typelibsCommand());
     all.push_back(typelibInfoCommand());
+    all.push_back(compatCommand());
     all.push_back(projectCommand());
     all.push_back(updateCommand());
     all.push_back(importCommand());

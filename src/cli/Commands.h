@@ -11,6 +11,7 @@ Command buildCommand();
 Command checkCommand();
 Command orderCommand();
 Command typelibInfoCommand();
+Command compatCommand();
 Command typelibsCommand();
 Command projectCommand();
 Command updateCommand();

@@ -33,6 +33,10 @@ constexpr std::string_view orderHelp =
     "           ([Build] EnableState) and Index follow their projects. A list already in\n"
     "           order is left as it is; with a cycle nothing is written. Not for groups.\n"
     "\n"
+    "A file that is no list (no [ProjectName] section, a list saved as UTF-16) is an\n"
+    "error that names it, as for check and build; a list that cannot be rewritten (read-\n"
+    "only, immutable) is named with why.\n"
+    "\n"
     "Exit status: 0, 1 for a cycle or a list that cannot be read or written, 2 for a\n"
     "usage error.\n";
 

@@ -15,6 +15,7 @@
 #include "platform/TimeFormat.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
+#include "projectdata/ProjectText.h"
 
 #include <algorithm>
 #include <array>
@@ -140,6 +141,29 @@ std::vector<std::int32_t> handOverBuildTargets(IBuildSettingForm& form, CDFileDa
     return rows;
 }
 
+namespace {
+
+// The up-to-date check of a run that builds only what changed: its targets with their modes, over
+// every project of the list; a state file it cannot use is named in the build log.
+void startChangedOnly(std::optional<UpToDateCheck>& check, const BuildRunContext& context,
+                      const std::vector<std::int32_t>& buildRows, IBuildLog& log) {
+    CDFileData& data = context.fileData;
+    std::vector<BuildTarget> targets;
+    for (const std::int32_t row : buildRows)
+        if (const std::int32_t index = data.fGetProjectArrayIndex(row); row >= 1)
+            targets.push_back({data.fProjectFilePath(index), data.fGetCompatibleMode(index)});
+    std::vector<std::string> listed;
+    for (const std::int32_t index : data.ProjectIndexCollection())
+        listed.push_back(data.fProjectFilePath(index));
+    check.emplace(context.changedOnlyListPath, listed, std::move(targets), data,
+                  getEnvironmentVariable("WINDIR"));
+    if (!check->loadNote().empty())
+        log.appendLine(timeStamp() + " 前回のﾋﾞﾙﾄﾞの記録がないため、全てのﾌﾟﾛｼﾞｪｸﾄをﾋﾞﾙﾄﾞします。[" +
+                       check->loadNote() + "]");
+}
+
+} // namespace
+
 BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::int32_t>& buildRows,
                          std::string_view projectListPath, const WindowOptions& options, IWaitForm*& waitForm,
                          IBuildSettingForm& form) {
@@ -160,23 +184,15 @@ BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::
         report(*problem);
 
     std::optional<UpToDateCheck> upToDate;
-    if (!context.changedOnlyListPath.empty()) {
-        std::vector<std::string> targets;
-        for (const std::int32_t row : buildRows)
-            if (row >= 1)
-                targets.push_back(
-                    context.fileData.fProjectFilePath(context.fileData.fGetProjectArrayIndex(row)));
-        upToDate.emplace(context.changedOnlyListPath, targets, context.fileData,
-                         getEnvironmentVariable("WINDIR"));
-        if (!upToDate->loadNote().empty())
-            log.appendLine(timeStamp() + " 前回のﾋﾞﾙﾄﾞの記録がないため、全てのﾌﾟﾛｼﾞｪｸﾄをﾋﾞﾙﾄﾞします。[" +
-                           upToDate->loadNote() + "]");
-    }
+    if (!context.changedOnlyListPath.empty())
+        startChangedOnly(upToDate, context, buildRows, log);
     // What the run's successful builds saw is kept for the next run, however the run ends.
     const auto saveState = [&] {
-        if (upToDate && !upToDate->save())
-            report("ﾋﾞﾙﾄﾞの記録を保存できませんでした。[" + buildStatePath(context.changedOnlyListPath) +
-                   "]");
+        if (!upToDate)
+            return;
+        const std::string path = buildStatePath(context.changedOnlyListPath);
+        if (const std::int32_t code = upToDate->save(); code != 0)
+            report("ﾋﾞﾙﾄﾞの記録を保存できませんでした。" + writeFailureCause(path, code) + "[" + path + "]");
     };
 
     CFVB6EXE engine(context.messageBox, context.eventPump);

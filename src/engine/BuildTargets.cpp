@@ -40,6 +40,7 @@ std::vector<std::string> listedProjectPaths(std::string_view path) {
             paths.push_back(project.path);
         return paths;
     }
+    requireProjectListFile(path); // a file that is no list is named, not taken for an empty one
     CDFileData data;
     data.fClearAllProjectInfo();
     data.fSetProjectFilePathList(path, "ProjectName", "vbp");

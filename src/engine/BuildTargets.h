@@ -33,7 +33,8 @@ LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, st
                                bool all);
 
 // The project files of a list or a group at a Windows path, in list (or group) order, as a run
-// would load them. Raises what loading raises (a missing or unreadable file).
+// would load them. Raises what loading raises (a missing or unreadable file, a file that is no
+// list).
 std::vector<std::string> listedProjectPaths(std::string_view path);
 
 // Sorts the listed projects into build order (see ProjectDependencies.h): the project data's

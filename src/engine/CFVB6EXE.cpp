@@ -139,6 +139,8 @@ std::int16_t CFVB6EXE::BuildExecute(IWaitForm*& objWaitForm, bool blnRebuldConfi
         run.rebuildMode = intReBuildCompatibleMode;
         pSetBuildParameter(run.rebuildAgain, m_strShellCommand, m_strExtension);
         m_strCommandTemplate = CDRegistryData().fGetShellExProgPath(m_strExtension, m_strShellCommand);
+        if (m_upToDate != nullptr)
+            m_upToDate->compiler(m_strCommandTemplate);
         m_blnRebuildConfirm = blnRebuldConfirm;
 
         objWaitForm->setEventSource(m_objSender);
@@ -282,10 +284,9 @@ bool CFVB6EXE::skipUpToDate(IBuildSettingForm& buildSetting, std::int32_t buildR
                             RunState& run) {
     if (m_upToDate == nullptr)
         return false;
-    const std::string reason = m_upToDate->reasonToBuild(project.path, project.ownMode);
+    const std::string reason = m_upToDate->reasonToBuild(project.path);
     if (!reason.empty()) {
         appendLog(stamp() + project.name + "は前回のﾋﾞﾙﾄﾞから変更されています。[" + reason + "]");
-        m_upToDate->building(project.path);
         return false;
     }
     appendLog(stamp() + project.name + "は前回のﾋﾞﾙﾄﾞから変更がないため、ﾋﾞﾙﾄﾞを省略しました。");
@@ -410,11 +411,13 @@ std::int16_t CFVB6EXE::pVB6EXE(std::string_view projectFilePath, std::string_vie
             if (!logCanBeWritten(logPath, projectName))
                 return BuildResult::Error;
             command = compilerCommand(logPath, projectFilePath, projectType);
+            // What the compile reads is taken before the compiler can change it or a user can.
+            if (m_upToDate != nullptr)
+                m_upToDate->compiling(projectFilePath, compatibleMode);
             if (!runCompiler(command, projectName) || !waitForLog(logPath, projectName))
                 return BuildResult::Error;
 
-            const std::int16_t code =
-                pCheckResult(logPath, FileSystemObject::GetParentFolderName(projectFilePath));
+            const std::int16_t code = pCheckResult(logPath, projectFilePath);
             if (code != BuildResult::Success)
                 return askRebuild(projectName, compatibleMode, code);
             m_objFileData->fDeleteBackupFile();
@@ -550,10 +553,12 @@ bool CFVB6EXE::waitForLog(std::string_view logPath, std::string_view projectName
     return false;
 }
 
-std::int16_t CFVB6EXE::pCheckResult(std::string_view logPath, std::string_view projectFolder) {
+std::int16_t CFVB6EXE::pCheckResult(std::string_view logPath, std::string_view projectFilePath) {
     return guard("pCheckResult", [&]() -> std::int16_t {
         const std::string lineStamp = stamp();
-        m_lastCompilerLog = readCompilerLog(logPath, projectFolder);
+        m_lastCompilerLog =
+            readCompilerLog(logPath, projectFilePath.empty() ? std::vector<std::string>{}
+                                                             : referredLogFolders(projectFilePath));
         // The compiler's lines, then where its errors are and the logs it refers to.
         std::vector<std::string> shown = m_lastCompilerLog.lines;
         for (std::string& note : compilerLogNotes(m_lastCompilerLog))
@@ -583,52 +588,6 @@ void CFVB6EXE::pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int
         state.compatibleMode = compatibleMode;
         grid.RowState(row, state);
         selectBuildRow(grid, row, false);
-    });
-}
-
-// ---- Opening a project or its folder ---------------------------------------------------------
-
-bool CFVB6EXE::OpenVBFile(std::string_view strFilePath) {
-    return guard("OpenVBFile", [&] {
-        const FileSystemObject fso;
-        if (!fso.FileExists(strFilePath)) {
-            const std::string text = "ファイルが見つかりません。";
-            setLastError(m_lngErrNumber, text, m_strErrProcName);
-            m_messageBox.show(text, "ﾌﾟﾛｼﾞｪｸﾄを開く", MsgButtons::Ok, MsgIcon::Exclamation, false);
-            return false;
-        }
-        const std::string command =
-            replaceAll(CDRegistryData().fGetShellExProgPath(".vbp", "shell\\open\\command"), "\"%1\"",
-                       argumentPath(strFilePath));
-        CFWin32API ownApi;
-        (m_objWin32API != nullptr ? *m_objWin32API : ownApi).StartProcess(command);
-        return true;
-    });
-}
-
-bool CFVB6EXE::OpenDir(std::string_view strDirPath) {
-    return guard("OpenDir", [&] {
-        CCCommon common;
-        const FileSystemObject fso;
-        CFWin32API ownApi;
-        CFWin32API& api = m_objWin32API != nullptr ? *m_objWin32API : ownApi;
-        std::string browser = api.GetTerminalProfile("Shell", "Explorer", "");
-        if (browser.empty())
-            browser = "%systemroot%\\explorer.exe";
-        browser = common.fReplaceEnviron(browser);
-        const auto refuse = [&](const std::string& text, const char* title) {
-            setLastError(m_lngErrNumber, text, m_strErrProcName);
-            m_messageBox.show(text, title, MsgButtons::Ok, MsgIcon::Exclamation, false);
-            return false;
-        };
-        if (!fso.FileExists(browser))
-            return refuse(browser + "が見つかりません。", "ﾌﾟﾛｼﾞｪｸﾄを開く");
-        if (!fso.FolderExists(strDirPath))
-            return refuse("ﾊﾟｽが見つかりません。", "親ﾌｫﾙﾀﾞを開く");
-        // The browser is started without waiting for it: a browser window stays open for as
-        // long as the user likes, and nothing uses the result.
-        api.StartProcess("\"" + browser + "\" " + argumentPath(strDirPath));
-        return true;
     });
 }
 

@@ -77,8 +77,9 @@ public:
     void addObserver(IBuildObserver& observer) { m_observers.push_back(&observer); }
 
     // Build only what changed: a project whose last successful build is still good (see
-    // UpToDate.h) is not compiled but shows SKIP and keeps its mark as a built one does; each
-    // build's outcome is told to the check. nullptr (the default) builds every target. The check
+    // UpToDate.h) is not compiled but shows SKIP and keeps its mark as a built one does. The check
+    // is told the run's compiler, each compile just before the compiler starts (its project file
+    // updated), and each build's outcome. nullptr (the default) builds every target. The check
     // must outlive the run.
     void ChangedOnly(UpToDateCheck* check) noexcept { m_upToDate = check; }
 
@@ -101,7 +102,9 @@ private:
     void pSetBuildParameter(bool& rebuildAgain, std::string& keyText, std::string& extension);
     std::int16_t pVB6EXE(std::string_view projectFilePath, std::string_view projectName,
                          std::int16_t compatibleMode, std::string_view projectType);
-    std::int16_t pCheckResult(std::string_view logPath, std::string_view projectFolder = {});
+    // Reads and classifies the log; the logs it refers to are read only where the project's own
+    // logs lie (see readReferredLog).
+    std::int16_t pCheckResult(std::string_view logPath, std::string_view projectFilePath = {});
     // Shows the result in the grid: successResult (OK, or SKIP for a project found up to date)
     // for a success, NG otherwise.
     void pBuildResultCellDisplay(IBuildSettingForm& buildSetting, std::int32_t dataRow,

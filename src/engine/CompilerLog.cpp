@@ -39,6 +39,7 @@ enum LogTextKind : unsigned {
 enum class Match {
     Contains,    // the line holds the text (exact, case-sensitive)
     StartAndEnd, // the line, without surrounding blanks, starts with the text and ends with end
+    Whole,       // the line, without surrounding blanks, is the text
 };
 
 struct LogText {
@@ -51,8 +52,16 @@ struct LogText {
 
 // The texts of each language the compiler writes its logs in, in the order of their effect. A
 // line is tested against every language at once: no text of one is part of another's.
+//
+// The Japanese compiler's success sentence names the output before it ("'Server.exe' の" and the
+// sentence): like the English one it decides only when it makes the whole line, so that an error
+// line that quotes it is not taken for a success.
+constexpr std::string_view JapaneseSuccessAfterName = "' のﾋﾞﾙﾄﾞが正常に終了しました。";
+constexpr std::string_view JapaneseSuccessAfterNameNoBlank = "'のﾋﾞﾙﾄﾞが正常に終了しました。";
 constexpr LogText JapaneseTexts[] = {
-    {Success, CompilerLogText::Success},
+    {Success, CompilerLogText::Success, Match::Whole},
+    {Success, "'", Match::StartAndEnd, JapaneseSuccessAfterName},
+    {Success, "'", Match::StartAndEnd, JapaneseSuccessAfterNameNoBlank},
     {NotFound, CompilerLogText::NotFound},
     {Compatibility, CompilerLogText::Implements},
     {Compatibility, CompilerLogText::VersionCompatible},
@@ -106,7 +115,7 @@ constexpr std::size_t scanWindow() {
 constexpr std::size_t scanStart() {
     std::size_t keep = 0;
     forEachText([&keep](const LogText& t) {
-        if (t.match == Match::StartAndEnd)
+        if (t.match != Match::Contains)
             keep = std::max(keep, t.text.size());
     });
     return keep;
@@ -145,8 +154,11 @@ public:
             end.remove_suffix(1);
         const std::size_t length = m_length - (m_window.size() - end.size());
         forEachText([&](const LogText& t) {
-            if (t.match == Match::StartAndEnd && length >= t.text.size() + t.end.size() &&
-                std::string_view(m_start).starts_with(t.text) && end.ends_with(t.end))
+            const bool framed = t.match == Match::StartAndEnd && length >= t.text.size() + t.end.size() &&
+                                std::string_view(m_start).starts_with(t.text) && end.ends_with(t.end);
+            const bool whole = t.match == Match::Whole && length == t.text.size() &&
+                               std::string_view(m_start).starts_with(t.text);
+            if (framed || whole)
                 kinds |= t.kind;
         });
         return kinds;
@@ -289,7 +301,8 @@ std::size_t pieceEnd(std::string_view bytes) {
 // The reading of one log: the line being read, the classification so far and the lines kept.
 class CompilerLogReader::State {
 public:
-    explicit State(bool classify = true) : m_classify(classify) {}
+    explicit State(bool classify = true, std::size_t lineLimit = 0)
+        : m_classify(classify), m_lineLimit(lineLimit) {}
 
     // Takes the next bytes of the log (in the ANSI code page).
     bool add(std::string_view bytes) {
@@ -331,6 +344,7 @@ public:
         if (!m_done)
             endLine();
         CompilerLogResult result = std::move(m_kept).result(m_code);
+        result.cut = m_cut;
         result.compileErrors = std::move(m_locations);
         result.referredLogs = std::move(m_referred);
         return result;
@@ -364,11 +378,20 @@ private:
 
     // The rules of classifyCompilerLog for the line just read.
     void classifyLine() {
+        if (m_lineLimit > 0 && m_lines == m_lineLimit) {
+            m_cut = true; // a line past the limit: the log goes on, and is read no further
+            m_done = true;
+            return;
+        }
+        ++m_lines;
         bool decides = false;
         if (m_classify) {
             const unsigned kinds = m_scan.kinds();
             decides = true;
-            if ((kinds & Success) != 0) {
+            // A failure a line named stands: a success line after it does not undo it.
+            const bool failure =
+                (kinds & (NotFound | Compatibility | Error | CompileError | FailureSummary)) != 0;
+            if ((kinds & Success) != 0 && !m_failureNamed) {
                 m_code = BuildResult::Success;
                 m_done = true;
             } else if ((kinds & NotFound) != 0) {
@@ -381,6 +404,7 @@ private:
                 decides = false; // an unknown line after one that set the code changes nothing
             }
             m_codeSet = m_codeSet || decides;
+            m_failureNamed = m_failureNamed || failure;
             noteDetails(kinds);
         }
         if (m_lineCut)
@@ -400,12 +424,19 @@ private:
             const bool known = std::any_of(m_referred.begin(), m_referred.end(), [&](const ReferredLog& log) {
                 return equalsIgnoreCase(log.path, *path);
             });
-            if (!known)
-                m_referred.push_back({std::move(*path), ReferredLog::State::Missing, 0, {}});
+            if (!known) {
+                ReferredLog log;
+                log.path = std::move(*path);
+                m_referred.push_back(std::move(log));
+            }
         }
     }
 
     const bool m_classify;
+    const std::size_t m_lineLimit; // 0: none
+    std::size_t m_lines = 0;
+    bool m_cut = false;
+    bool m_failureNamed = false; // a line named a failure (not merely an unknown line)
     KeptLines m_kept;
     LineScan m_scan;
     std::vector<CompileErrorLocation> m_locations;
@@ -420,7 +451,8 @@ private:
     std::int16_t m_code = BuildResult::EmptyLog;
 };
 
-CompilerLogReader::CompilerLogReader(bool classify) : m_state(std::make_unique<State>(classify)) {}
+CompilerLogReader::CompilerLogReader(bool classify, std::size_t lineLimit)
+    : m_state(std::make_unique<State>(classify, lineLimit)) {}
 CompilerLogReader::~CompilerLogReader() = default;
 
 bool CompilerLogReader::add(std::string_view bytes) {
@@ -437,62 +469,6 @@ CompilerLogResult classifyCompilerLog(const std::vector<std::string>& lines) {
         if (!line.empty() && !state.addTextLine(line))
             break;
     return state.finish();
-}
-
-namespace {
-
-// A log's Windows path as a file in the folder means it (see absoluteWindowsPath).
-std::string resolvedLogPath(std::string_view windowsPath, std::string_view folder) {
-    return isAbsoluteWindowsPath(windowsPath) || folder.empty() ? std::string(windowsPath)
-                                                                : absoluteWindowsPath(windowsPath, folder);
-}
-
-std::string fileNameOf(std::string_view windowsPath) {
-    const auto slash = windowsPath.find_last_of("\\/");
-    return std::string(slash == std::string_view::npos ? windowsPath : windowsPath.substr(slash + 1));
-}
-
-} // namespace
-
-CompilerLogResult readCompilerLog(std::string_view windowsPath, std::string_view projectFolder) {
-    const auto host = DriveMap::current().toHost(windowsPath);
-    if (!host || windowsPath.empty())
-        throw vberr::fromWin32(win32::FileNotFound);
-    CompilerLogReader reader;
-    const std::int32_t code =
-        readHostFileInPieces(*host, [&reader](std::string_view piece) { return reader.add(piece); });
-    if (code != 0)
-        throw vberr::fromWin32(code);
-    CompilerLogResult result = reader.finish();
-    for (ReferredLog& referred : result.referredLogs)
-        referred = readReferredLog(referred.path, projectFolder);
-    return result;
-}
-
-ReferredLog readReferredLog(std::string_view windowsPath, std::string_view projectFolder) {
-    ReferredLog log{std::string(windowsPath), ReferredLog::State::Missing, 0, {}};
-    const std::string path = resolvedLogPath(windowsPath, projectFolder);
-    const auto host = path.empty() ? std::nullopt : DriveMap::current().toHost(path);
-    if (!host || !FileSystemObject().FileExists(path))
-        return log;
-    CompilerLogReader reader(false);
-    log.errorCode =
-        readHostFileInPieces(*host, [&reader](std::string_view piece) { return reader.add(piece); });
-    if (log.errorCode != 0) {
-        log.state = ReferredLog::State::Unreadable;
-        return log;
-    }
-    log.state = ReferredLog::State::Read;
-    log.lines = reader.finish().lines;
-    return log;
-}
-
-std::string compilerLogPath(std::string_view programFolder, std::string_view projectName) {
-    std::string name(projectName);
-    for (char& c : name)
-        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
-            c = '_';
-    return std::string(programFolder) + name + ".log";
 }
 
 std::string compileErrorText(const CompileErrorLocation& location) {
@@ -555,47 +531,6 @@ std::optional<std::string> referredLogPath(std::string_view line) {
             found = std::string(rest.substr(from, dot + 4 - from));
     });
     return found;
-}
-
-std::vector<std::string> compilerLogNotes(const CompilerLogResult& result) {
-    std::vector<std::string> notes;
-    for (const CompileErrorLocation& location : result.compileErrors)
-        notes.push_back("ｺﾝﾊﾟｲﾙｴﾗｰ: " + compileErrorText(location));
-    for (const ReferredLog& log : result.referredLogs) {
-        switch (log.state) {
-        case ReferredLog::State::Missing:
-            notes.push_back("ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙがありません: " + log.path);
-            break;
-        case ReferredLog::State::Unreadable:
-            notes.push_back("ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙを読めません: " + log.path + " (" +
-                            win32::systemMessage(log.errorCode) + ")");
-            break;
-        case ReferredLog::State::Read:
-            notes.push_back("ｺﾝﾊﾟｲﾗのﾛｸﾞが参照するﾌｧｲﾙ: " + log.path + " (" +
-                            std::to_string(log.lines.size()) + "行)");
-            for (const std::string& line : log.lines)
-                notes.push_back("[" + fileNameOf(log.path) + "] " + line);
-            break;
-        }
-    }
-    return notes;
-}
-
-std::string compilerNotEndedText(std::string_view projectName, ProcessWaitEnd end, std::int32_t limitMs,
-                                 bool ended) {
-    const std::string name(projectName);
-    const std::string endedText = ended ? "ｺﾝﾊﾟｲﾗのﾌﾟﾛｾｽを終了させました。" : "";
-    switch (end) {
-    case ProcessWaitEnd::TimeLimit:
-        return name + "のｺﾝﾊﾟｲﾗが" + std::to_string(limitMs) + "ﾐﾘ秒以内に終了しませんでした。" + endedText;
-    case ProcessWaitEnd::WaitFailed:
-        return name + "のｺﾝﾊﾟｲﾗの終了を待てませんでした。" + endedText;
-    case ProcessWaitEnd::Cancelled:
-        return name + "のｺﾝﾊﾟｲﾗの終了待ちを中止しました。" + endedText;
-    case ProcessWaitEnd::Ended:
-        break;
-    }
-    return {};
 }
 
 } // namespace pelorix

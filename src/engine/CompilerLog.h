@@ -58,11 +58,18 @@ std::optional<std::string> referredLogPath(std::string_view line);
 
 // A log that the compiler's log refers to for details, as read after the compiler's log.
 struct ReferredLog {
-    enum class State { Read, Missing, Unreadable };
+    enum class State {
+        Read,
+        Missing,
+        Unreadable, // the file is there and cannot be read (a pipe, a device, no access)
+        Refused,    // the path is no log of the project's (see readReferredLog): named, not read
+    };
     std::string path; // the Windows path as the compiler's log names it
     State state = State::Missing;
     std::int32_t errorCode = 0;     // the Win32 code of Unreadable
-    std::vector<std::string> lines; // its non-empty lines, bounded as a compiler log's are
+    std::string refusal;            // why a Refused path is not read
+    std::vector<std::string> lines; // its non-empty lines, the first ones up to the bounds
+    bool cut = false;               // the log goes on past the bounds and was read no further
 };
 
 // The outcome of a compiler log: its code and the non-empty lines that were read (reading stops
@@ -77,6 +84,8 @@ struct CompilerLogResult {
     std::vector<CompileErrorLocation> compileErrors;
     // The logs the lines refer to for details, each once, in log order; readCompilerLog reads them.
     std::vector<ReferredLog> referredLogs;
+    // Reading stopped at a line limit (see CompilerLogReader) before the log's end.
+    bool cut = false;
 };
 
 // The lines a build log shows of a compiler log after the compiler's own: one per compile error,
@@ -102,6 +111,9 @@ inline constexpr std::size_t TailLines = 50;
 inline constexpr std::size_t LineBytes = 16 * 1024;
 inline constexpr std::size_t Locations = 100;   // compile errors kept
 inline constexpr std::size_t ReferredLogs = 16; // referred logs read
+// Of a referred log only its start is read: its first lines, and no more bytes than these.
+inline constexpr std::size_t ReferredLogLines = 1000;
+inline constexpr std::size_t ReferredLogBytes = 1024 * 1024;
 } // namespace CompilerLogBounds
 
 // Reads a compiler log as a stream of bytes in the ANSI code page, in pieces of any size, and
@@ -110,8 +122,9 @@ inline constexpr std::size_t ReferredLogs = 16; // referred logs read
 class CompilerLogReader {
 public:
     // classify false reads the lines alone, as of a log the compiler's log refers to: no code,
-    // no location, and reading never stops early.
-    explicit CompilerLogReader(bool classify = true);
+    // no location, and reading stops early only at the line limit (0: none): a line past it ends
+    // the reading, and the result says that the log was cut.
+    explicit CompilerLogReader(bool classify = true, std::size_t lineLimit = 0);
     ~CompilerLogReader();
     CompilerLogReader(const CompilerLogReader&) = delete;
     CompilerLogReader& operator=(const CompilerLogReader&) = delete;
@@ -128,14 +141,25 @@ private:
     friend CompilerLogResult classifyCompilerLog(const std::vector<std::string>& lines);
 };
 
-// Reads and classifies the compiler log at a Windows path; a file that cannot be read raises the
-// run-time error of its Win32 code. Then reads the logs it refers to (a relative path below
-// projectFolder): one that is missing or cannot be read is noted as such, not raised.
-CompilerLogResult readCompilerLog(std::string_view windowsPath, std::string_view projectFolder = {});
+// Where the compiler writes the logs its log refers to: the folder of each form, user control,
+// property page, user document and designer it loads (a load error's log lies beside the file), and
+// the project's own folder, first. Windows paths; the project's folder alone when the project file
+// cannot be read.
+std::vector<std::string> referredLogFolders(std::string_view projectFilePath);
 
-// Reads a log that a compiler log refers to, bounded as a compiler log is; what is no regular file
-// (a device, a pipe) is Unreadable.
-ReferredLog readReferredLog(std::string_view windowsPath, std::string_view projectFolder = {});
+// Reads and classifies the compiler log at a Windows path; a file that cannot be read raises the
+// run-time error of its Win32 code. Then reads the logs it refers to (readReferredLog): one that is
+// missing, cannot be read or is refused is noted as such, not raised.
+CompilerLogResult readCompilerLog(std::string_view windowsPath,
+                                  const std::vector<std::string>& logFolders = {});
+
+// Reads a log that a compiler log refers to (a relative path below the first of logFolders). Only a
+// log of the project's is read: a file whose name ends in ".log", in one of logFolders, that is
+// itself a regular file (no link); any other path is Refused, named but never opened, however the
+// compiler's log came to name it. Of a log only its start is read (CompilerLogBounds::
+// ReferredLogLines lines, ReferredLogBytes bytes), cut saying so; what is no regular file (a device,
+// a pipe) is Unreadable.
+ReferredLog readReferredLog(std::string_view windowsPath, const std::vector<std::string>& logFolders);
 
 // The compiler log of a project in the program folder (its path ending in "\"): the project's name
 // with ".log", every character that could lead out of the folder or is no file-name character as

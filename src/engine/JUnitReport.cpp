@@ -2,7 +2,7 @@
 
 #include "engine/BuildRecord.h"
 #include "engine/BuildWindows.h"
-#include "platform/CodePage.h"
+#include "formats/XmlText.h"
 #include "platform/HostFile.h"
 #include "platform/Text.h"
 
@@ -12,56 +12,8 @@ namespace pelorix {
 
 namespace {
 
-// Text as XML 1.0 character data or attribute value: markup characters escaped, line ends kept
-// (in attributes as character references, which a reader gives back as they were), and what XML
-// cannot hold (control characters, bytes that are no UTF-8) as U+FFFD.
-std::string xmlText(std::string_view text, bool attribute) {
-    std::string out;
-    out.reserve(text.size() + 16);
-    for (std::size_t i = 0; i < text.size();) {
-        char32_t c = 0;
-        const std::size_t length = utf8SequenceAt(text, i, c);
-        if (length == 0) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-            continue;
-        }
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += attribute ? "&quot;" : "\"";
-            break;
-        case '\n':
-            out += attribute ? "&#10;" : "\n";
-            break;
-        case '\r':
-            out += "&#13;";
-            break;
-        case '\t':
-            out += attribute ? "&#9;" : "\t";
-            break;
-        default:
-            const bool allowed = c >= 0x20 && !(c >= 0xD800 && c <= 0xDFFF) && c != 0xFFFE && c != 0xFFFF;
-            if (allowed)
-                out.append(text.substr(i, length));
-            else
-                out += "\xEF\xBF\xBD";
-        }
-        i += length;
-    }
-    return out;
-}
-
 std::string attr(std::string_view name, std::string_view value) {
-    return " " + std::string(name) + "=\"" + xmlText(value, true) + "\"";
+    return xmlAttribute(name, value);
 }
 
 std::string seconds(std::chrono::duration<double> time) {

@@ -4,7 +4,6 @@
 #include "platform/CCCommon.h"
 #include "platform/CDRegistryData.h"
 #include "platform/CFWin32API.h"
-#include "platform/CodePage.h"
 #include "platform/Environment.h"
 #include "platform/FileSystemObject.h"
 #include "platform/RuntimeError.h"
@@ -12,6 +11,7 @@
 #include "platform/WindowsPath.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/ProjectDependencies.h"
+#include "projectdata/ProjectFileKeys.h"
 #include "projectdata/ProjectText.h"
 
 #include <algorithm>
@@ -21,7 +21,7 @@ namespace pelorix {
 
 namespace {
 
-constexpr std::string_view TypeLibReference = "Reference=*\\G";
+constexpr std::string_view TypeLibReference = "*\\G";
 constexpr std::string_view ProjectReference = "*\\A";
 constexpr std::int32_t ReferenceChange = 1; // the update log's kind of a changed reference line
 
@@ -60,14 +60,6 @@ std::string libraryName(const std::vector<std::string>& fields) {
 // A line's identifier and version as the update log shows them: "{GUID} 2.1".
 std::string libraryVersion(const std::vector<std::string>& fields) {
     return (fields.empty() ? std::string("?") : fields[0]) + " " + (fields.size() > 1 ? fields[1] : "?");
-}
-
-// The value of a key's line without its quotes.
-std::string unquotedValue(std::string_view line, std::string_view key) {
-    std::string value(trimWhite(line.substr(line.find(key) + key.size())));
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-        value = value.substr(1, value.size() - 2);
-    return value;
 }
 
 // The compiler a build run starts: the command the prefix registers for "Build"/"Extension"
@@ -163,26 +155,23 @@ void ProjectChecker::check(std::size_t position) {
         return;
     }
     const std::map<std::int32_t, ProjectLineChange> changes = referenceChanges();
-    std::int32_t lineNumber = 0;
-    std::int32_t compatibleLine = 0;
-    std::string compatibleFile;
-    for (const std::string_view raw : splitLines(bytes)) {
-        ++lineNumber;
-        const std::string line = ansiToUtf8(raw);
-        if (contains(line, TypeLibReference)) {
-            const auto change = changes.find(lineNumber);
-            checkReference(lineNumber, line, change == changes.end() ? nullptr : &change->second);
-        } else if ((line.starts_with("Reference=") || line.starts_with("Object=")) &&
-                   contains(line, ProjectReference)) {
-            checkProjectReference(lineNumber,
-                                  line.substr(line.find(ProjectReference) + ProjectReference.size()));
-        } else if (line.starts_with("Object=")) {
-            checkComponent(lineNumber, line);
-        } else if (contains(line, "CompatibleEXE32=") && compatibleLine == 0) {
-            compatibleLine = lineNumber;
-            compatibleFile = unquotedValue(line, "CompatibleEXE32=");
+    // The lines as the compiler reads them, as the update and the build order read them.
+    const ProjectFileKeys keys = ProjectFileKeys::parse(bytes);
+    for (const ProjectKeyLine& line : keys.lines()) {
+        const bool listing = line.key == "Reference" || line.key == "Object";
+        if (line.key == "Reference" && line.value.starts_with(TypeLibReference)) {
+            const auto change = changes.find(line.lineNumber);
+            checkReference(line.lineNumber, line.text, change == changes.end() ? nullptr : &change->second);
+        } else if (listing && line.value.starts_with(ProjectReference)) {
+            checkProjectReference(line.lineNumber,
+                                  std::string_view(line.value).substr(ProjectReference.size()));
+        } else if (line.key == "Object") {
+            checkComponent(line.lineNumber, line.text);
         }
     }
+    const ProjectKeyLine* compatible = keys.find("CompatibleEXE32");
+    const std::int32_t compatibleLine = compatible == nullptr ? 0 : compatible->lineNumber;
+    const std::string compatibleFile = keys.value("CompatibleEXE32");
     if (m_targets[position].mode == 2)
         checkCompatibleBinary(compatibleLine, compatibleFile);
     checkLastBuildLog();
@@ -196,7 +185,7 @@ void ProjectChecker::checkLastBuildLog() {
         return;
     CompilerLogResult last;
     try {
-        last = readCompilerLog(log, m_folder);
+        last = readCompilerLog(log, referredLogFolders(m_path));
     } catch (const RuntimeError&) {
         return; // a log that cannot be read tells nothing
     }

@@ -60,6 +60,20 @@ std::vector<RawLine> rawLines(std::string_view bytes) {
 
 constexpr std::string_view ListSectionHeader = "[ProjectName]";
 
+// Whether bytes are text saved as UTF-16 (as an editor may save a list): a byte order mark, or the
+// list's header with a zero byte beside each of its letters.
+bool isUtf16Text(std::string_view bytes) {
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"))
+        return true;
+    std::string little;
+    std::string big;
+    for (const char c : ListSectionHeader) {
+        little += std::string{c, '\0'};
+        big += std::string{'\0', c};
+    }
+    return contains(bytes, little) || contains(bytes, big);
+}
+
 // The lines the list reader passes over wherever they stand: empty ones and comments.
 bool isSkippedLine(const RawLine& line) {
     return line.text.empty() || contains(line.text, ";");
@@ -92,7 +106,7 @@ void appendSection(std::string& out, const std::vector<RawLine>& section,
             trailing.lines.push_back(&line);
             continue;
         }
-        groupOfProject.emplace(line.text, groups.size());
+        groupOfProject.emplace(trimTrailingBlanks(line.text), groups.size());
         groups.push_back(std::move(trailing));
         trailing = {};
     }
@@ -178,6 +192,10 @@ void requireProjectListFile(std::string_view listPath) {
     for (const std::string& line : decodedLines(bytes))
         if (contains(line, "[ProjectName]") && !trimWhite(line).starts_with(';'))
             return;
+    if (isUtf16Text(bytes))
+        throw RuntimeError(InvalidFileFormat, "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙがUTF-16で保存されています。ANSIのｺｰﾄﾞﾍﾟｰｼﾞ(" +
+                                                  ansiCodePage() + ")で保存し直してください。[" +
+                                                  std::string(listPath) + "]");
     throw RuntimeError(InvalidFileFormat, "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙではありません。[ProjectName]ｾｸｼｮﾝがありません。[" +
                                               std::string(listPath) + "]");
 }
@@ -337,11 +355,13 @@ void rewriteProjectListOrder(std::string_view listPath, const std::vector<std::s
         text =
             writeIniValue(text, "Build", "Index", std::to_string(moveRow(*index)), encoding).value_or(text);
 
+    // Written as the window writes the list: a read-only or unchangeable file is named with why.
     const std::string host = hostPathOf(listPath);
-    if (host.empty())
-        throw vberr::fromWin32(win32::PathNotFound);
-    if (const std::int32_t code = writeHostFileAtomically(host, text); code != 0)
-        throw vberr::fromWin32(code);
+    const auto problem = host.empty() ? std::optional<std::string>(win32::systemMessage(win32::PathNotFound))
+                                      : rewriteUserFile(host, [&text](const std::string&) { return text; });
+    if (problem)
+        throw RuntimeError(vberr::PathFileAccess,
+                           "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄに書き込めません。" + *problem + "[" + std::string(listPath) + "]");
 }
 
 ImportKeyWords readImportKeyWords(CFWin32API& api) {

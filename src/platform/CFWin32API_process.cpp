@@ -126,14 +126,28 @@ std::int32_t waitOneSlice(ChildProcess& child, std::int32_t slice, Clock::time_p
     }
 }
 
-// A process left running after the wait gave up on it may go on writing the file it was started
-// for (a compiler's log): the program folder's build lock records it until it has ended.
-void leftRunning(const ChildProcess& child) noexcept {
-    try {
-        ProgramFolderLock::recordStrayProcess(child.processId());
-    } catch (...) { // a process that cannot be recorded runs on all the same
+// A process the wait may give up on, or that outlives this program (killed outright), may go on
+// writing the file it was started for (a compiler's log): the program folder's build lock records
+// it from its start until it has been collected, so that no later build takes its file for its own.
+class RecordedProcess {
+public:
+    explicit RecordedProcess(const ChildProcess& child) noexcept : m_processId(child.processId()) {
+        try {
+            ProgramFolderLock::recordStrayProcess(m_processId);
+        } catch (...) { // a process that cannot be recorded runs all the same
+        }
     }
-}
+    // The process has ended and was reaped, or was ended with its group: its record goes.
+    void collected() noexcept {
+        try {
+            ProgramFolderLock::forgetProcess(m_processId);
+        } catch (...) { // a record left behind only holds the next build until the number is free
+        }
+    }
+
+private:
+    int m_processId;
+};
 
 } // namespace
 
@@ -153,6 +167,7 @@ bool CFWin32API::CreateProcess_Execute(std::string_view programPath, std::string
         NullEventPump noEvents;
         IEventPump& events = pump != nullptr ? *pump : noEvents;
         const auto child = launch(programPath, commandLine, abandoned);
+        RecordedProcess record(*child);
         const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeLimit, 0));
         std::int32_t result = WaitTimeout;
         try {
@@ -163,15 +178,19 @@ bool CFWin32API::CreateProcess_Execute(std::string_view programPath, std::string
                 events.processEvents();
             } while (Clock::now() < deadline && !cancelFlag && result == WaitTimeout);
         } catch (...) {
-            if (abandoned == AbandonedProcess::EndGroup)
+            if (abandoned == AbandonedProcess::EndGroup) {
                 child->endGroup(); // an error while waiting gives the process up too
+                record.collected();
+            }
             throw;
         }
         if (result != WaitObject0 && (abandoned == AbandonedProcess::EndGroup ||
                                       (abandoned == AbandonedProcess::EndGroupOnCancel && cancelFlag)))
             child->endGroup();
-        else if (result != WaitObject0)
-            leftRunning(*child);
+        // A process given up on stays recorded until a later build finds it ended.
+        if (result == WaitObject0 || abandoned == AbandonedProcess::EndGroup ||
+            (abandoned == AbandonedProcess::EndGroupOnCancel && cancelFlag))
+            record.collected();
         if (howEnded != nullptr)
             *howEnded = result == WaitObject0  ? ProcessWaitEnd::Ended
                         : result == WaitFailed ? ProcessWaitEnd::WaitFailed

@@ -26,6 +26,10 @@ HostFileKind hostFileKind(const std::string& hostPath) noexcept;
 // leads somewhere is the kind of its target.
 HostFileKind hostLinkKind(const std::string& hostPath) noexcept;
 
+// Whether the name itself is a symbolic link (on Windows any reparse point: a link or a junction),
+// wherever it leads.
+bool isSymbolicLink(const std::string& hostPath) noexcept;
+
 // "a folder", "a pipe (FIFO)", "a device", "a socket", "a symbolic link to nothing",
 // "missing", "a regular file": for messages that say what a path names.
 std::string_view hostFileKindText(HostFileKind kind) noexcept;

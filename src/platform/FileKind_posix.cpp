@@ -58,6 +58,11 @@ std::uint64_t hostLinkCount(const std::string& hostPath) noexcept {
     return static_cast<std::uint64_t>(st.st_nlink);
 }
 
+bool isSymbolicLink(const std::string& hostPath) noexcept {
+    struct stat st {};
+    return !hostPath.empty() && ::lstat(hostPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 std::string linkTargetHostPath(const std::string& hostPath) {
     struct stat st {};
     if (hostPath.empty() || ::lstat(hostPath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))

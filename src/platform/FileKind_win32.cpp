@@ -95,6 +95,15 @@ std::uint64_t hostLinkCount(const std::string& hostPath) noexcept {
     }
 }
 
+bool isSymbolicLink(const std::string& hostPath) noexcept {
+    try {
+        const DWORD attributes = ::GetFileAttributesW(winapi::widePath(hostPath).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    } catch (...) {
+        return false;
+    }
+}
+
 std::string linkTargetHostPath(const std::string& hostPath) {
     return finalTargetOf(hostPath);
 }

@@ -1,5 +1,6 @@
 #include "platform/HostFile.h"
 
+#include "platform/FileKind.h"
 #include "platform/StagedFile.h"
 #include "platform/Win32Error.h"
 
@@ -37,6 +38,20 @@ std::int32_t writeHostFileAtomically(const std::string& hostPath, std::string_vi
     if (!staged)
         return code;
     if ((code = staged->setPermissionBits(permissionBitsOf(hostPath, 0644))) != 0)
+        return code;
+    if ((code = staged->write(bytes)) != 0)
+        return code;
+    return staged->commit();
+}
+
+std::int32_t replaceOwnFileAtomically(const std::string& hostPath, std::string_view bytes) {
+    if (hostLinkKind(hostPath) == HostFileKind::Folder && !isSymbolicLink(hostPath))
+        return win32::AccessDenied;
+    std::int32_t code = 0;
+    auto staged = StagedFile::create(hostPath, code, StagedFile::Link::ReplaceLink);
+    if (!staged)
+        return code;
+    if ((code = staged->setPermissionBits(0644)) != 0)
         return code;
     if ((code = staged->write(bytes)) != 0)
         return code;

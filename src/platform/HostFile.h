@@ -28,6 +28,12 @@ std::int32_t readHostFileInPieces(const std::string& hostPath,
 // failure the old file is untouched and nothing is left behind.
 std::int32_t writeHostFileAtomically(const std::string& hostPath, std::string_view bytes);
 
+// Replaces (or creates) a file the program keeps for itself (a build state) as
+// writeHostFileAtomically does, under the name itself: a symbolic link there is replaced by the
+// new file, never followed, so that no file the program did not make is written. A folder there
+// fails with AccessDenied and stays.
+std::int32_t replaceOwnFileAtomically(const std::string& hostPath, std::string_view bytes);
+
 // Rewrites a file the user keeps (a project list): compose is given the file's bytes ("" for a
 // file that does not exist yet) and returns the new ones, which replace the file as
 // writeHostFileAtomically does. A symbolic link is followed, so the file it names is rewritten and

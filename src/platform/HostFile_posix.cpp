@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <memory>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -118,6 +120,15 @@ std::optional<std::string> userFileRefusal(const std::string& hostPath, bool& ex
         return std::string("通常のﾌｧｲﾙではありません。");
     if ((st.st_mode & 0222) == 0)
         return std::string("読み取り専用のﾌｧｲﾙです。");
+    // The file system's own marks, which bar even the superuser from replacing the file.
+    const UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    int flags = 0;
+    if (fd.valid() && ::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) == 0) {
+        if ((flags & FS_IMMUTABLE_FL) != 0)
+            return std::string("変更できないﾌｧｲﾙです(immutable属性)。");
+        if ((flags & FS_APPEND_FL) != 0)
+            return std::string("追加しかできないﾌｧｲﾙです(append-only属性)。");
+    }
     return std::nullopt;
 }
 

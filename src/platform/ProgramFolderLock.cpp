@@ -75,6 +75,17 @@ bool ProgramFolderLock::recordStrayProcess(int processId) {
                             std::to_string(*started) + "\n");
 }
 
+void ProgramFolderLock::forgetProcess(int processId) {
+    const std::string prefix = std::string(StrayKey) + std::to_string(processId) + " ";
+    rewriteLockFile([&prefix](const std::string& bytes) {
+        std::string kept;
+        for (const std::string& line : split(replaceAll(bytes, "\r", ""), '\n'))
+            if (!line.empty() && !line.starts_with(prefix))
+                kept += line + "\n";
+        return kept;
+    });
+}
+
 void ProgramFolderLock::release() noexcept {
     m_fd = UniqueFd(); // closing the descriptor ends the lock
     if (m_state == State::Held)

@@ -4,6 +4,7 @@
 #include "platform/UniqueFd.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -17,11 +18,19 @@ namespace pelorix {
 // killed, so no stale lock is ever left; the file itself stays. The compiler the run starts does
 // not inherit it.
 //
-// A compiler that a run leaves running (the window program leaves one that passes its time limit
-// to the user) would go on writing its log after the run has ended, where the next build of the
-// same project would read it as its own. Such a compiler is recorded in the lock file; until it
-// has ended, the lock counts as held by another build (the record names its process), and the
-// first run that finds it ended clears the record.
+// A compiler that outlives its run (the window program leaves one that passes its time limit to
+// the user; a build killed outright, by SIGKILL or the system running out of memory, leaves its
+// compiler unwatched) would go on writing its log after the run has ended, where the next build of
+// the same project would read it as its own. So every compiler a run starts is recorded in the
+// lock file the moment it starts, by its process number and start time, and its record is cleared
+// when the run has collected it (it ended, or the run ended it). A record whose compiler still
+// runs makes the lock count as held by another build (the record names its process); the first
+// run that finds all of them ended clears the file.
+//
+// Both systems' builds of one program folder exclude each other: besides the whole-file lock of
+// its own system, a build holds a lock on one byte of the lock file far past its end, which Wine
+// maps to a POSIX record lock on the host, so a Linux build and a Windows build under Wine in the
+// same folder see each other's lock.
 class ProgramFolderLock {
 public:
     enum class State {
@@ -37,9 +46,12 @@ public:
     // unavailable).
     static ProgramFolderLock acquire();
 
-    // Records a process that a build left running in the lock file of the program folder; false
-    // when the record could not be written.
+    // Records a process a build started (a compiler) in the lock file of the program folder, by
+    // its number and start time; false when the record could not be written. A process that has
+    // ended already needs none.
     static bool recordStrayProcess(int processId);
+    // Clears the record of a process the build has collected (ended and reaped).
+    static void forgetProcess(int processId);
 
     State state() const noexcept { return m_state; }
     bool held() const noexcept { return m_state == State::Held; }
@@ -78,10 +90,13 @@ private:
     void emptyLockFile() const;
     // Adds a line to the lock file of the program folder, also while a run holds the lock.
     static bool appendToLockFile(const std::string& line);
+    // Replaces the lock file's bytes by what edit makes of them, also while a run holds the lock.
+    static void rewriteLockFile(const std::function<std::string(const std::string&)>& edit);
     // When a process started, in the system's own unit, so that a process number given to a new
     // process is not taken for the old one; nothing when there is no such process.
     static std::optional<std::uint64_t> processStartTime(int processId);
-    // Whether the recorded process, or one it started, still runs.
+    // Whether the recorded process, or one it started, still runs (a process that has ended and
+    // only waits to be collected does not).
     static bool strayStillRuns(const StrayRecord& record);
 
     State m_state = State::Unavailable;

@@ -7,13 +7,61 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <vector>
 
 namespace pelorix {
+namespace {
 
-// When a process started, in clock ticks since boot (field 22 of /proc/PID/stat).
+// The byte a Windows build under Wine locks with LockFileEx (offset 0x40000000 in its high word):
+// Wine holds such a lock as a POSIX record lock on the host file, so a lock of the same byte here
+// excludes it, and it this one. An open file description lock (not a process's record lock, which
+// closing any descriptor of the file would end) belongs to the lock's own descriptor.
+constexpr off_t SharedLockByte = off_t{1} << 62;
+
+// Takes the shared byte's lock; 0, EAGAIN when another holds it, or another errno. A system
+// without such locks gives EINVAL: the build goes on with its own lock alone.
+int lockSharedByte(int fd, bool wait) {
+    struct flock byte {};
+    byte.l_type = F_WRLCK;
+    byte.l_whence = SEEK_SET;
+    byte.l_start = SharedLockByte;
+    byte.l_len = 1;
+    while (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &byte) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno == EACCES || errno == EAGAIN)
+            return EAGAIN;
+        return errno == EINVAL ? 0 : errno;
+    }
+    return 0;
+}
+
+// Whether a process of the group still runs: one whose /proc entry names the group and is no zombie.
+bool groupHasLiveMember(int group) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const auto stat = readHostFile(entry.path().string() + "/stat");
+        const auto close = stat ? stat->rfind(')') : std::string::npos;
+        if (close == std::string::npos)
+            continue;
+        // After the name: the state, the parent and the group.
+        const std::vector<std::string> fields = split(std::string_view(*stat).substr(close + 2), ' ');
+        if (fields.size() > 2 && fields[2] == std::to_string(group) && fields[0] != "Z" && fields[0] != "X")
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// When a process started, in clock ticks since boot (field 22 of /proc/PID/stat); nothing for a
+// process that has ended and only waits to be collected (a zombie, whose parent may be gone).
 std::optional<std::uint64_t> ProgramFolderLock::processStartTime(int processId) {
     const auto stat = readHostFile("/proc/" + std::to_string(processId) + "/stat");
     if (!stat)
@@ -23,7 +71,7 @@ std::optional<std::uint64_t> ProgramFolderLock::processStartTime(int processId) 
     if (close == std::string::npos)
         return std::nullopt;
     const std::vector<std::string> fields = split(std::string_view(*stat).substr(close + 2), ' ');
-    if (fields.size() < 20)
+    if (fields.size() < 20 || fields[0] == "Z" || fields[0] == "X")
         return std::nullopt;
     try {
         return std::stoull(fields[19]);
@@ -33,11 +81,14 @@ std::optional<std::uint64_t> ProgramFolderLock::processStartTime(int processId) 
 }
 
 // The compiler leads a group of its own; once the leader has gone, the group's number cannot be
-// given to a new process while any member of the group lives.
+// given to a new process while any member of the group lives. Members that have ended and wait to
+// be collected (zombies, the leader among them when its parent was killed) do not count.
 bool ProgramFolderLock::strayStillRuns(const StrayRecord& record) {
     if (const auto started = processStartTime(record.processId))
         return *started == record.startTime;
-    return ::kill(-record.processId, 0) == 0 || errno == EPERM;
+    if (::kill(-record.processId, 0) != 0 && errno != EPERM)
+        return false;
+    return groupHasLiveMember(record.processId);
 }
 
 bool ProgramFolderLock::lockFile(bool wait) {
@@ -63,11 +114,15 @@ bool ProgramFolderLock::lockFile(bool wait) {
     int rc = 0;
     while ((rc = ::flock(m_fd.get(), LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
     }
+    if (rc != 0)
+        rc = errno == EWOULDBLOCK ? EAGAIN : errno;
+    else
+        rc = lockSharedByte(m_fd.get(), wait);
     if (rc != 0) {
-        if (errno == EWOULDBLOCK)
+        if (rc == EAGAIN)
             m_state = State::Busy;
         else
-            m_errorCode = win32::fromErrno(errno);
+            m_errorCode = win32::fromErrno(rc);
         m_fd = UniqueFd();
         return false;
     }
@@ -88,6 +143,24 @@ std::string ProgramFolderLock::lockFileBytes() const {
 
 void ProgramFolderLock::emptyLockFile() const {
     static_cast<void>(::ftruncate(m_fd.get(), 0));
+}
+
+void ProgramFolderLock::rewriteLockFile(const std::function<std::string(const std::string&)>& edit) {
+    const std::string path = programFolderHost() + "/Pelorix.lock";
+    const UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return;
+    std::string bytes;
+    char buffer[4096];
+    ssize_t n = 0;
+    while (bytes.size() < 65536 &&
+           (n = ::pread(fd.get(), buffer, sizeof buffer, static_cast<off_t>(bytes.size()))) > 0)
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    const std::string edited = edit(bytes);
+    if (edited == bytes || ::ftruncate(fd.get(), 0) != 0)
+        return;
+    static_cast<void>(writeAll(fd.get(), edited));
 }
 
 bool ProgramFolderLock::appendToLockFile(const std::string& line) {

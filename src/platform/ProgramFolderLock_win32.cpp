@@ -95,6 +95,28 @@ void ProgramFolderLock::emptyLockFile() const {
         ::SetEndOfFile(file);
 }
 
+void ProgramFolderLock::rewriteLockFile(const std::function<std::string(const std::string&)>& edit) {
+    const std::wstring path = winapi::widePath(programFolderHost() + "/Pelorix.lock");
+    const winapi::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK)
+        return;
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (bytes.size() < 65536 && ::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) != 0 &&
+           got > 0)
+        bytes.append(buffer, got);
+    const std::string edited = edit(bytes);
+    LARGE_INTEGER start{};
+    if (edited == bytes || ::SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) == 0 ||
+        ::SetEndOfFile(file.get()) == 0)
+        return;
+    DWORD written = 0;
+    ::WriteFile(file.get(), edited.data(), static_cast<DWORD>(edited.size()), &written, nullptr);
+}
+
 bool ProgramFolderLock::appendToLockFile(const std::string& line) {
     const std::wstring path = winapi::widePath(programFolderHost() + "/Pelorix.lock");
     const winapi::UniqueHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA,

@@ -11,13 +11,18 @@ namespace pelorix {
 // name always holds either its old content or the whole new one, also when the process is killed
 // part-way. Until commit() the content lives in a hidden temporary file in the same folder, which
 // is removed again when the object goes away uncommitted. A final name that is a symbolic link
-// stays one: the staged file lies beside, and replaces, the file the link leads to. Operations give Win32
-// codes (0 = done).
+// stays one: the staged file lies beside, and replaces, the file the link leads to, unless the
+// link itself is to be replaced. Operations give Win32 codes (0 = done).
 class StagedFile {
 public:
+    enum class Link {
+        KeepLink,    // a symbolic link stays; the file it leads to is replaced
+        ReplaceLink, // the name is replaced, whatever it is: nothing is written where a link leads
+    };
     // Creates the temporary file beside the final host path; nothing, and the code in error, when
     // the folder cannot take it.
-    static std::optional<StagedFile> create(const std::string& finalHostPath, std::int32_t& error);
+    static std::optional<StagedFile> create(const std::string& finalHostPath, std::int32_t& error,
+                                            Link link = Link::KeepLink);
 
     StagedFile(StagedFile&& other) noexcept;
     StagedFile& operator=(StagedFile&&) = delete;

@@ -32,9 +32,11 @@ std::uint32_t permissionBitsOf(const std::string& hostPath, std::uint32_t fallba
     return ::stat(hostPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : fallback;
 }
 
-std::optional<StagedFile> StagedFile::create(const std::string& requestedHostPath, std::int32_t& error) {
+std::optional<StagedFile> StagedFile::create(const std::string& requestedHostPath, std::int32_t& error,
+                                             Link link) {
     // A symbolic link is kept: the file it leads to is the one replaced, in its own folder.
-    const std::string finalHostPath = linkTargetHostPath(requestedHostPath);
+    const std::string finalHostPath =
+        link == Link::KeepLink ? linkTargetHostPath(requestedHostPath) : requestedHostPath;
     const auto slash = finalHostPath.find_last_of('/');
     std::string name = slash == std::string::npos ? finalHostPath : finalHostPath.substr(slash + 1);
     // The temporary name is longer than the final one: a final name near the file system's limit

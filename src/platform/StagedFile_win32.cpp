@@ -47,7 +47,8 @@ std::uint32_t permissionBitsOf(const std::string& hostPath, std::uint32_t fallba
     }
 }
 
-std::optional<StagedFile> StagedFile::create(const std::string& finalHostPath, std::int32_t& error) {
+// The rename replaces the name itself, a link as well: either way of Link holds.
+std::optional<StagedFile> StagedFile::create(const std::string& finalHostPath, std::int32_t& error, Link) {
     std::random_device seed;
     std::mt19937 random(seed());
     const std::string stem =

@@ -93,6 +93,12 @@ std::string withoutControlCharacters(std::string_view text) {
     return out;
 }
 
+std::string_view trimTrailingBlanks(std::string_view s) noexcept {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
 std::string replaceAll(std::string_view s, std::string_view what, std::string_view with) {
     if (what.empty())
         return std::string(s);

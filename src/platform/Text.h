@@ -34,6 +34,8 @@ int compareIgnoreCase(std::string_view a, std::string_view b) noexcept;
 std::string_view trimSpaces(std::string_view s) noexcept;
 // Removes leading and trailing white space (tab, CR, LF, space ...).
 std::string_view trimWhite(std::string_view s) noexcept;
+// Removes trailing blanks (spaces and tabs), as a path given in a line ends before them.
+std::string_view trimTrailingBlanks(std::string_view s) noexcept;
 
 // Replaces every occurrence of what by with (exact match); an empty what leaves s unchanged.
 std::string replaceAll(std::string_view s, std::string_view what, std::string_view with);

@@ -265,7 +265,7 @@ private:
     void backUpProjectFile(const std::string& path);
     std::string updatedProjectText(UpdateRun& run, std::string_view bytes, IBuildLog& log,
                                    std::int32_t& lineNumber);
-    LineUpdate updateLine(UpdateRun& run, const std::string& line);
+    LineUpdate updateLine(UpdateRun& run, const std::string& line, std::int32_t lineNumber);
 
     std::optional<std::vector<ProjectRecord>> m_records; // nothing until the first reset
     std::vector<std::int32_t> m_colProjectIndex;

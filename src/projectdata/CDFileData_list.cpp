@@ -95,7 +95,9 @@ std::int32_t CDFileData::fSetProjectFilePathList(std::string_view listFilePath, 
             auto& all = records();
             if (static_cast<std::size_t>(count) >= all.size())
                 all.resize(static_cast<std::size_t>(count) + 1);
-            all[static_cast<std::size_t>(count)].ProjectFilePath = ansiToUtf8(lines[line]);
+            // Blanks after a path are not part of it (the system drops them from a name too).
+            all[static_cast<std::size_t>(count)].ProjectFilePath =
+                std::string(trimTrailingBlanks(ansiToUtf8(lines[line])));
             m_colProjectIndex.push_back(count);
             ++count;
         }

@@ -7,7 +7,7 @@
 #include "platform/FileSystemObject.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
-#include "platform/TypeLibReader.h"
+#include "platform/TypeLibFile.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/ProjectText.h"
 #include "projectdata/RegistrationIndex.h"

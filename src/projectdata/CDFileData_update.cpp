@@ -17,6 +17,7 @@
 #include "platform/Win32Error.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/IBuildLog.h"
+#include "projectdata/ProjectFileKeys.h"
 #include "projectdata/ProjectText.h"
 
 #include <algorithm>
@@ -31,12 +32,8 @@ constexpr std::string_view VersionCompatibleLine = "VersionCompatible32=\"1\"";
 // A failure to write the file at a Windows path, naming the file and the cause.
 [[noreturn]] void raiseWriteFailure(std::int32_t win32Code, std::string_view windowsPath) {
     const RuntimeError error = vberr::fromWin32(win32Code);
-    const HostFileKind kind = hostFileKind(hostPathOf(windowsPath));
-    const std::string cause = kind != HostFileKind::Missing && kind != HostFileKind::Regular
-                                  ? notRegularFileCause(windowsPath)
-                                  : win32::systemMessage(win32Code);
-    throw RuntimeError(error.number(),
-                       "ﾌｧｲﾙを書き込めません。" + cause + "[" + std::string(windowsPath) + "]");
+    throw RuntimeError(error.number(), "ﾌｧｲﾙを書き込めません。" + writeFailureCause(windowsPath, win32Code) +
+                                           "[" + std::string(windowsPath) + "]");
 }
 
 void raiseOnWriteFailure(std::int32_t win32Code, std::string_view windowsPath) {
@@ -56,12 +53,19 @@ StagedFile stageBeside(std::string_view windowsPath) {
     return std::move(*staged);
 }
 
-// A project file that is no regular file (a FIFO, a device) is never read or replaced.
-void requireRegularProjectFile(std::string_view windowsPath) {
-    if (hostFileKind(hostPathOf(windowsPath)) != HostFileKind::Regular)
-        throw RuntimeError(vberr::PathFileAccess, "ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙを更新できません。" +
-                                                      notRegularFileCause(windowsPath) + "[" +
-                                                      std::string(windowsPath) + "]");
+// A project file that is no regular file (a FIFO, a device) is never read or replaced, nor is one
+// marked read-only (as source control marks the files not checked out): the user's mark stands,
+// on either system, and the error names the file and why.
+void requireUpdatableProjectFile(std::string_view windowsPath) {
+    const std::string host = hostPathOf(windowsPath);
+    std::string cause;
+    if (hostFileKind(host) != HostFileKind::Regular)
+        cause = notRegularFileCause(windowsPath);
+    else if ((permissionBitsOf(host, 0644) & 0222) == 0)
+        cause = "読み取り専用のﾌｧｲﾙです。";
+    if (!cause.empty())
+        throw RuntimeError(vberr::PathFileAccess,
+                           "ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙを更新できません。" + cause + "[" + std::string(windowsPath) + "]");
 }
 
 // Whether the project file has more names than this one (hard links): a replacement would give
@@ -123,6 +127,7 @@ void CDFileData::reachStep(UpdateStep step, std::int32_t lineNumber) {
 // What an update works from, for every line of one project file.
 struct CDFileData::UpdateRun {
     const std::string& path;
+    const ProjectFileKeys& keys; // which lines are which of the project's keys
     const RegistrationIndex& registry;
     std::string_view windowsFolder;
     std::int16_t mode;
@@ -145,7 +150,7 @@ bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::i
         if (!FileSystemObject().FileExists(projectFilePath))
             return false;
         const std::string path(projectFilePath);
-        requireRegularProjectFile(path);
+        requireUpdatableProjectFile(path);
         const bool inPlace = hasOtherNames(path);
         bool replaced = false;
         try {
@@ -154,7 +159,8 @@ bool CDFileData::fUpdateProjectFileInfo(std::string_view projectFilePath, std::i
             const RegistrationIndex& registry = collectRegistrations();
             reachStep(UpdateStep::RegistryRead, 0);
 
-            UpdateRun run{path, registry, windowsFolder, compatibleMode};
+            const ProjectFileKeys keys = ProjectFileKeys::parse(bytes);
+            UpdateRun run{path, keys, registry, windowsFolder, compatibleMode};
             const std::string output = updatedProjectText(run, bytes, log, lineNumber);
 
             if (inPlace) {
@@ -220,7 +226,7 @@ std::string CDFileData::updatedProjectText(UpdateRun& run, std::string_view byte
     for (const std::string_view raw : splitLines(bytes)) {
         ++lineNumber;
         const std::string line = ansiToUtf8(raw);
-        const LineUpdate update = updateLine(run, line);
+        const LineUpdate update = updateLine(run, line, lineNumber);
         if (!update.drop) {
             if (update.text == line) {
                 output.append(raw);
@@ -240,12 +246,16 @@ std::string CDFileData::updatedProjectText(UpdateRun& run, std::string_view byte
 }
 
 // The rules for one line, tested in this order; a later rule overrides what an earlier one made of
-// the same line.
-CDFileData::LineUpdate CDFileData::updateLine(UpdateRun& run, const std::string& line) {
+// the same line. A line is one of the keys the rules name only as the compiler reads it (see
+// ProjectFileKeys.h): a key of an add-in's section, or a key's text inside another line, is not.
+CDFileData::LineUpdate CDFileData::updateLine(UpdateRun& run, const std::string& line,
+                                              std::int32_t lineNumber) {
     LineUpdate update{.text = line};
-    if (line.empty())
+    const std::string_view key = run.keys.keyOf(lineNumber);
+    if (key.empty())
         return update;
-    if (contains(line, "Reference=*\\G")) {
+    const std::string_view value = std::string_view(line).substr(key.size() + 1);
+    if (key == "Reference" && value.starts_with("*\\G")) {
         std::string reference =
             pGetNewReferenceByLastWriteTime(run.path, line, run.registry, run.windowsFolder);
         if (reference.empty())
@@ -253,7 +263,7 @@ CDFileData::LineUpdate CDFileData::updateLine(UpdateRun& run, const std::string&
         if (!reference.empty())
             update = {.text = std::move(reference), .kind = ReferenceKind};
     }
-    if (m_blnUpdateComponentReference && line.starts_with("Object=")) {
+    if (m_blnUpdateComponentReference && key == "Object") {
         std::string component =
             pGetNewComponentByLastWriteTime(run.path, line, run.registry, run.windowsFolder);
         if (!component.empty())
@@ -261,15 +271,15 @@ CDFileData::LineUpdate CDFileData::updateLine(UpdateRun& run, const std::string&
     }
     // Mode -1 (no mode known) leaves the compatibility-mode line as it is.
     const std::string modeValue = "\"" + std::to_string(run.mode) + "\"";
-    if (run.mode != -1 && contains(line, "CompatibleMode=") &&
-        pGetKeyValue(line, "CompatibleMode=") != modeValue) {
+    if (run.mode != -1 && key == "CompatibleMode" && pGetKeyValue(line, "CompatibleMode=") != modeValue) {
         update = {.text = "CompatibleMode=" + modeValue, .kind = ModeKind};
         run.modeChanged = true;
     }
-    // Binary compatibility newly set: the compatible-file line stays and the version line follows.
-    if (contains(line, "CompatibleEXE32=") && run.modeChanged && run.mode == 2)
+    // Binary compatibility newly set: the compatible-file line the compiler takes stays and the
+    // version line follows it.
+    if (key == "CompatibleEXE32" && run.keys.isLastOfItsKey(lineNumber) && run.modeChanged && run.mode == 2)
         update = {.text = line, .kind = VersionKind, .inserted = std::string(VersionCompatibleLine)};
-    if (contains(line, "VersionCompatible32="))
+    if (key == "VersionCompatible32")
         update.drop = true;
     return update;
 }
@@ -280,14 +290,15 @@ std::vector<ProjectLineChange> CDFileData::fPreviewUpdate(std::string_view proje
     return guard("fPreviewUpdate", [&] {
         const std::string path(projectFilePath);
         const std::string bytes = readWindowsFile(path);
-        UpdateRun run{path, collectRegistrations(), windowsFolder, compatibleMode};
+        const ProjectFileKeys keys = ProjectFileKeys::parse(bytes);
+        UpdateRun run{path, keys, collectRegistrations(), windowsFolder, compatibleMode};
         run.logMissingLibraries = false;
         std::vector<ProjectLineChange> changes;
         std::int32_t lineNumber = 0;
         for (const std::string_view raw : splitLines(bytes)) {
             ++lineNumber;
             std::string line = ansiToUtf8(raw);
-            LineUpdate update = updateLine(run, line);
+            LineUpdate update = updateLine(run, line, lineNumber);
             if (update.text != line || update.drop || !update.inserted.empty())
                 changes.push_back({lineNumber, update.kind, std::move(line), std::move(update.text),
                                    update.drop, std::move(update.inserted)});

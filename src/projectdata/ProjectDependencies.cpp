@@ -1,11 +1,11 @@
 #include "projectdata/ProjectDependencies.h"
 
-#include "platform/CodePage.h"
 #include "platform/FileSystemObject.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
-#include "platform/TypeLibReader.h"
+#include "platform/TypeLibFile.h"
 #include "platform/WindowsPath.h"
+#include "projectdata/ProjectFileKeys.h"
 #include "projectdata/ProjectText.h"
 
 #include <algorithm>
@@ -15,13 +15,6 @@
 namespace pelorix {
 
 namespace {
-
-std::string unquoted(std::string_view value) {
-    value = trimWhite(value);
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-        value = value.substr(1, value.size() - 2);
-    return std::string(value);
-}
 
 std::string fileNameOf(std::string_view path) {
     const auto slash = path.find_last_of("\\/");
@@ -58,26 +51,32 @@ std::string companionExtension(std::string_view key) {
     if (key == "UserDocument")
         return ".dox";
     if (key == "Designer")
-        return ".dca";
+        return ".dsx";
     return "";
 }
 
 constexpr std::string_view SourceKeys[] = {"Form",         "Module",       "Class",    "UserControl",
                                            "PropertyPage", "UserDocument", "Designer", "ResFile32"};
 
+// The file of a source line. Modules and classes are written "Name; file" (the environment puts
+// "; " between them); every other source line is the file alone, and a file name may hold ";".
+std::string sourceFileOf(std::string_view key, std::string_view value) {
+    if (key == "Module" || key == "Class") {
+        const auto separator = value.find("; ");
+        if (separator != std::string_view::npos)
+            value = value.substr(separator + 2);
+    }
+    return unquotedKeyValue(value);
+}
+
 struct Parser {
     ProjectFacts& facts;
     std::string folder;
-    std::string exeName;
-    std::string path32;
 
     std::string absolute(std::string_view written) const { return absoluteWindowsPath(written, folder); }
 
     void addSource(std::string_view key, std::string_view value) {
-        // "Module=Name; file.bas": the file after the last ';'.
-        const auto semicolon = value.rfind(';');
-        const std::string written =
-            unquoted(semicolon == std::string_view::npos ? value : value.substr(semicolon + 1));
+        const std::string written = sourceFileOf(key, value);
         if (written.empty())
             return;
         const std::string path = absolute(written);
@@ -135,34 +134,26 @@ struct Parser {
         facts.uses.push_back(std::move(use));
     }
 
-    void line(std::int32_t lineNumber, std::string_view text) {
-        const auto equals = text.find('=');
-        if (equals == std::string_view::npos)
-            return;
-        const std::string_view key = text.substr(0, equals);
-        const std::string_view value = text.substr(equals + 1);
-        if (key == "Reference")
-            addReference(lineNumber, value, text);
-        else if (key == "Object")
-            addComponent(lineNumber, value, text);
-        else if (key == "Name" && facts.name.empty())
-            facts.name = unquoted(value);
-        else if (key == "Type")
-            facts.type = std::string(trimWhite(value));
-        else if (key == "ExeName32")
-            exeName = unquoted(value);
-        else if (key == "Path32")
-            path32 = unquoted(value);
-        else if (key == "CompatibleEXE32")
-            facts.compatiblePath = unquoted(value).empty() ? "" : absolute(unquoted(value));
-        else if (std::find(std::begin(SourceKeys), std::end(SourceKeys), key) != std::end(SourceKeys))
-            addSource(key, value);
-    }
-
-    void finish() {
+    void read(const ProjectFileKeys& keys) {
+        for (const ProjectKeyLine& line : keys.lines()) {
+            if (line.key == "Reference")
+                addReference(line.lineNumber, line.value, line.text);
+            else if (line.key == "Object")
+                addComponent(line.lineNumber, line.value, line.text);
+            else if (std::find(std::begin(SourceKeys), std::end(SourceKeys), line.key) !=
+                     std::end(SourceKeys))
+                addSource(line.key, line.value);
+        }
+        facts.name = keys.value("Name");
+        if (const ProjectKeyLine* type = keys.find("Type"))
+            facts.type = std::string(trimWhite(type->value));
+        if (const std::string compatible = keys.value("CompatibleEXE32"); !compatible.empty())
+            facts.compatiblePath = absolute(compatible);
+        const std::string exeName = keys.value("ExeName32");
         const std::string name = exeName.empty() ? facts.name + outputExtension(facts.type) : exeName;
         if (trimWhite(name).empty())
             return;
+        const std::string path32 = keys.value("Path32");
         const std::string outputFolder = path32.empty() ? folder : absolute(path32);
         facts.outputPath = outputFolder.empty() ? "" : absoluteWindowsPath(name, outputFolder);
     }
@@ -203,15 +194,7 @@ ProjectFacts parseProjectFacts(std::string_view projectPath, std::string_view by
     ProjectFacts facts;
     facts.path = std::string(projectPath);
     facts.readable = true;
-    Parser parser{facts, FileSystemObject::GetParentFolderName(projectPath), "", ""};
-    std::int32_t lineNumber = 0;
-    for (const std::string_view raw : splitLines(bytes)) {
-        ++lineNumber;
-        if (raw.starts_with('['))
-            break; // the sections after the project's own keys belong to add-ins
-        parser.line(lineNumber, ansiToUtf8(raw));
-    }
-    parser.finish();
+    Parser{facts, FileSystemObject::GetParentFolderName(projectPath)}.read(ProjectFileKeys::parse(bytes));
     return facts;
 }
 

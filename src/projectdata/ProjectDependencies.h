@@ -8,9 +8,9 @@
 
 namespace pelorix {
 
-// What a project file says about what the project makes and what it uses, read for the build
-// order and the up-to-date check. Paths are Windows paths, made absolute against the project's
-// folder.
+// What a project file says about what the project makes and what it uses, read with the
+// compiler's rule (see ProjectFileKeys.h) for the build order and the up-to-date check. Paths are
+// Windows paths, made absolute against the project's folder.
 
 // A line by which a project uses a library, a control or another project.
 struct ProjectUse {

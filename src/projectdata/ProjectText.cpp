@@ -6,6 +6,7 @@
 #include "platform/FileSystemObject.h"
 #include "platform/HostFile.h"
 #include "platform/RuntimeError.h"
+#include "platform/StagedFile.h"
 #include "platform/Text.h"
 #include "platform/Win32Error.h"
 
@@ -106,6 +107,18 @@ std::string notRegularFileCause(std::string_view windowsPath) {
     if (kind == HostFileKind::Regular || kind == HostFileKind::Missing)
         return "通常のﾌｧｲﾙではありません。";
     return "ﾌｧｲﾙではなく" + std::string(hostFileKindTextJapanese(kind)) + "です。";
+}
+
+std::string writeFailureCause(std::string_view windowsPath, std::int32_t win32Code) {
+    const std::string host = hostPathOf(windowsPath);
+    const HostFileKind kind = hostFileKind(host);
+    if (kind != HostFileKind::Missing && kind != HostFileKind::Regular)
+        return notRegularFileCause(windowsPath);
+    // A file marked read-only refuses to be replaced on Windows: that mark is the reason.
+    if (kind == HostFileKind::Regular && win32Code == win32::AccessDenied &&
+        (permissionBitsOf(host, 0644) & 0222) == 0)
+        return "読み取り専用のﾌｧｲﾙです。";
+    return win32::systemMessage(win32Code);
 }
 
 std::string readWindowsFile(std::string_view windowsPath) {

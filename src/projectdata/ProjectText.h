@@ -41,4 +41,9 @@ std::string readNamedFile(std::string_view windowsPath, std::string_view kind);
 // is ("ﾊﾟｲﾌﾟ(FIFO)", "ﾃﾞﾊﾞｲｽ" ...) and "です。".
 std::string notRegularFileCause(std::string_view windowsPath);
 
+// Why a file could not be written (win32Code the failure's code): what the path names when that is
+// no regular file (notRegularFileCause), that it is read-only when that refused it, else the
+// system's text of the code.
+std::string writeFailureCause(std::string_view windowsPath, std::int32_t win32Code);
+
 } // namespace pelorix

@@ -248,13 +248,23 @@ void MainWindowBuildTest::questionsACancelAndKeptMarks() {
     QVERIFY(w.box.shown().back().text.starts_with("別のﾋﾞﾙﾄﾞが同じﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞで実行中です。"));
     QVERIFY(w.world.recorded().empty());
     other.release();
+    // A lock that cannot be taken for another reason (a folder in the lock file's place): the
+    // window refuses as the command line does, and never builds without the lock.
+    const std::string lockFile = w.world.env.home() + "/Pelorix.lock";
+    std::filesystem::remove(lockFile);
+    std::filesystem::create_directory(lockFile);
+    w.build();
+    QVERIFY(w.box.shown().back().text.starts_with(
+        "ﾋﾞﾙﾄﾞのﾛｯｸﾌｧｲﾙを開けないため、ﾋﾞﾙﾄﾞできません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。"));
+    QVERIFY(w.world.recorded().empty());
+    std::filesystem::remove(lockFile);
 
     w.box.queueAnswers({true, true});
     w.build();
-    QCOMPARE(w.box.shown().size(), std::size_t{3});
-    QCOMPARE(w.box.shown()[1].text,
+    QCOMPARE(w.box.shown().size(), std::size_t{4});
+    QCOMPARE(w.box.shown()[2].text,
              std::string("Legacyの「ﾊﾞｲﾅﾘ互換」のﾋﾞﾙﾄﾞに失敗しました。\r\n再ﾋﾞﾙﾄﾞしますか？"));
-    QCOMPARE(w.box.shown()[2].title, std::string("再ﾋﾞﾙﾄﾞ"));
+    QCOMPARE(w.box.shown()[3].title, std::string("再ﾋﾞﾙﾄﾞ"));
     QCOMPARE(w.reportText(), QStringLiteral("警告|ﾋﾞﾙﾄﾞに失敗しました。"));
     QCOMPARE(w.result(1), QStringLiteral("OK"));
     QVERIFY(w.marked(1) && w.marked(2));

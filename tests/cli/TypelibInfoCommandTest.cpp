@@ -1,7 +1,7 @@
 #include "cli/Cli.h"
+#include "formats/TypeLibFiles.h"
 #include "platform/CDRegistryData.h"
-#include "platform/TypeLibFiles.h"
-#include "platform/TypeLibReader.h"
+#include "platform/TypeLibFile.h"
 #include "support/CliRun.h"
 #include "support/TestEnvironment.h"
 #include "support/TestOs.h"
@@ -74,7 +74,7 @@ TEST_F(TypelibInfoCommand, UsageErrorsAndHelp) {
     }
     const test::CliOutcome help = test::runCli({"typelib-info", "--help"});
     EXPECT_EQ(help.status, ExitOk);
-    EXPECT_TRUE(help.out.starts_with("Usage: pelorix-cli typelib-info FILE\n"));
+    EXPECT_TRUE(help.out.starts_with("Usage: pelorix-cli typelib-info FILE [--members]\n"));
     // A file whose name begins with "-" is reachable after "--".
     test::writeFile(env.driveC() + "/-lib.tlb", test::makeMsft().bytes);
     EXPECT_EQ(test::runCli({"typelib-info", "--", env.driveC() + "/-lib.tlb"}).status, ExitOk);

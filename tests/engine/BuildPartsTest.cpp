@@ -46,8 +46,15 @@ INSTANTIATE_TEST_SUITE_P(
                       LogCase{"UnknownThenNotFound", {unknown, notFound}, 5, 2},
                       LogCase{"NotFoundThenUnknown", {notFound, unknown}, 5, 2},
                       LogCase{"LaterFailureOverrides", {notFound, error}, 99, 2},
-                      LogCase{"SuccessAfterErrorStopsReading", {error, "", ok, notFound, "more"}, 0, 2},
+                      LogCase{"SuccessAfterAnErrorDoesNotUndoIt", {error, "", ok, "more"}, 99, 3},
+                      LogCase{"SuccessAfterNotFoundDoesNotUndoIt", {notFound, ok}, 5, 2},
+                      LogCase{"SuccessAfterAnUnknownLineStopsReading", {unknown, ok, notFound}, 0, 2},
                       LogCase{"SuccessIsCaseAndWidthExact", {"ビルドが正常に終了しました。"}, 99, 1},
+                      LogCase{"SuccessSentenceAlone", {"ﾋﾞﾙﾄﾞが正常に終了しました。"}, 0, 1},
+                      LogCase{"SuccessWithBlanksAround", {"  'A.exe'のﾋﾞﾙﾄﾞが正常に終了しました。 \t"}, 0, 1},
+                      LogCase{"ErrorLineQuotingTheSuccess", {"ｺﾝﾊﾟｲﾙ ｴﾗｰ: " + ok}, 99, 1},
+                      LogCase{"UnknownLineHoldingTheSuccess", {"注: " + ok}, 99, 1},
+                      LogCase{"SuccessFollowedByText", {ok + " (2)"}, 99, 1},
                       LogCase{"EmptyLinesAreNotCounted", {"", notFound, ""}, 5, 1}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 

@@ -1,4 +1,5 @@
 #include "BuildWorld.h"
+#include "support/CliRun.h"
 
 #include <chrono>
 #include <csignal>
@@ -170,6 +171,37 @@ TEST(BuildStop, ASignalEndsTheCompilerAndTheRunAsAFailedBuildDoes) {
         for (const auto& [file, bytes] : folder)
             EXPECT_EQ(bytes, original) << file << " is not whole";
     }
+}
+
+// A build killed outright (SIGKILL, or by the system when memory runs out) leaves its compiler
+// running with no one watching it. The compiler was recorded in the build lock when it started, so
+// the next build refuses, naming its process, instead of reading the log it will write as its own;
+// once it has ended, the next build runs. On Windows the compiler's job ends with the build.
+TEST(BuildStop, AKilledBuildsCompilerHoldsTheNextBuildUntilItEnds) {
+    BuildWorld world;
+    const std::string a = world.addProject("a", "Alpha", {"CompatibleMode=\"0\"", "StandIn=hang"});
+    const std::string list = world.host(world.writeList({a}));
+    ChildRun run({programPath(PELORIX_CLI), "build", list, "--all"}, world.env.root());
+    ASSERT_TRUE(eventually([&] { return standInsFor(a).size() == 1 && world.recorded().size() == 1; }));
+#ifdef _WIN32
+    run.terminate();
+    EXPECT_EQ(run.exitStatus(), 1);
+    EXPECT_TRUE(eventually([&] { return standInsFor(a).empty(); }, 2000)) << "the job ends the compiler";
+#else
+    const pid_t compiler = standInsFor(a).front();
+    ::kill(run.pid(), SIGKILL);
+    EXPECT_EQ(run.exitStatus(), -1) << "killed, no exit status";
+    const CliOutcome refused = runCli({"build", list, "--all"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(holds(refused.err, "left running (process " + std::to_string(compiler) + ")")) << refused.err;
+    EXPECT_EQ(world.recorded().size(), 1u) << "no second compiler is started";
+    fs::remove(world.host(a)); // the stand-in ends with its project file
+    EXPECT_TRUE(eventually([&] { return standInsFor(a).empty(); }, 2000));
+#endif
+    world.addProject("a", "Alpha", {"CompatibleMode=\"0\""});
+    const CliOutcome next = runCli({"build", list, "--all"});
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_TRUE(holds(next.out, "OK\t互換なし\t" + a)) << next.out;
 }
 
 // A compiler that never ends holds no one's output and no wait: whatever ProcessWaitTime says (0

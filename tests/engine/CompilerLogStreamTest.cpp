@@ -70,12 +70,16 @@ TEST(CompilerLogStream, AHugeLogIsClassifiedWholeAndKeepsItsHeadDecisionAndTail)
     EXPECT_EQ(later.lines.back(), errorLine);
     EXPECT_EQ(later.decidingLine, 1050);
 
-    // The success line ends the reading: what follows is not read.
+    // The success line ends the reading: what follows is not read. After an error line it is an
+    // ordinary line, and the error stands.
+    const std::string success = utf8ToAnsi("'A.exe' のﾋﾞﾙﾄﾞが正常に終了しました。") + "\r\n";
     CompilerLogReader reader;
-    EXPECT_TRUE(reader.add(utf8ToAnsi(errorLine) + "\r\n"));
-    EXPECT_FALSE(
-        reader.add(utf8ToAnsi("'A.exe' のﾋﾞﾙﾄﾞが正常に終了しました。") + "\r\n" + utf8ToAnsi(notFound)));
+    EXPECT_TRUE(reader.add("Compiling...\r\n"));
+    EXPECT_FALSE(reader.add(success + utf8ToAnsi(notFound)));
     EXPECT_EQ(reader.finish().code, BuildResult::Success);
+    CompilerLogReader afterError;
+    EXPECT_TRUE(afterError.add(utf8ToAnsi(errorLine) + "\r\n" + success));
+    EXPECT_EQ(afterError.finish().code, BuildResult::Error);
 }
 
 // A line of a megabyte without a line end: the not-found text across the boundary of two pieces

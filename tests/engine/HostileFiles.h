@@ -11,7 +11,10 @@
 #include <windows.h>
 #else
 #include <csignal>
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,6 +65,42 @@ private:
 #ifdef _WIN32
     HANDLE m_file = INVALID_HANDLE_VALUE;
 #endif
+};
+
+// A file the file system marks immutable while the object lives (Linux): not even the superuser
+// may write or replace it. Setting the mark takes the right to (CAP_LINUX_IMMUTABLE) and a file
+// system that keeps it: set() tells whether it took. Elsewhere nothing is marked.
+class ImmutableFile {
+public:
+    explicit ImmutableFile(const std::string& hostPath) : m_path(hostPath) { m_set = mark(true); }
+    ~ImmutableFile() {
+        if (m_set)
+            mark(false);
+    }
+    ImmutableFile(const ImmutableFile&) = delete;
+    ImmutableFile& operator=(const ImmutableFile&) = delete;
+
+    bool set() const noexcept { return m_set; }
+
+private:
+    bool mark(bool on) const {
+#ifdef _WIN32
+        static_cast<void>(on);
+        return false;
+#else
+        const int fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        int flags = 0;
+        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return done;
+#endif
+    }
+
+    std::string m_path;
+    bool m_set = false;
 };
 
 #ifndef _WIN32

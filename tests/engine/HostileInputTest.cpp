@@ -3,6 +3,7 @@
 // stay was lost.
 #include "BuildWorld.h"
 #include "HostileFiles.h"
+#include "engine/BuildLock.h"
 #include "platform/ProgramFolderLock.h"
 #include "platform/Text.h"
 #include "support/CliRun.h"
@@ -27,11 +28,21 @@ const std::string blockedCause = "読み取りが許可されていません。"
 const std::string blockedCause = "ﾌｧｲﾙではなくﾊﾟｲﾌﾟ(FIFO)です。";
 #endif
 
+// A text as UTF-16 (little-endian, with its byte order mark), as an editor saves it.
+std::string utf16(const std::string& ascii) {
+    std::string bytes = "\xFF\xFE";
+    for (const char c : ascii)
+        bytes += std::string{c, '\0'};
+    return bytes;
+}
+
 // Two marked projects in a list, and what a case makes of the world, in steps separated by ";":
 // "fifo:P", "blocked:P" (a BlockedFile), "folder:P", "link:P[:TARGET]" (to the first project),
-// "hardlink:P", "file:P:BYTES", "rm:P", "codepage:NAME", "compiler" (a .vbp command whose program
-// is no program). "LIST", "ALPHA", "HOME", "DRIVE" and "ROOT" in a path or argument stand for the
-// host paths of the list, the first project, the program folder, drive C: and the test's root.
+// "hardlink:P", "file:P:BYTES", "utf16:P:TEXT" (the text as UTF-16 with its byte order mark),
+// "readonly:P", "immutable:P" (the file system's mark no one may write past; Linux), "rm:P",
+// "codepage:NAME", "compiler" (a .vbp command whose program is no program). "LIST", "ALPHA", "HOME", "DRIVE"
+// and "ROOT" in a path or argument stand for the host paths of the list, the first project, the program
+// folder, drive C: and the test's root.
 struct World {
     BuildWorld world;
     std::string alpha = world.addProject("a", "Alpha", {"CompatibleMode=\"0\""});
@@ -39,6 +50,17 @@ struct World {
     std::string state = "1,2,";
     std::string list = BuildWorld::host(world.writeList({alpha, beta}, &state));
     std::vector<std::unique_ptr<BlockedFile>> blocked;
+    std::vector<std::unique_ptr<ImmutableFile>> immutable;
+    std::vector<std::string> readOnly;
+
+    World() = default;
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+    ~World() {
+        immutable.clear();
+        for (const std::string& path : readOnly) // (so that the test's folder can go)
+            fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+    }
 
     std::string expand(std::string text) const {
         for (const auto& [name, value] : {std::pair<std::string, std::string>{"LIST", list},
@@ -72,6 +94,14 @@ struct World {
             world.env.setCodePage(step.substr(first + 1));
         else if (kind == "compiler")
             registerNoProgram();
+        else if (kind == "utf16")
+            writeFile(path, utf16(rest));
+        else if (kind == "readonly") {
+            fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                            fs::perm_options::remove);
+            readOnly.push_back(path);
+        } else if (kind == "immutable")
+            immutable.push_back(std::make_unique<ImmutableFile>(path));
         else
             writeFile(path, rest);
     }
@@ -216,6 +246,8 @@ TEST(HostileInput, ReportedSuccess) {
         {"", "build ALPHA --junit ROOT/r.xml", "[ProjectName]ｾｸｼｮﾝがありません。"},
         {"", "build ROOT/gone.ini --junit ROOT/r.xml", "ﾌｧｲﾙが見つかりません。"},
         {"", "check ALPHA", "[ProjectName]ｾｸｼｮﾝがありません。"},
+        {"file:LIST:\x01\xfe\x80garbage", "order LIST", "[ProjectName]ｾｸｼｮﾝがありません。"},
+        {"", "order ALPHA --write", "[ProjectName]ｾｸｼｮﾝがありません。"},
         {"blocked:ROOT/held.ini", "build ROOT/held.ini --junit ROOT/r.xml", blockedCause},
         {"blocked:ROOT/held.ini", "check ROOT/held.ini", blockedCause},
 #ifdef _WIN32
@@ -259,6 +291,66 @@ TEST(HostileInput, ReportedSuccess) {
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
 #endif
+}
+
+// ---- The build lock ----------------------------------------------------------------------------
+
+// One rule decides, for the window and the command line alike, whether a build may start: every
+// compiler is recorded in the lock from its start until it is collected, a recorded compiler that
+// still runs holds the next build as another build does, a lock file that cannot be taken refuses
+// the build, and only a program folder that cannot take the logs at all lets the run go on
+// (to name that and build nothing).
+TEST(HostileInput, TheBuildLockIsOneRuleForBothFrontEnds) {
+    World w;
+    const std::string lockFile = w.expand("HOME/Pelorix.lock");
+    {
+        const BuildLockDecision free = takeBuildLock(false);
+        EXPECT_FALSE(free.refused());
+        EXPECT_TRUE(free.lock.held());
+        const BuildLockDecision busy = takeBuildLock(false);
+        EXPECT_EQ(busy.refusal, BuildLockDecision::Refusal::OtherBuild);
+        EXPECT_TRUE(holds(busy.text(), "another build is running in the program folder")) << busy.text();
+        EXPECT_TRUE(holds(busy.japaneseText(), "別のﾋﾞﾙﾄﾞが同じﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞで実行中です。"));
+    }
+
+    // The compiler is in the lock while it runs, and out of it once collected.
+    const std::string slow = w.world.addProject("s", "Slow", {"CompatibleMode=\"0\"", "StandIn=sleep:400"});
+    std::vector<std::string> whileRunning;
+    EngineRun run;
+    run.pump.onEvents = [&] {
+        if (!w.world.recorded().empty() && whileRunning.empty())
+            whileRunning.push_back(readFile(lockFile));
+    };
+    run.load({slow});
+    EXPECT_EQ(run.build({1}), 0);
+    ASSERT_FALSE(whileRunning.empty());
+    EXPECT_TRUE(whileRunning.front().starts_with("stray ")) << whileRunning.front();
+    EXPECT_EQ(readFile(lockFile), "");
+
+    // One the window's engine leaves running past its limit holds every build until it ends.
+    w.world.setting("Build", "ProcessWaitLimit", "300");
+    const std::string hung = w.world.addProject("h", "Hung", {"StandIn=hang"});
+    EngineRun left;
+    left.load({hung});
+    EXPECT_EQ(left.build({1}), 99);
+    const BuildLockDecision held = takeBuildLock(false);
+    EXPECT_EQ(held.refusal, BuildLockDecision::Refusal::LeftCompiler);
+    EXPECT_TRUE(holds(held.text(), "left running (process " + std::to_string(held.lock.strayProcess())));
+    fs::remove(BuildWorld::host(hung)); // the stand-in ends with its project file
+    EXPECT_TRUE(takeBuildLock(true).lock.held());
+
+    // A lock file that cannot be taken refuses the build, naming why.
+    fs::remove(lockFile);
+    fs::create_directory(lockFile);
+    const BuildLockDecision folder = takeBuildLock(false);
+    EXPECT_EQ(folder.refusal, BuildLockDecision::Refusal::CannotOpen);
+    EXPECT_TRUE(holds(folder.japaneseText(),
+                      "ﾋﾞﾙﾄﾞのﾛｯｸﾌｧｲﾙを開けないため、ﾋﾞﾙﾄﾞできません。ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。"));
+    // In a program folder that is gone the run goes on without it, and names the folder itself.
+    const std::string away = w.expand("ROOT/home-away");
+    fs::rename(w.expand("HOME"), away);
+    EXPECT_FALSE(takeBuildLock(false).refused());
+    fs::rename(away, w.expand("HOME"));
 }
 
 // ---- Hangs -------------------------------------------------------------------------------------
@@ -321,9 +413,36 @@ TEST(HostileInput, MessagesNameTheirCause) {
     std::string japaneseName;
     for (int i = 0; i < 80; ++i)
         japaneseName += "名";
+    // Alpha built from Beta's project, so that the list is out of its build order.
+    const std::string alphaUsesBeta =
+        "file:ALPHA:Type=Exe\r\nName=\"Alpha\"\r\nReference=*\\A..\\b\\Beta.vbp\r\nCompatibleMode=\"0\"\r\n";
+    const std::string unwritableList = "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄに書き込めません。";
     const std::vector<Case> cases = {
         {"folder:HOME/Pelorix.lock", "build LIST",
          "cannot take the build lock HOME/Pelorix.lock: it is a folder"},
+        // A list saved as UTF-16 is named as such, whichever command reads it.
+        {"utf16:LIST:[ProjectName]\r\nC:\\a\\Alpha.vbp\r\n", "build LIST",
+         "ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙがUTF-16で保存されています。ANSIのｺｰﾄﾞﾍﾟｰｼﾞ(CP932)で保存し直してください。|build."
+         "ini]"},
+        {"utf16:LIST:[ProjectName]\r\n", "check LIST", "UTF-16で保存されています。"},
+        {"utf16:LIST:[ProjectName]\r\n", "order LIST", "UTF-16で保存されています。"},
+        // A list that cannot be rewritten is named with why.
+        {alphaUsesBeta + ";readonly:LIST", "order LIST --write",
+         "error 75: " + unwritableList + "読み取り専用のﾌｧｲﾙです。|build.ini]"},
+#ifndef _WIN32
+        {alphaUsesBeta + ";immutable:LIST", "order LIST --write",
+         "error 75: " + unwritableList + "変更できないﾌｧｲﾙです(immutable属性)。|build.ini]"},
+#endif
+        // Blanks after a listed path are no part of it, on either system.
+        {"file:LIST:[ProjectName]\r\nC:\\a\\Alpha.vbp  \r\nC:\\b\\Beta.vbp\t\r\n", "build LIST --all",
+         "OK\t互換なし\tC:\\a\\Alpha.vbp\n|OK\t互換なし\tC:\\b\\Beta.vbp\n", false},
+        {alphaUsesBeta + ";file:LIST:[ProjectName]\r\nC:\\a\\Alpha.vbp\r\nC:\\b\\Beta.vbp \r\n", "order LIST",
+         "C:\\b\\Beta.vbp\nC:\\a\\Alpha.vbp\n", false},
+        // A project file marked read-only is not updated: named with why, and its NG line printed.
+        {"readonly:ALPHA", "build LIST",
+         "ﾌﾟﾛｼﾞｪｸﾄﾌｧｲﾙを更新できません。読み取り専用のﾌｧｲﾙです。[C:\\a\\Alpha.vbp]|NG\t互換なし\tC:"
+         "\\a\\Alpha.vbp\n|"
+         "result=99"},
 #ifndef _WIN32
         {"link:HOME/Pelorix.lock:HOME/gone", "build LIST",
          "HOME/Pelorix.lock: it is a symbolic link to nothing"},
@@ -363,6 +482,8 @@ TEST(HostileInput, MessagesNameTheirCause) {
         SCOPED_TRACE(c.args + " after " + c.steps.substr(0, 40));
         World w;
         w.prepare(c.steps);
+        if (!w.immutable.empty() && !w.immutable.front()->set())
+            continue; // this system does not let the test mark a file immutable
         const CliOutcome r = w.invoke(c.args);
         EXPECT_EQ(r.status != 0, c.fails) << r.out << r.err;
         for (const std::string& part : split(c.says, '|'))

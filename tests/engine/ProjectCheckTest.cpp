@@ -2,6 +2,7 @@
 // a group and a clean list; the compiler command's own findings.
 #include "BuildWorld.h"
 #include "platform/Text.h"
+#include "projectdata/ProjectDependencies.h"
 #include "support/CliRun.h"
 #include "support/RegistryWriter.h"
 
@@ -151,6 +152,25 @@ TEST(ProjectCheck, ChecksGroupsAndTheCompilerCommand) {
     EXPECT_EQ(runCli({"check"}).status, 2);
     EXPECT_EQ(runCli({"check", "a.ini", "--fast"}).status, 2);
     EXPECT_EQ(runCli({"check", world.env.root() + "/none.ini"}).status, 1);
+}
+
+// The check reads a project file's keys as the compiler, the update, the build order and the
+// up-to-date check do: a key that holds one value is its last line, and the lines of an add-in's
+// section are no keys of the project.
+TEST(ProjectCheck, ReadsTheKeysAsTheCompilerDoes) {
+    CheckWorld world;
+    registrations().write(world.env);
+    writeFile(world.env.driveC() + "/src/p/last.dll", "MZ");
+    const std::string project =
+        world.project("p", "P",
+                      {"CompatibleMode=\"2\"", "CompatibleEXE32=\"gone.dll\"", "CompatibleEXE32=\"last.dll\"",
+                       "[Add-in]", "Reference=*\\G" + std::string(LibC) + "#1.0#0#c.tlb#C",
+                       "Object=" + std::string(Grid) + "#1.0#0; grid.ocx", "CompatibleEXE32=\"addin.dll\""});
+    const CliOutcome r = runCli({"check", world.list({project}, "1,")});
+    EXPECT_FALSE(holds(r.out, "compatible binary missing")) << r.out;
+    EXPECT_FALSE(holds(r.out, "not registered")) << r.out;
+    EXPECT_TRUE(r.out.ends_with("checked 1 project: 1 error, 0 warnings\n")) << "no compiler only: " << r.out;
+    EXPECT_EQ(readProjectFacts(project).compatiblePath, "C:\\src\\p\\last.dll");
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Reads arbitrary bytes as a compiler log, in pieces of a size the first byte chooses, and as a
-// log a compiler log refers to: nothing may crash, the pieces change nothing, what is kept stays
-// bounded, and the line parsers take every kept line.
+// log a compiler log refers to, whole and cut at a line limit: nothing may crash, the pieces change
+// nothing, what is kept stays bounded, and the line parsers take every kept line.
 #include "engine/CompilerLog.h"
 
 #include <cstdint>
@@ -13,8 +13,9 @@ void check(bool condition) {
         std::abort();
 }
 
-pelorix::CompilerLogResult read(std::string_view bytes, std::size_t piece, bool classify) {
-    pelorix::CompilerLogReader reader(classify);
+pelorix::CompilerLogResult read(std::string_view bytes, std::size_t piece, bool classify,
+                                std::size_t lineLimit = 0) {
+    pelorix::CompilerLogReader reader(classify, lineLimit);
     for (std::size_t i = 0; i < bytes.size() && reader.add(bytes.substr(i, piece)); i += piece) {
     }
     return reader.finish();
@@ -49,6 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const CompilerLogResult referred = read(bytes, 1 + data[0] % 64, false);
     check(referred.compileErrors.empty() && referred.referredLogs.empty());
+    // A line limit keeps that many lines at most, and says so when the log went on.
+    const CompilerLogResult start = read(bytes, 1 + data[0] % 64, false, 3);
+    check(start.lines.size() <= 3 && (start.cut || start.lines == referred.lines));
     compilerLogNotes(whole);
     return 0;
 }

@@ -1,6 +1,6 @@
 // Type-library files come from anywhere on the machine: whatever their bytes, the reader must
 // answer without reading outside them, crashing or hanging.
-#include "platform/TypeLibReader.h"
+#include "formats/TypeLibReader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,12 @@
 // Reads arbitrary bytes as a project file: nothing may crash, the only error is the one for a
 // quoted key's line with a single double quote, and the line ends do not matter (the same lines
-// ended in CR LF read into the same record).
+// ended in CR LF read into the same record and the same keys). The keys as the compiler reads
+// them agree with themselves: every key line is found by its number, and a key's value is its
+// last line's.
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
+#include "projectdata/ProjectDependencies.h"
+#include "projectdata/ProjectFileKeys.h"
 #include "projectdata/ProjectFileReader.h"
 
 #include <cstdint>
@@ -49,5 +53,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ok) {
         check(again == record);
     }
+
+    const auto keys = pelorix::ProjectFileKeys::parse(bytes);
+    const auto keysAgain = pelorix::ProjectFileKeys::parse(crlf);
+    check(keys.lines().size() == keysAgain.lines().size());
+    std::int32_t previous = 0;
+    for (const pelorix::ProjectKeyLine& line : keys.lines()) {
+        check(line.lineNumber > previous && keys.keyOf(line.lineNumber) == line.key);
+        check(line.key.find('=') == std::string::npos && line.text == line.key + "=" + line.value);
+        check(keys.isLastOfItsKey(line.lineNumber) == (keys.find(line.key) == &line));
+        previous = line.lineNumber;
+    }
+    pelorix::parseProjectFacts("C:\\p\\P.vbp", bytes);
     return 0;
 }

@@ -1,7 +1,10 @@
 // The reader against type libraries no one here wrote: the ones Wine ships and raw MSFT files made
 // by widl. Skipped where Wine is not installed.
 
-#include "platform/TypeLibReader.h"
+#include "formats/CompatExpectations.h"
+#include "formats/TypeLibCompat.h"
+#include "formats/TypeLibText.h"
+#include "platform/TypeLibFile.h"
 #include "support/TestEnvironment.h"
 #include "support/WineTools.h"
 
@@ -111,8 +114,101 @@ TEST_P(ShippedTypeLibs, EveryResourceGivesItsGuidAndVersion) {
     EXPECT_FALSE(readTypeLibAttributes("Z:" + std::string(tree) + "/vbscript.dll\\4"));
 }
 
+// The Windows path of a shipped library's resource, through drive Z: (the host's root).
+std::string shippedPath(const std::string& tree, const ShippedLibrary& lib) {
+    std::string path = "Z:" + tree + "/" + lib.file;
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    return lib.resource != 1 ? path + "\\" + std::to_string(lib.resource) : path;
+}
+
+// Whatever Wine's IDL compiler wrote into them, every library reads whole, its identity as the
+// identity reader finds it, and compared with itself nothing differs.
+TEST_P(ShippedTypeLibs, EveryLibraryIsReadWhole) {
+    const std::string tree = GetParam();
+    if (!fs::is_directory(tree))
+        GTEST_SKIP() << "Wine's Windows-side files are not installed: " << tree;
+    test::TestEnvironment env;
+    int read = 0;
+    for (const ShippedLibrary& lib : shipped) {
+        if (!fs::exists(tree + "/" + lib.file))
+            continue;
+        const std::string path = shippedPath(tree, lib);
+        SCOPED_TRACE(path);
+        const TypeLibrary content = readTypeLibContent(path);
+        EXPECT_EQ(content.guid, lib.guid);
+        EXPECT_EQ(content.majorVersion, lib.major);
+        EXPECT_EQ(content.minorVersion, lib.minor);
+        EXPECT_FALSE(content.types.empty());
+        EXPECT_NE(typeLibraryText(content).find("library " + content.name + " {"), std::string::npos);
+        EXPECT_EQ(compare(content, content), std::vector<CompatDifference>{});
+        ++read;
+    }
+    EXPECT_GT(read, 40);
+}
+
+// stdole2 as every client knows it: IDispatch's four methods after IUnknown's three, the font
+// class with its dispinterface as the default.
+TEST_P(ShippedTypeLibs, Stdole2IsReadAsClientsKnowIt) {
+    const std::string tree = GetParam();
+    if (!fs::exists(tree + "/stdole2.tlb"))
+        GTEST_SKIP() << "Wine's stdole2.tlb is not installed: " << tree;
+    test::TestEnvironment env;
+    const std::string text =
+        typeLibraryText(readTypeLibContent(shippedPath(tree, {"stdole2.tlb", 1, "", 2, 0})));
+    for (const char* line :
+         {"    interface IDispatch : IUnknown {\n",
+          "[id(0x60010000), restricted] HRESULT GetTypeInfoCount([out] unsigned int* pctinfo); // vtable "
+          "slot 3\n",
+          "] HRESULT Invoke([in] long dispidMember, [in] GUID* riid, [in] unsigned long lcid, [in] unsigned "
+          "short "
+          "wFlags, [in] DISPPARAMS* pdispparams, [out] VARIANT* pvarResult, [out] EXCEPINFO* pexcepinfo, "
+          "[out] "
+          "unsigned int* puArgErr); // vtable slot 6\n",
+          "    coclass StdFont {\n        [default] dispinterface Font;\n        interface IFont;\n    };\n",
+          "    typedef [uuid(66504301-BE0F-101A-8BBB-00AA00300CAB)] unsigned long OLE_COLOR;\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+}
+
 INSTANTIATE_TEST_SUITE_P(Wine, ShippedTypeLibs, ::testing::Values(i386Tree, x86_64Tree),
                          [](const auto& param) { return std::string(param.index == 0 ? "i386" : "x86_64"); });
+
+// A library Wine builds for 32 and for 64 bits whose types hold nothing of a pointer's size
+// compares equal across the two: vtable positions are counted in slots, not bytes.
+TEST(ShippedTypeLibs, TheSameLibraryForBothSystemsComparesEqual) {
+    if (!fs::is_directory(i386Tree) || !fs::is_directory(x86_64Tree))
+        GTEST_SKIP() << "Wine's 32-bit and 64-bit files are not both installed";
+    test::TestEnvironment env;
+    for (const char* file : {"msxml3.dll", "scrrun.dll", "wshom.ocx", "oleacc.dll", "vbscript.dll"}) {
+        SCOPED_TRACE(file);
+        const ShippedLibrary lib{file, 1, "", 0, 0};
+        const TypeLibrary win32 = readTypeLibContent(shippedPath(i386Tree, lib));
+        const TypeLibrary win64 = readTypeLibContent(shippedPath(x86_64Tree, lib));
+        EXPECT_EQ(win64.sysKind, 3);
+        EXPECT_EQ(compare(win32, win64), std::vector<CompatDifference>{});
+    }
+}
+
+// Any type library among the real files of the shared corpus reads whole.
+TEST(CorpusTypeLibs, EveryLibraryOfTheCorpusIsReadWhole) {
+    const fs::path corpus = PELORIX_CORPUS_DIR;
+    if (!fs::is_directory(corpus))
+        GTEST_SKIP() << "no corpus beside the checkout";
+    test::TestEnvironment env;
+    for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
+        std::string extension = entry.path().extension().string();
+        for (char& c : extension)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (!entry.is_regular_file() || (extension != ".tlb" && extension != ".olb" && extension != ".dll" &&
+                                         extension != ".ocx" && extension != ".exe"))
+            continue;
+        std::string path = "Z:" + entry.path().string();
+        for (char& c : path)
+            c = c == '/' ? '\\' : c;
+        SCOPED_TRACE(path);
+        EXPECT_NO_THROW(readTypeLibContent(path));
+    }
+}
 
 struct WidlCase {
     const char* name;

@@ -1,7 +1,7 @@
 // The dependency graph of a list: which project needs which, by every way a project file names
 // another project's product, the order that respects it, cycles, and real groups of the corpus.
 
-#include "platform/TypeLibReader.h"
+#include "formats/TypeLibReader.h"
 #include "projectdata/ProjectDependencies.h"
 #include "support/Corpus.h"
 #include "support/TestEnvironment.h"
@@ -99,11 +99,14 @@ TEST_F(DependencyGraphTest, OrderKeepsTheListWhereItHoldsAndNamesCycles) {
     EXPECT_TRUE(missing.dependencies().empty());
 }
 
+// Every source the compiler reads, with the binary part the environment keeps beside it (a
+// designer's is its .dsx); the sections after the project's own keys belong to add-ins.
 TEST_F(DependencyGraphTest, FactsListEverySourceWithItsCompanion) {
     const ProjectFacts facts = parseProjectFacts(
         "C:\\p\\P.vbp", "Type=Exe\r\nForm=Main.frm\r\nModule=Mod; ..\\shared\\Mod.bas\r\nClass=C; C.cls\r\n"
                         "UserControl=U.ctl\r\nPropertyPage=Page.pag\r\nDesigner=Env.Dsr\r\n"
-                        "ResFile32=\"App.res\"\r\nName=\"P\"\r\n");
+                        "ResFile32=\"App.res\"\r\nName=\"P\"\r\nForm=v1;old\\Old.frm\r\n"
+                        "Module=M; v1;old\\m.bas\r\nClass=K;x.cls\r\n[Add-in]\r\nForm=NotMine.frm\r\n");
     std::vector<std::string> seen;
     for (const ProjectSource& source : facts.sources)
         seen.push_back(source.key + " " + source.path);
@@ -111,7 +114,10 @@ TEST_F(DependencyGraphTest, FactsListEverySourceWithItsCompanion) {
                         "Form C:\\p\\Main.frm", "+Form C:\\p\\Main.frx", "Module C:\\shared\\Mod.bas",
                         "Class C:\\p\\C.cls", "UserControl C:\\p\\U.ctl", "+UserControl C:\\p\\U.ctx",
                         "PropertyPage C:\\p\\Page.pag", "+PropertyPage C:\\p\\Page.pgx",
-                        "Designer C:\\p\\Env.Dsr", "+Designer C:\\p\\Env.dca", "ResFile32 C:\\p\\App.res"}));
+                        "Designer C:\\p\\Env.Dsr", "+Designer C:\\p\\Env.dsx", "ResFile32 C:\\p\\App.res",
+                        // Only modules and classes are written "Name; file": a folder may hold ";".
+                        "Form C:\\p\\v1;old\\Old.frm", "+Form C:\\p\\v1;old\\Old.frx",
+                        "Module C:\\p\\v1;old\\m.bas", "Class C:\\p\\K;x.cls"}));
     EXPECT_EQ(facts.outputPath, "C:\\p\\P.exe");
 }
 

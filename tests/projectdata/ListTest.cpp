@@ -88,11 +88,12 @@ TEST_F(ProjectDataTest, ListFileSectionGivesItsVbpLines) {
                                                       "[Build]\r\n"
                                                       "C:\\after\\c.vbp\r\n"));
     // Only a line that begins with ";" is a comment: a folder named "a;b" keeps its project, so the
-    // rows after it keep their places (and their saved build marks).
+    // rows after it keep their places (and their saved build marks). Blanks after a path are no
+    // part of it, as the system drops them from a name.
     EXPECT_EQ(data.fSetProjectFilePathList(list, "ProjectName", "vbp"), 3);
     EXPECT_EQ(
         data.ProjectFilePathList(),
-        (std::vector<std::string>{"C:\\src\\販売\\A.vbp", "C:\\Work\\a;b\\B.VBP", " C:\\src\\Mixed.VbP "}));
+        (std::vector<std::string>{"C:\\src\\販売\\A.vbp", "C:\\Work\\a;b\\B.VBP", " C:\\src\\Mixed.VbP"}));
     EXPECT_EQ(rows(data), (Rows{0, 1, 2}));
 }
 

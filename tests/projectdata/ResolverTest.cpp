@@ -1,6 +1,6 @@
 #include "ProjectDataTestSupport.h"
+#include "formats/TypeLibFiles.h"
 #include "platform/Text.h"
-#include "platform/TypeLibFiles.h"
 #include "projectdata/RegistrationIndex.h"
 
 #include <functional>

@@ -68,6 +68,9 @@ const std::string Ref = std::string("Reference=*\\G") + Guid + "#1.0#0#C:\\lib\\
 const std::string NewRef = std::string("Reference=*\\G") + Guid + "#2.1#0#C:\\lib\\x.tlb#Test Library";
 const std::string Obj = std::string("Object=") + OcxGuid + "#2.0#0; MSCOMCTL.OCX";
 const std::string NewObj = std::string("Object=") + OcxGuid + "#2.2#0; MSCOMCTL.OCX";
+const std::string Mode0 = "CompatibleMode=\"0\"";
+const std::string Mode2 = "CompatibleMode=\"2\"";
+const std::string Version = "VersionCompatible32=\"1\"";
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, UpdateRules,
@@ -118,12 +121,26 @@ INSTANTIATE_TEST_SUITE_P(
                                {Obj, " " + Obj},
                                {NewObj, " " + Obj},
                                {"1行 更新(ｺﾝﾎﾟｰﾈﾝﾄ)" + NewObj}},
-                      RuleCase{"a later rule wins on the same line",
+                      // A line is the key the compiler reads in it: a key's text inside another
+                      // line, or a key of an add-in's section, is not that key.
+                      RuleCase{"a key inside another key's line is not that key",
                                1,
                                false,
-                               {Ref + " CompatibleMode=\"0\""},
-                               {"CompatibleMode=\"1\""},
-                               {"1行 更新(互換ﾓｰﾄﾞ): CompatibleMode=\"1\""}}),
+                               {Ref + " " + Mode0, "X" + Mode0, " " + Mode0},
+                               {NewRef + " " + Mode0, "X" + Mode0, " " + Mode0},
+                               {"1行 更新(参照設定): " + NewRef + " " + Mode0}},
+                      RuleCase{"an add-in's section is left as it is",
+                               2,
+                               true,
+                               {Mode0, "[Add-in]", Ref, Obj, Mode0, Version},
+                               {Mode2, "[Add-in]", Ref, Obj, Mode0, Version},
+                               {"1行 更新(互換ﾓｰﾄﾞ): " + Mode2}},
+                      RuleCase{"the version line follows the compatible file the compiler takes",
+                               2,
+                               false,
+                               {Mode0, "CompatibleEXE32=\"a.dll\"", "CompatibleEXE32=\"x.dll\""},
+                               {Mode2, "CompatibleEXE32=\"a.dll\"", "CompatibleEXE32=\"x.dll\"", Version},
+                               {"1行 更新(互換ﾓｰﾄﾞ): " + Mode2, "4行 更新(ﾊﾞｰｼﾞｮﾝ互換): " + Version}}),
     [](const ::testing::TestParamInfo<RuleCase>& param) {
         std::string n = param.param.name;
         for (auto& ch : n)

@@ -47,6 +47,16 @@ struct WinebootResult {
     std::string failure;
 };
 
+// The variables a shell command sets to run Wine in a prefix of the environment's folder, with
+// Wine's home folders there too: "HOME=... WINEPREFIX=... ".
+inline std::string wineVariables(const TestEnvironment& env, const std::string& prefix) {
+    const std::string home = env.root() + "/wine-home";
+    std::filesystem::create_directories(home);
+    return "HOME='" + home + "' XDG_CONFIG_HOME='" + home + "/.config' XDG_DATA_HOME='" + home +
+           "/.local/share' WINEPREFIX='" + prefix +
+           "' WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d' ";
+}
+
 inline std::optional<WinebootResult> makeWinebootPrefix(const TestEnvironment& env) {
     const std::string wine = findProgram({"/usr/lib/wine/wine", "wine"});
     const std::string wineserver = findProgram({"/usr/lib/wine/wineserver", "wineserver"});
@@ -54,12 +64,7 @@ inline std::optional<WinebootResult> makeWinebootPrefix(const TestEnvironment& e
         return std::nullopt;
     WinebootResult r;
     r.prefix = env.root() + "/wineboot-prefix";
-    const std::string home = env.root() + "/wine-home";
-    std::filesystem::create_directories(home);
-    const std::string vars = "HOME='" + home + "' XDG_CONFIG_HOME='" + home + "/.config' XDG_DATA_HOME='" +
-                             home + "/.local/share' WINEPREFIX='" + r.prefix +
-                             "' WINEARCH=win32 WINEDEBUG=-all "
-                             "WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d' ";
+    const std::string vars = wineVariables(env, r.prefix);
     const std::string log = env.root() + "/wineboot.log";
     const std::string command =
         vars + "'" + wine + "' wineboot -i >'" + log + "' 2>&1; " + vars + "'" + wineserver + "' -w";

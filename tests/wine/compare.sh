@@ -3,7 +3,9 @@
 # the compiler through wine) and pelorix-cli.exe under Wine (the registry API, the compiler
 # started by CreateProcessW in a job object) must print the same type-library registrations, the
 # same build result lines and result=, and end with the same exit status. A compiler that never
-# ends is ended at ProcessWaitLimit by both, and no stand-in is left running.
+# ends is ended at ProcessWaitLimit by both, and no stand-in is left running. Used from both sides,
+# one program folder holds one build at a time: a build of either side refuses while the other's
+# runs.
 #
 # Usage: compare.sh WINE-RUN LINUX-CLI WINDOWS-BIN-FOLDER WORK-FOLDER
 set -euo pipefail
@@ -114,6 +116,44 @@ for list in build.ini hang.ini; do
     no_standin_left Windows
     diff -u "$work/linux-$list.txt" "$work/windows-$list.txt" || fail "pelorix-cli build $list differs"
 done
+# 3. One program folder from both sides: while a build of one side runs there, a build of the other
+# refuses (Wine keeps the Windows build's lock as a lock of the host file, which the Linux build
+# takes too).
+shared=$work/home-shared
+mkdir -p "$shared"
+settings 8000 >"$shared/Pelorix.ini"
+wait_for_standin() {
+    local i
+    for i in $(seq 200); do
+        pgrep -u "$(id -u)" -f 'vb6-standin\.exe' >/dev/null && return 0
+        sleep 0.1
+    done
+    fail "the holding build started no compiler"
+}
+shared_build() { # SIDE LIST OUTPUT
+    if [ "$1" = linux ]; then
+        PELORIX_HOME=$shared timeout 120 "$linux_cli" build "C:\\PelorixCompare\\$2" >"$3" 2>&1
+    else
+        PELORIX_HOME=$(winpath "$shared") timeout 120 "$wine_run" "$bin/pelorix-cli.exe" build \
+            "C:\\PelorixCompare\\$2" >"$3" 2>&1
+    fi
+}
+for holder in linux windows; do
+    other=windows
+    [ $holder = windows ] && other=linux
+    cp "$work/pristine-Hang.vbp" "$drive_c/PelorixCompare/Projects/Hang.vbp"
+    shared_build $holder hang.ini "$work/shared-$holder-holds.txt" &
+    holding=$!
+    wait_for_standin
+    status=0
+    shared_build $other build.ini "$work/shared-$other-refused.txt" || status=$?
+    wait $holding || true
+    no_standin_left "$holder side's holding"
+    [ $status = 1 ] || fail "a $other build ran beside a $holder build of the same program folder (exit $status)"
+    grep -q 'another build is running in the program folder' "$work/shared-$other-refused.txt" ||
+        fail "the $other build did not say why it refused: $(cat "$work/shared-$other-refused.txt")"
+done
+
 grep -q '^result=' "$work/linux-build.ini.txt" || fail "no result line"
 grep -q $'^OK\t' "$work/linux-build.ini.txt" || fail "no project built"
 grep -q $'^NG\t' "$work/linux-build.ini.txt" || fail "no project failed"

@@ -10,7 +10,8 @@
 //   StandIn=STEP[|STEP...]        the n-th run for this project takes the n-th STEP (the last one
 //                                 repeats); the count is kept in PROJECT.standin-runs
 //   StandIn@M=STEP[|STEP...]      the same, used instead while the file says CompatibleMode="M"
-// A STEP is a comma-separated list of actions: "sleep:N" (wait N ms first), "flood:N" (N KiB of
+// A STEP is a comma-separated list of actions: "sleep:N" (wait N ms first), "save:FILE" (append a
+// line to FILE, relative to the project's folder, as a user saving it meanwhile), "flood:N" (N KiB of
 // lines the classification does not know come before the outcome's text, written piece by piece
 // so that a huge log takes no memory here) and one outcome:
 //   ok          the success line (also without any StandIn line)
@@ -33,10 +34,13 @@
 // PELORIX_CODEPAGE says otherwise), in one step, at the end of the run. The exit status is 0 for
 // "ok", else 1.
 //
+// A run that ends "ok" of a project whose file says "AutoIncrementVer=1" writes the next
+// "RevisionVer" into the project file, as the compiler does.
+//
 // A run that ends "ok" also writes the project's output file, where the compiler would: its
 // "ExeName32" in its "Path32", or its name with the extension of its type. The file holds a line
-// naming the project and the bytes of the project file as compiled, so that it changes when the
-// project does.
+// naming the project and the time of the build, and the bytes of the project file as compiled, so
+// that every build makes another file, as the compiler's link time does.
 
 #include "platform/CodePage.h"
 #include "platform/Console.h"
@@ -283,11 +287,60 @@ bool writeOutput(const std::string& projectPath, const std::string& projectBytes
         return false;
     std::error_code ignored;
     fs::create_directories(fs::path(host).parent_path(), ignored);
-    return writeHostFileAtomically(host, "vb6-standin output of " + windowsPath + "\r\n" + projectBytes) == 0;
+    // Like the compiler's binary, which carries the time it was linked, every build's output differs.
+    const auto linked = std::chrono::system_clock::now().time_since_epoch().count();
+    return writeHostFileAtomically(host, "vb6-standin output of " + windowsPath + " linked " +
+                                             std::to_string(linked) + "\r\n" + projectBytes) == 0;
 }
 
 void sleepMs(long ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// A project that says AutoIncrementVer=1 gets the next revision number written into its file by a
+// build that succeeds, as the compiler writes it.
+void incrementRevision(const std::string& projectHost, const std::string& projectBytes) {
+    if (!contains(projectBytes, "\nAutoIncrementVer=1") && !projectBytes.starts_with("AutoIncrementVer=1"))
+        return;
+    std::string text;
+    for (const std::string_view line : splitLines(projectBytes)) {
+        long revision = 0;
+        if (line.starts_with("RevisionVer=") &&
+            std::from_chars(line.data() + 12, line.data() + line.size(), revision).ec == std::errc())
+            text += "RevisionVer=" + std::to_string(revision + 1);
+        else
+            text += line;
+        text += "\r\n";
+    }
+    writeHostFileAtomically(projectHost, text);
+}
+
+// What the actions of a step make of a run.
+struct Run {
+    std::string outcome = "ok";
+    long floodKiB = 0;
+    bool english = false;
+};
+
+void takeStep(const std::string& step, const std::string& projectHost, Run& run) {
+    for (const std::string& action : split(step, ',')) {
+        const std::string_view a = trimWhite(action);
+        if (a.starts_with("sleep:")) {
+            long ms = 0;
+            std::from_chars(a.data() + 6, a.data() + a.size(), ms);
+            sleepMs(ms);
+        } else if (a.starts_with("flood:")) {
+            std::from_chars(a.data() + 6, a.data() + a.size(), run.floodKiB);
+        } else if (a.starts_with("save:")) {
+            // A user saving a source (named relative to the project's folder) during the build.
+            appendHostFile((fs::path(projectHost).parent_path() / std::string(a.substr(5))).string(),
+                           "' saved while the compiler ran\r\n");
+        } else if (a == "english" || a == "japanese") {
+            run.english = a == "english";
+        } else if (!a.empty()) {
+            run.outcome = std::string(a);
+        }
+    }
 }
 
 } // namespace
@@ -307,27 +360,15 @@ int main(int argc, char** argv) {
     const std::string step = script.empty() ? std::string() : stepFor(script, nextRunNumber(projectHost));
     record(args);
 
-    std::string outcome = "ok";
-    long floodKiB = 0;
-    bool english = hostEnv("PELORIX_STANDIN_LANGUAGE").value_or("") == "en";
-    if (!projectBytes) {
-        outcome = english ? "missing" : "notfound";
-    } else if (!step.empty()) {
-        for (const std::string& action : split(step, ',')) {
-            const std::string_view a = trimWhite(action);
-            if (a.starts_with("sleep:")) {
-                long ms = 0;
-                std::from_chars(a.data() + 6, a.data() + a.size(), ms);
-                sleepMs(ms);
-            } else if (a.starts_with("flood:")) {
-                std::from_chars(a.data() + 6, a.data() + a.size(), floodKiB);
-            } else if (a == "english" || a == "japanese") {
-                english = a == "english";
-            } else if (!a.empty()) {
-                outcome = std::string(a);
-            }
-        }
-    }
+    Run run;
+    run.english = hostEnv("PELORIX_STANDIN_LANGUAGE").value_or("") == "en";
+    if (!projectBytes)
+        run.outcome = run.english ? "missing" : "notfound";
+    else
+        takeStep(step, projectHost, run);
+    const std::string& outcome = run.outcome;
+    const bool english = run.english;
+    const long floodKiB = run.floodKiB;
 
     if (outcome == "hang") {
         // Hangs like a compiler waiting on a dialog, but goes away with its test's folder.
@@ -347,5 +388,7 @@ int main(int argc, char** argv) {
     }
     if (outcome == "ok" && !writeOutput(inv.projectPath, *projectBytes))
         std::fprintf(stderr, "vb6-standin: cannot write the output of %s\n", inv.projectPath.c_str());
+    if (outcome == "ok")
+        incrementRevision(projectHost, *projectBytes);
     return outcome == "ok" ? 0 : 1;
 }

@@ -1,18 +1,14 @@
 #pragma once
 
+#include "formats/TypeLibContent.h"
+#include "formats/TypeLibReader.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace pelorix {
-
-// What the program needs to know of a type library: its identity and version.
-struct TypeLibAttributes {
-    std::string guid; // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper-case hex
-    std::uint16_t majorVersion = 0;
-    std::uint16_t minorVersion = 0;
-};
 
 // Where the library of a Windows path lives: the host file and the TYPELIB resource id to use
 // when the file is a PE file. A path whose whole name is no file but which ends in "\N" (a
@@ -30,7 +26,14 @@ std::optional<TypeLibLocation> locateTypeLib(std::string_view windowsPath);
 // type library; never reads outside the file.
 std::optional<TypeLibAttributes> readTypeLibAttributes(std::string_view windowsPath);
 
-// The same on a file's bytes already in memory.
-std::optional<TypeLibAttributes> parseTypeLib(std::string_view bytes, std::uint32_t resourceId = 1);
+// The run-time error "invalid file format": a file that holds no type library, or a damaged one.
+inline constexpr std::int32_t InvalidTypeLibFormat = 321;
+
+// The whole content of the type library at a Windows path, its names and texts decoded from the
+// ANSI code page. Types of other libraries are named from those libraries where they are
+// registered (their GUID and version under HKEY_CLASSES_ROOT\TypeLib). Raises a run-time error naming the
+// path and the cause: 53 when the file does not exist, 75 when it is no regular file or cannot be read, 321
+// when it holds no type library or a damaged one.
+TypeLibrary readTypeLibContent(std::string_view windowsPath);
 
 } // namespace pelorix

@@ -4,6 +4,8 @@
 // raw MSFT and SLTG libraries, and PE32/PE32+ files that carry libraries as TYPELIB resources.
 // Every offset a reader follows can be set by a test to break the file in one place.
 
+#include "formats/TypeLibReader.h"
+
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -11,7 +13,17 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 namespace pelorix::test {
+
+inline void expectLibrary(const std::optional<TypeLibAttributes>& lib, std::string_view guid, int major,
+                          int minor) {
+    ASSERT_TRUE(lib.has_value());
+    EXPECT_EQ(lib->guid, guid);
+    EXPECT_EQ(lib->majorVersion, major);
+    EXPECT_EQ(lib->minorVersion, minor);
+}
 
 class Bytes {
 public:

@@ -1,13 +1,8 @@
-#include "platform/TypeLibReader.h"
+#include "formats/TypeLibReader.h"
 
-#include "TypeLibFiles.h"
-#include "support/TestEnvironment.h"
+#include "formats/TypeLibFiles.h"
 
 #include <algorithm>
-#include <filesystem>
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
 
 #include <gtest/gtest.h>
 
@@ -20,12 +15,7 @@ using test::makeSltg;
 using test::MsftOptions;
 using test::PeOptions;
 
-void expectLibrary(const std::optional<TypeLibAttributes>& lib, std::string_view guid, int major, int minor) {
-    ASSERT_TRUE(lib.has_value());
-    EXPECT_EQ(lib->guid, guid);
-    EXPECT_EQ(lib->majorVersion, major);
-    EXPECT_EQ(lib->minorVersion, minor);
-}
+using test::expectLibrary;
 
 // Cutting a valid file anywhere must never crash or read beyond the cut; before the library's
 // GUID is complete nothing can be known, and later cuts must give the same answer or nothing.
@@ -249,79 +239,6 @@ TEST(TypeLibReader, OnlyTheFirstBytesTellTheFormat) {
     // MSFT bytes after a leading byte are not a library.
     EXPECT_FALSE(parseTypeLib(" " + makeMsft().bytes));
 }
-
-// Files on disk, reached through the prefix's drives.
-class TypeLibReaderFiles : public ::testing::Test {
-protected:
-    test::TestEnvironment env;
-    std::string write(std::string_view relative, std::string_view bytes) {
-        const std::string host = env.driveC() + "/" + std::string(relative);
-        test::writeFile(host, bytes);
-        return host;
-    }
-};
-
-TEST_F(TypeLibReaderFiles, FormatIsToldByContentNotExtension) {
-    write("libs/raw.dll", makeMsft().bytes);
-    write("libs/Control.OCX", makeSltg().bytes);
-    write("libs/stdole.tlb", makePe({.typeLibs = {{1, makeMsft().bytes}}}).bytes);
-    write("libs/notes.txt", "MSFT is a magic, but this is text");
-    expectLibrary(readTypeLibAttributes("C:\\libs\\raw.dll"), "{12345678-9ABC-DEF0-1122-334455667788}", 1,
-                  10);
-    expectLibrary(readTypeLibAttributes("c:\\LIBS\\control.ocx"), "{0E59F1D2-1FBE-11D0-8FF2-00A0D10038BC}", 3,
-                  0x1F);
-    expectLibrary(readTypeLibAttributes("C:\\libs\\stdole.tlb"), "{12345678-9ABC-DEF0-1122-334455667788}", 1,
-                  10);
-    EXPECT_FALSE(readTypeLibAttributes("C:\\libs\\notes.txt"));
-}
-
-TEST_F(TypeLibReaderFiles, TrailingNumberSelectsTheResourceOnlyWhenTheWholeNameIsNoFile) {
-    MsftOptions second;
-    second.major = 2;
-    const std::string host =
-        write("windows/system32/multi.dll",
-              makePe({.typeLibs = {{1, makeMsft().bytes}, {3, makeMsft(second).bytes}}}).bytes);
-    EXPECT_EQ(readTypeLibAttributes("C:\\windows\\system32\\multi.dll\\3")->majorVersion, 2);
-    EXPECT_EQ(readTypeLibAttributes("C:\\windows\\system32\\multi.dll\\1")->majorVersion, 1);
-    EXPECT_FALSE(readTypeLibAttributes("C:\\windows\\system32\\multi.dll\\2"));
-    EXPECT_FALSE(readTypeLibAttributes("C:\\windows\\system32\\multi.dll\\70000"));
-    EXPECT_FALSE(readTypeLibAttributes("C:\\windows\\system32\\multi.dll\\3x"));
-    EXPECT_FALSE(readTypeLibAttributes("C:\\windows\\system32\\missing.dll\\3"));
-    // Registrations written through a final-path look-up.
-    EXPECT_EQ(readTypeLibAttributes("\\\\?\\C:\\windows\\system32\\multi.dll\\3")->majorVersion, 2);
-    // A host path outside every drive, in Wine's form.
-    std::string unixPath = "\\\\?\\unix" + host + "\\3";
-    std::replace(unixPath.begin(), unixPath.end(), '/', '\\');
-    EXPECT_EQ(readTypeLibAttributes(unixPath)->majorVersion, 2);
-
-    const auto located = locateTypeLib("C:\\windows\\system32\\multi.dll\\3");
-    ASSERT_TRUE(located);
-    EXPECT_EQ(std::filesystem::path(located->hostPath).make_preferred(),
-              std::filesystem::path(host).make_preferred());
-    EXPECT_EQ(located->resourceId, 3u);
-
-    // A file whose own name is a number is that file, not a resource of its folder.
-    write("numbered/7", makeMsft(second).bytes);
-    const auto numbered = locateTypeLib("C:\\numbered\\7");
-    ASSERT_TRUE(numbered);
-    EXPECT_EQ(numbered->resourceId, 1u);
-    EXPECT_EQ(readTypeLibAttributes("C:\\numbered\\7")->majorVersion, 2);
-}
-
-#ifndef _WIN32 // POSIX permissions, processes and limits
-TEST_F(TypeLibReaderFiles, WhatIsNoRegularFileGivesNothingWithoutBlocking) {
-    EXPECT_FALSE(readTypeLibAttributes("C:\\windows"));
-    EXPECT_FALSE(readTypeLibAttributes("C:\\nowhere\\lib.tlb"));
-    EXPECT_FALSE(readTypeLibAttributes("Q:\\unmapped.tlb"));
-    EXPECT_FALSE(readTypeLibAttributes(""));
-    const std::string fifo = env.driveC() + "/pipe.tlb";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_FALSE(readTypeLibAttributes("C:\\pipe.tlb"));
-    write("empty.tlb", "");
-    EXPECT_FALSE(readTypeLibAttributes("C:\\empty.tlb"));
-}
-
-#endif
 
 } // namespace
 } // namespace pelorix
