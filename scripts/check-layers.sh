@@ -24,7 +24,7 @@ os_tests=$(git grep -n -E "^[[:space:]]*#[[:space:]]*(if|ifdef|ifndef|elif)([^A-
 [ -n "$os_tests" ] && report "operating-system tests outside src/platform/:" "$os_tests"
 
 # Qt stays out of the core and the command-line front end: the core folders, and the window-free
-# files that src/app and src/windows give to pelorix_core (target_sources(pelorix_core ...) in
+# files that src/app and src/forms give to pelorix_core (target_sources(pelorix_core ...) in
 # their CMakeLists.txt), each .cpp with the header of the same name.
 core_files_of() {
     local folder=$1
@@ -42,7 +42,7 @@ core_files_of() {
         done
 }
 qt_paths=('src/platform/*' 'src/projectdata/*' 'src/engine/*' 'src/lists/*' 'src/cli/*')
-for folder in src/app src/windows; do
+for folder in src/app src/forms; do
     [ -f "$folder/CMakeLists.txt" ] || continue
     while read -r file; do
         [ -f "$file" ] && qt_paths+=("$file")
