@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/FileKind.h"
-#include "platform/UniqueFd.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <cstdint>
 #include <functional>

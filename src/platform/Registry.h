@@ -1,7 +1,7 @@
 #pragma once
 
+#include "formats/RegistryFile.h"
 #include "platform/CFWin32API.h"
-#include "platform/RegistryFile.h"
 
 #include <cstdint>
 #include <memory>

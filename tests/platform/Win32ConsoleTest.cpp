@@ -4,7 +4,7 @@
 // screen buffer.
 #include "../engine/BuildWorld.h"
 #include "platform/StopSignals.h"
-#include "platform/WindowsApi.h"
+#include "platform/win32/WindowsApi.h"
 #include "support/WindowsChild.h"
 
 #include <filesystem>
