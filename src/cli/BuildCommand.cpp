@@ -253,7 +253,7 @@ std::vector<RunFile> runFiles(const BuildOptions& options) {
              hostPathOf(options.listPath)},
             {"the settings file", folder + "/Pelorix.ini"},
             {"the error log", folder + "/Pelorix.log"},
-            {"the build lock", folder + "/Pelorix.lock"}};
+            {"the build lock", folder + "/" + std::string(ProgramFolderLock::FileName)}};
 }
 
 // Why the report may not be written where --junit says, or nothing: a path that leads to one of

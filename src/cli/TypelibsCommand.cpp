@@ -34,7 +34,7 @@ int runTypelibs(const Args& args, std::ostream& out, std::ostream& err) {
             << "Usage: pelorix-cli typelibs\n";
         return ExitUsage;
     }
-    if (const auto problem = prefixRegistryProblem()) {
+    if (const auto problem = registryProblem()) {
         err << "pelorix-cli typelibs: " << *problem << '\n';
         return ExitFailure;
     }

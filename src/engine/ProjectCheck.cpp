@@ -87,9 +87,10 @@ void checkCompiler(CFWin32API& api, std::vector<CheckFinding>& findings) {
         findings.push_back({severity, "", 0, std::move(what), std::move(detail)});
     };
     if (trimWhite(compiler.command).empty()) {
+        const auto folder = registryFolder();
         add(CheckSeverity::Error, "no compiler registered",
             "nothing is registered for " + compiler.extension + " under " + compiler.verb +
-                " in the prefix " + winePrefix());
+                (folder ? " in the prefix " + *folder : std::string()));
         return;
     }
     if (programOfCommandLine(compiler.command).empty())

@@ -79,7 +79,7 @@ bool CFWin32API::SetTerminalProfile(std::string_view sectionName, std::string_vi
             SetLastError(win32::PathNotFound);
             return false;
         }
-        const std::string target = finalTargetOf(host);
+        const std::string target = linkTargetHostPath(host);
         std::int32_t err = 0;
         const auto old = readHostFile(target, &err);
         if (!old && err != win32::FileNotFound) {

@@ -19,11 +19,13 @@ std::string programFolderHost();
 // The program folder as the program sees it: a Windows path without a trailing "\".
 std::string App_Path();
 
-// The Wine prefix: $WINEPREFIX, else ~/.wine. It need not exist.
-std::string winePrefix();
+// The folder the registry the compiler reads is kept in, for the messages that name it: on Linux
+// the Wine prefix (see platform/linux/WinePrefix.h); nothing on Windows, where the registry is the
+// system's own.
+std::optional<std::string> registryFolder();
 
-// An environment variable as a program in Wine sees it: names are matched without regard to
-// case, and WINDIR and SystemRoot read "C:\windows" when unset. "" for an unset variable.
+// An environment variable as the compiler sees it: names are matched without regard to case; on
+// Linux, as in Wine, WINDIR and SystemRoot read "C:\windows" when unset. "" for an unset variable.
 std::string getEnvironmentVariable(std::string_view name);
 
 // A plain read of a host environment variable.

@@ -47,9 +47,18 @@ std::string notAProgramText(const std::string& hostProgram);
 // The host path of a program named by a Windows path or a plain name (see programOfCommandLine).
 std::string locateProgram(std::string_view name, bool searchAndAppendExe);
 
-// Backend look-ups for locateProgram: whether a host path is a regular file (isFolder tells a
-// folder), and a program on the host's PATH.
+// Whether a file is a Windows program: an image that starts with "MZ". Fails (BadExeFormat) for
+// anything that is no regular file, which is never opened, nor run.
+bool isWindowsImage(const std::string& hostProgram);
+
+// Each system's part.
+
+// Look-ups for locateProgram: whether a host path is a regular file (isFolder tells a folder),
+// and a program on the host's PATH.
 bool isRegularFile(const std::string& hostPath, bool* isFolder = nullptr);
 std::string findOnHostPath(std::string_view name);
+// Whether the system starts the file as a program of its own, besides a Windows program: on Linux
+// an executable file, on Windows a batch file.
+bool isSystemProgram(const std::string& hostProgram);
 
 } // namespace pelorix

@@ -1,7 +1,7 @@
 #include "platform/DriveMap.h"
 
-#include "platform/Environment.h"
 #include "platform/Text.h"
+#include "platform/linux/WinePrefix.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -80,8 +80,8 @@ struct CacheEntry {
 
 } // namespace
 
-DriveMap::DriveMap(const std::string& prefix) {
-    const fs::path devices = fs::path(prefix) / "dosdevices";
+DriveMap::DriveMap() {
+    const fs::path devices = fs::path(winePrefix()) / "dosdevices";
     std::error_code ec;
     fs::directory_iterator it(devices, ec);
     // Without a prefix Z: is the host's root folder, as in a default prefix. A prefix's own
@@ -120,7 +120,7 @@ std::shared_ptr<const DriveMap> DriveMap::currentShared() {
         return cache.map;
     cache.prefix = prefix;
     cache.mtime = haveDevices ? st.st_mtim : timespec{};
-    cache.map = std::make_shared<const DriveMap>(prefix);
+    cache.map = std::make_shared<const DriveMap>();
     return cache.map;
 }
 

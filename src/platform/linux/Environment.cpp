@@ -1,6 +1,8 @@
 #include "platform/Environment.h"
 
+#include "platform/FileKind.h"
 #include "platform/Text.h"
+#include "platform/linux/WinePrefix.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -37,7 +39,7 @@ std::string executableFolder() {
 std::string programFolderHost() {
     if (auto home = hostEnv("PELORIX_HOME"); home && !home->empty())
         return *home;
-    if (const std::string exeDir = executableFolder(); !exeDir.empty() && ::access(exeDir.c_str(), W_OK) == 0)
+    if (const std::string exeDir = executableFolder(); !exeDir.empty() && folderTakesFiles(exeDir))
         return exeDir;
     auto config = hostEnv("XDG_CONFIG_HOME");
     const fs::path base = config && !config->empty() ? fs::path(*config) : fs::path(homeFolder()) / ".config";
@@ -51,6 +53,10 @@ std::string winePrefix() {
     if (auto prefix = hostEnv("WINEPREFIX"); prefix && !prefix->empty())
         return *prefix;
     return homeFolder() + "/.wine";
+}
+
+std::optional<std::string> registryFolder() {
+    return winePrefix();
 }
 
 std::string getEnvironmentVariable(std::string_view name) {

@@ -1,8 +1,9 @@
 #include "platform/FileKind.h"
 
 #include "platform/HostFile.h"
+#include "platform/NativeFile.h"
 #include "platform/Win32Error.h"
-#include "platform/linux/UniqueFd.h"
+#include "platform/linux/PosixApi.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -75,7 +76,7 @@ std::string linkTargetHostPath(const std::string& hostPath) {
 
 std::int32_t overwriteHostFileInPlace(const std::string& hostPath, std::string_view bytes) {
     // No O_TRUNC: the file is cut to its new size only once the new bytes are written.
-    UniqueFd fd(::open(hostPath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    UniqueFile fd(::open(hostPath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!fd.valid())
         return win32::fromErrno(errno);
     struct stat st {};
@@ -87,14 +88,18 @@ std::int32_t overwriteHostFileInPlace(const std::string& hostPath, std::string_v
         return code;
     if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd.get()) != 0)
         return win32::fromErrno(errno);
-    return fd.close() == 0 ? 0 : win32::fromErrno(errno);
+    return fd.close();
+}
+
+bool folderTakesFiles(const std::string& hostFolder) {
+    return ::access(hostFolder.c_str(), W_OK | X_OK) == 0;
 }
 
 std::int32_t probeHostFileCreation(const std::string& hostPath) {
     struct stat st {};
     if (::lstat(hostPath.c_str(), &st) == 0)
         return S_ISREG(st.st_mode) ? 0 : win32::AccessDenied;
-    const UniqueFd fd(::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    const UniqueFile fd(::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!fd.valid())
         return win32::fromErrno(errno);
     ::unlink(hostPath.c_str());

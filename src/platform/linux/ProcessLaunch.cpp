@@ -6,11 +6,13 @@
 #include "platform/Environment.h"
 #include "platform/FileKind.h"
 #include "platform/FileSystemObject.h"
+#include "platform/NativeFile.h"
 #include "platform/ProgramFolderLock.h"
 #include "platform/Text.h"
 #include "platform/UserInterface.h"
 #include "platform/Win32Error.h"
-#include "platform/linux/UniqueFd.h"
+#include "platform/linux/PosixApi.h"
+#include "platform/linux/WinePrefix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -181,22 +183,9 @@ private:
     }
 
     pid_t m_pid;
-    UniqueFd m_pidfd;
+    UniqueFile m_pidfd;
     bool m_reaped = false;
 };
-
-bool startsWithMz(const std::string& hostPath) {
-    if (hostFileKind(hostPath) != HostFileKind::Regular)
-        failStartOf(win32::BadExeFormat, hostPath); // a FIFO or device is never opened, nor run
-    const UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0)
-        failStart(errno == EACCES || errno == EPERM ? win32::AccessDenied : win32::fromErrno(errno));
-    char magic[2] = {};
-    ssize_t got = 0;
-    while ((got = ::read(fd.get(), magic, sizeof magic)) < 0 && errno == EINTR) {
-    }
-    return got == 2 && magic[0] == 'M' && magic[1] == 'Z';
-}
 
 // The environment of the caller, with WINEPREFIX naming the prefix for a Windows program.
 std::vector<std::string> childEnvironment(bool forWine) {
@@ -323,7 +312,7 @@ launch(std::string_view programPath, std::string_view commandLine,
 
     std::vector<std::string> argv;
     std::string executable;
-    const bool windowsProgram = startsWithMz(hostProgram);
+    const bool windowsProgram = isWindowsImage(hostProgram);
     if (windowsProgram) {
         executable = findWine();
         if (executable.empty()) {
@@ -335,7 +324,7 @@ launch(std::string_view programPath, std::string_view commandLine,
         }
         argv = {"wine", hostProgram};
     } else {
-        if (::access(hostProgram.c_str(), X_OK) != 0)
+        if (!isSystemProgram(hostProgram))
             failStartOf(win32::BadExeFormat, hostProgram); // a file, but not a program
         executable = hostProgram;
         argv = {hostProgram};
@@ -355,17 +344,9 @@ launch(std::string_view programPath, std::string_view commandLine,
     return std::make_unique<PosixChild>(pid);
 }
 
-std::string programStartProblem(std::string_view commandLine) {
-    const std::string program = programOfCommandLine(commandLine);
-    if (program.empty())
-        return {};
-    try {
-        if (startsWithMz(program) || ::access(program.c_str(), X_OK) == 0)
-            return {};
-        return notAProgramText(program);
-    } catch (const RuntimeError& e) {
-        return e.description();
-    }
+// A host program runs by itself when it may be executed (a script, a Linux program).
+bool isSystemProgram(const std::string& hostProgram) {
+    return ::access(hostProgram.c_str(), X_OK) == 0;
 }
 
 } // namespace pelorix

@@ -1,9 +1,11 @@
 #include "platform/ProgramFolderLock.h"
 
 #include "platform/Environment.h"
+#include "platform/FileKind.h"
 #include "platform/HostFile.h"
 #include "platform/Text.h"
 #include "platform/Win32Error.h"
+#include "platform/linux/PosixApi.h"
 
 #include <cerrno>
 #include <csignal>
@@ -92,88 +94,54 @@ bool ProgramFolderLock::strayStillRuns(const StrayRecord& record) {
     return groupHasLiveMember(record.processId);
 }
 
+namespace {
+
+// A lock file's name opened with the flags: refused (no regular file) as EINVAL, and never
+// through a symbolic link (O_NOFOLLOW) or waiting for a FIFO's writer (O_NONBLOCK).
+UniqueFile openRegular(const std::string& path, int flags) {
+    UniqueFile file(::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
+    struct stat st {};
+    if (file.valid() && (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))) {
+        file = UniqueFile();
+        errno = EINVAL;
+    }
+    return file;
+}
+
+} // namespace
+
 bool ProgramFolderLock::lockFile(bool wait) {
     const std::string path = this->path();
-    m_fd = UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
-    if (m_fd.valid()) {
-        struct stat st {};
-        if (::fstat(m_fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-            m_fd = UniqueFd();
-            errno = EINVAL;
-        }
-    }
-    if (!m_fd.valid()) {
-        m_errorCode = win32::fromErrno(errno);
+    m_file = openRegular(path, O_RDWR | O_CREAT);
+    if (!m_file.valid()) {
+        m_errorCode = win32::lastErrno();
         if (const HostFileKind kind = hostLinkKind(path); kind != HostFileKind::Regular)
             m_lockFileKind = kind;
         // A symbolic link that leads to a file is refused too (O_NOFOLLOW): name it as a link.
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && m_lockFileKind == HostFileKind::Missing)
+        if (isSymbolicLink(path) && m_lockFileKind == HostFileKind::Missing)
             m_lockFileKind = HostFileKind::DanglingLink;
         return false;
     }
     int rc = 0;
-    while ((rc = ::flock(m_fd.get(), LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
+    while ((rc = ::flock(m_file.get(), LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
     }
     if (rc != 0)
         rc = errno == EWOULDBLOCK ? EAGAIN : errno;
     else
-        rc = lockSharedByte(m_fd.get(), wait);
+        rc = lockSharedByte(m_file.get(), wait);
     if (rc != 0) {
         if (rc == EAGAIN)
             m_state = State::Busy;
         else
             m_errorCode = win32::fromErrno(rc);
-        m_fd = UniqueFd();
+        m_file = UniqueFile();
         return false;
     }
     return true;
 }
 
-std::string ProgramFolderLock::lockFileBytes() const {
-    std::string bytes;
-    char buffer[4096];
-    ssize_t n = 0;
-    off_t offset = 0;
-    while ((n = ::pread(m_fd.get(), buffer, sizeof buffer, offset)) > 0 && bytes.size() < 65536) {
-        bytes.append(buffer, static_cast<std::size_t>(n));
-        offset += n;
-    }
-    return bytes;
-}
-
-void ProgramFolderLock::emptyLockFile() const {
-    static_cast<void>(::ftruncate(m_fd.get(), 0));
-}
-
-void ProgramFolderLock::rewriteLockFile(const std::function<std::string(const std::string&)>& edit) {
-    const std::string path = programFolderHost() + "/Pelorix.lock";
-    const UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    struct stat st {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return;
-    std::string bytes;
-    char buffer[4096];
-    ssize_t n = 0;
-    while (bytes.size() < 65536 &&
-           (n = ::pread(fd.get(), buffer, sizeof buffer, static_cast<off_t>(bytes.size()))) > 0)
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    const std::string edited = edit(bytes);
-    if (edited == bytes || ::ftruncate(fd.get(), 0) != 0)
-        return;
-    static_cast<void>(writeAll(fd.get(), edited));
-}
-
-bool ProgramFolderLock::appendToLockFile(const std::string& line) {
-    const std::string path = programFolderHost() + "/Pelorix.lock";
-    const UniqueFd fd(
-        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
-    if (!fd.valid())
-        return false;
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    return writeAll(fd.get(), line) == 0;
+UniqueFile ProgramFolderLock::openForRecords(const std::string& path, bool append) {
+    return openRegular(path, append ? O_WRONLY | O_APPEND | O_CREAT : O_RDWR);
 }
 
 } // namespace pelorix

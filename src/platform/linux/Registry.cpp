@@ -1,28 +1,33 @@
 #include "platform/Registry.h"
 
+#include "formats/RegistryFile.h"
 #include "platform/CodePage.h"
 #include "platform/Environment.h"
 #include "platform/ErrorLog.h"
+#include "platform/NativeFile.h"
 #include "platform/Text.h"
 #include "platform/TimeFormat.h"
 #include "platform/Win32Error.h"
-#include "platform/linux/UniqueFd.h"
+#include "platform/linux/WinePrefix.h"
 
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace pelorix {
 
-struct Registry::Snapshot {
+namespace {
+
+// The prefix's registry files as the keys opened together see them.
+struct Snapshot {
     std::shared_ptr<const RegistryFile> machine;
     std::shared_ptr<const RegistryFile> user;
     const RegistryKey* classes = nullptr; // the machine's Software\Classes, null when missing
 };
-
-namespace {
 
 constexpr HKEY kFirstHandle = 0x40;
 constexpr std::string_view kClasses = "Software\\Classes";
@@ -67,13 +72,60 @@ bool isStringType(std::uint32_t type) {
 
 } // namespace
 
+// The registry of the prefix as this process reads it: the open keys, the parsed files, and the
+// path the last walk took.
+struct Registry::State {
+    struct OpenKey {
+        std::shared_ptr<const Snapshot> snapshot;
+        const RegistryFile* file = nullptr;
+        const RegistryKey* key = nullptr;
+    };
+    struct CachedFile {
+        std::string hostPath;
+        std::string identity;
+        bool notRegistry = false;
+        std::shared_ptr<const RegistryFile> file;
+        std::optional<std::string> racyBytes; // kept while the file may still change unseen
+    };
+    struct PathPart {
+        const RegistryKey* key;
+        std::size_t position; // among the parent's children, for the next sibling's look-up
+    };
+
+    std::shared_ptr<const Snapshot> currentSnapshot();
+    std::shared_ptr<const RegistryFile> loadFile(CachedFile& cache, const std::string& hostPath);
+    static void logIfNotRegistry(const CachedFile& cache);
+    static std::optional<OpenKey> rootKey(HKEY key, std::shared_ptr<const Snapshot> snapshot);
+    const RegistryKey* resolveFromRoot(HKEY root, const OpenKey& rootKey, std::string_view path);
+    OpenKey* find(HKEY key);
+
+    mutable std::mutex m_mutex;
+    std::vector<std::optional<OpenKey>> m_open;
+    std::size_t m_openCount = 0;
+    std::shared_ptr<const Snapshot> m_current;
+    HKEY m_lastRoot = 0;
+    std::shared_ptr<const Snapshot> m_lastSnapshot;
+    std::vector<PathPart> m_lastPath;
+    // The previous path when all its parts were found: its first m_lastPathDepth parts are
+    // those of m_lastPath.
+    std::string m_lastPathText;
+    std::size_t m_lastPathDepth = 0;
+    bool m_lastPathKnown = false;
+    CachedFile m_machineCache;
+    CachedFile m_userCache;
+};
+
+Registry::Registry() : m_state(std::make_unique<State>()) {}
+Registry::~Registry() = default;
+
 Registry& Registry::process() {
     static Registry registry;
     return registry;
 }
 
-std::shared_ptr<const RegistryFile> Registry::loadFile(CachedFile& cache, const std::string& hostPath) {
-    const UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+std::shared_ptr<const RegistryFile> Registry::State::loadFile(CachedFile& cache,
+                                                              const std::string& hostPath) {
+    const UniqueFile fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         cache = CachedFile{};
@@ -118,13 +170,13 @@ std::shared_ptr<const RegistryFile> Registry::loadFile(CachedFile& cache, const 
     return cache.file;
 }
 
-void Registry::logIfNotRegistry(const CachedFile& cache) {
+void Registry::State::logIfNotRegistry(const CachedFile& cache) {
     if (cache.notRegistry)
         WriteErrorLog(0, "Not a Wine registry file, read as an empty registry: " + cache.hostPath,
                       "RegOpenKeyEx", "Registry", ErrorLevel::Error, false);
 }
 
-std::shared_ptr<const Registry::Snapshot> Registry::currentSnapshot() {
+std::shared_ptr<const Snapshot> Registry::State::currentSnapshot() {
     if (m_current != nullptr && m_openCount > 0)
         return m_current;
     const std::string prefix = winePrefix();
@@ -136,7 +188,8 @@ std::shared_ptr<const Registry::Snapshot> Registry::currentSnapshot() {
     return m_current;
 }
 
-std::optional<Registry::OpenKey> Registry::rootKey(HKEY key, std::shared_ptr<const Snapshot> snapshot) {
+std::optional<Registry::State::OpenKey> Registry::State::rootKey(HKEY key,
+                                                                 std::shared_ptr<const Snapshot> snapshot) {
     const RegistryFile* file = nullptr;
     const RegistryKey* root = nullptr;
     switch (key) {
@@ -158,7 +211,7 @@ std::optional<Registry::OpenKey> Registry::rootKey(HKEY key, std::shared_ptr<con
     return OpenKey{std::move(snapshot), file, root};
 }
 
-Registry::OpenKey* Registry::find(HKEY key) {
+Registry::State::OpenKey* Registry::State::find(HKEY key) {
     if (key < kFirstHandle || (key - kFirstHandle) % 4 != 0)
         return nullptr;
     const auto slot = static_cast<std::size_t>((key - kFirstHandle) / 4);
@@ -167,7 +220,8 @@ Registry::OpenKey* Registry::find(HKEY key) {
     return &*m_open[slot];
 }
 
-const RegistryKey* Registry::resolveFromRoot(HKEY root, const OpenKey& rootKey, std::string_view path) {
+const RegistryKey* Registry::State::resolveFromRoot(HKEY root, const OpenKey& rootKey,
+                                                    std::string_view path) {
     // A walk opens each key by its full path, depth first: the keys along the previous path are
     // kept, so that only the parts that differ are looked up again.
     if (m_lastRoot != root || m_lastSnapshot != rootKey.snapshot) {
@@ -222,7 +276,7 @@ const RegistryKey* Registry::resolveFromRoot(HKEY root, const OpenKey& rootKey, 
 
 std::int32_t Registry::RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint32_t /*access*/,
                                     HKEY& result) {
-    const std::lock_guard lock(m_mutex);
+    const std::lock_guard lock(m_state->m_mutex);
     result = 0;
     std::string converted;
     std::string_view path = subKey;
@@ -231,56 +285,56 @@ std::int32_t Registry::RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint
         path = converted;
     }
 
-    OpenKey opened;
-    if (const OpenKey* parent = find(key)) {
+    State::OpenKey opened;
+    if (const State::OpenKey* parent = m_state->find(key)) {
         opened = *parent;
         opened.key = opened.file->find(*parent->key, path);
     } else {
         if (key >= 0)
             return win32::InvalidHandle;
-        auto root = rootKey(key, currentSnapshot());
+        auto root = State::rootKey(key, m_state->currentSnapshot());
         if (!root)
             return win32::InvalidHandle;
         opened = std::move(*root);
-        opened.key = resolveFromRoot(key, opened, path);
+        opened.key = m_state->resolveFromRoot(key, opened, path);
     }
     if (opened.key == nullptr)
         return win32::FileNotFound;
 
     std::size_t slot = 0;
-    while (slot < m_open.size() && m_open[slot])
+    while (slot < m_state->m_open.size() && m_state->m_open[slot])
         ++slot;
-    if (slot == m_open.size())
-        m_open.emplace_back();
-    m_open[slot] = std::move(opened);
-    ++m_openCount;
+    if (slot == m_state->m_open.size())
+        m_state->m_open.emplace_back();
+    m_state->m_open[slot] = std::move(opened);
+    ++m_state->m_openCount;
     result = kFirstHandle + static_cast<HKEY>(slot) * 4;
     return win32::Success;
 }
 
 std::optional<Registry::Contents> Registry::contentsOf(HKEY key) {
-    const std::lock_guard lock(m_mutex);
-    const OpenKey* open = find(key);
+    const std::lock_guard lock(m_state->m_mutex);
+    const State::OpenKey* open = m_state->find(key);
     if (open == nullptr)
         return std::nullopt;
     return Contents{open->snapshot->machine, open->snapshot->user};
 }
 
 std::int32_t Registry::RegCloseKey(HKEY key) {
-    const std::lock_guard lock(m_mutex);
+    const std::lock_guard lock(m_state->m_mutex);
     if (key < 0 && (key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE))
         return win32::Success;
-    if (find(key) == nullptr)
+    if (m_state->find(key) == nullptr)
         return win32::InvalidHandle;
-    m_open[static_cast<std::size_t>((key - kFirstHandle) / 4)].reset();
-    --m_openCount;
+    m_state->m_open[static_cast<std::size_t>((key - kFirstHandle) / 4)].reset();
+    --m_state->m_openCount;
     return win32::Success;
 }
 
 std::int32_t Registry::RegEnumKeyEx(HKEY key, std::uint32_t index, std::uint32_t nameCapacity,
                                     std::string& name, std::uint64_t* lastWriteTime) {
-    const std::lock_guard lock(m_mutex);
-    OpenKey* open = find(key);
+    const std::lock_guard lock(m_state->m_mutex);
+    State::OpenKey* open = m_state->find(key);
     if (open == nullptr)
         return win32::InvalidHandle;
     const auto& children = open->key->children;
@@ -304,8 +358,8 @@ std::int32_t Registry::RegEnumKeyEx(HKEY key, std::uint32_t index, std::uint32_t
 
 std::int32_t Registry::RegQueryValueEx(HKEY key, std::string_view valueName, std::uint32_t& type,
                                        std::string& text, std::uint32_t& dataSize) {
-    const std::lock_guard lock(m_mutex);
-    OpenKey* open = find(key);
+    const std::lock_guard lock(m_state->m_mutex);
+    State::OpenKey* open = m_state->find(key);
     if (open == nullptr)
         return win32::InvalidHandle;
     const RegistryValue* value = RegistryFile::value(*open->key, throughAnsi(valueName));
@@ -332,8 +386,8 @@ std::int32_t Registry::RegQueryValueEx(HKEY key, std::string_view valueName, std
 }
 
 std::int32_t Registry::RegQueryInfoKey(HKEY key, std::uint64_t& lastWriteTime) {
-    const std::lock_guard lock(m_mutex);
-    const OpenKey* open = find(key);
+    const std::lock_guard lock(m_state->m_mutex);
+    const State::OpenKey* open = m_state->find(key);
     if (open == nullptr)
         return win32::InvalidHandle;
     lastWriteTime = open->key->lastWriteTime;
@@ -341,8 +395,8 @@ std::int32_t Registry::RegQueryInfoKey(HKEY key, std::uint64_t& lastWriteTime) {
 }
 
 std::size_t Registry::openKeyCount() const {
-    const std::lock_guard lock(m_mutex);
-    return m_openCount;
+    const std::lock_guard lock(m_state->m_mutex);
+    return m_state->m_openCount;
 }
 
 } // namespace pelorix

@@ -2,28 +2,17 @@
 
 #include "formats/RegistryFile.h"
 #include "platform/DriveMap.h"
-#include "platform/Environment.h"
+#include "platform/FileKind.h"
 #include "platform/HostFile.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/linux/WinePrefix.h"
 
 namespace pelorix {
 namespace {
 
-enum class Kind { Missing, Folder, Other };
-
-Kind kindOf(const std::string& hostPath) {
-    struct stat st {};
-    if (::stat(hostPath.c_str(), &st) != 0)
-        return Kind::Missing;
-    return S_ISDIR(st.st_mode) ? Kind::Folder : Kind::Other;
-}
-
 // Why a registry file of the prefix cannot be used: missing (when it must be there) or not a
 // Wine registry file, read as the registry reads it.
 std::optional<std::string> registryFileProblem(const std::string& hostPath, bool required) {
-    if (kindOf(hostPath) == Kind::Missing) {
+    if (hostFileKind(hostPath) == HostFileKind::Missing) {
         if (!required)
             return std::nullopt;
         return "ﾚｼﾞｽﾄﾘﾌｧｲﾙがありません。[" + hostPath + "]";
@@ -43,33 +32,18 @@ std::optional<std::string> registryFileProblem(const std::string& hostPath, bool
 
 } // namespace
 
-std::optional<std::string> programFolderProblem() {
-    const std::string folder = programFolderHost();
-    switch (kindOf(folder)) {
-    case Kind::Missing:
-        return "ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞがありません。[" + folder + "]";
-    case Kind::Other:
-        return "ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞがﾌｫﾙﾀﾞではありません。[" + folder + "]";
-    case Kind::Folder:
-        break;
-    }
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return "ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞに書き込めません。[" + folder + "]";
-    return std::nullopt;
-}
-
-std::optional<std::string> prefixRegistryProblem() {
+std::optional<std::string> registryProblem() {
     const std::string prefix = winePrefix();
     const std::string lead = "Wineﾌﾟﾚﾌｨｯｸｽに使用できるﾚｼﾞｽﾄﾘがありません。";
-    switch (kindOf(prefix)) {
-    case Kind::Missing:
+    switch (hostFileKind(prefix)) {
+    case HostFileKind::Missing:
         return lead + "ﾌﾟﾚﾌｨｯｸｽがありません。[" + prefix + "]";
-    case Kind::Other:
-        return lead + "ﾌﾟﾚﾌｨｯｸｽがﾌｫﾙﾀﾞではありません。[" + prefix + "]";
-    case Kind::Folder:
+    case HostFileKind::Folder:
         break;
+    default:
+        return lead + "ﾌﾟﾚﾌｨｯｸｽがﾌｫﾙﾀﾞではありません。[" + prefix + "]";
     }
-    if (kindOf(prefix + "/dosdevices") != Kind::Folder || DriveMap(prefix).drives().empty())
+    if (hostFileKind(prefix + "/dosdevices") != HostFileKind::Folder || DriveMap().drives().empty())
         return lead + "ﾄﾞﾗｲﾌﾞがありません。[" + prefix + "/dosdevices]";
     if (auto problem = registryFileProblem(prefix + "/system.reg", true))
         return lead + *problem;

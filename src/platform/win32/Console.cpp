@@ -73,14 +73,8 @@ private:
     }
 
     static bool writeBytes(HANDLE handle, std::string& bytes) {
-        std::string_view rest(bytes);
-        while (!rest.empty()) {
-            DWORD written = 0;
-            if (::WriteFile(handle, rest.data(), static_cast<DWORD>(rest.size()), &written, nullptr) == 0 ||
-                written == 0)
-                return false;
-            rest.remove_prefix(written);
-        }
+        if (writeAll(handle, bytes) != 0)
+            return false;
         bytes.clear();
         return true;
     }

@@ -26,8 +26,7 @@ std::string fullPath(std::string_view path) {
 
 } // namespace
 
-DriveMap::DriveMap(const std::string& prefix) {
-    static_cast<void>(prefix);
+DriveMap::DriveMap() {
     const DWORD letters = ::GetLogicalDrives();
     for (int i = 0; i < 26; ++i)
         if ((letters & (1u << i)) != 0) {
@@ -37,7 +36,7 @@ DriveMap::DriveMap(const std::string& prefix) {
 }
 
 std::shared_ptr<const DriveMap> DriveMap::currentShared() {
-    return std::make_shared<const DriveMap>(std::string());
+    return std::make_shared<const DriveMap>();
 }
 
 const DriveMap& DriveMap::current() {

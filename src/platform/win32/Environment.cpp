@@ -1,5 +1,6 @@
 #include "platform/Environment.h"
 
+#include "platform/FileKind.h"
 #include "platform/win32/WindowsApi.h"
 
 #include <vector>
@@ -37,17 +38,6 @@ std::string executableFolder() {
     }
 }
 
-// Whether a new file can be made in the folder: the one test of write access that respects
-// every access-control rule of the folder.
-bool folderTakesFiles(const std::string& folder) {
-    const std::wstring probe =
-        winapi::widePath(folder + "\\Pelorix.probe-" + std::to_string(::GetCurrentProcessId()));
-    const winapi::UniqueHandle file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                                  nullptr));
-    return static_cast<bool>(file);
-}
-
 } // namespace
 
 std::optional<std::string> hostEnv(const char* name) {
@@ -68,9 +58,8 @@ std::string programFolderHost() {
     return folder;
 }
 
-std::string winePrefix() {
-    // On Windows the registry and the drives are the system's own: there is no prefix.
-    return hostEnv("WINEPREFIX").value_or(std::string());
+std::optional<std::string> registryFolder() {
+    return std::nullopt; // the system's own registry
 }
 
 std::string getEnvironmentVariable(std::string_view name) {

@@ -105,8 +105,23 @@ bool isSymbolicLink(const std::string& hostPath) noexcept {
     }
 }
 
+// Every path is asked: a host's symbolic link under Wine is no reparse point, yet the system
+// follows it.
 std::string linkTargetHostPath(const std::string& hostPath) {
-    return finalTargetOf(hostPath);
+    const winapi::UniqueHandle file = openForInformation(hostPath);
+    if (!file)
+        return hostPath;
+    wchar_t buffer[32768];
+    const DWORD n = ::GetFinalPathNameByHandleW(file.get(), buffer, 32768, FILE_NAME_NORMALIZED);
+    if (n == 0 || n >= 32768)
+        return hostPath;
+    std::wstring path(buffer, n);
+    // A link's target comes back as "\\?\C:\..."; the program's paths have no such prefix.
+    if (path.starts_with(L"\\\\?\\UNC\\"))
+        path = L"\\\\" + path.substr(8);
+    else if (path.starts_with(L"\\\\?\\"))
+        path = path.substr(4);
+    return winapi::narrow(path);
 }
 
 std::int32_t overwriteHostFileInPlace(const std::string& hostPath, std::string_view bytes) {
@@ -115,17 +130,18 @@ std::int32_t overwriteHostFileInPlace(const std::string& hostPath, std::string_v
                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return winapi::lastError();
-    while (!bytes.empty()) {
-        DWORD written = 0;
-        if (::WriteFile(file.get(), bytes.data(),
-                        static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30)), &written,
-                        nullptr) == 0)
-            return winapi::lastError();
-        if (written == 0)
-            return win32::DiskFull;
-        bytes.remove_prefix(written);
-    }
-    return ::FlushFileBuffers(file.get()) != 0 ? 0 : winapi::lastError();
+    if (const std::int32_t code = writeAll(file.get(), bytes); code != 0)
+        return code;
+    return flushFile(file.get());
+}
+
+bool folderTakesFiles(const std::string& hostFolder) {
+    const std::wstring probe =
+        winapi::widePath(hostFolder + "\\Pelorix.probe-" + std::to_string(::GetCurrentProcessId()));
+    const winapi::UniqueHandle file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                                  nullptr));
+    return static_cast<bool>(file);
 }
 
 std::int32_t probeHostFileCreation(const std::string& hostPath) {

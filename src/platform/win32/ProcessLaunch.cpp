@@ -182,24 +182,9 @@ std::unique_ptr<ChildProcess> launch(std::string_view programPath, std::string_v
     return std::make_unique<Win32Child>(std::move(process), std::move(job));
 }
 
-std::string programStartProblem(std::string_view commandLine) {
-    const std::vector<std::string> args = splitCommandLine(commandLine);
-    if (args.empty())
-        return {};
-    try {
-        const std::string program = locateProgram(args.front(), true);
-        // A program is an image that starts with "MZ", as on Linux; a batch file runs through its shell.
-        std::string start;
-        readHostFileInPieces(program, [&start](std::string_view piece) {
-            start = piece.substr(0, 2);
-            return false;
-        });
-        if (start != "MZ" && !endsWithIgnoreCase(program, ".bat") && !endsWithIgnoreCase(program, ".cmd"))
-            return notAProgramText(program);
-        return {};
-    } catch (const RuntimeError& e) {
-        return e.description();
-    }
+// A batch file runs through its shell, as CreateProcess starts it.
+bool isSystemProgram(const std::string& hostProgram) {
+    return endsWithIgnoreCase(hostProgram, ".bat") || endsWithIgnoreCase(hostProgram, ".cmd");
 }
 
 } // namespace pelorix

@@ -1,11 +1,7 @@
 #include "platform/ProgramFolderLock.h"
 
-#include "platform/Environment.h"
-#include "platform/HostFile.h"
+#include "platform/FileKind.h"
 #include "platform/win32/WindowsApi.h"
-
-#include <fcntl.h>
-#include <io.h>
 
 namespace pelorix {
 namespace {
@@ -14,10 +10,6 @@ namespace {
 // handles, this process's own included, from reading and writing it, and the records of stray
 // compilers are written through handles of their own while the run holds the lock.
 constexpr DWORD LockedByteHigh = 0x40000000;
-
-HANDLE handleOf(const UniqueFd& fd) {
-    return reinterpret_cast<HANDLE>(_get_osfhandle(fd.get()));
-}
 
 } // namespace
 
@@ -45,10 +37,10 @@ bool ProgramFolderLock::strayStillRuns(const StrayRecord& record) {
 // lock is LockFileEx on one byte, which the system ends with the handle or the process. The
 // handle is not inheritable, so the compiler never holds the lock.
 bool ProgramFolderLock::lockFile(bool wait) {
-    winapi::UniqueHandle file(::CreateFileW(winapi::widePath(path()).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
+    m_file = UniqueFile(::CreateFileW(winapi::widePath(path()).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_file) {
         m_errorCode = winapi::lastError();
         // A folder (or a device) in the lock file's place is named as what it is.
         if (const HostFileKind kind = hostLinkKind(path()); kind != HostFileKind::Regular)
@@ -58,76 +50,26 @@ bool ProgramFolderLock::lockFile(bool wait) {
     OVERLAPPED where{};
     where.OffsetHigh = LockedByteHigh;
     const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
-    if (::LockFileEx(file.get(), flags, 0, 1, 0, &where) == 0) {
+    if (::LockFileEx(m_file.get(), flags, 0, 1, 0, &where) == 0) {
         const DWORD code = ::GetLastError();
         if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING)
             m_state = State::Busy;
         else
             m_errorCode = static_cast<std::int32_t>(code);
+        m_file = UniqueFile();
         return false;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_RDWR);
-    if (fd < 0) {
-        m_errorCode = ERROR_NOT_ENOUGH_MEMORY;
-        return false;
-    }
-    file.release(); // the descriptor owns the handle, and with it the lock
-    m_fd = UniqueFd(fd);
     return true;
 }
 
-std::string ProgramFolderLock::lockFileBytes() const {
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    OVERLAPPED at{};
-    while (bytes.size() < 65536 && ::ReadFile(handleOf(m_fd), buffer, sizeof buffer, &got, &at) != 0 &&
-           got > 0) {
-        bytes.append(buffer, got);
-        at.Offset += got;
-    }
-    return bytes;
-}
-
-void ProgramFolderLock::emptyLockFile() const {
-    const HANDLE file = handleOf(m_fd);
-    LARGE_INTEGER start{};
-    if (::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) != 0)
-        ::SetEndOfFile(file);
-}
-
-void ProgramFolderLock::rewriteLockFile(const std::function<std::string(const std::string&)>& edit) {
-    const std::wstring path = winapi::widePath(programFolderHost() + "/Pelorix.lock");
-    const winapi::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK)
-        return;
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (bytes.size() < 65536 && ::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) != 0 &&
-           got > 0)
-        bytes.append(buffer, got);
-    const std::string edited = edit(bytes);
-    LARGE_INTEGER start{};
-    if (edited == bytes || ::SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) == 0 ||
-        ::SetEndOfFile(file.get()) == 0)
-        return;
-    DWORD written = 0;
-    ::WriteFile(file.get(), edited.data(), static_cast<DWORD>(edited.size()), &written, nullptr);
-}
-
-bool ProgramFolderLock::appendToLockFile(const std::string& line) {
-    const std::wstring path = winapi::widePath(programFolderHost() + "/Pelorix.lock");
-    const winapi::UniqueHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK)
-        return false;
-    DWORD written = 0;
-    return ::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) != 0 &&
-           written == line.size();
+UniqueFile ProgramFolderLock::openForRecords(const std::string& path, bool append) {
+    UniqueFile file(::CreateFileW(winapi::widePath(path).c_str(),
+                                  append ? FILE_APPEND_DATA : GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  append ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file && ::GetFileType(file.get()) != FILE_TYPE_DISK)
+        return UniqueFile();
+    return file;
 }
 
 } // namespace pelorix

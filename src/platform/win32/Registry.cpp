@@ -7,6 +7,9 @@
 #include "platform/Win32Error.h"
 #include "platform/win32/WindowsApi.h"
 
+#include <mutex>
+#include <vector>
+
 namespace pelorix {
 namespace {
 
@@ -26,7 +29,22 @@ std::uint64_t fileTimeValue(const FILETIME& time) {
     return static_cast<std::uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
 }
 
+struct ClassesWatch; // below: the change reports of the classes
+
 } // namespace
+
+// The keys of the system's registry this process has open, each with the predefined root it was
+// opened below, and the watch on the classes.
+struct Registry::State {
+    mutable std::mutex m_mutex;
+    std::vector<void*> m_native;
+    std::vector<HKEY> m_roots;
+    std::size_t m_openCount = 0;
+    std::shared_ptr<ClassesWatch> m_classesWatch;
+};
+
+Registry::Registry() : m_state(std::make_unique<State>()) {}
+Registry::~Registry() = default;
 
 Registry& Registry::process() {
     static Registry registry;
@@ -52,16 +70,16 @@ namespace {
 } // namespace
 
 std::int32_t Registry::RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint32_t access, HKEY& result) {
-    const std::lock_guard lock(m_mutex);
+    const std::lock_guard lock(m_state->m_mutex);
     result = 0;
     ::HKEY parent = nativeRoot(key);
     HKEY root = key;
     if (parent == nullptr) {
         const auto slot = static_cast<std::size_t>((key - kFirstHandle) / 4);
-        if (key < kFirstHandle || slot >= m_native.size() || m_native[slot] == nullptr)
+        if (key < kFirstHandle || slot >= m_state->m_native.size() || m_state->m_native[slot] == nullptr)
             return win32::InvalidHandle;
-        parent = static_cast<::HKEY>(m_native[slot]);
-        root = m_roots[slot];
+        parent = static_cast<::HKEY>(m_state->m_native[slot]);
+        root = m_state->m_roots[slot];
     }
     const std::wstring name = winapi::wide(throughAnsi(subKey));
     ::HKEY opened = nullptr;
@@ -69,29 +87,29 @@ std::int32_t Registry::RegOpenKeyEx(HKEY key, std::string_view subKey, std::uint
     if (rc != ERROR_SUCCESS)
         return rc;
     std::size_t slot = 0;
-    while (slot < m_native.size() && m_native[slot] != nullptr)
+    while (slot < m_state->m_native.size() && m_state->m_native[slot] != nullptr)
         ++slot;
-    if (slot == m_native.size()) {
-        m_native.push_back(nullptr);
-        m_roots.push_back(0);
+    if (slot == m_state->m_native.size()) {
+        m_state->m_native.push_back(nullptr);
+        m_state->m_roots.push_back(0);
     }
-    m_native[slot] = opened;
-    m_roots[slot] = root;
-    ++m_openCount;
+    m_state->m_native[slot] = opened;
+    m_state->m_roots[slot] = root;
+    ++m_state->m_openCount;
     result = kFirstHandle + static_cast<HKEY>(slot) * 4;
     return win32::Success;
 }
 
 std::int32_t Registry::RegCloseKey(HKEY key) {
-    const std::lock_guard lock(m_mutex);
+    const std::lock_guard lock(m_state->m_mutex);
     if (nativeRoot(key) != nullptr)
         return win32::Success;
     const auto slot = static_cast<std::size_t>((key - kFirstHandle) / 4);
-    if (key < kFirstHandle || slot >= m_native.size() || m_native[slot] == nullptr)
+    if (key < kFirstHandle || slot >= m_state->m_native.size() || m_state->m_native[slot] == nullptr)
         return win32::InvalidHandle;
-    ::RegCloseKey(static_cast<::HKEY>(m_native[slot]));
-    m_native[slot] = nullptr;
-    --m_openCount;
+    ::RegCloseKey(static_cast<::HKEY>(m_state->m_native[slot]));
+    m_state->m_native[slot] = nullptr;
+    --m_state->m_openCount;
     return win32::Success;
 }
 
@@ -111,8 +129,8 @@ namespace {
 
 std::int32_t Registry::RegEnumKeyEx(HKEY key, std::uint32_t index, std::uint32_t nameCapacity,
                                     std::string& name, std::uint64_t* lastWriteTime) {
-    const std::lock_guard lock(m_mutex);
-    const ::HKEY native = nativeKey(m_native, key);
+    const std::lock_guard lock(m_state->m_mutex);
+    const ::HKEY native = nativeKey(m_state->m_native, key);
     if (native == nullptr)
         return win32::InvalidHandle;
     wchar_t buffer[256];
@@ -133,8 +151,8 @@ std::int32_t Registry::RegEnumKeyEx(HKEY key, std::uint32_t index, std::uint32_t
 
 std::int32_t Registry::RegQueryValueEx(HKEY key, std::string_view valueName, std::uint32_t& type,
                                        std::string& text, std::uint32_t& dataSize) {
-    const std::lock_guard lock(m_mutex);
-    const ::HKEY native = nativeKey(m_native, key);
+    const std::lock_guard lock(m_state->m_mutex);
+    const ::HKEY native = nativeKey(m_state->m_native, key);
     if (native == nullptr)
         return win32::InvalidHandle;
     const std::wstring name = winapi::wide(throughAnsi(valueName));
@@ -175,8 +193,8 @@ std::int32_t Registry::RegQueryValueEx(HKEY key, std::string_view valueName, std
 }
 
 std::int32_t Registry::RegQueryInfoKey(HKEY key, std::uint64_t& lastWriteTime) {
-    const std::lock_guard lock(m_mutex);
-    const ::HKEY native = nativeKey(m_native, key);
+    const std::lock_guard lock(m_state->m_mutex);
+    const ::HKEY native = nativeKey(m_state->m_native, key);
     if (native == nullptr)
         return win32::InvalidHandle;
     FILETIME written{};
@@ -189,15 +207,17 @@ std::int32_t Registry::RegQueryInfoKey(HKEY key, std::uint64_t& lastWriteTime) {
 }
 
 std::size_t Registry::openKeyCount() const {
-    const std::lock_guard lock(m_mutex);
-    return m_openCount;
+    const std::lock_guard lock(m_state->m_mutex);
+    return m_state->m_openCount;
 }
 
 // A change notification on the machine's and the user's classes, each tree with all its subkeys,
 // whose events stay set once a change was reported. HKEY_CLASSES_ROOT is their merge on Windows
 // (under Wine the machine's alone), so no change of it passes unseen. The trees are opened in the
 // 64-bit view where there is one, so that the 32-bit classes below them are watched too.
-struct Registry::ClassesWatch {
+namespace {
+
+struct ClassesWatch {
     struct Tree {
         winapi::UniqueKey key;
         winapi::UniqueHandle changed;
@@ -248,19 +268,21 @@ struct Registry::ClassesWatch {
     }
 };
 
+} // namespace
+
 std::optional<Registry::Contents> Registry::contentsOf(HKEY key) {
-    const std::lock_guard lock(m_mutex);
-    if (nativeKey(m_native, key) == nullptr)
+    const std::lock_guard lock(m_state->m_mutex);
+    if (nativeKey(m_state->m_native, key) == nullptr)
         return std::nullopt;
     const bool classes =
         nativeRoot(key) != nullptr
             ? key == HKEY_CLASSES_ROOT
-            : m_roots[static_cast<std::size_t>((key - kFirstHandle) / 4)] == HKEY_CLASSES_ROOT;
+            : m_state->m_roots[static_cast<std::size_t>((key - kFirstHandle) / 4)] == HKEY_CLASSES_ROOT;
     if (!classes)
         return std::nullopt;
-    if (!m_classesWatch)
-        m_classesWatch = std::make_shared<ClassesWatch>();
-    ClassesWatch& watch = *m_classesWatch;
+    if (!m_state->m_classesWatch)
+        m_state->m_classesWatch = std::make_shared<ClassesWatch>();
+    ClassesWatch& watch = *m_state->m_classesWatch;
     if (!watch.unchanged()) {
         ++watch.changes;
         if (!watch.arm())

@@ -1,36 +1,37 @@
 #include "platform/StagedFile.h"
 
+#include "platform/Win32Error.h"
 #include "platform/win32/WindowsApi.h"
 
-#include <algorithm>
+#include <chrono>
 #include <random>
 
 namespace pelorix {
 namespace {
 
-std::string folderOf(const std::string& path) {
-    const auto sep = path.find_last_of("\\/");
-    if (sep == std::string::npos)
-        return ".";
-    return path.substr(0, sep == 2 && path[1] == ':' ? 3 : sep);
+// How often a rename that met a held final file is tried again.
+constexpr DWORD RenameRetryIntervalMs = 50;
+
+// Whether a rename that failed with code may succeed once another program lets go of the final
+// file: the system refused the replacement of an existing file that is neither a folder nor
+// read-only (those never change by waiting).
+bool mayBeHeld(const std::wstring& finalPath, DWORD code) {
+    if (code != ERROR_ACCESS_DENIED && code != ERROR_SHARING_VIOLATION)
+        return false;
+    const DWORD attributes = ::GetFileAttributesW(finalPath.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
 }
 
-std::string nameOf(const std::string& path) {
-    const auto sep = path.find_last_of("\\/");
-    return sep == std::string::npos ? path : path.substr(sep + 1);
-}
-
-// The temporary name is longer than the final one: a final name near the file system's limit (255
-// characters) must not make it too long, so only the start of the name, whole characters, is kept.
-constexpr std::size_t MaxNameInTemporary = 200;
-
-std::string nameInTemporary(const std::string& name) {
-    if (name.size() <= MaxNameInTemporary)
-        return name;
-    std::size_t cut = MaxNameInTemporary;
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-        --cut; // not inside a character's UTF-8 bytes
-    return name.substr(0, cut);
+// Why the final file could not be replaced: "in use by another process" (32) while a program holds
+// it without letting others delete it, else the rename's own code.
+std::int32_t holderReason(const std::wstring& finalPath, DWORD code) {
+    const winapi::UniqueHandle probe(::CreateFileW(finalPath.c_str(), DELETE,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!probe && ::GetLastError() == ERROR_SHARING_VIOLATION)
+        return win32::SharingViolation;
+    return static_cast<std::int32_t>(code);
 }
 
 } // namespace
@@ -48,20 +49,15 @@ std::uint32_t permissionBitsOf(const std::string& hostPath, std::uint32_t fallba
     }
 }
 
-// The rename replaces the name itself, a link as well: either way of Link holds.
-std::optional<StagedFile> StagedFile::create(const std::string& finalHostPath, std::int32_t& error, Link) {
+std::optional<std::string> StagedFile::makeTemporary(const std::string& stem, std::int32_t& error) {
     std::random_device seed;
     std::mt19937 random(seed());
-    const std::string stem =
-        folderOf(finalHostPath) + "\\." + nameInTemporary(nameOf(finalHostPath)) + ".pelorix-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temp = stem + std::to_string(random() % 1000000);
+        std::string temp = stem + std::to_string(random() % 1000000);
         const winapi::UniqueHandle file(::CreateFileW(winapi::widePath(temp).c_str(), GENERIC_WRITE, 0,
                                                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr));
-        if (file) {
-            error = 0;
-            return StagedFile(finalHostPath, temp);
-        }
+        if (file)
+            return temp;
         if (::GetLastError() != ERROR_FILE_EXISTS) {
             error = winapi::lastError();
             return std::nullopt;
@@ -71,28 +67,21 @@ std::optional<StagedFile> StagedFile::create(const std::string& finalHostPath, s
     return std::nullopt;
 }
 
-StagedFile::~StagedFile() {
-    if (!m_done)
-        ::DeleteFileW(winapi::widePath(m_tempHost).c_str());
+// Not shared: a writer that still holds the temporary file bars its flush, and with it the rename.
+// FlushFileBuffers needs write access.
+UniqueFile StagedFile::openTemporary(const std::string& tempHost, Use use, std::int32_t& error) {
+    UniqueFile file(::CreateFileW(winapi::widePath(tempHost).c_str(), GENERIC_WRITE, 0, nullptr,
+                                  use == Use::Write ? TRUNCATE_EXISTING : OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_HIDDEN, nullptr));
+    error = file ? 0 : winapi::lastError();
+    return file;
 }
 
-std::int32_t StagedFile::write(std::string_view bytes) {
-    const winapi::UniqueHandle file(::CreateFileW(winapi::widePath(m_tempHost).c_str(), GENERIC_WRITE, 0,
-                                                  nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_HIDDEN,
-                                                  nullptr));
-    if (!file)
-        return winapi::lastError();
-    while (!bytes.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
-        DWORD written = 0;
-        if (::WriteFile(file.get(), bytes.data(), chunk, &written, nullptr) == 0)
-            return winapi::lastError();
-        if (written == 0)
-            return ERROR_DISK_FULL;
-        bytes.remove_prefix(written);
+void StagedFile::removeTemporary(const std::string& tempHost) noexcept {
+    try {
+        ::DeleteFileW(winapi::widePath(tempHost).c_str());
+    } catch (...) { // a name that cannot be made wide was never created
     }
-    // The content must be on disk before the name points at it.
-    return ::FlushFileBuffers(file.get()) != 0 ? 0 : winapi::lastError();
 }
 
 std::int32_t StagedFile::setPermissionBits(std::uint32_t bits) {
@@ -102,20 +91,27 @@ std::int32_t StagedFile::setPermissionBits(std::uint32_t bits) {
                                                                                        : winapi::lastError();
 }
 
-std::int32_t StagedFile::commit() {
+// One rename, flushed before it returns. A final file another program holds open (a virus scanner
+// or an indexer looking at the old content) refuses it for a while: the rename is tried again until
+// RenameRetryLimitMs have passed.
+std::int32_t StagedFile::renameOntoFinal() {
     const std::wstring temp = winapi::widePath(m_tempHost);
-    const DWORD attributes = ::GetFileAttributesW(temp.c_str());
+    const std::wstring target = winapi::widePath(m_finalHost);
     // The final file is an ordinary one: the hidden mark belonged to the staging name alone.
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (const DWORD attributes = ::GetFileAttributesW(temp.c_str()); attributes != INVALID_FILE_ATTRIBUTES) {
         const DWORD plain = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN);
         ::SetFileAttributesW(temp.c_str(), plain != 0 ? plain : FILE_ATTRIBUTE_NORMAL);
     }
-    // One rename, flushed before it returns.
-    if (::MoveFileExW(temp.c_str(), winapi::widePath(m_finalHost).c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0)
-        return winapi::lastError();
-    m_done = true;
-    return 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(RenameRetryLimitMs);
+    for (;;) {
+        if (::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+            0)
+            return 0;
+        const DWORD code = ::GetLastError();
+        if (!mayBeHeld(target, code) || std::chrono::steady_clock::now() >= deadline)
+            return holderReason(target, code);
+        ::Sleep(RenameRetryIntervalMs);
+    }
 }
 
 } // namespace pelorix

@@ -1,5 +1,6 @@
 #include "platform/StopSignals.h"
 
+#include "platform/win32/ConsoleEvents.h"
 #include "platform/win32/WindowsApi.h"
 
 #include <atomic>
@@ -26,7 +27,7 @@ HANDLE runEnded() {
 }
 
 BOOL WINAPI noteControlEvent(DWORD event) {
-    return StopSignals::consoleEvent(event) ? TRUE : FALSE;
+    return handleConsoleEvent(event) ? TRUE : FALSE;
 }
 
 } // namespace
@@ -42,7 +43,7 @@ StopSignals::~StopSignals() {
     ::SetEvent(runEnded());
 }
 
-bool StopSignals::consoleEvent(unsigned long event) noexcept {
+bool handleConsoleEvent(unsigned long event) noexcept {
     int signal = SignalTerminate;
     if (event == CTRL_C_EVENT)
         signal = SignalInterrupt;

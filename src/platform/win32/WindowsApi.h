@@ -24,6 +24,8 @@
 #undef REG_SZ
 #undef GetEnvironmentVariable
 
+#include "platform/NativeFile.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -44,34 +46,9 @@ inline std::int32_t lastError() noexcept {
     return static_cast<std::int32_t>(::GetLastError());
 }
 
-// A kernel handle owned by one object and closed when it goes away.
-class UniqueHandle {
-public:
-    explicit UniqueHandle(HANDLE handle = nullptr) noexcept : m_handle(valid(handle) ? handle : nullptr) {}
-    ~UniqueHandle() { reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) {
-            reset();
-            m_handle = std::exchange(other.m_handle, nullptr);
-        }
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-    HANDLE get() const noexcept { return m_handle; }
-    explicit operator bool() const noexcept { return m_handle != nullptr; }
-    HANDLE release() noexcept { return std::exchange(m_handle, nullptr); }
-    void reset() noexcept {
-        if (m_handle != nullptr)
-            ::CloseHandle(std::exchange(m_handle, nullptr));
-    }
-
-private:
-    static bool valid(HANDLE handle) noexcept { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
-    HANDLE m_handle;
-};
+// A kernel handle owned by one object and closed when it goes away: a file, or any other object
+// the system hands out as a HANDLE (a process, a job, an event).
+using UniqueHandle = UniqueFile;
 
 // An open registry key owned by one object.
 class UniqueKey {
