@@ -19,7 +19,7 @@ constexpr std::string_view typelibInfoHelp =
     "major version in decimal, \".\", and the minor version in lower-case hexadecimal,\n"
     "as a project file's reference line writes it.\n"
     "\n"
-    "FILE is a host path or a Windows path of the prefix. It may be an MSFT or SLTG type\n"
+    "{paths} It may be an MSFT or SLTG type\n"
     "library or a PE file (.dll, .ocx, .exe, .tlb) with a TYPELIB resource; a trailing\n"
     "\\N selects resource N instead of resource 1, as registrations write it.\n"
     "\n"
