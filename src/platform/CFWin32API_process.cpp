@@ -97,6 +97,14 @@ std::string locateProgram(std::string_view name, bool searchAndAppendExe) {
     failStart(win32::FileNotFound);
 }
 
+std::string programToLaunch(std::string_view programPath, const std::vector<std::string>& args) {
+    if (!programPath.empty())
+        return locateProgram(programPath, false);
+    if (args.empty())
+        failStart(win32::FileNotFound);
+    return locateProgram(args.front(), true);
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelorix {
 
@@ -46,6 +47,10 @@ std::string notAProgramText(const std::string& hostProgram);
 
 // The host path of a program named by a Windows path or a plain name (see programOfCommandLine).
 std::string locateProgram(std::string_view name, bool searchAndAppendExe);
+
+// The host path of the program launch() starts: programPath exactly when given, else the first
+// of the arguments as a command line's program is looked for; fails when there is none.
+std::string programToLaunch(std::string_view programPath, const std::vector<std::string>& args);
 
 // Whether a file is a Windows program: an image that starts with "MZ". Fails (BadExeFormat) for
 // anything that is no regular file, which is never opened, nor run.

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace pelorix {
 
@@ -41,6 +43,13 @@ public:
     static int exitStatus(int signal) noexcept { return 128 + signal; }
 
 private:
+    // Each system's part: the number and name of every signal it stops a run with.
+    struct NamedSignal {
+        int number;
+        std::string_view name;
+    };
+    static std::span<const NamedSignal> namedSignals() noexcept;
+
     Set m_set;
 };
 

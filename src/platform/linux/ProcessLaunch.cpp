@@ -302,13 +302,7 @@ launch(std::string_view programPath, std::string_view commandLine,
        AbandonedProcess /*abandoned: a process group ends with its leader's end anyway*/) {
     UnreapedChildren::instance().reapEnded();
     const std::vector<std::string> args = splitCommandLine(commandLine);
-    std::string hostProgram;
-    if (!programPath.empty())
-        hostProgram = locateProgram(programPath, false);
-    else if (!args.empty())
-        hostProgram = locateProgram(args.front(), true);
-    else
-        failStart(win32::FileNotFound);
+    const std::string hostProgram = programToLaunch(programPath, args);
 
     std::vector<std::string> argv;
     std::string executable;

@@ -76,19 +76,10 @@ void StopSignals::drain() const noexcept {
     }
 }
 
-std::string StopSignals::name(int signal) {
-    switch (signal) {
-    case SIGINT:
-        return "SIGINT";
-    case SIGTERM:
-        return "SIGTERM";
-    case SIGHUP:
-        return "SIGHUP";
-    case SIGPIPE:
-        return "SIGPIPE";
-    default:
-        return "signal " + std::to_string(signal);
-    }
+std::span<const StopSignals::NamedSignal> StopSignals::namedSignals() noexcept {
+    static constexpr NamedSignal Names[] = {
+        {SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}, {SIGPIPE, "SIGPIPE"}};
+    return Names;
 }
 
 } // namespace pelorix

@@ -135,13 +135,7 @@ std::string findOnHostPath(std::string_view name) {
 std::unique_ptr<ChildProcess> launch(std::string_view programPath, std::string_view commandLine,
                                      AbandonedProcess abandoned) {
     const std::vector<std::string> args = splitCommandLine(commandLine);
-    std::string program;
-    if (!programPath.empty())
-        program = locateProgram(programPath, false);
-    else if (!args.empty())
-        program = locateProgram(args.front(), true);
-    else
-        failStart(win32::FileNotFound);
+    const std::string program = programToLaunch(programPath, args);
 
     const winapi::UniqueHandle input = openNul(GENERIC_READ);
     const winapi::UniqueHandle output = openNul(GENERIC_WRITE);

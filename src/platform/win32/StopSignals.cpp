@@ -71,17 +71,10 @@ int StopSignals::wakeUpDescriptor() const noexcept {
 
 void StopSignals::drain() const noexcept {}
 
-std::string StopSignals::name(int signal) {
-    switch (signal) {
-    case SignalInterrupt:
-        return "SIGINT";
-    case SignalTerminate:
-        return "SIGTERM";
-    case SignalBreak:
-        return "SIGBREAK";
-    default:
-        return "signal " + std::to_string(signal);
-    }
+std::span<const StopSignals::NamedSignal> StopSignals::namedSignals() noexcept {
+    static constexpr NamedSignal Names[] = {
+        {SignalInterrupt, "SIGINT"}, {SignalTerminate, "SIGTERM"}, {SignalBreak, "SIGBREAK"}};
+    return Names;
 }
 
 } // namespace pelorix
