@@ -9,11 +9,12 @@ namespace pelorix {
 // Where the program lives and what it runs against, read from the process environment on every
 // call so that a test can point each of them at a folder of its own.
 
-// The iconv name of the ANSI code page: PELORIX_CODEPAGE, else "CP932".
+// The name of the ANSI code page (see platform/CodePage.h): PELORIX_CODEPAGE, else "CP932".
 std::string ansiCodePage();
 
-// The program folder as a host path: PELORIX_HOME; else the executable's folder when it is
-// writable; else $XDG_CONFIG_HOME/pelorix (default ~/.config/pelorix), created on demand.
+// The program folder as a host path: PELORIX_HOME; else the executable's folder when files can be
+// made there; else, created on demand, on Linux $XDG_CONFIG_HOME/pelorix (default
+// ~/.config/pelorix), on Windows %APPDATA%\pelorix.
 std::string programFolderHost();
 
 // The program folder as the program sees it: a Windows path without a trailing "\".

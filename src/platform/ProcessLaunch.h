@@ -32,9 +32,10 @@ public:
 };
 
 // Starts the program of a Windows command line without any shell. programPath, when given, names
-// the program exactly (no search, no ".exe" added); else the line's first argument does. With
-// abandoned = EndGroup the program and what it starts also end when this process ends, however
-// it ends.
+// the program exactly (no search, no ".exe" added); else the line's first argument does. On
+// Windows, with abandoned = EndGroup, the program and what it starts also end when this process
+// ends, however it ends (its job ends with the last handle); on Linux a program outlives a
+// process killed outright, and the build lock's record of it holds off the next build.
 std::unique_ptr<ChildProcess> launch(std::string_view programPath, std::string_view commandLine,
                                      AbandonedProcess abandoned);
 

@@ -39,7 +39,8 @@ public:
     // The signal's name ("SIGTERM"), or "signal N" for one without a name here.
     static std::string name(int signal);
     // The exit status of a program stopped by the signal, as a shell reports one killed by it:
-    // 128 + its number (130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP, 141 for SIGPIPE).
+    // 128 + its number (130 for SIGINT, 143 for SIGTERM; on Linux 129 for SIGHUP, 141 for SIGPIPE;
+    // on Windows 149 for SIGBREAK).
     static int exitStatus(int signal) noexcept { return 128 + signal; }
 
 private:

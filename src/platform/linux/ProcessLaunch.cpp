@@ -279,7 +279,7 @@ std::string findOnHostPath(std::string_view name) {
     const std::string path = hostEnv("PATH").value_or("/usr/local/bin:/usr/bin:/bin");
     for (const std::string& dir : split(path, ':')) {
         const std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + std::string(name);
-        if (isRegularFile(candidate) && ::access(candidate.c_str(), X_OK) == 0)
+        if (isRegularFile(candidate) && isSystemProgram(candidate))
             return candidate;
     }
     return {};
@@ -290,11 +290,11 @@ std::string findOnHostPath(std::string_view name) {
 // there.
 std::string findWine() {
     if (auto wine = hostEnv("PELORIX_WINE"); wine && !wine->empty())
-        return isRegularFile(*wine) && ::access(wine->c_str(), X_OK) == 0 ? *wine : std::string();
+        return isRegularFile(*wine) && isSystemProgram(*wine) ? *wine : std::string();
     if (std::string wine = findOnHostPath("wine"); !wine.empty())
         return wine;
     const std::string debian = "/usr/lib/wine/wine";
-    return isRegularFile(debian) && ::access(debian.c_str(), X_OK) == 0 ? debian : std::string();
+    return isRegularFile(debian) && isSystemProgram(debian) ? debian : std::string();
 }
 
 std::unique_ptr<ChildProcess>
