@@ -12,6 +12,8 @@ import pathlib
 import re
 import sys
 
+import house_check
+
 QUOTED = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.MULTILINE)
 SYSTEM_C = re.compile(r"^\s*#\s*include\s*<([^>]+\.h)>", re.MULTILINE)
 SYSTEM_FOLDERS = ("platform/linux/", "platform/win32/")
@@ -76,15 +78,10 @@ def self_test() -> int:
     return 0
 
 
-def main(argv: list[str]) -> int:
-    if argv[1:] == ["--self-test"]:
-        return self_test() or main(argv[:1])
-    src = pathlib.Path(argv[1]) if argv[1:] else pathlib.Path(__file__).resolve().parent.parent / "src"
-    findings = check_tree(load(src))
-    for finding in findings:
-        print(finding)
-    return 1 if findings else 0
+def findings_in(args: list[str]) -> list[str]:
+    src = pathlib.Path(args[0]) if args else pathlib.Path(__file__).resolve().parent.parent / "src"
+    return check_tree(load(src))
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    house_check.run(sys.argv, self_test, findings_in)

@@ -9,6 +9,8 @@ lambda that makes a third one long): the check must name exactly the first and t
 import pathlib
 import subprocess
 import sys
+
+import house_check
 import tempfile
 
 MAX_FILE_LINES = 600
@@ -67,17 +69,12 @@ def self_test() -> int:
     return 0
 
 
-def main(argv: list[str]) -> int:
-    if argv[1:] == ["--self-test"]:
-        return self_test() or main(argv[:1])
+def findings_in(args: list[str]) -> list[str]:
     root = pathlib.Path(__file__).resolve().parent.parent
-    src = pathlib.Path(argv[1]) if argv[1:] else root / "src"
+    src = pathlib.Path(args[0]) if args else root / "src"
     files = sorted(f for f in src.rglob("*") if f.suffix in (".cpp", ".h"))
-    findings = check(files, label=lambda f: f.resolve().relative_to(root).as_posix())
-    for finding in findings:
-        print(finding)
-    return 1 if findings else 0
+    return check(files, label=lambda f: f.resolve().relative_to(root).as_posix())
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    house_check.run(sys.argv, self_test, findings_in)
