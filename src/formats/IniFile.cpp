@@ -8,13 +8,18 @@
 namespace pelorix {
 namespace {
 
-// The code page a file is read and written in, with the platform's conversions.
+// The code page a file is read and written in, with the platform's conversions. ASCII is the same
+// in every code page the engine reads, so most lines need none.
 struct CodePageOf {
     const TextEncodings& encodings;
     std::string_view encoding;
 
-    std::string decode(std::string_view bytes) const { return encodings.decode(encoding, bytes); }
-    std::string encode(std::string_view text) const { return encodings.encode(encoding, text); }
+    std::string decode(std::string_view bytes) const {
+        return isAscii(bytes) ? std::string(bytes) : encodings.decode(encoding, bytes);
+    }
+    std::string encode(std::string_view text) const {
+        return isAscii(text) ? std::string(text) : encodings.encode(encoding, text);
+    }
 };
 
 // One line of the file's bytes: its text is [begin, end), its line end [end, next).
