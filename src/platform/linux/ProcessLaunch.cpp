@@ -285,6 +285,8 @@ std::string findOnHostPath(std::string_view name) {
     return {};
 }
 
+namespace {
+
 // Wine's program: PELORIX_WINE when set, else "wine" on PATH, else Debian's place for it, where the
 // wine64 and wine32 packages put it without the "wine" package's link on PATH. "" when none is
 // there.
@@ -296,6 +298,8 @@ std::string findWine() {
     const std::string debian = "/usr/lib/wine/wine";
     return isRegularFile(debian) && isSystemProgram(debian) ? debian : std::string();
 }
+
+} // namespace
 
 std::unique_ptr<ChildProcess>
 launch(std::string_view programPath, std::string_view commandLine,
