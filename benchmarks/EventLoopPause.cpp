@@ -9,8 +9,8 @@
 #include "app/frmBuildSetting.h"
 #include "app/modMain.h"
 #include "engine/BuildWindows.h"
+#include "forms/frmLog.h"
 #include "platform/ErrorLog.h"
-#include "windows/frmLog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -27,7 +27,8 @@ else
     rm -f demo-windows/.made
     ./run.sh --windows --prepare >/dev/null
     export WINEPREFIX=$PWD/demo-windows/prefix PELORIX_HOME="Z:${PWD//\//\\}\\demo-windows\\home" WINEDEBUG=-all
-    export START="wine build-windows-run/bin/pelorix.exe"
+    wine=$(command -v wine || echo /usr/lib/wine/wine)
+    export START="$wine build-windows-run/bin/pelorix.exe"
 fi
 mkdir -p "$out"
 rm -f "$out"/*.png

@@ -11,6 +11,8 @@ import pathlib
 import re
 import sys
 
+import house_check
+
 DEFINITION = re.compile(r"^(?![ \t}#/]|namespace\b|return\b|using\b|template\b|struct\b|class\b|enum\b)"
                         r"[^;=(]*?\b(~?[A-Za-z_]\w*)\s*\(")
 NAMED = re.compile(r"\b(guard|handle)\(\"([^\"]*)\"")
@@ -66,16 +68,11 @@ def self_test() -> int:
     return 0
 
 
-def main(argv: list[str]) -> int:
-    if argv[1:] == ["--self-test"]:
-        return self_test() or main(argv[:1])
-    roots = [pathlib.Path(a) for a in argv[1:]] or [pathlib.Path(__file__).resolve().parent.parent / "src"]
+def findings_in(args: list[str]) -> list[str]:
+    roots = [pathlib.Path(a) for a in args] or [pathlib.Path(__file__).resolve().parent.parent / "src"]
     files = sorted(f for root in roots for f in ([root] if root.is_file() else root.rglob("*.cpp")))
-    findings = [finding for f in files for finding in check(f)]
-    for finding in findings:
-        print(finding)
-    return 1 if findings else 0
+    return [finding for f in files for finding in check(f)]
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    house_check.run(sys.argv, self_test, findings_in)

@@ -31,9 +31,10 @@ ensure_packages() {
 # What building and testing the core needs.
 # libxxhash-dev: the content hashes of up-to-date checks (header-only, see src/platform/ContentHash.cpp).
 # python3-junitparser: the tests read pelorix-cli's JUnit reports back with it (under /usr/bin/python3).
+# universal-ctags: the house check of the size of the code's functions (scripts/check-sizes.py).
 PELORIX_BUILD_PACKAGES=(g++ cmake ninja-build googletest libgtest-dev libgmock-dev libbenchmark-dev locales
     libxxhash-dev
-    python3-junitparser)
+    python3-junitparser universal-ctags)
 # The window program, its offscreen tests, a Japanese font, and what the screenshot scripts use.
 PELORIX_UI_PACKAGES=(qt6-base-dev fonts-noto-cjk fonts-ipafont-gothic xvfb xauth xdotool imagemagick)
 # Real Wine for the tests that read what Wine ships and a prefix made by wineboot, widl for the

@@ -5,16 +5,16 @@
 #include "app/MainWindowRules.h"
 #include "engine/BuildHandOver.h"
 #include "engine/CFSender.h"
+#include "forms/CDDesigns.h"
+#include "forms/GridControl.h"
+#include "forms/Twips.h"
+#include "forms/WidgetLayout.h"
+#include "forms/frmLog.h"
+#include "forms/frmSearch.h"
 #include "platform/CFWin32API.h"
 #include "platform/TimeFormat.h"
 #include "platform/UserInterface.h"
 #include "projectdata/CDFileData.h"
-#include "windows/CDDesigns.h"
-#include "windows/GridControl.h"
-#include "windows/Twips.h"
-#include "windows/WidgetLayout.h"
-#include "windows/frmLog.h"
-#include "windows/frmSearch.h"
 
 #include <QAction>
 #include <QApplication>

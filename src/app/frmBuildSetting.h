@@ -2,9 +2,9 @@
 
 #include "app/MainWindowRules.h"
 #include "engine/BuildWindows.h"
+#include "forms/CFSearch.h"
 #include "lists/CFCreateBuildList.h"
 #include "platform/ErrorConvention.h"
-#include "windows/CFSearch.h"
 
 #include <QMainWindow>
 #include <QPointer>

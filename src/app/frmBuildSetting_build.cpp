@@ -10,15 +10,15 @@
 #include "engine/BuildHandOver.h"
 #include "engine/BuildLock.h"
 #include "engine/BuildRecord.h"
+#include "forms/GridControl.h"
+#include "forms/Twips.h"
+#include "forms/frmLog.h"
+#include "forms/frmSearch.h"
+#include "forms/frmWait.h"
 #include "lists/CFCreateBuildList.h"
 #include "platform/CFWin32API.h"
 #include "platform/Environment.h"
 #include "projectdata/CDFileData.h"
-#include "windows/GridControl.h"
-#include "windows/Twips.h"
-#include "windows/frmLog.h"
-#include "windows/frmSearch.h"
-#include "windows/frmWait.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -4,10 +4,10 @@
 #include "app/frmBuildSetting.h"
 #include "engine/BuildTargets.h"
 #include "engine/CFVB6EXE.h"
+#include "forms/GridControl.h"
 #include "lists/CFCreateBuildList.h"
 #include "platform/CCCommon.h"
 #include "projectdata/CDFileData.h"
-#include "windows/GridControl.h"
 
 namespace pelorix {
 

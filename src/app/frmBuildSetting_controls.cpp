@@ -1,10 +1,10 @@
 // The main window's controls at their design places (in twips, inside the window below its menu
 // bar), its menus with their shortcuts, the connections of their events, and their layout.
 #include "app/frmBuildSetting.h"
-#include "windows/CDDesigns.h"
-#include "windows/GridControl.h"
-#include "windows/Twips.h"
-#include "windows/WidgetLayout.h"
+#include "forms/CDDesigns.h"
+#include "forms/GridControl.h"
+#include "forms/Twips.h"
+#include "forms/WidgetLayout.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -4,6 +4,7 @@
 #include "app/MainWindowRules.h"
 #include "app/frmBuildSetting.h"
 #include "engine/BuildHandOver.h"
+#include "forms/GridControl.h"
 #include "lists/ProjectListFile.h"
 #include "platform/CCCommon.h"
 #include "platform/CFWin32API.h"
@@ -11,7 +12,6 @@
 #include "platform/Numbers.h"
 #include "platform/UserInterface.h"
 #include "projectdata/CDFileData.h"
-#include "windows/GridControl.h"
 
 #include <QComboBox>
 #include <QLabel>

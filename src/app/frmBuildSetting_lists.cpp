@@ -2,11 +2,11 @@
 // project data and the grid, and the import of a batch file.
 #include "app/frmBuildSetting.h"
 #include "engine/BuildHandOver.h"
+#include "forms/GridControl.h"
 #include "lists/CFCreateBuildList.h"
 #include "lists/ProjectListFile.h"
 #include "platform/CFWin32API.h"
 #include "projectdata/CDFileData.h"
-#include "windows/GridControl.h"
 
 #include <QComboBox>
 #include <QPushButton>

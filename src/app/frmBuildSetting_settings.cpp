@@ -4,11 +4,11 @@
 #include "app/MainWindowRules.h"
 #include "app/frmBuildSetting.h"
 #include "engine/BuildHandOver.h"
+#include "forms/GridControl.h"
+#include "forms/Twips.h"
 #include "lists/ProjectListFile.h"
 #include "platform/CFWin32API.h"
 #include "projectdata/CDFileData.h"
-#include "windows/GridControl.h"
-#include "windows/Twips.h"
 
 #include <QAction>
 #include <QCheckBox>

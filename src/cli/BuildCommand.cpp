@@ -40,8 +40,8 @@ constexpr std::string_view buildHelp =
     "\n"
     "Builds the projects of a project list file with the settings of Pelorix.ini, as the\n"
     "window program's build command does: each project file is brought up to date, the\n"
-    "compiler registered as the .vbp shell command of the Wine prefix is run, and its log\n"
-    "is read (the Japanese or the English compiler's texts). Prints every build-log line\n"
+    "compiler is run (the .vbp shell command of {registry}), and its\n"
+    "log is read (the Japanese or the English compiler's texts). Prints every build-log line\n"
     "as it comes, then one line per built project: OK, NG or SKIP, a TAB, the compatibility\n"
     "mode, a TAB, the project file path; under an NG line one line per compile error its\n"
     "log names: a TAB, the source file, a TAB, the line, a TAB, the message; and last\n"
@@ -88,6 +88,7 @@ constexpr std::string_view buildHelp =
     "  --wait  wait for another build in the same program folder to end (a message on\n"
     "          standard error says so) instead of refusing\n"
     "\n"
+    "{program-folder}"
     "One build at a time per program folder: the compiler logs are files of the program\n"
     "folder, so a second build there (of this command or of the window program) would read\n"
     "the other's logs. A build holds the lock file Pelorix.lock in the program folder for\n"
@@ -104,11 +105,11 @@ constexpr std::string_view buildHelp =
     "A project the list's EnableState marks but whose file is missing cannot be built: it\n"
     "is listed among the results as MISSING, a TAB, a TAB and its path, and the exit status\n"
     "is 1 (result= stays the run's). A list file, project file or setting that stops the\n"
-    "run, a program folder that cannot take the compiler logs, and a prefix without a\n"
-    "usable registry are named in the build log and on standard error; a run that was\n"
+    "run{run-registry} and a program folder that cannot take\n"
+    "the compiler logs are named in the build log and on standard error; a run that was\n"
     "stopped ends with result=99.\n"
     "\n"
-    "When standard error is a terminal, one line on it shows the progress of the run and\n"
+    "When standard error is {terminal}, one line on it shows the progress of the run and\n"
     "is rewritten in place: the projects done of the total, the project being built and\n"
     "its mode, the time since the run began. Elsewhere (a pipe, a CI log) nothing is\n"
     "shown.\n"
@@ -136,23 +137,17 @@ constexpr std::string_view buildHelp =
     "                    time, whatever ProcessWaitTime says, 0 and negative included)\n"
     "Section [Option]: NotAfterBuildTargetOff, UpdateComponentReference (\"1\" = on).\n"
     "\n"
-    "The compiler runs in a process group of its own with standard input, output and\n"
-    "error on /dev/null: it never holds a pipe this command writes to. Its log is read\n"
+    "{compiler-process} Its log is read\n"
     "as it comes: of a huge log the build log shows the first 1000 lines (1 MiB at most),\n"
     "the line that decided the result and the last 50 lines, with a line saying how many\n"
     "lines and bytes were left out; a line longer than 16 KiB is cut, saying its size.\n"
     "Control characters of every printed line are written as spaces.\n"
     "\n"
-    "SIGINT, SIGTERM or SIGHUP during a build (and SIGPIPE, when the reader of the output\n"
-    "went away) stop it: the compiler is ended with its process group, no further project\n"
-    "is built, the project file and its backups stay as after a failed build, the build\n"
-    "log names the signal, and the result lines are printed as after any run.\n"
+    "{stop-events}\n"
     "\n"
     "Exit status: 0 when every target project was built (OK) and the result code is 0;\n"
     "1 when any project ended NG or MISSING or was not built because the run stopped,\n"
-    "whatever the last project's code, and on an error; 2 for a usage error; 128 + the\n"
-    "signal's number when a signal stopped the build (130 SIGINT, 143 SIGTERM, 129 SIGHUP,\n"
-    "141 SIGPIPE).\n";
+    "whatever the last project's code, and on an error; 2 for a usage error; {stop-status}.\n";
 
 // The build log of the command line: each line is printed as it comes, in place of the progress
 // line when there is one, its control characters as spaces.
@@ -250,7 +245,7 @@ std::vector<RunFile> runFiles(const BuildOptions& options) {
              hostPathOf(options.listPath)},
             {"the settings file", folder + "/Pelorix.ini"},
             {"the error log", folder + "/Pelorix.log"},
-            {"the build lock", folder + "/Pelorix.lock"}};
+            {"the build lock", folder + "/" + std::string(ProgramFolderLock::FileName)}};
 }
 
 std::optional<std::string> reportPathProblem(const BuildOptions& options, const std::vector<RunFile>& files) {
@@ -350,6 +345,23 @@ void reportRunError(BuildRecord& record, CDFileData& data, const LoadedTargets& 
         writeReport(record, options, err);
 }
 
+// The end of a run that was not stopped by an error: the result lines, the report, and the exit
+// status (a stop signal's own when one stopped it).
+int finishRun(BuildRecord& record, CDFileData& data, const LoadedTargets& loaded, const BuildOptions& options,
+              std::int32_t result, int stoppedBy, std::ostream& out, std::ostream& err) {
+    for (const std::int32_t row : loaded.missingRows)
+        record.addMissing(data, row);
+    printResults(record, out);
+    out << "result=" << result << '\n' << std::flush;
+    const bool reported = options.junitPath.empty() || writeReport(record, options, err);
+    if (stoppedBy != 0) {
+        err << "pelorix-cli build: stopped by " << StopSignals::name(stoppedBy) << '\n';
+        return StopSignals::exitStatus(stoppedBy);
+    }
+    // Every target counts, not only the last one the run's result code stands for.
+    return record.succeeded() && reported ? ExitOk : ExitFailure;
+}
+
 int build(const BuildOptions& options, const StopSignals& signals, std::ostream& out, std::ostream& err) {
     CFWin32API api;
     CDFileData data;
@@ -400,18 +412,7 @@ int build(const BuildOptions& options, const StopSignals& signals, std::ostream&
     for (const std::string& problem : outcome.problems)
         err << "pelorix-cli build: " << withoutControlCharacters(problem) << '\n';
 
-    const int stoppedBy = pump.noteStop();
-    for (const std::int32_t row : loaded.missingRows)
-        record.addMissing(data, row);
-    printResults(record, out);
-    out << "result=" << outcome.result << '\n' << std::flush;
-    const bool reported = options.junitPath.empty() || writeReport(record, options, err);
-    if (stoppedBy != 0) {
-        err << "pelorix-cli build: stopped by " << StopSignals::name(stoppedBy) << '\n';
-        return StopSignals::exitStatus(stoppedBy);
-    }
-    // Every target counts, not only the last one the run's result code stands for.
-    return record.succeeded() && reported ? ExitOk : ExitFailure;
+    return finishRun(record, data, loaded, options, outcome.result, pump.noteStop(), out, err);
 }
 
 // The program folder's build lock, taken as both front ends take it (see BuildLock.h): at once, or

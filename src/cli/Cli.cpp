@@ -5,6 +5,7 @@
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
 #include "platform/FileKind.h"
+#include "platform/SystemTexts.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -57,8 +58,8 @@ namespace {
 
 void printOverview(std::ostream& out) {
     out << "Usage: pelorix-cli COMMAND [ARGUMENTS]\n\n"
-           "Builds Visual Basic 6.0 project lists and shows the program's view of the machine.\n\n"
-           "Commands:\n";
+           "Builds Visual Basic 6.0 project lists and shows the program's view of the machine.\n"
+        << withSystemTexts("{system}") << "\nCommands:\n";
     for (const Command& c : commands())
         out << "  " << c.name << std::string(c.name.size() < 14 ? 14 - c.name.size() : 1, ' ') << c.summary
             << '\n';
@@ -81,7 +82,7 @@ int runCli(const Args& args, std::ostream& out, std::ostream& err) {
             continue;
         const Args rest(args.begin() + 1, args.end());
         if (wantsHelp(rest)) {
-            out << c.help;
+            out << withSystemTexts(c.help);
             return ExitOk;
         }
         // A code page that cannot be used would fail every file read: named once, before anything.

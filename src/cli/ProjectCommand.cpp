@@ -16,7 +16,7 @@ constexpr std::string_view projectHelp =
     "ProjectType=, CompatibleMode=, StartMode= and OptimizationType= followed by the value\n"
     "(\"\" or -1 when the file gives none). A missing file shows the placeholders \"-\".\n"
     "\n"
-    "FILE is a host path or a Windows path of the prefix.\n"
+    "{paths}\n"
     "\n"
     "Exit status: 0 when the file was read (or is missing), 1 when it could not be read,\n"
     "2 for a usage error.\n";

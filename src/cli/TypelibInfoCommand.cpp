@@ -34,7 +34,7 @@ constexpr std::string_view typelibInfoHelp =
     "          source flags. Members keep the order a client binds by (vtable slots, or\n"
     "          member ids of a dispinterface), so that two dumps diff well.\n"
     "\n"
-    "FILE is a host path or a Windows path of the prefix. It may be an MSFT or SLTG type\n"
+    "{paths} It may be an MSFT or SLTG type\n"
     "library or a PE file (.dll, .ocx, .exe, .tlb) with a TYPELIB resource; a trailing\n"
     "\\N selects resource N instead of resource 1, as registrations write it.\n"
     "\n"

@@ -13,19 +13,14 @@ namespace {
 constexpr std::string_view typelibsHelp =
     "Usage: pelorix-cli typelibs\n"
     "\n"
-    "Lists every 32-bit type-library registration of the Wine prefix ($WINEPREFIX, else\n"
-    "~/.wine) that a build walks to bring project references up to date: the registrations\n"
-    "under HKEY_CLASSES_ROOT\\TypeLib as the programs in the prefix see it: read from the\n"
-    "prefix's system.reg alone, since Wine does not merge the user's classes into it.\n"
+    "Lists every 32-bit type-library registration that a build walks to bring project\n"
+    "references up to date, those of {typelib-view}\n"
     "One line per registration, in the order of the walk:\n"
     "  the last write of its win32 key (local time, YYYY/MM/DD HH:MM:SS), a TAB,\n"
     "  its key path (TypeLib\\{GUID}\\version\\locale), a TAB,\n"
     "  its library path (empty when the win32 key has no readable path).\n"
     "\n"
-    "A prefix without a usable registry (the prefix folder missing, no drive in its\n"
-    "dosdevices folder, system.reg missing, or system.reg or user.reg not a Wine registry\n"
-    "file) lists nothing: the cause goes to standard error and the exit status is 1.\n"
-    "\n"
+    "{registry-problems}"
     "Exit status: 0 on success, 1 on an error, 2 for a usage error.\n";
 
 int runTypelibs(const Args& args, std::ostream& out, std::ostream& err) {
@@ -34,7 +29,7 @@ int runTypelibs(const Args& args, std::ostream& out, std::ostream& err) {
             << "Usage: pelorix-cli typelibs\n";
         return ExitUsage;
     }
-    if (const auto problem = prefixRegistryProblem()) {
+    if (const auto problem = registryProblem()) {
         err << "pelorix-cli typelibs: " << *problem << '\n';
         return ExitFailure;
     }
@@ -56,7 +51,7 @@ int runTypelibs(const Args& args, std::ostream& out, std::ostream& err) {
 } // namespace
 
 Command typelibsCommand() {
-    return {"typelibs", "every type-library registration of the Wine prefix", typelibsHelp, runTypelibs};
+    return {"typelibs", "every type-library registration a build reads", typelibsHelp, runTypelibs};
 }
 
 } // namespace pelorix::cli

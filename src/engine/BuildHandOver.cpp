@@ -180,7 +180,7 @@ BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::
         outcome.result = BuildResult::Error;
         return outcome;
     }
-    if (const auto problem = prefixRegistryProblem())
+    if (const auto problem = registryProblem())
         report(*problem);
 
     std::optional<UpToDateCheck> upToDate;

@@ -98,7 +98,7 @@ struct BuildRunOutcome {
     // The grid row of the project the run worked on last.
     std::int32_t currentBuildRow = 0;
     // What the run found wrong with the machine before its first project (the program folder,
-    // the prefix's registry, a build state that could not be written), as written to the build
+    // on Linux the prefix's registry, a build state that could not be written), as written to the build
     // log; the command line repeats it on standard error.
     std::vector<std::string> problems;
 };
@@ -107,9 +107,9 @@ struct BuildRunOutcome {
 // keeping, the list path for the engine's report. waitForm is the progress window the engine
 // shows; it is cleared when the run ends in a run-time error, which is written to the build log
 // and raised. The run first checks the machine: a program folder that cannot take the compiler
-// logs ends it at once with 99 (no engine, no progress window), and a prefix without a usable
-// registry is named in the build log before the run goes on. The caller holds the program
-// folder's ProgramFolderLock for the whole run.
+// logs ends it at once with 99 (no engine, no progress window), and a registry that cannot be
+// used (on Linux a prefix without a usable one) is named in the build log before the run goes on. The caller
+// holds the program folder's ProgramFolderLock for the whole run.
 BuildRunOutcome runBuild(const BuildRunContext& context, const std::vector<std::int32_t>& buildRows,
                          std::string_view projectListPath, const WindowOptions& options, IWaitForm*& waitForm,
                          IBuildSettingForm& form);

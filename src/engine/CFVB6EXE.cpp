@@ -498,9 +498,10 @@ bool CFVB6EXE::runCompiler(const std::string& command, std::string_view projectN
         // The start failure is in the error log already, and this procedure's line follows it as
         // for any failed start; the build log says what is missing, and the project fails.
         recordAndLog(currentAsRuntimeError(), "pVB6EXE", false);
+        const auto folder = registryFolder(); // the prefix, on Linux
         appendLog(stamp() + std::string(projectName) + "のｺﾝﾊﾟｲﾗを起動できません。拡張子「" + m_strExtension +
-                  "」のｷｰ「" + m_strShellCommand + "」にｺﾝﾊﾟｲﾗが登録されていません。[Prefix=" + winePrefix() +
-                  "]");
+                  "」のｷｰ「" + m_strShellCommand + "」にｺﾝﾊﾟｲﾗが登録されていません。" +
+                  (folder ? "[Prefix=" + *folder + "]" : std::string()));
         return false;
     }
     // A run stopped by a signal ends without a box that would wait for the user.

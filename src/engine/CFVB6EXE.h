@@ -41,8 +41,9 @@ class UpToDateCheck;
 //                      ends with 99, a build-log line and an error-log entry.
 //   "ProcessWaitLimit" ms a compiler may run before the project ends with 99 (default 600000),
 //                      in real time whatever the wait slice "ProcessWaitTime" is.
-// A prefix in which nothing is registered for "Extension" and "ShellCommand" has no compiler to
-// start: the project ends with 99 and the build log names the extension, the key and the prefix.
+// A registry in which nothing is registered for "Extension" and "ShellCommand" has no compiler to
+// start: the project ends with 99 and the build log names the extension, the key and, on Linux,
+// the prefix.
 class CFVB6EXE : public ErrorHolder {
 public:
     CFVB6EXE(IMessageBox& messageBox, IEventPump& eventPump);

@@ -1,13 +1,13 @@
 #include "engine/CompilerLog.h"
 
 #include "platform/CodePage.h"
+#include "platform/DosPath.h"
 #include "platform/DriveMap.h"
 #include "platform/FileSystemObject.h"
 #include "platform/HostFile.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
 #include "platform/Win32Error.h"
-#include "platform/WindowsPath.h"
 
 #include <algorithm>
 #include <array>

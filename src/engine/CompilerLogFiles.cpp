@@ -1,6 +1,7 @@
 // The compiler's log and the logs it refers to, as files: where they are, how they are read, and
 // the lines a build log shows of them.
 #include "engine/CompilerLog.h"
+#include "platform/DosPath.h"
 #include "platform/DriveMap.h"
 #include "platform/FileKind.h"
 #include "platform/FileSystemObject.h"
@@ -8,7 +9,6 @@
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
 #include "platform/Win32Error.h"
-#include "platform/WindowsPath.h"
 #include "projectdata/ProjectDependencies.h"
 
 #include <algorithm>
@@ -93,7 +93,7 @@ ReferredLog readReferredLog(std::string_view windowsPath, const std::vector<std:
     ReferredLog log;
     log.path = std::string(windowsPath);
     const std::string path =
-        absoluteWindowsPath(replaceAll(windowsPath, "/", "\\"), logFolders.empty() ? "" : logFolders.front());
+        absoluteDosPath(replaceAll(windowsPath, "/", "\\"), logFolders.empty() ? "" : logFolders.front());
     log.refusal = refusalOf(path, logFolders);
     if (!log.refusal.empty()) {
         log.state = ReferredLog::State::Refused;

@@ -4,11 +4,11 @@
 #include "platform/CCCommon.h"
 #include "platform/CDRegistryData.h"
 #include "platform/CFWin32API.h"
+#include "platform/DosPath.h"
 #include "platform/Environment.h"
 #include "platform/FileSystemObject.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
-#include "platform/WindowsPath.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/ProjectDependencies.h"
 #include "projectdata/ProjectFileKeys.h"
@@ -87,9 +87,10 @@ void checkCompiler(CFWin32API& api, std::vector<CheckFinding>& findings) {
         findings.push_back({severity, "", 0, std::move(what), std::move(detail)});
     };
     if (trimWhite(compiler.command).empty()) {
+        const auto folder = registryFolder();
         add(CheckSeverity::Error, "no compiler registered",
             "nothing is registered for " + compiler.extension + " under " + compiler.verb +
-                " in the prefix " + winePrefix());
+                (folder ? " in the prefix " + *folder : std::string()));
         return;
     }
     if (programOfCommandLine(compiler.command).empty())
@@ -223,9 +224,9 @@ void ProjectChecker::checkReference(std::int32_t lineNumber, const std::string& 
     if (lookup.registration == -1) {
         // A relative library found on no drive is searched for as written; it names the file
         // below the project's folder.
-        const std::string file = isAbsoluteWindowsPath(lookup.libraryPath)
+        const std::string file = isAbsoluteDosPath(lookup.libraryPath)
                                      ? lookup.libraryPath
-                                     : absoluteWindowsPath(lookup.libraryPath, m_folder);
+                                     : absoluteDosPath(lookup.libraryPath, m_folder);
         add(CheckSeverity::Error, lineNumber, "reference not registered",
             name + ": no registration of " + (file.empty() ? lookup.libraryPath : file) +
                 (!file.empty() && libraryFileExists(file) ? "" : ", and the file does not exist"));
@@ -259,7 +260,7 @@ void ProjectChecker::checkComponent(std::int32_t lineNumber, const std::string& 
 
 // A project built from another project's source needs that project built before it.
 void ProjectChecker::checkProjectReference(std::int32_t lineNumber, std::string_view written) {
-    const std::string referenced = absoluteWindowsPath(trimWhite(written), m_folder);
+    const std::string referenced = absoluteDosPath(trimWhite(written), m_folder);
     if (referenced.empty() || !FileSystemObject().FileExists(referenced)) {
         add(CheckSeverity::Error, lineNumber, "referenced project missing",
             std::string(trimWhite(written)) + " does not exist");
@@ -283,7 +284,7 @@ void ProjectChecker::checkCompatibleBinary(std::int32_t lineNumber, const std::s
             "binary compatibility without a CompatibleEXE32 file");
         return;
     }
-    const std::string path = absoluteWindowsPath(compatibleFile, m_folder);
+    const std::string path = absoluteDosPath(compatibleFile, m_folder);
     if (path.empty() || !FileSystemObject().FileExists(path))
         add(CheckSeverity::Error, lineNumber, "compatible binary missing",
             (path.empty() ? compatibleFile : path) + " does not exist");

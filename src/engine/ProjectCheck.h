@@ -14,7 +14,8 @@ class CFWin32API;
 // resolution of references and components the update uses) and looks at the machine the way a
 // build does:
 //
-// - the compiler: the command the prefix registers for the run's "Extension" and "ShellCommand"
+// - the compiler: the command registered (on Linux in the prefix) for the run's "Extension" and
+// "ShellCommand"
 //   and the program it names;
 // - each project file: that it exists and reads;
 // - each type-library reference: whether the library it names is registered, whether the

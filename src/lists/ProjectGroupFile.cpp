@@ -2,10 +2,10 @@
 
 #include "lists/ProjectListFile.h"
 #include "platform/CodePage.h"
+#include "platform/DosPath.h"
 #include "platform/FileSystemObject.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
-#include "platform/WindowsPath.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/ProjectText.h"
 
@@ -64,7 +64,7 @@ public:
             note(lineNumber, "ignored: " + std::string(entry->key) + "= names no project file");
             return;
         }
-        std::string path = absoluteWindowsPath(written, m_groupFolder);
+        std::string path = absoluteDosPath(written, m_groupFolder);
         if (path.empty()) {
             note(lineNumber, "ignored: " + written + " cannot be made a full path");
             return;

@@ -1,12 +1,12 @@
 #include "lists/ProjectListFile.h"
 
+#include "formats/IniFile.h"
 #include "platform/CCCommon.h"
 #include "platform/CFWin32API.h"
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
 #include "platform/Environment.h"
 #include "platform/HostFile.h"
-#include "platform/IniFile.h"
 #include "platform/Numbers.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
@@ -32,7 +32,7 @@ std::string settingOr(CFWin32API& api, std::string_view key, std::string_view fa
 
 // A key of the list file's section "Build", read whole.
 std::string wholeBuildValue(const std::string& fileBytes, std::string_view key) {
-    return readIniValue(fileBytes, "Build", key, ansiCodePage(), std::string::npos).value_or("");
+    return readIniValue(fileBytes, "Build", key, ansiCodePage(), codePages(), std::string::npos).value_or("");
 }
 
 // One line of a file as it was read: its bytes, its line end ("" for a last line without one) and
@@ -134,7 +134,7 @@ std::string withMarks(std::string bytes, const ListMarks& marks) {
     for (const auto& [key, value] :
          {std::pair<std::string_view, std::string>{"EnableState", enableStateText(marks.enabledRows)},
           {"Index", std::to_string(marks.buildIndex)}})
-        if (auto updated = writeIniValue(bytes, "Build", key, value, ansiCodePage()))
+        if (auto updated = writeIniValue(bytes, "Build", key, value, ansiCodePage(), codePages()))
             bytes = std::move(*updated);
     return bytes;
 }
@@ -344,16 +344,17 @@ void rewriteProjectListOrder(std::string_view listPath, const std::vector<std::s
                    : row;
     };
     const std::string encoding = ansiCodePage();
-    if (readIniValue(text, "Build", "EnableState", encoding)) {
+    if (readIniValue(text, "Build", "EnableState", encoding, codePages())) {
         std::vector<std::int32_t> rows;
         for (const std::int32_t row : readListBuildState(listPath).enableRows)
             rows.push_back(moveRow(row));
         std::sort(rows.begin(), rows.end());
-        text = writeIniValue(text, "Build", "EnableState", enableStateText(rows), encoding).value_or(text);
+        text = writeIniValue(text, "Build", "EnableState", enableStateText(rows), encoding, codePages())
+                   .value_or(text);
     }
     if (const auto index = readListBuildState(listPath).index)
-        text =
-            writeIniValue(text, "Build", "Index", std::to_string(moveRow(*index)), encoding).value_or(text);
+        text = writeIniValue(text, "Build", "Index", std::to_string(moveRow(*index)), encoding, codePages())
+                   .value_or(text);
 
     // Written as the window writes the list: a read-only or unchangeable file is named with why.
     const std::string host = hostPathOf(listPath);

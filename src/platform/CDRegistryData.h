@@ -25,8 +25,9 @@ struct TypeLibRegistrations {
 //
 // An instance keeps the result of its last registration walk, because a build walks the
 // registrations before every project and the registry rarely changes in between. It keeps the
-// three lists together with everything they were read under: the parsed registry files (an
-// unchanged file keeps its parsed object, a changed one is parsed again), the root and sub-key,
+// three lists together with everything they were read under: what the registry was read as
+// (Registry::Contents: on Linux the parsed registry files, an unchanged file keeping its parsed
+// object; on Windows the count of the changes the system reported), the root and sub-key,
 // the time zone (the times are local) and the ANSI code page (names and texts pass through it).
 // The next walk of the same instance hands out the kept lists instead of walking again when all
 // of these are the same and the kept walk logged no failure; a walk that logged failures is

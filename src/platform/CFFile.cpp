@@ -6,24 +6,20 @@
 #include "platform/RuntimeError.h"
 #include "platform/Win32Error.h"
 
+#include <climits>
 #include <utility>
 
 namespace pelorix {
 
-CFFile::~CFFile() {
-    closeHandle();
-}
-
 CFFile::CFFile(CFFile&& other) noexcept
-    : ErrorHolder(std::move(other)), m_handle(std::exchange(other.m_handle, InvalidHandle)),
+    : ErrorHolder(std::move(other)), m_file(std::move(other.m_file)),
       m_strFileName(std::exchange(other.m_strFileName, {})),
       m_blnAutoFlush(std::exchange(other.m_blnAutoFlush, false)), m_lngBufferSize(other.m_lngBufferSize) {}
 
 CFFile& CFFile::operator=(CFFile&& other) noexcept {
     if (this != &other) {
-        closeHandle();
         ErrorHolder::operator=(std::move(other));
-        m_handle = std::exchange(other.m_handle, InvalidHandle);
+        m_file = std::move(other.m_file);
         m_strFileName = std::exchange(other.m_strFileName, {});
         m_blnAutoFlush = std::exchange(other.m_blnAutoFlush, false);
         m_lngBufferSize = other.m_lngBufferSize;
@@ -46,6 +42,11 @@ void CFFile::fail(std::string_view operation, std::int32_t codeWhenNone) {
     throw error;
 }
 
+void CFFile::failWith(std::string_view operation, std::int32_t code) {
+    SetLastError(code);
+    fail(operation, code);
+}
+
 void CFFile::requireOpen(std::string_view operation) {
     if (!IsOpen())
         fail(operation, win32::InvalidHandle);
@@ -65,7 +66,7 @@ std::string CFFile::hostPathToOpen(std::string_view operation, std::string_view 
 
 CFFile::Handle CFFile::FileHandle() {
     requireOpen("FileHandle [PropertyGet]");
-    return m_handle;
+    return m_file.get();
 }
 
 std::string CFFile::FileName() {
@@ -85,7 +86,7 @@ void CFFile::AutoFlush(bool value) {
 
 void CFFile::CloseFile() {
     requireOpen("CloseFile");
-    closeHandle();
+    m_file.reset(); // closing the file ends the exclusive access
     m_strFileName.clear();
     m_blnAutoFlush = false;
 }
@@ -95,12 +96,74 @@ void CFFile::WriteBytes(std::span<const std::uint8_t> bytes) {
     // A short write (a full disk) must not pass for a complete one: a backup copy taken as
     // complete would later be restored truncated.
     const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (const std::int32_t code = writeAll(m_handle, view); code != 0) {
-        SetLastError(code);
-        fail("WriteBytes", code);
-    }
+    if (const std::int32_t code = writeAll(m_file.get(), view); code != 0)
+        failWith("WriteBytes", code);
     if (m_blnAutoFlush)
         Flush();
+}
+
+void CFFile::OpenFile(std::string_view path) {
+    constexpr std::string_view op = "OpenFile";
+    const std::string host = hostPathToOpen(op, path);
+    std::int32_t code = 0;
+    UniqueFile file = openUnshared(host, code);
+    if (!file)
+        failWith(op, code != 0 ? code : win32::AccessDenied);
+    m_file = std::move(file);
+    m_strFileName = std::string(path);
+}
+
+std::vector<std::uint8_t> CFFile::ReadBytes(std::int32_t count) {
+    requireOpen("ReadBytes");
+    // An array of no elements cannot be made; this error is the caller's, not logged here.
+    if (count < 1)
+        throw vberr::make(vberr::SubscriptOutOfRange);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count), 0);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        std::size_t got = 0;
+        if (const std::int32_t code = readSome(m_file.get(), reinterpret_cast<char*>(bytes.data()) + done,
+                                               bytes.size() - done, got);
+            code != 0)
+            failWith("ReadBytes", code);
+        if (got == 0)
+            break; // end of file: the rest stays zero
+        done += got;
+    }
+    return bytes;
+}
+
+void CFFile::Flush() {
+    requireOpen("Flush");
+    if (const std::int32_t code = flushFile(m_file.get()); code != 0)
+        failWith("Flush", code);
+}
+
+void CFFile::SeekAbsolute(std::int32_t high, std::int32_t low) {
+    requireOpen("SeekAbsolute");
+    const std::int64_t position = static_cast<std::int64_t>(
+        static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32 | static_cast<std::uint32_t>(low));
+    // The result is not checked, as callers expect; a refused position leaves its code behind.
+    if (const std::int32_t code = seekFile(m_file.get(), position, false); code != 0)
+        SetLastError(code);
+}
+
+void CFFile::SeekRelative(std::int32_t offset) {
+    requireOpen("SeekRelative");
+    if (const std::int32_t code = seekFile(m_file.get(), offset, true); code != 0)
+        failWith("SeekRelative", code);
+}
+
+std::int32_t CFFile::FileSize() {
+    // No test for an open file: on a closed object the platform call itself fails.
+    std::uint64_t size = 0;
+    if (const std::int32_t code = sizeOfFile(m_file.get(), size); code != 0)
+        failWith("FileSize", code);
+    // A size that does not fit a signed 32-bit number always fails; taking only its low part
+    // would report a 4 GiB + 100 byte file as 100 bytes.
+    if (size > static_cast<std::uint64_t>(INT32_MAX))
+        failWith("FileSize", win32::InvalidParameter);
+    return static_cast<std::int32_t>(size);
 }
 
 } // namespace pelorix

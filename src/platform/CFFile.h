@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ErrorConvention.h"
+#include "platform/NativeFile.h"
 
 #include <cstdint>
 #include <span>
@@ -20,11 +21,11 @@ namespace pelorix {
 // text as description and "CFFile" as source.
 class CFFile : public ErrorHolder {
 public:
-    using Handle = int;
-    static constexpr Handle InvalidHandle = -1;
+    // The system's own file: a descriptor on Linux, a HANDLE on Windows.
+    using Handle = NativeFile;
+    static constexpr Handle InvalidHandle = InvalidNativeFile;
 
     CFFile() : ErrorHolder("CFFile") {}
-    ~CFFile();
     CFFile(const CFFile&) = delete;
     CFFile& operator=(const CFFile&) = delete;
     CFFile(CFFile&& other) noexcept;
@@ -32,7 +33,7 @@ public:
 
     Handle FileHandle();
     std::string FileName();
-    bool IsOpen() const noexcept { return m_handle != InvalidHandle; }
+    bool IsOpen() const noexcept { return m_file.valid(); }
     bool AutoFlush();
     void AutoFlush(bool value);
 
@@ -56,9 +57,14 @@ private:
     void requireOpen(std::string_view operation);
     // The host path OpenFile opens; fails when a file is open already or the path names none.
     std::string hostPathToOpen(std::string_view operation, std::string_view path);
-    void closeHandle() noexcept;
+    // Fails with the code as the thread's last error.
+    [[noreturn]] void failWith(std::string_view operation, std::int32_t code);
 
-    Handle m_handle = InvalidHandle;
+    // The system's part of OpenFile: opens (or creates) the file at the host path for reading and
+    // writing, without sharing, refusing a read-only file; nothing, and the code, on failure.
+    static UniqueFile openUnshared(const std::string& hostPath, std::int32_t& error);
+
+    UniqueFile m_file;
     std::string m_strFileName;
     bool m_blnAutoFlush = false;
     std::int32_t m_lngBufferSize = 0;

@@ -46,7 +46,7 @@ public:
     bool SetTerminalProfile(std::string_view sectionName, std::string_view keyName, std::string_view value,
                             std::string_view filePath = {});
 
-    // Registry (HKEY_CLASSES_ROOT of the Wine prefix).
+    // Registry (HKEY_CLASSES_ROOT as the compiler sees it: see platform/Registry.h).
     std::int32_t EnumKeys(HKEY key, std::string_view subKey, std::vector<std::string>& names);
     void RecursiveRegEnumKeys(HKEY key, std::string_view path, std::vector<std::string>& libraryPaths,
                               std::vector<std::string>& keyPaths, std::vector<VbDate>& writeTimes);

@@ -2,7 +2,9 @@
 #include "platform/CommandLine.h"
 #include "platform/DriveMap.h"
 #include "platform/Environment.h"
+#include "platform/FileKind.h"
 #include "platform/FileSystemObject.h"
+#include "platform/HostFile.h"
 #include "platform/ProcessLaunch.h"
 #include "platform/ProgramFolderLock.h"
 #include "platform/Text.h"
@@ -93,6 +95,14 @@ std::string locateProgram(std::string_view name, bool searchAndAppendExe) {
     if (std::string host = findOnHostPath(name); !host.empty())
         return host;
     failStart(win32::FileNotFound);
+}
+
+std::string programToLaunch(std::string_view programPath, const std::vector<std::string>& args) {
+    if (!programPath.empty())
+        return locateProgram(programPath, false);
+    if (args.empty())
+        failStart(win32::FileNotFound);
+    return locateProgram(args.front(), true);
 }
 
 namespace {
@@ -210,6 +220,34 @@ std::string CFWin32API::GetLastErrorMsg(std::int32_t errorCode) {
         return win32::systemMessage(errorCode);
     } catch (...) {
         return {};
+    }
+}
+
+bool isWindowsImage(const std::string& hostProgram) {
+    if (hostFileKind(hostProgram) != HostFileKind::Regular)
+        failStartOf(win32::BadExeFormat, hostProgram);
+    std::string start;
+    if (const std::int32_t code = readHostFileInPieces(hostProgram,
+                                                       [&start](std::string_view piece) {
+                                                           start.append(piece.substr(0, 2 - start.size()));
+                                                           return start.size() < 2;
+                                                       });
+        code != 0)
+        failStart(code);
+    return start == "MZ";
+}
+
+// The one test of what may start, on both systems: a Windows program, or one the system runs.
+std::string programStartProblem(std::string_view commandLine) {
+    const std::string program = programOfCommandLine(commandLine);
+    if (program.empty())
+        return {};
+    try {
+        if (isWindowsImage(program) || isSystemProgram(program))
+            return {};
+        return notAProgramText(program);
+    } catch (const RuntimeError& e) {
+        return e.description();
     }
 }
 

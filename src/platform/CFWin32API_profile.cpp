@@ -1,11 +1,11 @@
 // Settings files: one value read or written per call, on Pelorix.ini or any other INI file.
+#include "formats/IniFile.h"
 #include "platform/CFWin32API.h"
 #include "platform/CodePage.h"
 #include "platform/DriveMap.h"
 #include "platform/Environment.h"
 #include "platform/FileKind.h"
 #include "platform/HostFile.h"
-#include "platform/IniFile.h"
 #include "platform/Win32Error.h"
 
 #include <climits>
@@ -60,7 +60,7 @@ std::string CFWin32API::GetTerminalProfile(std::string_view sectionName, std::st
             return {};
         }
         auto value = readIniValue(*bytes, asCString(sectionName), asCString(keyName), ansiCodePage(),
-                                  kProfileBufferSize);
+                                  codePages(), kProfileBufferSize);
         if (!value || value->empty())
             return {};
         // The caller sees the buffer's text up to its first NUL.
@@ -79,7 +79,7 @@ bool CFWin32API::SetTerminalProfile(std::string_view sectionName, std::string_vi
             SetLastError(win32::PathNotFound);
             return false;
         }
-        const std::string target = finalTargetOf(host);
+        const std::string target = linkTargetHostPath(host);
         std::int32_t err = 0;
         const auto old = readHostFile(target, &err);
         if (!old && err != win32::FileNotFound) {
@@ -88,7 +88,7 @@ bool CFWin32API::SetTerminalProfile(std::string_view sectionName, std::string_vi
         }
         const std::string oldBytes = old.value_or(std::string());
         const auto updated = writeIniValue(oldBytes, asCString(sectionName), asCString(keyName),
-                                           asCString(value), ansiCodePage());
+                                           asCString(value), ansiCodePage(), codePages());
         if (!updated) {
             SetLastError(win32::InvalidParameter);
             return false;

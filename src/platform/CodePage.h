@@ -1,5 +1,8 @@
 #pragma once
 
+#include "formats/TextEncodings.h"
+#include "formats/Unicode.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,17 +29,10 @@ std::string utf8ToAnsi(std::string_view text);
 std::string decodeFrom(std::string_view encoding, std::string_view bytes);
 std::string encodeTo(std::string_view encoding, std::string_view text);
 
+// decodeFrom and encodeTo for the readers of src/formats.
+const TextEncodings& codePages() noexcept;
+
 // Bytes that are not valid in the code page decode to EscapeBase + byte.
 inline constexpr char32_t EscapeBase = 0xF700;
-
-// Appends a code point to UTF-8 text.
-void appendUtf8(std::string& out, char32_t c);
-
-// The length of the UTF-8 sequence that starts at text[i], its code point in c; 0 when no
-// well-formed sequence starts there (text that came from outside may hold any bytes).
-std::size_t utf8SequenceAt(std::string_view text, std::size_t i, char32_t& c) noexcept;
-
-// True when the text holds only ASCII characters (the same bytes in every code page we use).
-bool isAscii(std::string_view text) noexcept;
 
 } // namespace pelorix

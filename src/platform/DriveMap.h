@@ -8,11 +8,12 @@
 
 namespace pelorix {
 
-// The drive letters of a Wine prefix: each link "x:" in dosdevices/ names the host folder of
-// drive X:, and a letter without a link is no drive. Without a prefix Z: is the host's root
-// folder, as in a default prefix. Windows paths inside the program are mapped to host paths
-// here, and host paths that enter the program (arguments, dialogs) are mapped to Windows paths
-// here, once.
+// The drive letters the compiler sees. On Linux those of the Wine prefix: each link "x:" in
+// dosdevices/ names the host folder of drive X:, and a letter without a link is no drive; without
+// a prefix Z: is the host's root folder, as in a default prefix. Windows paths inside the program
+// are mapped to host paths here, and host paths that enter the program (arguments, dialogs) are
+// mapped to Windows paths here, once. On Windows the drives are the system's own and a path needs
+// no mapping: both directions only make a path absolute, from the current folder.
 class DriveMap {
 public:
     struct Drive {
@@ -20,9 +21,10 @@ public:
         std::string hostFolder; // canonical host folder, no trailing "/" unless it is "/"
     };
 
-    explicit DriveMap(const std::string& prefix);
+    // The drives as they are now (on Linux those of winePrefix()).
+    DriveMap();
 
-    // The map of the current prefix (winePrefix()), reread when dosdevices/ changes.
+    // The current map, read again when the drives change (on Linux: when dosdevices/ changes).
     static std::shared_ptr<const DriveMap> currentShared();
     static const DriveMap& current();
 

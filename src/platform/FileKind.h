@@ -53,13 +53,20 @@ std::uint64_t hostLinkCount(const std::string& hostPath) noexcept;
 
 // The path a chain of symbolic links ends at, so that a file can be replaced where it lies
 // instead of replacing the link; the path itself when it is no link or the chain cannot be
-// followed (a loop, a dangling end: the caller's own operation then reports the problem).
+// followed (a loop, a dangling end: the caller's own operation then reports the problem). The one
+// link resolver of the program: on Windows every path is resolved by the system, as it follows a
+// link that is no reparse point too (a host's link under Wine), and comes back normalized.
 std::string linkTargetHostPath(const std::string& hostPath);
 
 // Writes bytes over the file in place, keeping the file (its identity, its other names, its
 // owner and bits): truncated to the new size, flushed. Unlike a replacement a failure part-way
 // leaves a partial file, so callers keep a copy to put back. A Win32 code, 0 when written.
 std::int32_t overwriteHostFileInPlace(const std::string& hostPath, std::string_view bytes);
+
+// Whether a new file can be made in the folder: on Linux the folder's write and search permission,
+// on Windows a file made there and removed again (the one test that respects every access rule
+// of the folder).
+bool folderTakesFiles(const std::string& hostFolder);
 
 // Whether a program may create a regular file at the path: 0 when a file can be made there (tried
 // by making an empty one and removing it again), else the Win32 code of the cause (a name too long,

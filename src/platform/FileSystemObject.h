@@ -8,8 +8,8 @@
 namespace pelorix {
 
 // The file system component: existence tests, deletion, sizes and the splitting of Windows paths
-// into folder and drive. Paths are Windows paths as the callers hold them (mapped through the
-// prefix's drives); the path helpers are pure text functions that treat "\" and "/" alike.
+// into folder and drive. Paths are Windows paths as the callers hold them (on Linux mapped through
+// the prefix's drives); the path helpers are pure text functions that treat "\" and "/" alike.
 class FileSystemObject {
 public:
     bool FileExists(std::string_view path) const;

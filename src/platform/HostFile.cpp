@@ -6,16 +6,33 @@
 
 namespace pelorix {
 
+namespace {
+
+// Reads the file from its position to its end, or until take returns false; 0 or the code of the
+// failure.
+std::int32_t readPieces(NativeFile file, const std::function<bool(std::string_view)>& take) {
+    char buffer[65536];
+    for (;;) {
+        std::size_t got = 0;
+        if (const std::int32_t code = readSome(file, buffer, sizeof buffer, got); code != 0)
+            return code;
+        if (got == 0 || !take(std::string_view(buffer, got)))
+            return 0;
+    }
+}
+
+} // namespace
+
 std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_t* err) {
+    std::int32_t code = 0;
+    std::uint64_t size = 0;
+    const UniqueFile file = openFileForReading(hostPath, code, size);
     std::string bytes;
-    const std::int32_t code = readRegularFile(
-        hostPath,
-        [&bytes](std::uint64_t size) {
-            // The size is only a hint: the file may grow or shrink while it is read.
-            if (size > 0 && size < bytes.max_size())
-                bytes.reserve(static_cast<std::size_t>(size));
-        },
-        [&bytes](std::string_view piece) {
+    // The size is only a hint: the file may grow or shrink while it is read.
+    if (file && size > 0 && size < bytes.max_size())
+        bytes.reserve(static_cast<std::size_t>(size));
+    if (file)
+        code = readPieces(file.get(), [&bytes](std::string_view piece) {
             bytes.append(piece);
             return true;
         });
@@ -28,8 +45,20 @@ std::optional<std::string> readHostFile(const std::string& hostPath, std::int32_
 
 std::int32_t readHostFileInPieces(const std::string& hostPath,
                                   const std::function<bool(std::string_view)>& take) {
-    return readRegularFile(
-        hostPath, [](std::uint64_t) {}, take);
+    std::int32_t code = 0;
+    std::uint64_t size = 0;
+    const UniqueFile file = openFileForReading(hostPath, code, size);
+    return file ? readPieces(file.get(), take) : code;
+}
+
+std::int32_t appendHostFile(const std::string& hostPath, std::string_view bytes) {
+    std::int32_t code = 0;
+    UniqueFile file = openFileForAppending(hostPath, code);
+    if (!file)
+        return code;
+    if ((code = writeAll(file.get(), bytes)) != 0)
+        return code;
+    return file.close();
 }
 
 std::int32_t writeHostFileAtomically(const std::string& hostPath, std::string_view bytes) {
@@ -58,18 +87,60 @@ std::int32_t replaceOwnFileAtomically(const std::string& hostPath, std::string_v
     return staged->commit();
 }
 
+std::size_t hostNameStart(std::string_view hostPath) noexcept {
+    std::size_t start = hostPath.size();
+    while (start > 0 && !isHostSeparator(hostPath[start - 1]))
+        --start;
+    return start;
+}
+
+std::string hostFolderOf(std::string_view hostPath) {
+    const std::size_t start = hostNameStart(hostPath);
+    if (start == 0)
+        return ".";
+    const std::size_t separator = start - 1;
+    const bool root = separator == 0 || (separator == 2 && hostPath[1] == ':');
+    return std::string(hostPath.substr(0, root ? separator + 1 : separator));
+}
+
 std::string failureText(std::int32_t code) {
     const std::string text = win32::systemMessage(code);
     return text.empty() ? "ｴﾗｰ " + std::to_string(code) : text;
 }
 
+namespace {
+
+// Why rewriteUserFile must leave the file alone, in the words of the program's messages.
+std::optional<std::string> writeBarText(WriteBar bar) {
+    switch (bar) {
+    case WriteBar::Folder:
+        return "ﾌｫﾙﾀﾞです。";
+    case WriteBar::NotRegular:
+        return "通常のﾌｧｲﾙではありません。";
+    case WriteBar::ReadOnly:
+        return "読み取り専用のﾌｧｲﾙです。";
+    case WriteBar::Immutable:
+        return "変更できないﾌｧｲﾙです(immutable属性)。";
+    case WriteBar::AppendOnly:
+        return "追加しかできないﾌｧｲﾙです(append-only属性)。";
+    case WriteBar::None:
+    case WriteBar::Missing:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<std::string> rewriteUserFile(const std::string& hostPath,
                                            const std::function<std::string(const std::string&)>& compose) {
-    bool exists = false;
-    if (auto refusal = userFileRefusal(hostPath, exists))
+    WriteBar bar = WriteBar::None;
+    if (const std::int32_t code = userFileBar(hostPath, bar); code != 0)
+        return failureText(code);
+    if (auto refusal = writeBarText(bar))
         return refusal;
     std::string oldBytes;
-    if (exists) {
+    if (bar != WriteBar::Missing) {
         std::int32_t code = 0;
         auto bytes = readHostFile(hostPath, &code);
         if (!bytes)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/NativeFile.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -47,28 +49,34 @@ std::optional<std::string> rewriteUserFile(const std::string& hostPath,
 // Appends bytes to a file (created when missing); the file is open only during this call.
 std::int32_t appendHostFile(const std::string& hostPath, std::string_view bytes);
 
-// The file a write of the path replaces: a file kept as a link elsewhere is written where the
-// link points, so that new content does not replace the link itself. The path itself when it is
-// no link or cannot be resolved.
-std::string finalTargetOf(const std::string& hostPath);
+// The system's text of a Win32 code, or "ｴﾗｰ N" when it has none.
+std::string failureText(std::int32_t code);
 
-// Writes all of the bytes to a POSIX descriptor, retrying after short writes; a Win32 code on failure
-// (112 when the disk is full).
-std::int32_t writeAll(int fd, std::string_view bytes);
+// Where the last name of a host path starts (0 for a bare name).
+std::size_t hostNameStart(std::string_view hostPath) noexcept;
+// The folder that holds a host path's last name: "." for a bare name; a root keeps its separator
+// ("/", on Windows also "C:\").
+std::string hostFolderOf(std::string_view hostPath);
 
 // Each system's part of the functions above.
 
-// Opens a regular file for reading as readHostFile does, tells sized how many bytes the system
-// says it holds, then reads it as readHostFileInPieces does; 0 or the code of the failure.
-std::int32_t readRegularFile(const std::string& hostPath, const std::function<void(std::uint64_t)>& sized,
-                             const std::function<bool(std::string_view)>& take);
+// Whether a character separates the names of a host path: "/", on Windows also "\".
+bool isHostSeparator(char c) noexcept;
 
-// Why rewriteUserFile must leave the file alone (a folder, not a regular file, no write
-// permission, or the system's text of a failure to look at it); nothing when it may go on.
-// exists tells whether there is a file to read first.
-std::optional<std::string> userFileRefusal(const std::string& hostPath, bool& exists);
+// Opens a regular file for reading, shared with other readers and writers, and tells its size as
+// the system gives it; nothing and the code in error for anything else: a folder is AccessDenied,
+// a FIFO, a device or a socket OpenFailed, decided without waiting and without opening a device
+// (opening one may act on it, a FIFO nobody writes to would hold the open forever).
+UniqueFile openFileForReading(const std::string& hostPath, std::int32_t& error, std::uint64_t& size);
 
-// The system's text of a Win32 code, or "ｴﾗｰ N" when it has none.
-std::string failureText(std::int32_t code);
+// Opens a file to append to, created when missing; nothing and the code in error.
+UniqueFile openFileForAppending(const std::string& hostPath, std::int32_t& error);
+
+// What bars rewriteUserFile from a file (links followed): nothing, no file yet, a folder, no
+// regular file, no write permission (the read-only attribute), or a mark of the file system that
+// bars even the superuser (Linux: immutable, append-only).
+enum class WriteBar { None, Missing, Folder, NotRegular, ReadOnly, Immutable, AppendOnly };
+// The bar, or the Win32 code of a failure to look at the file.
+std::int32_t userFileBar(const std::string& hostPath, WriteBar& bar);
 
 } // namespace pelorix

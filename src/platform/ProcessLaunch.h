@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelorix {
 
@@ -31,9 +32,10 @@ public:
 };
 
 // Starts the program of a Windows command line without any shell. programPath, when given, names
-// the program exactly (no search, no ".exe" added); else the line's first argument does. With
-// abandoned = EndGroup the program and what it starts also end when this process ends, however
-// it ends.
+// the program exactly (no search, no ".exe" added); else the line's first argument does. On
+// Windows, with abandoned = EndGroup, the program and what it starts also end when this process
+// ends, however it ends (its job ends with the last handle); on Linux a program outlives a
+// process killed outright, and the build lock's record of it holds off the next build.
 std::unique_ptr<ChildProcess> launch(std::string_view programPath, std::string_view commandLine,
                                      AbandonedProcess abandoned);
 
@@ -47,9 +49,22 @@ std::string notAProgramText(const std::string& hostProgram);
 // The host path of a program named by a Windows path or a plain name (see programOfCommandLine).
 std::string locateProgram(std::string_view name, bool searchAndAppendExe);
 
-// Backend look-ups for locateProgram: whether a host path is a regular file (isFolder tells a
-// folder), and a program on the host's PATH.
+// The host path of the program launch() starts: programPath exactly when given, else the first
+// of the arguments as a command line's program is looked for; fails when there is none.
+std::string programToLaunch(std::string_view programPath, const std::vector<std::string>& args);
+
+// Whether a file is a Windows program: an image that starts with "MZ". Fails (BadExeFormat) for
+// anything that is no regular file, which is never opened, nor run.
+bool isWindowsImage(const std::string& hostProgram);
+
+// Each system's part.
+
+// Look-ups for locateProgram: whether a host path is a regular file (isFolder tells a folder),
+// and a program on the host's PATH.
 bool isRegularFile(const std::string& hostPath, bool* isFolder = nullptr);
 std::string findOnHostPath(std::string_view name);
+// Whether the system starts the file as a program of its own, besides a Windows program: on Linux
+// an executable file, on Windows a batch file.
+bool isSystemProgram(const std::string& hostProgram);
 
 } // namespace pelorix

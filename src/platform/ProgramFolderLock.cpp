@@ -14,6 +14,8 @@ namespace pelorix {
 namespace {
 
 constexpr std::string_view StrayKey = "stray ";
+// How much of the lock file is read: the records of the compilers of a few runs.
+constexpr std::size_t RecordsLimit = 65536;
 // How often a build that waits looks again whether a compiler left running has ended.
 constexpr auto StrayPollInterval = std::chrono::milliseconds(200);
 
@@ -37,7 +39,7 @@ ProgramFolderLock ProgramFolderLock::take(bool wait) {
         std::this_thread::sleep_for(StrayPollInterval);
     if (lock.m_strayProcess != 0) {
         lock.m_state = State::Busy;
-        lock.m_fd = UniqueFd();
+        lock.m_file = UniqueFile();
         return lock;
     }
     lock.m_state = State::Held;
@@ -45,7 +47,7 @@ ProgramFolderLock ProgramFolderLock::take(bool wait) {
 }
 
 int ProgramFolderLock::runningStray() const {
-    const std::string bytes = lockFileBytes();
+    const std::string bytes = readFileStart(m_file.get(), RecordsLimit);
     for (const std::string& line : split(replaceAll(bytes, "\r", ""), '\n')) {
         if (!line.starts_with(StrayKey))
             continue;
@@ -63,8 +65,24 @@ int ProgramFolderLock::runningStray() const {
             return record.processId;
     }
     if (!bytes.empty())
-        emptyLockFile();
+        static_cast<void>(truncateFile(m_file.get(), 0));
     return 0;
+}
+
+bool ProgramFolderLock::appendToLockFile(const std::string& line) {
+    const UniqueFile file = openForRecords(programFolderHost() + "/" + std::string(FileName), true);
+    return file.valid() && writeAll(file.get(), line) == 0;
+}
+
+void ProgramFolderLock::rewriteLockFile(const std::function<std::string(const std::string&)>& edit) {
+    const UniqueFile file = openForRecords(programFolderHost() + "/" + std::string(FileName), false);
+    if (!file.valid())
+        return;
+    const std::string bytes = readFileStart(file.get(), RecordsLimit);
+    const std::string edited = edit(bytes);
+    if (edited == bytes || truncateFile(file.get(), 0) != 0)
+        return;
+    static_cast<void>(writeAll(file.get(), edited));
 }
 
 bool ProgramFolderLock::recordStrayProcess(int processId) {
@@ -87,7 +105,7 @@ void ProgramFolderLock::forgetProcess(int processId) {
 }
 
 void ProgramFolderLock::release() noexcept {
-    m_fd = UniqueFd(); // closing the descriptor ends the lock
+    m_file = UniqueFile(); // closing the file ends the lock
     if (m_state == State::Held)
         m_state = State::Unavailable;
 }

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "platform/FileKind.h"
-#include "platform/UniqueFd.h"
+#include "platform/NativeFile.h"
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace pelorix {
 
@@ -53,12 +54,15 @@ public:
     // Clears the record of a process the build has collected (ended and reaped).
     static void forgetProcess(int processId);
 
+    // The lock file's name in the program folder.
+    static constexpr std::string_view FileName = "Pelorix.lock";
+
     State state() const noexcept { return m_state; }
     bool held() const noexcept { return m_state == State::Held; }
     // The program folder (host path) the lock belongs to.
     const std::string& folder() const noexcept { return m_folder; }
     // The lock file's host path.
-    std::string path() const { return m_folder + "/Pelorix.lock"; }
+    std::string path() const { return m_folder + "/" + std::string(FileName); }
     // The Win32 code of the failure to open the lock file (Unavailable).
     std::int32_t errorCode() const noexcept { return m_errorCode; }
     // What the lock file's name is when it could not be opened (a folder, a symbolic link to
@@ -81,17 +85,18 @@ private:
     // The first recorded process that still runs, 0 for none; a file whose records have all
     // ended is emptied.
     int runningStray() const;
-
-    // Each system's part. Opens the lock file and takes the lock, waiting for it or not; on
-    // failure the state or the error code and the lock file's kind say why, and false.
-    bool lockFile(bool wait);
-    // The bytes of the held lock file (the first 64 KiB at most), and emptying it.
-    std::string lockFileBytes() const;
-    void emptyLockFile() const;
     // Adds a line to the lock file of the program folder, also while a run holds the lock.
     static bool appendToLockFile(const std::string& line);
     // Replaces the lock file's bytes by what edit makes of them, also while a run holds the lock.
     static void rewriteLockFile(const std::function<std::string(const std::string&)>& edit);
+
+    // Each system's part. Opens the lock file and takes the lock, waiting for it or not; on
+    // failure the state or the error code and the lock file's kind say why, and false.
+    bool lockFile(bool wait);
+    // The lock file of the program folder through a handle of its own, for the records of stray
+    // processes, also while a run holds the lock: created when missing when append is true, and
+    // none (invalid) when it cannot be opened or is no regular file.
+    static UniqueFile openForRecords(const std::string& path, bool append);
     // When a process started, in the system's own unit, so that a process number given to a new
     // process is not taken for the old one; nothing when there is no such process.
     static std::optional<std::uint64_t> processStartTime(int processId);
@@ -104,7 +109,7 @@ private:
     std::int32_t m_errorCode = 0;
     HostFileKind m_lockFileKind = HostFileKind::Missing;
     int m_strayProcess = 0;
-    UniqueFd m_fd;
+    UniqueFile m_file;
 };
 
 } // namespace pelorix

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "formats/RegistryFile.h"
 #include "platform/CFWin32API.h"
-#include "platform/RegistryFile.h"
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,7 +44,8 @@ public:
     // The process's registry: handles are process-wide, as in Win32.
     static Registry& process();
 
-    Registry() = default;
+    Registry();
+    ~Registry();
     Registry(const Registry&) = delete;
     Registry& operator=(const Registry&) = delete;
 
@@ -72,70 +72,25 @@ public:
     std::size_t openKeyCount() const;
 
     // What an open key sees. Two keys see the same registry contents exactly when these are equal.
-    // On Linux the parsed files (an unchanged file is not parsed again, so it keeps its parsed
-    // object). On Windows, for a key of HKEY_CLASSES_ROOT, the number of change reports so far:
+    // On Linux the parsed files of the machine and the user (an unchanged file is not parsed
+    // again, so it keeps its parsed object). On Windows, for a key of HKEY_CLASSES_ROOT, the
+    // number of change reports so far:
     // a watch on both classes trees is armed before the answer, so a change made after it, by
     // any process, makes the next answer differ. No answer for any other key, nor when the
     // system refuses the watch.
     struct Contents {
-        std::shared_ptr<const RegistryFile> machine;
-        std::shared_ptr<const RegistryFile> user;
+        std::shared_ptr<const void> machine;
+        std::shared_ptr<const void> user;
         std::uint64_t changes = 0;
         bool operator==(const Contents&) const = default;
     };
     std::optional<Contents> contentsOf(HKEY key);
 
 private:
-#ifdef _WIN32
-    // On Windows the keys are the system's: a handle number of this layer stands for an open
-    // native key.
-    mutable std::mutex m_mutex;
-    std::vector<void*> m_native;
-    std::vector<HKEY> m_roots; // the predefined root each open key was opened below
-    std::size_t m_openCount = 0;
-    struct ClassesWatch;
-    std::shared_ptr<ClassesWatch> m_classesWatch;
-#else
-    struct Snapshot;
-    struct OpenKey {
-        std::shared_ptr<const Snapshot> snapshot;
-        const RegistryFile* file = nullptr;
-        const RegistryKey* key = nullptr;
-    };
-    struct CachedFile {
-        std::string hostPath;
-        std::string identity;
-        bool notRegistry = false;
-        std::shared_ptr<const RegistryFile> file;
-        std::optional<std::string> racyBytes; // kept while the file may still change unseen
-    };
-
-    std::shared_ptr<const Snapshot> currentSnapshot();
-    std::shared_ptr<const RegistryFile> loadFile(CachedFile& cache, const std::string& hostPath);
-    static void logIfNotRegistry(const CachedFile& cache);
-    static std::optional<OpenKey> rootKey(HKEY key, std::shared_ptr<const Snapshot> snapshot);
-    const RegistryKey* resolveFromRoot(HKEY root, const OpenKey& rootKey, std::string_view path);
-    OpenKey* find(HKEY key);
-
-    mutable std::mutex m_mutex;
-    std::vector<std::optional<OpenKey>> m_open;
-    std::size_t m_openCount = 0;
-    std::shared_ptr<const Snapshot> m_current;
-    struct PathPart {
-        const RegistryKey* key;
-        std::size_t position; // among the parent's children, for the next sibling's look-up
-    };
-    HKEY m_lastRoot = 0;
-    std::shared_ptr<const Snapshot> m_lastSnapshot;
-    std::vector<PathPart> m_lastPath;
-    // The previous path when all its parts were found: its first m_lastPathDepth parts are
-    // those of m_lastPath.
-    std::string m_lastPathText;
-    std::size_t m_lastPathDepth = 0;
-    bool m_lastPathKnown = false;
-    CachedFile m_machineCache;
-    CachedFile m_userCache;
-#endif
+    // Each system's part: on Linux the parsed files of the prefix and the keys opened in them, on
+    // Windows the open keys of the system's registry and the watch on its classes.
+    struct State;
+    std::unique_ptr<State> m_state;
 };
 
 // A library path as the registry stores it, made comparable with the paths in project files:

@@ -13,9 +13,11 @@ namespace pelorix {
 // followed by the folder in square brackets.
 std::optional<std::string> programFolderProblem();
 
-// Why the Wine prefix offers no usable registry, or nothing when it does: the prefix folder is
-// missing or no folder, it has no drive (no dosdevices link), its system.reg is missing, or its
-// system.reg or user.reg is not a Wine registry file. The text names the prefix or the file.
-std::optional<std::string> prefixRegistryProblem();
+// Why the registry the compiler reads cannot be used, or nothing when it can; each system's part.
+// On Linux the Wine prefix's: the prefix folder is missing or no folder, it has no drive (no
+// dosdevices link), its system.reg is missing, or its system.reg or user.reg is not a Wine
+// registry file; the text names the prefix or the file. On Windows the registry is the system's
+// own, always there: nothing.
+std::optional<std::string> registryProblem();
 
 } // namespace pelorix

@@ -1,34 +1,20 @@
 #pragma once
 
+#include "formats/AsciiCase.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace pelorix {
 
-// Small text helpers on UTF-8 strings. Case folding touches ASCII letters only, which is safe on
-// UTF-8 (every byte of a multi-byte character is 0x80 or above).
+// Small text helpers on UTF-8 strings; the case-blind comparisons of formats/AsciiCase.h come with
+// them.
 
-constexpr char toUpperAscii(char c) noexcept {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
-constexpr char toLowerAscii(char c) noexcept {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-std::string toUpper(std::string_view s);
-std::string toLower(std::string_view s);
-bool equalsIgnoreCase(std::string_view a, std::string_view b) noexcept;
-bool startsWithIgnoreCase(std::string_view s, std::string_view prefix) noexcept;
-bool endsWithIgnoreCase(std::string_view s, std::string_view suffix) noexcept;
 // Whether text holds what anywhere (exact, case-sensitive; an empty what is always held).
 constexpr bool contains(std::string_view text, std::string_view what) noexcept {
     return text.find(what) != std::string_view::npos;
 }
-// Position of needle in haystack comparing ASCII letters without case, or npos.
-std::size_t findIgnoreCase(std::string_view haystack, std::string_view needle, std::size_t from = 0) noexcept;
-// Negative, zero or positive like strcmp, comparing ASCII letters without case.
-int compareIgnoreCase(std::string_view a, std::string_view b) noexcept;
 
 // Removes leading and trailing space characters (only the space, as VB's Trim does).
 std::string_view trimSpaces(std::string_view s) noexcept;

@@ -24,8 +24,8 @@ std::string timeStamp();
 // The current local time as "YYYYMMDDHHMMSS" (backup file names).
 std::string timeStamp14();
 
-// A FILETIME (100 ns intervals since 1601-01-01 UTC) moved into the local time zone (TZ), as
-// FileTimeToLocalFileTime does.
+// A FILETIME (100 ns intervals since 1601-01-01 UTC) moved into the local time zone (on Linux
+// TZ, on Windows the system's zone), as FileTimeToLocalFileTime does.
 std::uint64_t fileTimeToLocalFileTime(std::uint64_t fileTime);
 
 // A Unix time (seconds) as a FILETIME.

@@ -161,7 +161,7 @@ std::optional<TypeLibrary> registeredLibrary(const TypeLibRegistrations& registr
 void nameFromRegistrations(TypeLibrary& library) {
     const bool unnamed = std::any_of(library.externalTypes.begin(), library.externalTypes.end(),
                                      [](const ExternalType& e) { return e.name.empty(); });
-    if (!unnamed || prefixRegistryProblem())
+    if (!unnamed || registryProblem())
         return;
     std::shared_ptr<const TypeLibRegistrations> registrations;
     try {

@@ -20,7 +20,7 @@ struct TypeLibLocation {
 };
 std::optional<TypeLibLocation> locateTypeLib(std::string_view windowsPath);
 
-// Reads the type library at a Windows path (mapped through the prefix's drives). The format is
+// Reads the type library at a Windows path (on Linux mapped through the prefix's drives). The format is
 // told by the file's first bytes: an MSFT or SLTG type library, or the TYPELIB resource of a PE
 // file (resource 1, or N when the path ends in "\N"). Nothing when the file cannot be read as a
 // type library; never reads outside the file.

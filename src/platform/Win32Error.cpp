@@ -1,7 +1,5 @@
 #include "platform/Win32Error.h"
 
-#include <cerrno>
-
 namespace pelorix {
 namespace {
 thread_local std::int32_t t_lastError = 0;
@@ -15,49 +13,6 @@ void SetLastError(std::int32_t code) noexcept {
 }
 
 namespace win32 {
-
-std::int32_t fromErrno(int err) noexcept {
-    switch (err) {
-    case 0:
-        return Success;
-    case ENOENT:
-        return FileNotFound;
-    case ENOTDIR:
-        return PathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return AccessDenied;
-    case EBADF:
-        return InvalidHandle;
-    case ENOMEM:
-        return NotEnoughMemory;
-    case EBUSY:
-#ifdef ETXTBSY
-    case ETXTBSY:
-#endif
-    case EWOULDBLOCK:
-        return SharingViolation;
-    case EEXIST:
-        return AlreadyExists;
-    case EINVAL:
-        return InvalidParameter;
-    case ENOSPC:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-    case EFBIG:
-        return DiskFull;
-    case ENAMETOOLONG:
-        return FilenameExcedRange;
-    case ENOEXEC:
-        return BadExeFormat;
-    case EISDIR:
-        return AccessDenied;
-    default:
-        return 31; // ERROR_GEN_FAILURE
-    }
-}
 
 std::string systemMessage(std::int32_t code) {
     switch (code) {

@@ -5,7 +5,8 @@
 
 namespace pelorix {
 
-// Win32 error codes the Linux layer produces, and their system texts.
+// The Win32 error codes the program speaks on both systems (the Linux parts translate the
+// system's errno values into them), and their system texts.
 namespace win32 {
 inline constexpr std::int32_t Success = 0;
 inline constexpr std::int32_t FileNotFound = 2;
@@ -26,9 +27,6 @@ inline constexpr std::int32_t FilenameExcedRange = 206;
 inline constexpr std::int32_t MoreData = 234;
 inline constexpr std::int32_t NoMoreItems = 259;
 inline constexpr std::int32_t Directory = 267;
-
-// The Win32 code for an errno value.
-std::int32_t fromErrno(int err) noexcept;
 
 // The system's message text for a code, as Japanese Windows prints it (FormatMessage with the
 // system table, one line); "" when the code is not in the table.

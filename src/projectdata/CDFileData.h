@@ -57,8 +57,8 @@ struct ProjectLineChange {
     std::string inserted;
 };
 
-// Where an update gets the registrations from. The default walks HKEY_CLASSES_ROOT\TypeLib of
-// the prefix once per update, through the project data's own CDRegistryData, which hands out its
+// Where an update gets the registrations from. The default walks HKEY_CLASSES_ROOT\TypeLib (on
+// Linux the prefix's) once per update, through the project data's own CDRegistryData, which hands out its
 // last walk again while the registry is unchanged; a caller that already holds the registrations
 // (a benchmark, a test) can hand them in instead.
 using RegistrationSource = std::function<TypeLibRegistrations()>;

@@ -1,10 +1,10 @@
 #include "projectdata/ProjectDependencies.h"
 
+#include "platform/DosPath.h"
 #include "platform/FileSystemObject.h"
 #include "platform/RuntimeError.h"
 #include "platform/Text.h"
 #include "platform/TypeLibFile.h"
-#include "platform/WindowsPath.h"
 #include "projectdata/ProjectFileKeys.h"
 #include "projectdata/ProjectText.h"
 
@@ -73,7 +73,7 @@ struct Parser {
     ProjectFacts& facts;
     std::string folder;
 
-    std::string absolute(std::string_view written) const { return absoluteWindowsPath(written, folder); }
+    std::string absolute(std::string_view written) const { return absoluteDosPath(written, folder); }
 
     void addSource(std::string_view key, std::string_view value) {
         const std::string written = sourceFileOf(key, value);
@@ -155,7 +155,7 @@ struct Parser {
             return;
         const std::string path32 = keys.value("Path32");
         const std::string outputFolder = path32.empty() ? folder : absolute(path32);
-        facts.outputPath = outputFolder.empty() ? "" : absoluteWindowsPath(name, outputFolder);
+        facts.outputPath = outputFolder.empty() ? "" : absoluteDosPath(name, outputFolder);
     }
 };
 

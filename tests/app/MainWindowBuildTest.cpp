@@ -5,6 +5,10 @@
 #include "app/QtServices.h"
 #include "app/frmBuildSetting.h"
 #include "app/modMain.h"
+#include "forms/GridControl.h"
+#include "forms/frmLog.h"
+#include "forms/frmSearch.h"
+#include "forms/frmWait.h"
 #include "platform/CodePage.h"
 #include "platform/ErrorLog.h"
 #include "platform/ProgramFolderLock.h"
@@ -13,10 +17,6 @@
 #include "support/QtEventPump.h"
 #include "support/QtTestMain.h"
 #include "support/ScriptedFileDialog.h"
-#include "windows/GridControl.h"
-#include "windows/frmLog.h"
-#include "windows/frmSearch.h"
-#include "windows/frmWait.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -2,8 +2,8 @@
 // dropped files, the project commands, the list files, the batch import, the settings and the
 // layout, each scenario a session from start to close.
 #include "MainWindowWorld.h"
+#include "forms/Twips.h"
 #include "support/QtTestMain.h"
-#include "windows/Twips.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -2,10 +2,10 @@
 
 #include "app/frmBuildSetting.h"
 #include "engine/BuildWindows.h"
+#include "forms/GridControl.h"
 #include "platform/UserInterface.h"
 #include "support/ScriptedFileDialog.h"
 #include "support/TestEnvironment.h"
-#include "windows/GridControl.h"
 
 #include <QString>
 #include <QWidget>

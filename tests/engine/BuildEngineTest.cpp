@@ -362,9 +362,14 @@ TEST(BuildEngine, NoCompilerRegisteredEndsTheRunWithNinetyNineAndSaysWhatIsMissi
     const std::string b = world.addProject("b", "Beta", {"CompatibleMode=\"0\""});
     const std::string list = world.host(world.writeList({a, b}));
     const auto lastLine = [](const std::string& out) { return outputLines(out).back(); };
+#ifdef _WIN32
+    const std::string prefix; // the system's own registry: no prefix to name
+#else
+    const std::string prefix = "[Prefix=" + world.env.prefix() + "]";
+#endif
     const auto missingLine = [&](const std::string& extension, const std::string& key) {
         return "Alphaのｺﾝﾊﾟｲﾗを起動できません。拡張子「" + extension + "」のｷｰ「" + key +
-               "」にｺﾝﾊﾟｲﾗが登録されていません。[Prefix=" + world.env.prefix() + "]";
+               "」にｺﾝﾊﾟｲﾗが登録されていません。" + prefix;
     };
 
     RegistryWriter().write(world.env); // no .vbp association at all

@@ -1,7 +1,7 @@
 // Reads and writes one value of arbitrary INI bytes: nothing may crash, a value read fits the
 // profile buffer, and a write changes at most one existing line while every other byte stays.
+#include "formats/IniFile.h"
 #include "platform/CodePage.h"
-#include "platform/IniFile.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -39,10 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view file(reinterpret_cast<const char*>(data + 1), size - 1);
     constexpr std::string_view cp = "CP932";
 
-    if (const auto value = pelorix::readIniValue(file, names.section, names.key, cp))
+    if (const auto value = pelorix::readIniValue(file, names.section, names.key, cp, pelorix::codePages()))
         check(pelorix::encodeTo(cp, *value).size() <= 255);
 
-    const auto written = pelorix::writeIniValue(file, names.section, names.key, names.value, cp);
+    const auto written =
+        pelorix::writeIniValue(file, names.section, names.key, names.value, cp, pelorix::codePages());
     check(written.has_value());
     const std::string& out = *written;
 
@@ -65,6 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         expected.pop_back();
     if (expected.size() >= 2 && expected.front() == '"' && expected.back() == '"')
         expected = expected.substr(1, expected.size() - 2);
-    check(pelorix::readIniValue(out, names.section, names.key, cp) == expected);
+    check(pelorix::readIniValue(out, names.section, names.key, cp, pelorix::codePages()) == expected);
     return 0;
 }

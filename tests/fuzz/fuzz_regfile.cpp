@@ -1,7 +1,7 @@
 // Parses arbitrary bytes as a Wine registry file: nothing may crash or hang, and the tree that
 // comes out must hold together (every child index valid, children sorted, every key found again
 // by its own name, string values of string types only).
-#include "platform/RegistryFile.h"
+#include "formats/RegistryFile.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -47,7 +47,7 @@ TEST(CFFile, OpeningAMissingFileCreatesItEmpty) {
     file.OpenFile("C:\\Proj\\new.bak");
     EXPECT_TRUE(file.IsOpen());
     EXPECT_EQ(file.FileName(), "C:\\Proj\\new.bak");
-    EXPECT_GE(file.FileHandle(), 0);
+    EXPECT_NE(file.FileHandle(), CFFile::InvalidHandle);
     EXPECT_EQ(file.FileSize(), 0);
     EXPECT_TRUE(fileExists(env.driveC() + "/Proj/new.bak")) << "the folder existed, so the file is made";
 }

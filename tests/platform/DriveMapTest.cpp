@@ -47,7 +47,7 @@ TEST(DriveMap, SixtyFourBitPrefixShowsSyswow64AsSystem32) {
     writeFile(env.driveC() + "/windows/syswow64/stdole2.tlb", "32");
     writeFile(env.driveC() + "/windows/system32/stdole2.tlb", "64");
     std::filesystem::create_directories(env.prefix() + "/dosdevices"); // touch the map
-    const DriveMap map(env.prefix());
+    const DriveMap map;                                                // the prefix of the test environment
     EXPECT_EQ(map.toHost("C:\\Windows\\System32\\stdole2.tlb"),
               env.driveC() + "/windows/syswow64/stdole2.tlb");
 }
@@ -71,7 +71,7 @@ TEST(DriveMap, HostPathsBecomeWindowsPathsDeepestDriveFirst) {
 TEST(DriveMap, APrefixWithoutZHasNoZAndKeepsOtherHostPathsInWinesForm) {
     TestEnvironment env;
     std::filesystem::remove(env.prefix() + "/dosdevices/z:");
-    const DriveMap map(env.prefix());
+    const DriveMap map; // the prefix of the test environment
     ASSERT_EQ(map.drives().size(), 1u);
     EXPECT_EQ(map.drives()[0].letter, "C:");
     EXPECT_FALSE(map.toHost("Z:\\etc").has_value());

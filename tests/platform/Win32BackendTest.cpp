@@ -8,7 +8,7 @@
 #include "platform/HostFile.h"
 #include "platform/ProgramFolderLock.h"
 #include "platform/Registry.h"
-#include "platform/WindowsApi.h"
+#include "platform/win32/WindowsApi.h"
 #include "support/TestEnvironment.h"
 
 #include <algorithm>

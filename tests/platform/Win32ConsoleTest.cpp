@@ -4,7 +4,8 @@
 // screen buffer.
 #include "../engine/BuildWorld.h"
 #include "platform/StopSignals.h"
-#include "platform/WindowsApi.h"
+#include "platform/win32/ConsoleEvents.h"
+#include "platform/win32/WindowsApi.h"
 #include "support/WindowsChild.h"
 
 #include <filesystem>
@@ -247,10 +248,10 @@ TEST(Win32Console, AClosedConsoleWaitsForTheRunToEnd) {
     std::thread handler;
     {
         const StopSignals run;
-        EXPECT_TRUE(StopSignals::consoleEvent(CTRL_BREAK_EVENT));
+        EXPECT_TRUE(handleConsoleEvent(CTRL_BREAK_EVENT));
         EXPECT_EQ(StopSignals::name(run.received()), "SIGBREAK");
         handler = std::thread([&] {
-            StopSignals::consoleEvent(CTRL_CLOSE_EVENT);
+            handleConsoleEvent(CTRL_CLOSE_EVENT);
             returned = true;
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -258,7 +259,7 @@ TEST(Win32Console, AClosedConsoleWaitsForTheRunToEnd) {
     }
     handler.join();
     EXPECT_TRUE(returned);
-    EXPECT_TRUE(StopSignals::consoleEvent(CTRL_SHUTDOWN_EVENT)) << "outside a run it returns at once";
+    EXPECT_TRUE(handleConsoleEvent(CTRL_SHUTDOWN_EVENT)) << "outside a run it returns at once";
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 // Child processes of the tests on Windows, and the running processes of a program.
 #ifdef _WIN32
 
-#include "platform/WindowsApi.h"
+#include "platform/win32/WindowsApi.h"
 #include "support/TestEnvironment.h"
 
 #include <filesystem>
