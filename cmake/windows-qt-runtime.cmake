@@ -1,7 +1,7 @@
 # What a Qt program of the Windows build needs beside its .exe, copied into the programs' folder:
 # the Qt libraries, the platform plugins (windows for the screen, offscreen for the tests), the
-# native style and the MinGW runtime that Qt's libraries link against. The programs themselves
-# carry their runtime (the toolchain links it statically). There is no windeployqt for this Qt.
+# native style and the MinGW runtime that Qt's libraries and the programs that link Qt share. The
+# other programs carry their runtime (linked statically). There is no windeployqt for this Qt.
 
 set(PELORIX_QT_LIBRARIES Qt6Core Qt6Gui Qt6Widgets Qt6Test)
 set(PELORIX_QT_PLUGINS platforms/qwindows platforms/qoffscreen styles/qwindowsvistastyle)
@@ -44,7 +44,9 @@ endforeach()
 add_custom_command(OUTPUT ${outputs} ${copies} COMMENT "Copying Qt and the MinGW runtime beside the programs")
 add_custom_target(pelorix_qt_runtime ALL DEPENDS ${outputs})
 
-# pelorix_deploy_qt(TARGET): TARGET runs from the programs' folder with what it needs beside it.
+# pelorix_deploy_qt(TARGET): TARGET links Qt with Qt's runtime libraries and finds what it needs
+# in the programs' folder.
 function(pelorix_deploy_qt target)
+    set_target_properties(${target} PROPERTIES PELORIX_SHARED_RUNTIME ON)
     add_dependencies(${target} pelorix_qt_runtime)
 endfunction()

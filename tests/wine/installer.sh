@@ -82,14 +82,19 @@ appdata=$(ls -d "$prefix"/drive_c/users/*/AppData/Roaming/pelorix 2>/dev/null | 
 [ -n "$appdata" ] && [ -e "$appdata/Pelorix.lock" ] || fail "the installed copy keeps no files in %APPDATA%\\pelorix"
 printf '[Options]\r\nKept=1\r\n' >>"$appdata/Pelorix.ini"
 
-# 4. The installed pelorix.exe starts and shows its main window.
+# 4. The installed pelorix.exe starts and shows its main window. Its first start in a new prefix
+# waits for Wine to list the host's fonts (Noto CJK's are large): up to three minutes. The
+# prefix's session so far had no display: it ends first, so that the program's session draws on
+# the X server.
+"$server" -k
+"$server" -w
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     "$1" "$2\\pelorix.exe" &
-    for i in $(seq 120); do
+    for i in $(seq 360); do
         xdotool search --onlyvisible --classname "pelorix.exe" >/dev/null 2>&1 && exit 0
         sleep 0.5
     done
-    exit 1' shown "$wine_run" "$install_win" || fail "the installed pelorix.exe showed no window within a minute"
+    exit 1' shown "$wine_run" "$install_win" || fail "the installed pelorix.exe showed no window within three minutes"
 "$server" -k
 "$server" -w
 
