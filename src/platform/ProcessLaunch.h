@@ -51,5 +51,7 @@ std::string locateProgram(std::string_view name, bool searchAndAppendExe);
 // folder), and a program on the host's PATH.
 bool isRegularFile(const std::string& hostPath, bool* isFolder = nullptr);
 std::string findOnHostPath(std::string_view name);
+// Wine's program (Linux): PELORIX_WINE, else wine on PATH, else Debian's place; "" when none.
+std::string findWine();
 
 } // namespace pelorix
