@@ -107,7 +107,9 @@ TypeLibRegistrationKeys typeLibRegistrationKeys(const TypeLibrary& library, std:
     if (!name.empty())
         keys.values.push_back({keys.libraryKey, "", name});
     keys.values.push_back({keys.pathKey, "", std::string(windowsPath)});
-    keys.values.push_back({keys.libraryKey + "\\FLAGS", "", std::to_string(library.flags)});
+    // A library loaded from a file reports that it has one (LIBFLAG_FHASDISKIMAGE) besides its own flags.
+    constexpr std::uint16_t HasDiskImage = 0x8;
+    keys.values.push_back({keys.libraryKey + "\\FLAGS", "", std::to_string(library.flags | HasDiskImage)});
     if (newHelpDir)
         keys.values.push_back({keys.libraryKey + "\\HELPDIR", "", folderOf(windowsPath)});
     for (const TypeInfo& type : library.types) {

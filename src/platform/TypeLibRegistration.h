@@ -29,7 +29,7 @@ struct RegistrationValue {
 
 // What the OLE Automation library writes for a type library at a Windows path: below
 // TypeLib\{GUID}\MAJOR.MINOR (hex) its name (the library's help string, else its name), the
-// path in LCID\win32 (hex; win16 or win64 as its system says), FLAGS (decimal) and HELPDIR (the
+// path in LCID\win32 (hex; win16 or win64 as its system says), FLAGS (decimal, with the flag that the library has a file) and HELPDIR (the
 // path's folder, written only where the key is new: newHelpDir); and for every interface of the
 // library that OLE Automation can marshal (a dispatch interface, dual or not, and an interface
 // marked oleautomation) Interface\{IID} with its name, ProxyStubClsid and ProxyStubClsid32 (the

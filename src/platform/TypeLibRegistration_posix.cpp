@@ -110,6 +110,16 @@ Finished runBounded(const std::vector<std::string>& argv, const std::string& out
     }
 }
 
+// The Wine loader that runs the prefix's own reg: in a 64-bit prefix the 64-bit one beside wine
+// (wine64), whose reg sees the 64-bit view, where the script names both views itself; Wine's
+// 32-bit loader would start the 32-bit reg, which sees only the 32-bit view (and deletes there).
+std::string registryProgramLoader(const std::string& wine, bool wow64) {
+    if (!wow64)
+        return wine;
+    const std::string beside = (fs::path(wine).parent_path() / "wine64").string();
+    return ::access(beside.c_str(), X_OK) == 0 ? beside : wine;
+}
+
 std::string wineServerBeside(const std::string& wine) {
     const std::string beside = (fs::path(wine).parent_path() / "wineserver").string();
     for (const std::string& candidate : {beside, std::string("/usr/lib/wine/wineserver")})
@@ -120,7 +130,7 @@ std::string wineServerBeside(const std::string& wine) {
 
 // Imports the script into the prefix with Wine's registry program, then waits for Wine's server
 // to write the registry files; "" or a note when it did not end in time.
-std::string importIntoPrefix(const std::string& script) {
+std::string importIntoPrefix(const std::string& script, bool wow64) {
     const std::string wine = findWine();
     if (wine.empty())
         throw RuntimeError(RegistrationFailed,
@@ -131,8 +141,9 @@ std::string importIntoPrefix(const std::string& script) {
     const std::string output = scratch.path() + "/output.txt";
     if (writeHostFileAtomically(scriptFile, utf16LittleEndianFile(script)) != 0)
         throw RuntimeError(RegistrationFailed, "cannot write the registry script " + scriptFile);
-    const Finished imported =
-        runBounded({wine, "reg", "import", DriveMap::current().toWindows(scriptFile)}, output, ImportLimit);
+    const Finished imported = runBounded(
+        {registryProgramLoader(wine, wow64), "reg", "import", DriveMap::current().toWindows(scriptFile)},
+        output, ImportLimit);
     if (!imported.ended || !WIFEXITED(imported.status) || WEXITSTATUS(imported.status) != 0)
         throw RuntimeError(
             RegistrationFailed,
@@ -169,14 +180,18 @@ std::optional<std::vector<std::string>> subKeysOf(const std::optional<RegistryFi
 std::string registerTypeLibrary(std::string_view windowsPath, RegistrationScope scope, bool unregister) {
     const TypeLibrary library = readTypeLibContent(windowsPath);
     const std::optional<RegistryFile> classes = hive(scope);
-    const bool wow64 = scope == RegistrationScope::Machine && classes && classes->arch() == "win64";
+    // A 64-bit prefix (its system.reg says so): a 32-bit program's registration reaches both views.
+    const auto machine =
+        scope == RegistrationScope::Machine ? std::nullopt : hive(RegistrationScope::Machine);
+    const bool wow64 = (scope == RegistrationScope::Machine ? classes : machine) &&
+                       (scope == RegistrationScope::Machine ? classes : machine)->arch() == "win64";
     const std::string root = scope == RegistrationScope::User ? "HKEY_CURRENT_USER\\Software\\Classes"
                                                               : "HKEY_LOCAL_MACHINE\\Software\\Classes";
     const auto exists = [&classes](std::string_view key) { return subKeysOf(classes, key).has_value(); };
     TypeLibRegistrationKeys keys = typeLibRegistrationKeys(library, windowsPath, false, wow64);
     if (!unregister) {
         keys = typeLibRegistrationKeys(library, windowsPath, !exists(keys.libraryKey + "\\HELPDIR"), wow64);
-        return importIntoPrefix(registryScript(root, keys.values, {}));
+        return importIntoPrefix(registryScript(root, keys.values, {}), wow64);
     }
     if (!exists(keys.pathKey))
         throw RuntimeError(NotRegistered, std::string(windowsPath) + ": its type library " + library.guid +
@@ -184,7 +199,7 @@ std::string registerTypeLibrary(std::string_view windowsPath, RegistrationScope 
                                               std::to_string(library.minorVersion) + " is not registered (" +
                                               keys.pathKey + ")");
     const ExistingKeys existing{[&classes](std::string_view key) { return subKeysOf(classes, key); }};
-    return importIntoPrefix(registryScript(root, {}, typeLibUnregistrationKeys(keys, existing)));
+    return importIntoPrefix(registryScript(root, {}, typeLibUnregistrationKeys(keys, existing)), wow64);
 }
 
 } // namespace pelorix

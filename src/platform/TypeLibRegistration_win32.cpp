@@ -8,6 +8,14 @@
 #include <ole2.h>
 #include <oleauto.h>
 
+// The registration of the user's classes (Windows Vista and later), which MinGW-w64's headers
+// leave out; its import library has them.
+extern "C" {
+HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* fullPath, OLECHAR* helpDir);
+HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID libraryId, WORD major, WORD minor, LCID lcid,
+                                        SYSKIND sysKind);
+}
+
 namespace pelorix {
 
 namespace {
@@ -85,7 +93,7 @@ std::string registerTypeLibrary(std::string_view windowsPath, RegistrationScope 
     }
     const HRESULT hr = scope == RegistrationScope::User
                            ? ::RegisterTypeLibForUser(library.get(), path.data(), nullptr)
-                           : ::RegisterTypeLib(library.get(), path.c_str(), nullptr);
+                           : ::RegisterTypeLib(library.get(), path.data(), nullptr);
     if (FAILED(hr))
         failWith(hr, windowsPath,
                  scope == RegistrationScope::User
