@@ -61,19 +61,25 @@ int runRegister(const Args& args, std::ostream& out, std::ostream& err) {
         err << "pelorix-cli register: missing FILE\n" << registerUsage;
         return ExitUsage;
     }
+    std::vector<std::string> paths;
+    for (const std::string& file : files)
+        paths.push_back(windowsPathArgument(file));
+    const RegistrationRun run = registerTypeLibraries(paths, scope, unregister);
     int status = ExitOk;
-    for (const std::string& file : files) {
-        const std::string path = windowsPathArgument(file);
-        try {
-            if (const std::string note = registerTypeLibrary(path, scope, unregister); !note.empty())
-                err << "pelorix-cli register: " << withoutControlCharacters(note) << '\n';
-            out << (unregister ? "unregistered\t" : "registered\t") << withoutControlCharacters(path) << '\n';
-        } catch (const RuntimeError& e) {
-            err << "pelorix-cli register: " << withoutControlCharacters(file) << ": error " << e.number()
-                << ": " << withoutControlCharacters(e.description()) << '\n';
-            status = ExitFailure;
+    for (std::size_t k = 0; k < run.results.size(); ++k) {
+        const RegistrationResult& result = run.results[k];
+        if (!result.error) {
+            out << (unregister ? "unregistered\t" : "registered\t") << withoutControlCharacters(result.path)
+                << '\n';
+            continue;
         }
+        err << "pelorix-cli register: " << withoutControlCharacters(files[k]) << ": error "
+            << result.error->number() << ": " << withoutControlCharacters(result.error->description())
+            << '\n';
+        status = ExitFailure;
     }
+    if (!run.note.empty())
+        err << "pelorix-cli register: " << withoutControlCharacters(run.note) << '\n';
     return status;
 }
 

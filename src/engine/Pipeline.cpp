@@ -173,7 +173,7 @@ PipelineJob jobOf(const ProjectFacts& facts, std::string_view listPath, const Pi
     job.name = facts.readable && !unquoted(facts.name).empty() ? unquoted(facts.name) : file;
     job.selector = uniqueFileName ? file : facts.path;
     job.job = jobName(file, options.maxJobName, taken);
-    job.junit = "pelorix-junit/" + job.job + ".xml";
+    job.junit = "pelorix-junit-" + job.job + ".xml";
     if (facts.readable && !facts.outputPath.empty()) {
         job.artifact = placeOnRunner(facts.outputPath, listPath, options.listPathOnRunner);
         if (job.artifact.empty())

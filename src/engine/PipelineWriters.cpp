@@ -191,7 +191,8 @@ std::string registerLine(const Pipeline& pipeline, const PipelineJob& job, const
 std::string buildLine(const Pipeline& pipeline, const PipelineJob& job, const PipelineOptions& options) {
     std::string line = options.cli;
     for (const std::string& argument : buildArguments(pipeline, job))
-        line += " " + (argument.starts_with("--") ? argument : quotedWord(argument, options));
+        line += " " + (argument == "build" || argument.starts_with("--") ? argument
+                                                                         : quotedWord(argument, options));
     return commandLine(line, options);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/TypeLibContent.h"
+#include "platform/RuntimeError.h"
 
 #include <functional>
 #include <optional>
@@ -29,10 +30,10 @@ struct RegistrationValue {
 
 // What the OLE Automation library writes for a type library at a Windows path: below
 // TypeLib\{GUID}\MAJOR.MINOR (hex) its name (the library's help string, else its name), the
-// path in LCID\win32 (hex; win16 or win64 as its system says), FLAGS (decimal, with the flag that the library has a file) and HELPDIR (the
-// path's folder, written only where the key is new: newHelpDir); and for every interface of the
-// library that OLE Automation can marshal (a dispatch interface, dual or not, and an interface
-// marked oleautomation) Interface\{IID} with its name, ProxyStubClsid and ProxyStubClsid32 (the
+// path in LCID\win32 (hex; win16 or win64 as its system says), FLAGS (decimal, with the flag that the library
+// has a file) and HELPDIR (the path's folder, written only where the key is new: newHelpDir); and for every
+// interface of the library that OLE Automation can marshal (a dispatch interface, dual or not, and an
+// interface marked oleautomation) Interface\{IID} with its name, ProxyStubClsid and ProxyStubClsid32 (the
 // type library marshaller for a dual or oleautomation interface, the dispatch one else) and
 // TypeLib (the library's GUID, its Version). In a 64-bit prefix a 32-bit program's interface
 // keys go to both registry views: wow64 adds them below Wow6432Node too.
@@ -69,12 +70,25 @@ std::string registryScript(std::string_view root, const std::vector<Registration
 // script whatever the code page.
 std::string utf16LittleEndianFile(std::string_view text);
 
-// Registers (or with unregister, unregisters) the type library of the file at a Windows path
-// (a ".dll", ".ocx", ".exe" or ".tlb"). Raises a run-time error naming the file and the cause: a
-// file that is missing or holds no type library (what the reader says), a library that is not
-// registered (unregister), or what the system's registration reports. Returns a note for the
-// user ("" for none): on Linux, that Wine's server still holds the registration when it has not
-// written the prefix's registry files in time.
-std::string registerTypeLibrary(std::string_view windowsPath, RegistrationScope scope, bool unregister);
+// What became of one file of a registration: nothing, or the error that names the file and the
+// cause.
+struct RegistrationResult {
+    std::string path;
+    std::optional<RuntimeError> error;
+};
+struct RegistrationRun {
+    std::vector<RegistrationResult> results; // one per file, in the order given
+    // A note for the user ("" for none): on Linux, that Wine's server still holds the
+    // registration when it has not written the prefix's registry files in time.
+    std::string note;
+};
+
+// Registers (or with unregister, unregisters) the type library of each file at a Windows path (a
+// ".dll", ".ocx", ".exe" or ".tlb"), in the order given. A file that is missing or holds no type
+// library (what the reader says), a library that is not registered (unregister), or what the
+// system's registration reports fails that file alone. On Linux every readable file's keys go
+// into the prefix in one import.
+RegistrationRun registerTypeLibraries(const std::vector<std::string>& windowsPaths, RegistrationScope scope,
+                                      bool unregister);
 
 } // namespace pelorix

@@ -177,29 +177,51 @@ std::optional<std::vector<std::string>> subKeysOf(const std::optional<RegistryFi
 
 } // namespace
 
-std::string registerTypeLibrary(std::string_view windowsPath, RegistrationScope scope, bool unregister) {
-    const TypeLibrary library = readTypeLibContent(windowsPath);
+RegistrationRun registerTypeLibraries(const std::vector<std::string>& windowsPaths, RegistrationScope scope,
+                                      bool unregister) {
     const std::optional<RegistryFile> classes = hive(scope);
     // A 64-bit prefix (its system.reg says so): a 32-bit program's registration reaches both views.
     const auto machine =
         scope == RegistrationScope::Machine ? std::nullopt : hive(RegistrationScope::Machine);
-    const bool wow64 = (scope == RegistrationScope::Machine ? classes : machine) &&
-                       (scope == RegistrationScope::Machine ? classes : machine)->arch() == "win64";
+    const std::optional<RegistryFile>& system = scope == RegistrationScope::Machine ? classes : machine;
+    const bool wow64 = system && system->arch() == "win64";
+    const auto subKeys = [&classes](std::string_view key) { return subKeysOf(classes, key); };
+    RegistrationRun run;
+    std::vector<RegistrationValue> values;
+    std::vector<std::string> deleted;
+    for (const std::string& path : windowsPaths) {
+        run.results.push_back({path, std::nullopt});
+        try {
+            const TypeLibrary library = readTypeLibContent(path);
+            TypeLibRegistrationKeys keys = typeLibRegistrationKeys(library, path, false, wow64);
+            if (unregister) {
+                if (!subKeys(keys.pathKey))
+                    throw RuntimeError(NotRegistered, path + ": its type library " + library.guid + " " +
+                                                          std::to_string(library.majorVersion) + "." +
+                                                          std::to_string(library.minorVersion) +
+                                                          " is not registered (" + keys.pathKey + ")");
+                for (std::string& key : typeLibUnregistrationKeys(keys, ExistingKeys{subKeys}))
+                    deleted.push_back(std::move(key));
+            } else {
+                keys = typeLibRegistrationKeys(library, path, !subKeys(keys.libraryKey + "\\HELPDIR"), wow64);
+                values.insert(values.end(), keys.values.begin(), keys.values.end());
+            }
+        } catch (const RuntimeError& e) {
+            run.results.back().error = e;
+        }
+    }
+    if (values.empty() && deleted.empty())
+        return run;
     const std::string root = scope == RegistrationScope::User ? "HKEY_CURRENT_USER\\Software\\Classes"
                                                               : "HKEY_LOCAL_MACHINE\\Software\\Classes";
-    const auto exists = [&classes](std::string_view key) { return subKeysOf(classes, key).has_value(); };
-    TypeLibRegistrationKeys keys = typeLibRegistrationKeys(library, windowsPath, false, wow64);
-    if (!unregister) {
-        keys = typeLibRegistrationKeys(library, windowsPath, !exists(keys.libraryKey + "\\HELPDIR"), wow64);
-        return importIntoPrefix(registryScript(root, keys.values, {}), wow64);
+    try {
+        run.note = importIntoPrefix(registryScript(root, values, deleted), wow64);
+    } catch (const RuntimeError& e) {
+        for (RegistrationResult& result : run.results)
+            if (!result.error)
+                result.error = RuntimeError(e.number(), result.path + ": " + e.description());
     }
-    if (!exists(keys.pathKey))
-        throw RuntimeError(NotRegistered, std::string(windowsPath) + ": its type library " + library.guid +
-                                              " " + std::to_string(library.majorVersion) + "." +
-                                              std::to_string(library.minorVersion) + " is not registered (" +
-                                              keys.pathKey + ")");
-    const ExistingKeys existing{[&classes](std::string_view key) { return subKeysOf(classes, key); }};
-    return importIntoPrefix(registryScript(root, {}, typeLibUnregistrationKeys(keys, existing)), wow64);
+    return run;
 }
 
 } // namespace pelorix

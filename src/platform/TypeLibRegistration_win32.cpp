@@ -78,9 +78,7 @@ void unregisterLoaded(ITypeLib& library, std::string_view windowsPath, Registrat
         failWith(hr, windowsPath, "unregistering the type library (is it registered?)");
 }
 
-} // namespace
-
-std::string registerTypeLibrary(std::string_view windowsPath, RegistrationScope scope, bool unregister) {
+void registerOne(std::string_view windowsPath, RegistrationScope scope, bool unregister) {
     // The reader names a missing file, or one without a type library, as on every system.
     readTypeLibContent(windowsPath);
     std::wstring path = fullPath(windowsPath);
@@ -89,7 +87,7 @@ std::string registerTypeLibrary(std::string_view windowsPath, RegistrationScope 
         failWith(library.result(), windowsPath, "loading the type library");
     if (unregister) {
         unregisterLoaded(*library.get(), windowsPath, scope);
-        return {};
+        return;
     }
     const HRESULT hr = scope == RegistrationScope::User
                            ? ::RegisterTypeLibForUser(library.get(), path.data(), nullptr)
@@ -99,7 +97,22 @@ std::string registerTypeLibrary(std::string_view windowsPath, RegistrationScope 
                  scope == RegistrationScope::User
                      ? "registering the type library for the user"
                      : "registering the type library (administrator rights needed?)");
-    return {};
+}
+
+} // namespace
+
+RegistrationRun registerTypeLibraries(const std::vector<std::string>& windowsPaths, RegistrationScope scope,
+                                      bool unregister) {
+    RegistrationRun run;
+    for (const std::string& path : windowsPaths) {
+        run.results.push_back({path, std::nullopt});
+        try {
+            registerOne(path, scope, unregister);
+        } catch (const RuntimeError& e) {
+            run.results.back().error = e;
+        }
+    }
+    return run;
 }
 
 } // namespace pelorix
