@@ -72,12 +72,19 @@ std::string jobName(std::string_view fileName, std::size_t limit, std::set<std::
         base += kept ? c : '-';
     }
     const std::size_t room = limit > 16 ? limit - 8 : limit;
-    while (base.size() > room)
-        base.pop_back();
-    while (!base.empty() && (static_cast<unsigned char>(base.back()) & 0xC0) == 0x80)
-        base.pop_back(); // no cut UTF-8 sequence
-    if (!base.empty() && static_cast<unsigned char>(base.back()) >= 0xC0)
-        base.pop_back();
+    if (base.size() > room) {
+        base.resize(room);
+        // No UTF-8 sequence cut in two: a last sequence shorter than its lead byte says goes.
+        std::size_t lead = base.size();
+        while (lead > 0 && (static_cast<unsigned char>(base[lead - 1]) & 0xC0) == 0x80)
+            --lead;
+        if (lead > 0 && static_cast<unsigned char>(base[lead - 1]) >= 0xC0) {
+            const auto first = static_cast<unsigned char>(base[lead - 1]);
+            const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : 2;
+            if (base.size() - (lead - 1) < length)
+                base.resize(lead - 1);
+        }
+    }
     std::string name = base;
     for (int n = 2; taken.contains(toLower(name)); ++n)
         name = base + "-" + std::to_string(n);

@@ -5,6 +5,8 @@ check-pipeline.py yaml GITLAB.yml WORKFLOW.yml PIPELINE.json
     Both YAML files read back with a real YAML reader into what the JSON model says: one GitLab
     job per node with its stage, needs and artifacts; one GitHub job per level with the level's
     projects in its matrix, each level after the one before.
+check-pipeline.py names PIPELINE.json
+    The names of the nodes, one a line, as JSON gives them back.
 check-pipeline.py run PIPELINE.json TIMELINE SEQUENTIAL.xml REPORT.xml...
     Each job ran (its first command started, its last ended); every job started after the jobs it
     needs ended; some jobs without a dependency between them ran at the same time; and the union
@@ -106,5 +108,8 @@ def check_run(json_path, timeline_path, sequential, reports):
 if __name__ == "__main__":
     if sys.argv[1] == "yaml":
         check_yaml(*sys.argv[2:5])
+    elif sys.argv[1] == "names":
+        for node in json.load(open(sys.argv[2], encoding="utf-8"))["nodes"]:
+            print(node["name"])
     else:
         check_run(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5:])
