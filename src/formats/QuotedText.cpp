@@ -10,24 +10,6 @@ namespace {
 
 constexpr char32_t Replacement = 0xFFFD;
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 std::string hexEscape(const char* format, char32_t c) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, format, static_cast<unsigned>(c));
@@ -66,7 +48,7 @@ std::string commonEscape(char32_t c) {
 
 std::string yamlQuoted(std::string_view text) {
     std::string out = "\"";
-    forEachCharacter(text, [&out](char32_t c) {
+    forEachCharacter(text, [&out](char32_t c, std::string_view bytes) {
         if (std::string escape = commonEscape(c); !escape.empty())
             out += escape;
         else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F))
@@ -74,20 +56,20 @@ std::string yamlQuoted(std::string_view text) {
         else if (c == 0x2028 || c == 0x2029 || c == 0xFEFF)
             out += hexEscape("\\u%04X", c);
         else
-            appendUtf8(out, c);
+            out += bytes;
     });
     return out + "\"";
 }
 
 std::string jsonQuoted(std::string_view text) {
     std::string out = "\"";
-    forEachCharacter(text, [&out](char32_t c) {
+    forEachCharacter(text, [&out](char32_t c, std::string_view bytes) {
         if (std::string escape = commonEscape(c); !escape.empty())
             out += escape;
         else if (c < 0x20)
             out += hexEscape("\\u%04X", c);
         else
-            appendUtf8(out, c);
+            out += bytes;
     });
     return out + "\"";
 }
@@ -101,11 +83,11 @@ std::string shellQuoted(std::string_view text) {
 
 std::string powerShellQuoted(std::string_view text) {
     std::string out = "'";
-    forEachCharacter(text, [&out](char32_t c) {
-        appendUtf8(out, c);
+    forEachCharacter(text, [&out](char32_t c, std::string_view bytes) {
+        out += bytes;
         // PowerShell takes the typographic single quotes for "'" too.
         if (c == '\'' || (c >= 0x2018 && c <= 0x201B))
-            appendUtf8(out, c);
+            out += bytes;
     });
     return out + "'";
 }

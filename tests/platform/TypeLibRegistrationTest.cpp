@@ -3,21 +3,16 @@
 // script that carries it into a Wine prefix.
 #include "platform/TypeLibRegistration.h"
 
+#include "formats/SampleLibrary.h"
+
 #include <gtest/gtest.h>
 
 namespace pelorix::test {
 namespace {
 
-TypeInfo type(TypeKind kind, std::string name, std::string guid, std::uint16_t flags = 0) {
-    TypeInfo t;
-    t.kind = kind;
-    t.name = std::move(name);
-    t.guid = std::move(guid);
-    t.flags = flags;
-    return t;
-}
+using sample::makeType;
 
-TypeLibrary sample() {
+TypeLibrary sampleLibrary() {
     TypeLibrary library;
     library.guid = "{aaaa0000-0000-4000-8000-000000000001}";
     library.majorVersion = 1;
@@ -26,12 +21,13 @@ TypeLibrary sample() {
     library.flags = 0x2;
     library.name = "Sample";
     library.types = {
-        type(TypeKind::Dispatch, "IDual", "{AAAA0000-0000-4000-8000-000000000010}", typeflag::Dual),
-        type(TypeKind::Dispatch, "Events", "{AAAA0000-0000-4000-8000-000000000011}"),
-        type(TypeKind::Interface, "IAuto", "{AAAA0000-0000-4000-8000-000000000012}", typeflag::OleAutomation),
-        type(TypeKind::Interface, "IPlain", "{AAAA0000-0000-4000-8000-000000000013}"),
-        type(TypeKind::Coclass, "Thing", "{AAAA0000-0000-4000-8000-000000000014}"),
-        type(TypeKind::Dispatch, "NoGuid", "")};
+        makeType(TypeKind::Dispatch, "IDual", "{AAAA0000-0000-4000-8000-000000000010}", typeflag::Dual),
+        makeType(TypeKind::Dispatch, "Events", "{AAAA0000-0000-4000-8000-000000000011}"),
+        makeType(TypeKind::Interface, "IAuto", "{AAAA0000-0000-4000-8000-000000000012}",
+                 typeflag::OleAutomation),
+        makeType(TypeKind::Interface, "IPlain", "{AAAA0000-0000-4000-8000-000000000013}"),
+        makeType(TypeKind::Coclass, "Thing", "{AAAA0000-0000-4000-8000-000000000014}"),
+        makeType(TypeKind::Dispatch, "NoGuid", "")};
     return library;
 }
 
@@ -61,14 +57,14 @@ TEST(TypeLibRegistration, WritesWhatTheOleAutomationLibraryWrites) {
         for (const std::string& line : iface("", iid, name, marshaller))
             expected.push_back(line);
     const TypeLibRegistrationKeys keys =
-        typeLibRegistrationKeys(sample(), "C:\\Libs\\Sample.dll", true, false);
+        typeLibRegistrationKeys(sampleLibrary(), "C:\\Libs\\Sample.dll", true, false);
     EXPECT_EQ(lines(keys), expected);
     EXPECT_EQ(keys.pathKey, lib + "\\411\\win32");
     EXPECT_EQ(keys.interfaceKeys.size(), 3u);
 
     // HELPDIR is kept where it exists; the help string names the library; a 64-bit library's leaf;
     // both views of a 64-bit prefix.
-    TypeLibrary other = sample();
+    TypeLibrary other = sampleLibrary();
     other.docString = "Sample library";
     other.sysKind = 3;
     const TypeLibRegistrationKeys again = typeLibRegistrationKeys(other, "C:\\Libs\\Sample.dll", false, true);
@@ -80,7 +76,8 @@ TEST(TypeLibRegistration, WritesWhatTheOleAutomationLibraryWrites) {
 }
 
 TEST(TypeLibRegistration, UnregistrationLeavesWhatOtherRegistrationsUse) {
-    const TypeLibRegistrationKeys keys = typeLibRegistrationKeys(sample(), "C:\\Sample.dll", true, false);
+    const TypeLibRegistrationKeys keys =
+        typeLibRegistrationKeys(sampleLibrary(), "C:\\Sample.dll", true, false);
     const std::string lib = "TypeLib\\{AAAA0000-0000-4000-8000-000000000001}";
     struct Case {
         const char* what;
