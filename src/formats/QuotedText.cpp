@@ -16,13 +16,17 @@ std::string hexEscape(const char* format, char32_t c) {
     return buffer;
 }
 
-// Calls each(c) for every character, U+FFFD for a byte that starts no UTF-8 sequence.
+// Calls each(c, bytes) for every character and its UTF-8 bytes: U+FFFD for a byte that starts no
+// UTF-8 sequence.
 template <typename Each>
 void forEachCharacter(std::string_view text, Each each) {
     for (std::size_t i = 0; i < text.size();) {
         char32_t c = 0;
         const std::size_t length = utf8At(text, i, c);
-        each(length == 0 ? Replacement : c);
+        if (length == 0)
+            each(Replacement, std::string_view("\xEF\xBF\xBD"));
+        else
+            each(c, text.substr(i, length));
         i += length == 0 ? 1 : length;
     }
 }
