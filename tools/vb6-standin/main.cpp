@@ -294,7 +294,8 @@ bool writeOutput(const std::string& projectPath, const std::string& projectBytes
     std::string library;
     const std::string libraryFile = memberFile(ansiToUtf8(projectBytes), "StandInTypeLib=", "");
     if (!libraryFile.empty()) {
-        const auto bytes = readHostFile((fs::path(hostPath(projectPath)).parent_path() / libraryFile).string());
+        const auto bytes =
+            readHostFile((fs::path(hostPath(projectPath)).parent_path() / libraryFile).string());
         if (!bytes)
             return false;
         library = *bytes;
