@@ -1,7 +1,9 @@
 #include "platform/TypeLibRegistration.h"
 
 #include "formats/XmlText.h"
+#include "platform/RuntimeError.h"
 #include "platform/Text.h"
+#include "platform/TypeLibFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -98,6 +100,11 @@ std::string regData(std::string_view text) {
 
 TypeLibRegistrationKeys typeLibRegistrationKeys(const TypeLibrary& library, std::string_view windowsPath,
                                                 bool newHelpDir, bool wow64) {
+    // A library without a GUID has no key of its own: the file would register nothing it names.
+    if (library.guid.empty())
+        throw RuntimeError(InvalidTypeLibFormat,
+                           std::string(windowsPath) +
+                               ": the type library has no GUID, so it cannot be registered");
     TypeLibRegistrationKeys keys;
     keys.libraryKey = "TypeLib\\" + toUpper(library.guid) + "\\" + hex(library.majorVersion) + "." +
                       hex(library.minorVersion);

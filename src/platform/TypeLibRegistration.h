@@ -36,7 +36,8 @@ struct RegistrationValue {
 // interface marked oleautomation) Interface\{IID} with its name, ProxyStubClsid and ProxyStubClsid32 (the
 // type library marshaller for a dual or oleautomation interface, the dispatch one else) and
 // TypeLib (the library's GUID, its Version). In a 64-bit prefix a 32-bit program's interface
-// keys go to both registry views: wow64 adds them below Wow6432Node too.
+// keys go to both registry views: wow64 adds them below Wow6432Node too. A library without a GUID
+// raises the run-time error 321 naming the path.
 struct TypeLibRegistrationKeys {
     std::string libraryKey;                 // TypeLib\{GUID}\MAJOR.MINOR
     std::string localeKey;                  // libraryKey\LCID

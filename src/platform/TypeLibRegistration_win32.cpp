@@ -79,8 +79,9 @@ void unregisterLoaded(ITypeLib& library, std::string_view windowsPath, Registrat
 }
 
 void registerOne(std::string_view windowsPath, RegistrationScope scope, bool unregister) {
-    // The reader names a missing file, or one without a type library, as on every system.
-    readTypeLibContent(windowsPath);
+    // The reader names a missing file, or one without a type library (or one without a GUID), as
+    // on every system.
+    typeLibRegistrationKeys(readTypeLibContent(windowsPath), windowsPath, false, false);
     std::wstring path = fullPath(windowsPath);
     const LoadedTypeLib library(path);
     if (FAILED(library.result()))

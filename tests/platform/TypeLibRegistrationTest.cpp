@@ -73,6 +73,8 @@ TEST(TypeLibRegistration, WritesWhatTheOleAutomationLibraryWrites) {
     EXPECT_EQ(lines(again)[3].substr(0, 9), "Interface");
     EXPECT_EQ(again.interfaceKeys.size(), 6u);
     EXPECT_EQ(again.interfaceKeys[1], "Wow6432Node\\Interface\\{AAAA0000-0000-4000-8000-000000000010}");
+    other.guid.clear();
+    EXPECT_THROW(typeLibRegistrationKeys(other, "C:\\Libs\\Sample.dll", false, false), RuntimeError);
 }
 
 TEST(TypeLibRegistration, UnregistrationLeavesWhatOtherRegistrationsUse) {
