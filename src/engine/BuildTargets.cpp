@@ -45,7 +45,7 @@ bool selects(const ListedProject& project, std::string_view nameOrPath, bool byP
            (dot != std::string::npos && equalsIgnoreCase(std::string_view(file).substr(0, dot), nameOrPath));
 }
 
-// "A (C:\\src\\A.vbp), B (...)": at most the first 20, then how many more.
+// "A (C:\src\A.vbp), B (...)": at most the first 20, then how many more.
 std::string candidateText(const std::vector<ListedProject>& projects,
                           const std::vector<std::size_t>& positions) {
     constexpr std::size_t Shown = 20;
