@@ -6,22 +6,39 @@
 # the report in its middle), then each window alone, moved apart: the main window before and after
 # the run, the progress window while it runs and with its report, the build log window.
 # The demo workspace is made afresh first (a run saves its marks into the demo list).
-# Usage: scripts/build-screenshots.sh [FOLDER]
+# With --windows the same with pelorix.exe under Wine (Qt's windows platform, drawn by Wine's GDI)
+# on the Windows demo workspace (./run.sh --windows), into build-windows-run/screenshots/.
+# Usage: scripts/build-screenshots.sh [--windows] [FOLDER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-out=$(realpath -m "${1:-build-run/screenshots}")
+system=linux
+if [ "${1:-}" = --windows ]; then
+    system=windows
+    shift
+fi
+if [ "$system" = linux ]; then
+    out=$(realpath -m "${1:-build-run/screenshots}")
+    rm -f demo/.made
+    ./run.sh --prepare >/dev/null
+    export WINEPREFIX=$PWD/demo/prefix PELORIX_HOME=$PWD/demo/home
+    export START="build-run/bin/pelorix"
+else
+    out=$(realpath -m "${1:-build-windows-run/screenshots}")
+    rm -f demo-windows/.made
+    ./run.sh --windows --prepare >/dev/null
+    export WINEPREFIX=$PWD/demo-windows/prefix PELORIX_HOME="Z:${PWD//\//\\}\\demo-windows\\home" WINEDEBUG=-all
+    wine=$(command -v wine || echo /usr/lib/wine/wine)
+    export START="$wine build-windows-run/bin/pelorix.exe"
+fi
 mkdir -p "$out"
 rm -f "$out"/*.png
-
-rm -f demo/.made
-./run.sh --prepare >/dev/null
-
-export WINEPREFIX=$PWD/demo/prefix PELORIX_HOME=$PWD/demo/home OUT=$out
+export OUT=$out
 xvfb-run -a -s "-screen 0 1600x1200x24 -dpi 96" bash -c '
-    # The first visible window whose title matches, or nothing after about ten seconds.
+    # The first visible window whose title matches, or nothing after about thirty seconds (Wine
+    # starts a program slower).
     find_window() {
         local id
-        for _ in $(seq 100); do
+        for _ in $(seq 300); do
             id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [ -n "$id" ] && { echo "$id"; return 0; }
             sleep 0.1
         done
@@ -29,7 +46,7 @@ xvfb-run -a -s "-screen 0 1600x1200x24 -dpi 96" bash -c '
     }
     shoot() { import -window "$1" "$OUT/$2.png" && echo "Saved $OUT/$2.png"; }
 
-    build-run/bin/pelorix &
+    $START &
     pid=$!
     trap "kill $pid 2>/dev/null || true" EXIT
     main=$(find_window "^Pelorix Ver") || { echo "The main window did not appear." >&2; exit 1; }
@@ -45,6 +62,8 @@ xvfb-run -a -s "-screen 0 1600x1200x24 -dpi 96" bash -c '
     import -window root "$OUT/screen.png" && echo "Saved $OUT/screen.png"
     # Without a window manager a covered part of a window pictures black: move them apart.
     xdotool windowmove "$log" 0 560 windowmove "$report" 800 60
+    # Wine repaints a window once it has been moved; a window without Wine keeps its picture.
+    xdotool windowmove "$main" 1 0 && sleep 0.3 && xdotool windowmove "$main" 0 0
     sleep 0.5
     shoot "$main" main-after
     shoot "$report" progress-report

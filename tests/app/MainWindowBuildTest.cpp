@@ -489,6 +489,9 @@ void MainWindowBuildTest::anNgCellTellsWhereTheCompileErrorIs() {
 // failed build leaves it, the next project is not built, and the window closes as on Exit, with
 // the list's marks and the settings saved.
 void MainWindowBuildTest::aStopSignalEndsTheBuildAndClosesTheWindow() {
+#ifdef _WIN32
+    QSKIP("Windows sends a window program no stop signals: the session's end reaches it as a close");
+#else
     BuildWindowWorld w;
     const std::string alpha =
         w.world.addProject("stopped", "Alpha", {"CompatibleMode=\"0\"", "StandIn=hang"});
@@ -520,6 +523,7 @@ void MainWindowBuildTest::aStopSignalEndsTheBuildAndClosesTheWindow() {
     QVERIFY(w.listText().find("EnableState=1,2,\r\nIndex=1\r\n") != std::string::npos);
     QVERIFY(ansiToUtf8(readFile(w.world.env.home() + "/Pelorix.ini")).find("FormSize=") != std::string::npos);
     QVERIFY(w.box.shown().empty());
+#endif
 }
 
 // The desktop's box that holds nothing up: the call returns with the box on screen, modeless;

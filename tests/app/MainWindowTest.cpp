@@ -15,9 +15,16 @@
 #include <QScreen>
 #include <QTest>
 #include <cmath>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace pelorix::test {
+
+// A host path as the program hands it on, whichever separators the test wrote it with (Windows
+// paths go to the file dialog with backslashes).
+std::string samePath(const std::string& path) {
+    return std::filesystem::path(path).lexically_normal().make_preferred().string();
+}
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -165,7 +172,7 @@ void MainWindowTest::droppedFilesAndProjectCommands() {
     world.dialog.choose(world.host(world.project("added")));
     world.click(2, 0, {}, Qt::RightButton);
     world.chooseFromMenu("mnuEdit", "mnuProjectAdd");
-    QCOMPARE(world.dialog.requests().back().fileName, world.host(first));
+    QCOMPARE(samePath(world.dialog.requests().back().fileName), samePath(world.host(first)));
     QCOMPARE(world.cell(2, 6), QStringLiteral("C:\\p\\added.vbp"));
     QCOMPARE(world.cell(3, 6), QString::fromStdString(first));
     QCOMPARE(world.status(), QStringLiteral("0/4"));
@@ -197,8 +204,11 @@ void MainWindowTest::droppedFilesAndProjectCommands() {
         QCOMPARE(world.box.shown()[i].title, std::string("ﾋﾞﾙﾄﾞ中..."));
     QCOMPARE(world.box.shown().back().text,
              std::string("ﾋﾞﾙﾄﾞ中です。ﾋﾞﾙﾄﾞが終了してから実行してください。"));
+#ifndef _WIN32
+    // The test prefix has no Explorer to open the folder with (Windows has one: it would open).
     world.key(Qt::Key_R, Qt::ControlModifier);
-    QCOMPARE(world.box.shown().back().title, std::string("ﾌﾟﾛｼﾞｪｸﾄを開く")); // no explorer in the prefix
+    QCOMPARE(world.box.shown().back().title, std::string("ﾌﾟﾛｼﾞｪｸﾄを開く"));
+#endif
     QVERIFY(!world.close());
     QCOMPARE(world.box.shown().back().text, std::string("ﾋﾞﾙﾄﾞ処理中です。"));
     QVERIFY(world.window->isVisible());
@@ -267,7 +277,7 @@ void MainWindowTest::listFilesNewOpenSave() {
     world.dialog.cancel();
     world.key(Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(world.window->windowTitle(), QStringLiteral("Pelorix Ver. 1.0.1    新規ﾌﾟﾛｼﾞｪｸﾄﾘｽﾄﾌｧｲﾙ"));
-    QCOMPARE(world.dialog.requests().back().initialFolder, world.env.home());
+    QCOMPARE(samePath(world.dialog.requests().back().initialFolder), samePath(world.env.home()));
     world.dialog.choose(b);
     world.key(Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(world.status(), QStringLiteral("2/3"));
@@ -322,11 +332,11 @@ void MainWindowTest::batchImportFromTheMenuAndAtStartUp() {
     // A cancelled import keeps the grid; the list is a new one, saved from the program folder.
     world.dialog.cancel();
     world.key(Qt::Key_I, Qt::ControlModifier);
-    QCOMPARE(world.dialog.requests().back().initialFolder, world.env.driveC() + "/b");
+    QCOMPARE(samePath(world.dialog.requests().back().initialFolder), samePath(world.env.driveC() + "/b"));
     QCOMPARE(world.status(), QStringLiteral("0/2"));
     world.dialog.cancel();
     world.key(Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(world.dialog.requests().back().initialFolder, world.env.home());
+    QCOMPARE(samePath(world.dialog.requests().back().initialFolder), samePath(world.env.home()));
 
     auto& options = world.control<QMenu>("mnuOption");
     options.popup(world.window->mapToGlobal(QPoint(10, 10)));

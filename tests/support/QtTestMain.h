@@ -1,24 +1,19 @@
 #pragma once
 
+#include "support/TestOs.h"
+
 #include <QApplication>
 #include <QTest>
 #include <cstdlib>
-#include <ctime>
 
 namespace pelorix::test {
 
-// The environment every window test starts from, as for the other tests (see TestMain.cpp), plus
-// the offscreen platform so that the tests run without a display.
+// The environment every window test starts from, as for the other tests, plus the offscreen
+// platform so that the tests run without a display.
 inline void prepareWindowTestEnvironment() {
-    ::setenv("LC_ALL", "C.UTF-8", 1);
-    ::setenv("TZ", "Asia/Tokyo", 1);
-    ::tzset();
-    ::setenv("WINEPREFIX", "/nonexistent/pelorix-test-prefix", 1);
-    ::setenv("PELORIX_HOME", "/nonexistent/pelorix-test-home", 1);
-    ::setenv("PELORIX_CODEPAGE", "CP932", 1);
-    ::setenv("WINEDEBUG", "-all", 1);
+    prepareTestEnvironment();
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setEnvironment("QT_QPA_PLATFORM", "offscreen");
 }
 
 } // namespace pelorix::test

@@ -3,6 +3,7 @@
 // The few operating-system calls the test support makes itself, for both systems the tests run on.
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
@@ -49,6 +50,19 @@ inline std::filesystem::path makeTemporaryFolder(const std::string& stem) {
             return std::filesystem::canonical(folder);
     }
     throw std::runtime_error("cannot create a temporary folder");
+}
+
+// Every test program starts in the same environment, whoever runs it: Japanese local time, the
+// Japanese code page, and a Wine prefix and program folder that do not exist until a test makes
+// its own. No test may reach the real ~/.wine.
+inline void prepareTestEnvironment() {
+    setEnvironment("LC_ALL", "C.UTF-8");
+    setEnvironment("TZ", "Asia/Tokyo");
+    ::tzset();
+    setEnvironment("WINEPREFIX", "/nonexistent/pelorix-test-prefix");
+    setEnvironment("PELORIX_HOME", "/nonexistent/pelorix-test-home");
+    setEnvironment("PELORIX_CODEPAGE", "CP932");
+    setEnvironment("WINEDEBUG", "-all");
 }
 
 } // namespace pelorix::test

@@ -38,6 +38,14 @@ std::string executableFolder() {
     }
 }
 
+// A copy that the setup program put in place (it leaves this file beside the programs) keeps its
+// settings and log out of its folder, as Windows expects of a program under Program Files, also
+// where the folder would take files (an administrator's session, Wine).
+bool installedCopy(const std::string& folder) {
+    return ::GetFileAttributesW(winapi::widePath(folder + "\\Pelorix.installed").c_str()) !=
+           INVALID_FILE_ATTRIBUTES;
+}
+
 } // namespace
 
 std::optional<std::string> hostEnv(const char* name) {
@@ -50,7 +58,8 @@ std::optional<std::string> hostEnv(const char* name) {
 std::string programFolderHost() {
     if (auto home = hostEnv("PELORIX_HOME"); home && !home->empty())
         return *home;
-    if (const std::string exeDir = executableFolder(); !exeDir.empty() && folderTakesFiles(exeDir))
+    if (const std::string exeDir = executableFolder();
+        !exeDir.empty() && !installedCopy(exeDir) && folderTakesFiles(exeDir))
         return exeDir;
     const std::string appData = hostEnv("APPDATA").value_or(std::string());
     const std::string folder = (appData.empty() ? executableFolder() : appData) + "\\pelorix";
