@@ -62,11 +62,6 @@ const std::string Last = "CompatibleEXE32 {C} against the last output {O}: ";
 const std::string Rebuilt = "CompatibleEXE32 {C} against the rebuilt output {O}: ";
 
 const LinesCase linesCases[] = {
-    {"AMemberRemoved",
-     "widl:compat.tlb",
-     "widl:compat-MEMBER_REMOVED.tlb",
-     CompatOutput::Rebuilt,
-     {Rebuilt + "1 breaking difference", "IShape.Area: removed"}},
     {"AParameterTypeChanged",
      "widl:compat.tlb",
      "widl:compat-PARAM_TYPE_CHANGED.tlb",
@@ -105,11 +100,6 @@ const LinesCase linesCases[] = {
      "",
      CompatOutput::Rebuilt,
      {"the rebuilt output cannot be read: {O}: the file does not exist"}},
-    {"AnOutputWithoutALibrary",
-     "widl:compat.tlb",
-     "bytes:\x01\x02",
-     CompatOutput::Last,
-     {"the last output cannot be read: {O}: not a type library: the data starts with neither MSFT nor SLTG"}},
 };
 
 class CompatibilityLines : public testing::TestWithParam<LinesCase> {};
