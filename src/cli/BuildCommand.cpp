@@ -32,11 +32,14 @@ namespace pelorix::cli {
 
 namespace {
 
-constexpr std::string_view buildUsage =
-    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--changed] [--yes] [--junit FILE] [--wait]\n";
+constexpr std::string_view buildUsage = "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all | --project "
+                                        "NAME|PATH] [--changed] [--yes] [--junit FILE]\n"
+                                        "       [--wait]\n";
 
 constexpr std::string_view buildHelp =
-    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all] [--changed] [--yes] [--junit FILE] [--wait]\n"
+    "Usage: pelorix-cli build LIST.ini|GROUP.vbg [--all | --project NAME|PATH] [--changed] [--yes] [--junit "
+    "FILE]\n"
+    "       [--wait]\n"
     "\n"
     "Builds the projects of a project list file with the settings of Pelorix.ini, as the\n"
     "window program's build command does: each project file is brought up to date, the\n"
@@ -56,6 +59,14 @@ constexpr std::string_view buildHelp =
     "\n"
     "  --all   build every project of the list; without it, the projects the list's\n"
     "          [Build] EnableState marks (rows of missing project files are never marked)\n"
+    "  --project NAME|PATH\n"
+    "          build one project of the list or group alone, whatever the marks say, as the\n"
+    "          list and the settings build it (its references brought up to date, its mode,\n"
+    "          the rebuild rule, the JUnit report): the one whose file is PATH (a value with\n"
+    "          \\ or /, compared without regard to case), else the one whose name (Name=),\n"
+    "          file name, or file name without .vbp is NAME. None or more than one is an\n"
+    "          error naming the candidates. One job of a CI pipeline builds its project so\n"
+    "          (see pelorix-cli pipeline).\n"
     "  --changed\n"
     "          build only what changed: a target whose last successful build is still\n"
     "          good is not compiled and is listed as SKIP (its mark is kept as a built\n"
@@ -209,6 +220,7 @@ private:
 struct BuildOptions {
     std::string listPath;
     bool all = false;
+    std::string project; // --project: a name, or a Windows path; "" for none
     bool changed = false;
     bool yes = false;
     std::string junitPath; // a host or Windows path; "" for no report
@@ -307,6 +319,8 @@ void printResults(const BuildRecord& record, std::ostream& out) {
 LoadedTargets loadTargets(const BuildOptions& options, CDFileData& data, IBuildSettingForm& form,
                           std::ostream& out) {
     try {
+        if (!options.project.empty())
+            return loadBuildTargetOf(data, form, options.listPath, options.project);
         return loadBuildTargets(data, form, options.listPath, options.all);
     } catch (const RuntimeError& e) {
         out << timeStamp() << ' ' << withoutControlCharacters(e.description()) << '\n';
@@ -440,6 +454,12 @@ std::optional<std::string> lockRefusal(const BuildOptions& options, ProgramFolde
     return why + " (its compiler logs would mix); nothing was built. Use --wait to wait for it.";
 }
 
+// A --project value: a path (it holds a folder separator) as the program's Windows path, a name as
+// it is.
+std::string projectArgument(const std::string& value) {
+    return value.find_first_of("\\/") == std::string::npos ? value : windowsPathArgument(value);
+}
+
 int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
     BuildOptions options;
     std::vector<std::string> operands;
@@ -452,6 +472,10 @@ int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
             options.yes = true;
         } else if (*a == "--wait") {
             options.wait = true;
+        } else if (*a == "--project" && a + 1 != args.end()) {
+            options.project = projectArgument(*++a);
+        } else if (a->starts_with("--project=") && a->size() > 10) {
+            options.project = projectArgument(a->substr(10));
         } else if (*a == "--junit" && a + 1 != args.end()) {
             options.junitPath = *++a;
         } else if (a->starts_with("--junit=") && a->size() > 8) {
@@ -466,6 +490,10 @@ int runBuild(const Args& args, std::ostream& out, std::ostream& err) {
     if (operands.size() != 1) {
         err << "pelorix-cli build: " << (operands.empty() ? "missing LIST.ini" : "too many arguments") << '\n'
             << buildUsage;
+        return ExitUsage;
+    }
+    if (options.all && !options.project.empty()) {
+        err << "pelorix-cli build: --all and --project exclude each other\n" << buildUsage;
         return ExitUsage;
     }
     options.listPath = windowsPathArgument(operands.front());

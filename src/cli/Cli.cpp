@@ -38,18 +38,19 @@ std::string windowsPathArgument(std::string_view argument) {
 }
 
 std::optional<std::string> reportPathProblem(const std::string& reportPath,
-                                             const std::vector<ReportGuardedFile>& files) {
+                                             const std::vector<ReportGuardedFile>& files,
+                                             std::string_view what) {
     const std::string host = hostPathOf(windowsPathArgument(reportPath));
     const HostFileKind kind = hostFileKind(host);
     if (kind == HostFileKind::Missing)
         return std::nullopt;
     if (kind != HostFileKind::Regular)
-        return "the JUnit report path " + reportPath + " is " + std::string(hostFileKindText(kind)) +
+        return std::string(what) + " " + reportPath + " is " + std::string(hostFileKindText(kind)) +
                ", not a regular file";
     const auto report = hostFileIdentity(host);
     for (const ReportGuardedFile& file : files)
         if (report && hostFileIdentity(file.hostPath) == report)
-            return "the JUnit report path " + reportPath + " is " + file.what + " " + file.hostPath +
+            return std::string(what) + " " + reportPath + " is " + file.what + " " + file.hostPath +
                    " of this run";
     return std::nullopt;
 }

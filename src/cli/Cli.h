@@ -45,7 +45,8 @@ struct ReportGuardedFile {
 // to something that is not a regular file (a folder, a device, a FIFO), is never replaced by a
 // report.
 std::optional<std::string> reportPathProblem(const std::string& reportPath,
-                                             const std::vector<ReportGuardedFile>& files);
+                                             const std::vector<ReportGuardedFile>& files,
+                                             std::string_view what = "the JUnit report path");
 
 // True when args holds --help or -h.
 bool wantsHelp(const Args& args);

@@ -7,6 +7,8 @@ std::vector<Command> allCommands() {
     all.push_back(buildCommand());
     all.push_back(checkCommand());
     all.push_back(orderCommand());
+    all.push_back(pipelineCommand());
+    all.push_back(registerCommand());
     all.push_back(typelibsCommand());
     all.push_back(typelibInfoCommand());
     all.push_back(compatCommand());

@@ -10,6 +10,8 @@ std::vector<Command> allCommands();
 Command buildCommand();
 Command checkCommand();
 Command orderCommand();
+Command pipelineCommand();
+Command registerCommand();
 Command typelibInfoCommand();
 Command compatCommand();
 Command typelibsCommand();

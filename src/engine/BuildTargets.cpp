@@ -2,18 +2,23 @@
 
 #include "engine/BuildHandOver.h"
 #include "engine/BuildWindows.h"
+#include "engine/CompilerLog.h"
+#include "engine/ProjectGrid.h"
 #include "lists/ProjectGroupFile.h"
 #include "lists/ProjectListFile.h"
+#include "platform/RuntimeError.h"
+#include "platform/Text.h"
 #include "projectdata/CDFileData.h"
 #include "projectdata/ProjectDependencies.h"
 
 namespace pelorix {
 
-LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, std::string_view path,
-                               bool all) {
+namespace {
+
+// Loads the list or group into the project data and fills the grid; marks nothing.
+LoadedTargets loadListOrGroup(CDFileData& fileData, IBuildSettingForm& form, std::string_view path) {
     LoadedTargets loaded;
-    const bool group = isProjectGroupPath(path);
-    if (group) {
+    if (isProjectGroupPath(path)) {
         const ProjectGroup projects = readProjectGroup(path);
         loaded.notes = describeGroupProblems(projects);
         loaded.projectCount = loadProjectGroup(fileData, projects);
@@ -23,13 +28,85 @@ LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, st
         loaded.projectCount = loadProjectList(fileData, path);
     }
     fillProjectGrid(form, fileData);
-    if (group || all) {
+    return loaded;
+}
+
+std::string fileNameOf(std::string_view path) {
+    const auto slash = path.find_last_of("\\/");
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+bool selects(const ListedProject& project, std::string_view nameOrPath, bool byPath) {
+    if (byPath)
+        return equalsIgnoreCase(project.path, nameOrPath);
+    const std::string file = fileNameOf(project.path);
+    const auto dot = file.rfind('.');
+    return equalsIgnoreCase(project.name, nameOrPath) || equalsIgnoreCase(file, nameOrPath) ||
+           (dot != std::string::npos && equalsIgnoreCase(std::string_view(file).substr(0, dot), nameOrPath));
+}
+
+// "A (C:\src\A.vbp), B (...)": at most the first 20, then how many more.
+std::string candidateText(const std::vector<ListedProject>& projects,
+                          const std::vector<std::size_t>& positions) {
+    constexpr std::size_t Shown = 20;
+    std::string text;
+    for (std::size_t k = 0; k < positions.size() && k < Shown; ++k) {
+        const ListedProject& project = projects[positions[k]];
+        text += (k == 0 ? "" : ", ") + project.name + " (" + project.path + ")";
+    }
+    if (positions.size() > Shown)
+        text += " and " + std::to_string(positions.size() - Shown) + " more";
+    return text;
+}
+
+} // namespace
+
+LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, std::string_view path,
+                               bool all) {
+    LoadedTargets loaded = loadListOrGroup(fileData, form, path);
+    if (isProjectGroupPath(path) || all) {
         markEveryProject(form, loaded.projectCount);
     } else {
         const std::vector<std::int32_t> enableRows = readListBuildState(path).enableRows;
         loaded.missingRows = missingMarkedRows(form, enableRows);
         restoreBuildMarks(form, enableRows);
     }
+    return loaded;
+}
+
+std::size_t selectListedProject(const std::vector<ListedProject>& projects, std::string_view nameOrPath) {
+    const bool byPath = nameOrPath.find_first_of("\\/") != std::string_view::npos;
+    std::vector<std::size_t> chosen;
+    for (std::size_t k = 0; k < projects.size(); ++k)
+        if (selects(projects[k], nameOrPath, byPath))
+            chosen.push_back(k);
+    if (chosen.size() == 1)
+        return chosen.front();
+    const std::string asked = std::string(byPath ? "the path " : "the name ") + std::string(nameOrPath);
+    if (chosen.empty()) {
+        std::vector<std::size_t> every(projects.size());
+        for (std::size_t k = 0; k < every.size(); ++k)
+            every[k] = k;
+        throw RuntimeError(BuildResult::Error,
+                           "no project of the list has " + asked +
+                               (projects.empty() ? "; the list has no project"
+                                                 : "; its projects: " + candidateText(projects, every)));
+    }
+    throw RuntimeError(BuildResult::Error, std::to_string(chosen.size()) + " projects of the list have " +
+                                               asked + ": " + candidateText(projects, chosen) +
+                                               "; name one by its path");
+}
+
+LoadedTargets loadBuildTargetOf(CDFileData& fileData, IBuildSettingForm& form, std::string_view path,
+                                std::string_view nameOrPath) {
+    LoadedTargets loaded = loadListOrGroup(fileData, form, path);
+    std::vector<ListedProject> projects;
+    for (std::int32_t row = 1; row <= loaded.projectCount; ++row) {
+        const std::int32_t index = fileData.fGetProjectArrayIndex(row);
+        projects.push_back({fileData.fProjectFilePath(index), fileData.fGetProjectName(index)});
+    }
+    const auto row = static_cast<std::int32_t>(selectListedProject(projects, nameOrPath)) + 1;
+    setRowMark(form.vsgridProject(), row, BuildMark::Target);
     return loaded;
 }
 

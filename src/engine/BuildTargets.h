@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,6 +32,24 @@ struct LoadedTargets {
 // then fails and says so), else the rows the list's "EnableState" marks.
 LoadedTargets loadBuildTargets(CDFileData& fileData, IBuildSettingForm& form, std::string_view path,
                                bool all);
+
+// A project of a list or group as "--project" selects it: its file and its name ("Name=").
+struct ListedProject {
+    std::string path; // Windows path
+    std::string name;
+};
+
+// The position of the one project a name or path selects. A path (an argument holding "\\" or
+// "/") is compared with each project's file, without regard to case; anything else with each
+// project's name, its file's name and that name without its extension. Raises a run-time error
+// naming the candidates when no project or more than one is selected.
+std::size_t selectListedProject(const std::vector<ListedProject>& projects, std::string_view nameOrPath);
+
+// Loads the list or group as loadBuildTargets does and marks one project alone, the one a name or
+// path selects (see selectListedProject), whatever the list's marks say. A selected project whose
+// file is missing is marked too: its build fails and says so.
+LoadedTargets loadBuildTargetOf(CDFileData& fileData, IBuildSettingForm& form, std::string_view path,
+                                std::string_view nameOrPath);
 
 // The project files of a list or a group at a Windows path, in list (or group) order, as a run
 // would load them. Raises what loading raises (a missing or unreadable file, a file that is no

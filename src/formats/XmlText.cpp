@@ -2,10 +2,6 @@
 
 namespace pelorix {
 
-namespace {
-
-// The length of the well-formed UTF-8 sequence at text[i] and its code point; 0 when none starts
-// there (overlong forms, surrogates and values past U+10FFFF are not well-formed).
 std::size_t utf8At(std::string_view text, std::size_t i, char32_t& c) noexcept {
     const auto lead = static_cast<unsigned char>(text[i]);
     std::size_t length = 0;
@@ -41,6 +37,8 @@ std::size_t utf8At(std::string_view text, std::size_t i, char32_t& c) noexcept {
         return 0;
     return length;
 }
+
+namespace {
 
 // The escaped form of one character, or nothing when it stands for itself.
 std::string_view escaped(char32_t c, bool attribute) {

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace pelorix {
+
+// The length of the well-formed UTF-8 sequence at text[i] and its code point; 0 when none starts
+// there (overlong forms, surrogates and values past U+10FFFF are not well-formed).
+std::size_t utf8At(std::string_view text, std::size_t i, char32_t& c) noexcept;
 
 // Text as XML 1.0 character data or attribute value: markup characters escaped, line ends kept
 // (in attributes as character references, which a reader gives back as they were), and what XML

@@ -43,7 +43,9 @@
 // "ExeName32" in its "Path32", or its name with the extension of its type. The file holds a line
 // naming the project and the time of the build, and the bytes of the project file as compiled, so
 // that every build makes another file, as the compiler's link time does; or, with "output:FILE",
-// FILE's bytes.
+// FILE's bytes. A project file that says "StandInTypeLib=FILE" (relative to the project's folder)
+// gets that type library's bytes at the start of its output, so that the output carries the
+// library as a built component does.
 
 #include "platform/CodePage.h"
 #include "platform/Console.h"
@@ -298,7 +300,16 @@ bool writeOutput(const std::string& projectPath, const std::string& projectBytes
     }
     // Like the compiler's binary, which carries the time it was linked, every build's output differs.
     const auto linked = std::chrono::system_clock::now().time_since_epoch().count();
-    return writeHostFileAtomically(host, "vb6-standin output of " + windowsPath + " linked " +
+    std::string library;
+    const std::string libraryFile = memberFile(ansiToUtf8(projectBytes), "StandInTypeLib=", "");
+    if (!libraryFile.empty()) {
+        const auto bytes =
+            readHostFile((fs::path(hostPath(projectPath)).parent_path() / libraryFile).string());
+        if (!bytes)
+            return false;
+        library = *bytes;
+    }
+    return writeHostFileAtomically(host, library + "vb6-standin output of " + windowsPath + " linked " +
                                              std::to_string(linked) + "\r\n" + projectBytes) == 0;
 }
 

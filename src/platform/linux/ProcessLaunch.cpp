@@ -285,11 +285,8 @@ std::string findOnHostPath(std::string_view name) {
     return {};
 }
 
-namespace {
-
-// Wine's program: PELORIX_WINE when set, else "wine" on PATH, else Debian's place for it, where the
-// wine64 and wine32 packages put it without the "wine" package's link on PATH. "" when none is
-// there.
+// Debian's place for Wine is where the wine64 and wine32 packages put it without the "wine"
+// package's link on PATH.
 std::string findWine() {
     if (auto wine = hostEnv("PELORIX_WINE"); wine && !wine->empty())
         return isRegularFile(*wine) && isSystemProgram(*wine) ? *wine : std::string();
@@ -298,8 +295,6 @@ std::string findWine() {
     const std::string debian = "/usr/lib/wine/wine";
     return isRegularFile(debian) && isSystemProgram(debian) ? debian : std::string();
 }
-
-} // namespace
 
 std::unique_ptr<ChildProcess>
 launch(std::string_view programPath, std::string_view commandLine,

@@ -10,4 +10,7 @@ namespace pelorix {
 // The Wine prefix: $WINEPREFIX, else ~/.wine. It need not exist.
 std::string winePrefix();
 
+// Wine's program: PELORIX_WINE, else wine on PATH, else Debian's place; "" when there is none.
+std::string findWine();
+
 } // namespace pelorix
