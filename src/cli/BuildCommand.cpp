@@ -47,8 +47,12 @@ constexpr std::string_view buildHelp =
     "log is read (the Japanese or the English compiler's texts). Prints every build-log line\n"
     "as it comes, then one line per built project: OK, NG or SKIP, a TAB, the compatibility\n"
     "mode, a TAB, the project file path; under an NG line one line per compile error its\n"
-    "log names: a TAB, the source file, a TAB, the line, a TAB, the message; and last\n"
-    "result= with the run's result code:\n"
+    "log names: a TAB, the source file, a TAB, the line, a TAB, the message; under the NG\n"
+    "line of a binary-compatible compile that ended with a compatibility message, what\n"
+    "broke, a TAB and one line each: the compatible file (CompatibleEXE32) against the\n"
+    "project's output (the rebuilt output when a rebuild succeeded), then at most 5 breaking\n"
+    "differences ('IShape.Area: removed') and how many more; and last result= with the\n"
+    "run's result code:\n"
     "  0 success      1 a rebuild was wanted   2 compatibility problem\n"
     "  4 cancelled    5 project or library not found   6 project file not updated\n"
     "  7 nothing built   9 compiler not started (Execute=0)   99 error   -1 empty log\n"
@@ -288,8 +292,8 @@ void reportQuestions(AnswerMessageBox& box, std::ostream& err, bool yes, Progres
 // One line per project the run built or found up to date (OK, NG or SKIP, the mode, the path; NG
 // also for the project a run-time error stopped the run at;
 // under NG one indented line per compile error of its last compile: a TAB, the file, a TAB, the
-// line, a TAB, the message), then one per marked project whose file is missing (MISSING, no mode,
-// the path).
+// line, a TAB, the message; then a TAB and each line of what broke binary compatibility), then one
+// per marked project whose file is missing (MISSING, no mode, the path).
 void printResults(const BuildRecord& record, std::ostream& out) {
     for (const ProjectRecordOfRun& project : record.projects()) {
         const bool stoppedAt = project.outcome == ProjectOutcome::Error;
@@ -297,10 +301,13 @@ void printResults(const BuildRecord& record, std::ostream& out) {
             result != RowResult::None) {
             out << rowResultText(result) << '\t' << compatibleModeName(project.ownMode) << '\t'
                 << withoutControlCharacters(project.path) << '\n';
-            if (result == RowResult::NG)
+            if (result == RowResult::NG) {
                 for (const CompileErrorLocation& error : lastCompileErrors(project))
                     out << '\t' << withoutControlCharacters(error.file) << '\t' << error.line << '\t'
                         << withoutControlCharacters(error.message) << '\n';
+                for (const std::string& line : project.compatibility)
+                    out << '\t' << withoutControlCharacters(line) << '\n';
+            }
         } else if (project.outcome == ProjectOutcome::Missing) {
             out << "MISSING\t\t" << withoutControlCharacters(project.path) << '\n';
         }

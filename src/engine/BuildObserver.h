@@ -25,9 +25,9 @@ struct ObservedProject {
 //
 //   runStarted, then for each project it reaches: projectStarted, then either projectCancelled
 //   (the run stops there), or projectSkipped (a run of changed projects only), or one
-//   compileStarted/compileEnded pair per compile (the own mode, a rebuild, the own mode again)
-//   and projectEnded; last runEnded. A run-time error leaves the
-//   sequence where it happened.
+//   compileStarted/compileEnded pair per compile (the own mode, a rebuild, the own mode again),
+//   compatibilityExplained for a binary-compatibility failure, and projectEnded; last runEnded. A
+//   run-time error leaves the sequence where it happened.
 class IBuildObserver {
 public:
     virtual ~IBuildObserver() = default;
@@ -38,6 +38,9 @@ public:
     // It ended with a project result code; the compiler log as classified, empty when no log
     // was read (an update that failed, a compiler that was not started or did not end).
     virtual void compileEnded(std::int16_t /*result*/, const CompilerLogResult& /*log*/) {}
+    // The project failed and one of its compiles in binary compatibility ended with a
+    // compatibility message: what broke, as the build log shows it (see BinaryCompatibility.h).
+    virtual void compatibilityExplained(const std::vector<std::string>& /*lines*/) {}
     // A cancel was acted on at this project: it was not built and the run ends.
     virtual void projectCancelled() {}
     // The result the run recorded for the project (the grid's OK for 0, NG otherwise).

@@ -27,9 +27,13 @@ const std::vector<CompileErrorLocation>& lastCompileErrors(const ProjectRecordOf
 }
 
 std::string resultCellNote(const ProjectRecordOfRun& project) {
+    if (project.outcome != ProjectOutcome::Failed)
+        return {};
+    std::string note;
+    for (const std::string& line : project.compatibility)
+        note += (note.empty() ? "" : "\n") + line;
     const auto& errors = lastCompileErrors(project);
-    return project.outcome != ProjectOutcome::Failed || errors.empty() ? std::string()
-                                                                       : compileErrorText(errors.front());
+    return !note.empty() || errors.empty() ? note : compileErrorText(errors.front());
 }
 
 ProjectRecordOfRun* BuildRecord::current() {
@@ -75,6 +79,11 @@ void BuildRecord::compileEnded(std::int16_t result, const CompilerLogResult& log
         return;
     project->compiles.back().result = result;
     project->compiles.back().log = log;
+}
+
+void BuildRecord::compatibilityExplained(const std::vector<std::string>& lines) {
+    if (ProjectRecordOfRun* project = current())
+        project->compatibility = lines;
 }
 
 void BuildRecord::projectCancelled() {

@@ -45,6 +45,9 @@ struct ProjectRecordOfRun {
     std::vector<std::string> buildLog;   // the build-log lines written while it was processed
     std::string error;                   // the run-time error's description (Error)
     std::string upToDate;                // why it was up to date (Skipped)
+    // What broke binary compatibility, when a compile in that mode failed for it (see
+    // BinaryCompatibility.h); empty otherwise.
+    std::vector<std::string> compatibility;
 
     // What its row's result cell shows after the run: OK for Passed, SKIP for Skipped, NG for a
     // recorded failure.
@@ -55,8 +58,9 @@ struct ProjectRecordOfRun {
 // it was not compiled or its log named none.
 const std::vector<CompileErrorLocation>& lastCompileErrors(const ProjectRecordOfRun& project);
 
-// What the grid's result cell of a project tells beside OK or NG: where the first of those compile
-// errors is ("FILE(LINE): MESSAGE") when the project failed, else "".
+// What the grid's result cell of a project tells beside OK or NG when the project failed: what broke
+// binary compatibility, one line each, or else where the first of those compile errors is
+// ("FILE(LINE): MESSAGE"); "" when there is neither.
 std::string resultCellNote(const ProjectRecordOfRun& project);
 
 // Keeps, for every target of a run, what the run did with it: an observer of the engine that
@@ -72,6 +76,7 @@ public:
     void projectStarted(const ObservedProject& project) override;
     void compileStarted(std::int16_t mode) override;
     void compileEnded(std::int16_t result, const CompilerLogResult& log) override;
+    void compatibilityExplained(const std::vector<std::string>& lines) override;
     void projectCancelled() override;
     void projectEnded(std::int16_t result) override;
     void projectSkipped(const std::string& reason) override;

@@ -1,5 +1,6 @@
 #include "engine/CFVB6EXE.h"
 
+#include "engine/BinaryCompatibility.h"
 #include "engine/BuildObserver.h"
 #include "engine/BuildWindows.h"
 #include "engine/CFSender.h"
@@ -14,7 +15,6 @@
 #include "platform/ErrorLog.h"
 #include "platform/FileKind.h"
 #include "platform/FileSystemObject.h"
-#include "platform/Numbers.h"
 #include "platform/Text.h"
 #include "platform/TimeFormat.h"
 #include "platform/UserInterface.h"
@@ -36,15 +36,6 @@ constexpr const char* Crlf = "\r\n";
 
 std::string stamp() {
     return timeStamp() + " ";
-}
-
-// A numeric setting of section "Build" as a 32-bit integer (rounded as every number is, see
-// Numbers.h); overflow is the runtime's error 6, its description naming the key and the value.
-std::int32_t toLong(std::string_view key, std::string_view numericText) {
-    if (const auto value = longValue(numericText))
-        return *value;
-    throw RuntimeError(6, "オーバーフローしました。[Pelorix.ini [Build] " + std::string(key) + "=" +
-                              std::string(numericText) + "]");
 }
 
 // An error raised while a compiler command line existed carries that line in its description.
@@ -152,6 +143,8 @@ std::int16_t CFVB6EXE::BuildExecute(IWaitForm*& objWaitForm, bool blnRebuldConfi
             const bool goOn = buildOneRow(*objWaitForm, objBuildSetting, buildRow, run);
             if (m_upToDate != nullptr && run.compiled)
                 m_upToDate->built(run.path, run.mode, run.result == BuildResult::Success);
+            if (run.compiled && run.compatibilityBroken && run.result != BuildResult::Success)
+                explainCompatibility(run);
             if (!run.skipped && run.result != BuildResult::Cancelled)
                 notify([&](IBuildObserver& o) { o.projectEnded(run.result); });
             if (!goOn)
@@ -190,6 +183,8 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
         index,   data.fProjectFilePath(index), data.fGetProjectName(index), data.fGetProjectType(index),
         ownMode, compatibleModeName(ownMode)};
     run.name = project.name;
+    run.compatibilityBroken = false;
+    run.rebuilt = false;
 
     const auto position =
         std::find(m_lngBuildRows.begin(), m_lngBuildRows.end(), buildRow) - m_lngBuildRows.begin();
@@ -220,7 +215,7 @@ bool CFVB6EXE::buildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSetting,
     run.compiled = true;
     run.path = project.path;
     run.mode = project.ownMode;
-    run.result = compile(project.path, project.name, project.ownMode, project.type);
+    run.result = compile(project, project.ownMode, run);
     if (m_frmLog != nullptr)
         m_frmLog->refresh();
     pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownMode, run.result);
@@ -264,7 +259,7 @@ bool CFVB6EXE::rebuildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSettin
     const std::string rebuildMessage = project.name + "を「" + rebuildModeName + "」で再ﾋﾞﾙﾄﾞ中...";
     waitForm.fSetDispInfo(rebuildMessage, "再ﾋﾞﾙﾄﾞ");
     waitForm.refresh();
-    const std::int16_t rebuildResult = compile(project.path, project.name, run.rebuildMode, project.type);
+    const std::int16_t rebuildResult = compile(project, run.rebuildMode, run);
     if (rebuildResult != BuildResult::Success || !run.rebuildAgain)
         return rebuildResult == BuildResult::Success;
 
@@ -272,7 +267,7 @@ bool CFVB6EXE::rebuildOneRow(IWaitForm& waitForm, IBuildSettingForm& buildSettin
     waitForm.refresh();
     m_objFileData->fSetCompatibleMode(project.index, project.ownMode);
     appendLog(rebuildStamp + project.name + "を「" + project.ownModeName + "」でﾋﾞﾙﾄﾞ中...");
-    run.result = compile(project.path, project.name, project.ownMode, project.type);
+    run.result = compile(project, project.ownMode, run);
     pBuildResultCellDisplay(buildSetting, buildRow - 1, project.ownMode, run.result);
     if (run.result != BuildResult::Success)
         return false;
@@ -319,57 +314,6 @@ void CFVB6EXE::selectBuildRow(IProjectGrid& grid, std::int32_t row, bool scrollI
     if (scrollIntoView)
         scrollRowIntoView(grid, grid.Row());
     grid.Refresh();
-}
-
-// ---- Settings --------------------------------------------------------------------------------
-
-void CFVB6EXE::pSetBuildParameter(bool& rebuildAgain, std::string& keyText, std::string& extension) {
-    guard("pSetBuildParameter", [&] {
-        CCCommon common;
-        CFWin32API& api = *m_objWin32API;
-        const auto read = [&](std::string_view key) { return api.GetTerminalProfile("Build", key, ""); };
-        const auto readLong = [&](std::string_view key, std::int32_t& value) {
-            const std::string text = read(key);
-            if (common.fIsNumeric(text))
-                value = toLong(key, text);
-        };
-        const auto readBool = [&](std::string_view key, bool& value) {
-            const std::string text = read(key);
-            // Any number but 0 is True, a fraction such as 0.5 included.
-            if (common.fIsNumeric(text))
-                value = numberValue(text) != 0.0;
-        };
-        const auto readText = [&](std::string_view key, std::string& value) {
-            const std::string text = read(key);
-            if (!common.fIsNull(text))
-                value = text;
-        };
-
-        m_strAppPath = App_Path() + "\\";
-        m_lngLogWaitTime = 200;
-        readLong("LogWaitTime", m_lngLogWaitTime);
-        rebuildAgain = true;
-        readBool("ReBuildMode", rebuildAgain);
-        extension = ".vbp";
-        readText("Extension", extension);
-        keyText = "shell\\open\\command";
-        readText("ShellCommand", keyText);
-        m_blnExecute = true;
-        readBool("Execute", m_blnExecute);
-        m_lngProcessWaitTime = 1000;
-        readLong("ProcessWaitTime", m_lngProcessWaitTime);
-        readLong("BufferSize", m_lngBufferSize);
-
-        // The two bounds of the waits; a negative value means the default.
-        m_lngLogWaitLimit = 30000;
-        readLong("LogWaitLimit", m_lngLogWaitLimit);
-        if (m_lngLogWaitLimit < 0)
-            m_lngLogWaitLimit = 30000;
-        m_lngProcessWaitLimit = 600000;
-        readLong("ProcessWaitLimit", m_lngProcessWaitLimit);
-        if (m_lngProcessWaitLimit <= 0)
-            m_lngProcessWaitLimit = 600000;
-    });
 }
 
 // ---- One project -----------------------------------------------------------------------------
@@ -516,13 +460,27 @@ bool CFVB6EXE::runCompiler(const std::string& command, std::string_view projectN
     return false;
 }
 
-std::int16_t CFVB6EXE::compile(std::string_view projectFilePath, std::string_view projectName,
-                               std::int16_t compatibleMode, std::string_view projectType) {
+std::int16_t CFVB6EXE::compile(const RowProject& project, std::int16_t compatibleMode, RunState& run) {
     notify([&](IBuildObserver& o) { o.compileStarted(compatibleMode); });
     m_lastCompilerLog = {};
-    const std::int16_t result = pVB6EXE(projectFilePath, projectName, compatibleMode, projectType);
+    const std::int16_t result = pVB6EXE(project.path, project.name, compatibleMode, project.type);
     notify([&](IBuildObserver& o) { o.compileEnded(result, m_lastCompilerLog); });
+    if (compatibleMode == 2 && m_lastCompilerLog.code == BuildResult::Compatibility)
+        run.compatibilityBroken = true;
+    if (result == BuildResult::Success)
+        run.rebuilt = true;
     return result;
+}
+
+// The compatible file against the output the project has now: the rebuild's when one succeeded,
+// else the last build's. Reading them never fails the run; a file that cannot be read is named.
+void CFVB6EXE::explainCompatibility(const RunState& run) {
+    const std::vector<std::string> lines =
+        pelorix::explainCompatibility(run.path, run.rebuilt ? CompatOutput::Rebuilt : CompatOutput::Last);
+    const std::string lineStamp = stamp();
+    for (const std::string& line : lines)
+        appendLog(lineStamp + line);
+    notify([&](IBuildObserver& o) { o.compatibilityExplained(lines); });
 }
 
 // Waits until the compiler log exists with a size above 0. The compiler has ended by now, so a

@@ -124,6 +124,10 @@ private:
         bool compiled = false;
         std::string path;
         std::int16_t mode = -1;
+        // Of the same project: a compile in binary compatibility ended with a compatibility
+        // message, and a compile succeeded (the rebuild, of a project that failed).
+        bool compatibilityBroken = false;
+        bool rebuilt = false;
     };
     struct RowProject;
 
@@ -136,9 +140,11 @@ private:
     // With ChangedOnly: false when the project must be built; otherwise it is shown as skipped.
     bool skipUpToDate(IBuildSettingForm& buildSetting, std::int32_t buildRow, const RowProject& project,
                       RunState& run);
-    // pVB6EXE with the observers told of the compile and its outcome.
-    std::int16_t compile(std::string_view projectFilePath, std::string_view projectName,
-                         std::int16_t compatibleMode, std::string_view projectType);
+    // pVB6EXE with the observers told of the compile and its outcome, which the run notes.
+    std::int16_t compile(const RowProject& project, std::int16_t compatibleMode, RunState& run);
+    // A project that failed after a compatibility message of a binary-compatible compile: the
+    // build log and the observers are told what broke (see BinaryCompatibility.h).
+    void explainCompatibility(const RunState& run);
     template <class Call>
     void notify(Call&& call) {
         for (IBuildObserver* observer : m_observers)

@@ -51,24 +51,29 @@ std::string resultMessage(const ProjectRecordOfRun& project) {
     return "result " + std::to_string(project.result) + " (" + resultCodeText(project.result) + ")";
 }
 
-// The result and what each compile gave, the rebuild's too, and where the last one's first
-// compile error is.
+// The result and what each compile gave, the rebuild's too, where the last one's first compile
+// error is, and what broke binary compatibility: the files compared and the first breaking
+// difference.
 std::string failureMessage(const ProjectRecordOfRun& project) {
     std::string message = resultMessage(project);
     for (const CompileRecord& compile : project.compiles)
         message += "; " + compileSummary(compile);
     if (const auto& errors = lastCompileErrors(project); !errors.empty())
         message += "; " + compileErrorText(errors.front());
+    for (std::size_t i = 0; i < project.compatibility.size() && i < 2; ++i)
+        message += "; " + project.compatibility[i];
     return message;
 }
 
 // The compiler logs of a project's compiles, each under the line that names its mode, with where
-// its compile errors are and the logs it refers to.
+// its compile errors are and the logs it refers to; then what broke binary compatibility.
 std::string compilerLogs(const ProjectRecordOfRun& project) {
     std::string text;
     for (const CompileRecord& compile : project.compiles)
         text += "[" + modeLabel(compile.mode) + "] result " + std::to_string(compile.result) + "\n" +
                 joinLines(compile.log.lines) + joinLines(compilerLogNotes(compile.log));
+    if (!project.compatibility.empty())
+        text += "[binary compatibility]\n" + joinLines(project.compatibility);
     return text;
 }
 

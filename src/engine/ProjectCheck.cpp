@@ -1,5 +1,6 @@
 #include "engine/ProjectCheck.h"
 
+#include "engine/BinaryCompatibility.h"
 #include "engine/CompilerLog.h"
 #include "platform/CCCommon.h"
 #include "platform/CDRegistryData.h"
@@ -128,7 +129,8 @@ private:
     void checkReference(std::int32_t lineNumber, const std::string& line, const ProjectLineChange* change);
     void checkComponent(std::int32_t lineNumber, const std::string& line);
     void checkProjectReference(std::int32_t lineNumber, std::string_view written);
-    void checkCompatibleBinary(std::int32_t lineNumber, const std::string& compatibleFile);
+    bool checkCompatibleBinary(std::int32_t lineNumber, const std::string& compatibleFile);
+    void checkCompatibility(std::int32_t lineNumber, ProjectFacts facts);
     void checkLastBuildLog();
 
     CDFileData& m_data;
@@ -173,8 +175,8 @@ void ProjectChecker::check(std::size_t position) {
     const ProjectKeyLine* compatible = keys.find("CompatibleEXE32");
     const std::int32_t compatibleLine = compatible == nullptr ? 0 : compatible->lineNumber;
     const std::string compatibleFile = keys.value("CompatibleEXE32");
-    if (m_targets[position].mode == 2)
-        checkCompatibleBinary(compatibleLine, compatibleFile);
+    if (m_targets[position].mode == 2 && checkCompatibleBinary(compatibleLine, compatibleFile))
+        checkCompatibility(compatibleLine, parseProjectFacts(m_path, bytes));
     checkLastBuildLog();
 }
 
@@ -278,16 +280,39 @@ void ProjectChecker::checkProjectReference(std::int32_t lineNumber, std::string_
             referenced + " is built after this project: this project compiles against its previous binary");
 }
 
-void ProjectChecker::checkCompatibleBinary(std::int32_t lineNumber, const std::string& compatibleFile) {
+// Whether the compatible binary exists; a missing one is an error.
+bool ProjectChecker::checkCompatibleBinary(std::int32_t lineNumber, const std::string& compatibleFile) {
     if (compatibleFile.empty()) {
         add(CheckSeverity::Error, lineNumber, "compatible binary missing",
             "binary compatibility without a CompatibleEXE32 file");
-        return;
+        return false;
     }
     const std::string path = absoluteDosPath(compatibleFile, m_folder);
-    if (path.empty() || !FileSystemObject().FileExists(path))
-        add(CheckSeverity::Error, lineNumber, "compatible binary missing",
-            (path.empty() ? compatibleFile : path) + " does not exist");
+    if (!path.empty() && FileSystemObject().FileExists(path))
+        return true;
+    add(CheckSeverity::Error, lineNumber, "compatible binary missing",
+        (path.empty() ? compatibleFile : path) + " does not exist");
+    return false;
+}
+
+// A compatible binary without a type library gives a binary-compatible build nothing to keep to;
+// a last output that already breaks it tells that the next binary-compatible build fails. An
+// output that is missing or holds no library (never built in a mode that makes one) tells nothing.
+void ProjectChecker::checkCompatibility(std::int32_t lineNumber, ProjectFacts facts) {
+    if (equalsIgnoreCase(facts.compatiblePath, facts.outputPath))
+        facts.outputPath.clear(); // the output is its own compatible file: nothing to compare
+    const CompatibilityComparison comparison = compareWithCompatibleFile(facts);
+    const auto detail = [&] {
+        std::string text;
+        for (const std::string& line : compatibilityLines(comparison, CompatOutput::Last))
+            text += (text.empty() ? "" : "; ") + line;
+        return text;
+    };
+    if (!comparison.compatibleError.empty())
+        add(CheckSeverity::Warning, lineNumber, "compatible binary holds no type library", detail());
+    else if (comparison.compared() && !comparison.breaking.empty())
+        add(CheckSeverity::Warning, lineNumber, "last output breaks compatibility",
+            detail() + "; the next binary-compatible build fails");
 }
 
 // The run's order against the projects' dependencies: a project built before a project it

@@ -22,7 +22,8 @@ class CFWin32API;
 //   registered file exists, and how the update would change the line;
 // - each component line: whether it is registered and its file exists;
 // - binary compatibility: the compatible binary ("CompatibleEXE32", relative to the project's
-//   folder) exists;
+//   folder) exists and holds a type library, and the project's last output does not already
+//   break it (see BinaryCompatibility.h);
 // - each reference to another project (*\A): that project is built earlier in the same run;
 // - the order: every project after the projects it depends on (see ProjectDependencies.h), and
 //   no cycle among them.

@@ -2,6 +2,7 @@
 // compiler on a test prefix: the window during and after a run, its reports, the rebuild
 // questions, a cancel, the build log window across runs, and the word search.
 #include "../engine/BuildWorld.h"
+#include "../formats/WidlLibraries.h"
 #include "app/QtServices.h"
 #include "app/frmBuildSetting.h"
 #include "app/modMain.h"
@@ -137,6 +138,7 @@ private Q_SLOTS:
     void sortIntoBuildOrderAndBuildOnlyWhatChanged();
     void marksSavedOnCloseFollowTheirProjectsInTheUnsavedList();
     void anNgCellTellsWhereTheCompileErrorIs();
+    void anNgCellTellsWhatBrokeBinaryCompatibility();
     void aStopSignalEndsTheBuildAndClosesTheWindow();
     void theBusyNoticeHoldsNothingUp();
 };
@@ -483,6 +485,30 @@ void MainWindowBuildTest::anNgCellTellsWhereTheCompileErrorIs() {
     w.key(Qt::Key_F5);
     QCOMPARE(w.result(1), QStringLiteral("OK"));
     QCOMPARE(w.grid().cells().index(0, 1).data(Qt::ToolTipRole).toString(), QStringLiteral("OK"));
+}
+
+// A binary-compatible project whose compile breaks compatibility, rebuilt without it: the NG cell's
+// tool tip names the compatible file against the rebuilt output, and the member that broke.
+void MainWindowBuildTest::anNgCellTellsWhatBrokeBinaryCompatibility() {
+    if (!haveWidlLibraries())
+        QSKIP("widl or Wine's stdole2.tlb was not found when the build was configured");
+    BuildWindowWorld w;
+    w.world.setting("Build", "ReBuildMode", "0");
+    const std::string server =
+        w.world.addProject("src", "Server",
+                           {"CompatibleMode=\"2\"", "CompatibleEXE32=\"compat\\Server.dll\"",
+                            "StandIn@2=version", "StandIn@0=ok,output:rebuilt.tlb"},
+                           "OleDll");
+    const std::string folder = server.substr(0, server.size() - 10);
+    writeFile(w.world.env.driveC() + "/src/compat/Server.dll", widlLibraryBytes("compat.tlb"));
+    writeFile(w.world.env.driveC() + "/src/rebuilt.tlb", widlLibraryBytes("compat-MEMBER_REMOVED.tlb"));
+    w.start({server}, "1,");
+    w.build();
+    QCOMPARE(w.result(1), QStringLiteral("NG"));
+    const std::string tip = "CompatibleEXE32 " + folder + "compat\\Server.dll against the rebuilt output " +
+                            folder + "Server.dll: 1 breaking difference\nIShape.Area: removed";
+    QCOMPARE(w.grid().cells().index(0, 1).data(Qt::ToolTipRole).toString(), QString::fromStdString(tip));
+    QVERIFY(contains(w.logLines(), stamp + QStringLiteral("IShape\\.Area: removed$")));
 }
 
 // SIGTERM while the compiler works: the compiler ends with its group, the project is left as a

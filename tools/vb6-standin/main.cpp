@@ -13,7 +13,9 @@
 // A STEP is a comma-separated list of actions: "sleep:N" (wait N ms first), "save:FILE" (append a
 // line to FILE, relative to the project's folder, as a user saving it meanwhile), "flood:N" (N KiB of
 // lines the classification does not know come before the outcome's text, written piece by piece
-// so that a huge log takes no memory here) and one outcome:
+// so that a huge log takes no memory here), "output:FILE" (the output a success writes is a copy of
+// FILE, relative to the project's folder: a type library, as the compiler would make it) and one
+// outcome:
 //   ok          the success line (also without any StandIn line)
 //   notfound    "project or library not found"
 //   implements  the binary-compatibility text about Implements
@@ -40,9 +42,10 @@
 // A run that ends "ok" also writes the project's output file, where the compiler would: its
 // "ExeName32" in its "Path32", or its name with the extension of its type. The file holds a line
 // naming the project and the time of the build, and the bytes of the project file as compiled, so
-// that every build makes another file, as the compiler's link time does. A project file that says
-// "StandInTypeLib=FILE" (relative to the project's folder) gets that type library's bytes at the
-// start of its output, so that the output carries the library as a built component does.
+// that every build makes another file, as the compiler's link time does; or, with "output:FILE",
+// FILE's bytes. A project file that says "StandInTypeLib=FILE" (relative to the project's folder)
+// gets that type library's bytes at the start of its output, so that the output carries the
+// library as a built component does.
 
 #include "platform/CodePage.h"
 #include "platform/Console.h"
@@ -278,8 +281,10 @@ bool writeLog(const std::string& logHost, std::string_view text, long floodKiB) 
     return !ignored;
 }
 
-// Writes the output file of a project built "ok"; false when it cannot.
-bool writeOutput(const std::string& projectPath, const std::string& projectBytes) {
+// Writes the output file of a project built "ok" (a copy of the host file copyFrom when it is not
+// empty); false when it cannot.
+bool writeOutput(const std::string& projectPath, const std::string& projectBytes,
+                 const std::string& copyFrom) {
     const bool windowsForm =
         (projectPath.size() >= 2 && projectPath[1] == ':') || projectPath.starts_with("\\\\");
     const std::string windowsPath = windowsForm ? projectPath : DriveMap::current().toWindows(projectPath);
@@ -289,6 +294,10 @@ bool writeOutput(const std::string& projectPath, const std::string& projectBytes
         return false;
     std::error_code ignored;
     fs::create_directories(fs::path(host).parent_path(), ignored);
+    if (!copyFrom.empty()) {
+        const auto bytes = readHostFile(copyFrom);
+        return bytes && writeHostFileAtomically(host, *bytes) == 0;
+    }
     // Like the compiler's binary, which carries the time it was linked, every build's output differs.
     const auto linked = std::chrono::system_clock::now().time_since_epoch().count();
     std::string library;
@@ -331,6 +340,7 @@ struct Run {
     std::string outcome = "ok";
     long floodKiB = 0;
     bool english = false;
+    std::string outputFrom; // the host file a success copies as its output ("" for none)
 };
 
 void takeStep(const std::string& step, const std::string& projectHost, Run& run) {
@@ -346,6 +356,8 @@ void takeStep(const std::string& step, const std::string& projectHost, Run& run)
             // A user saving a source (named relative to the project's folder) during the build.
             appendHostFile((fs::path(projectHost).parent_path() / std::string(a.substr(5))).string(),
                            "' saved while the compiler ran\r\n");
+        } else if (a.starts_with("output:")) {
+            run.outputFrom = (fs::path(projectHost).parent_path() / std::string(a.substr(7))).string();
         } else if (a == "english" || a == "japanese") {
             run.english = a == "english";
         } else if (!a.empty()) {
@@ -397,7 +409,7 @@ int main(int argc, char** argv) {
         if (logHost.empty() || !writeLog(logHost, utf8ToAnsi(text), floodKiB))
             std::fprintf(stderr, "vb6-standin: cannot write the log %s\n", inv.logPath.c_str());
     }
-    if (outcome == "ok" && !writeOutput(inv.projectPath, *projectBytes))
+    if (outcome == "ok" && !writeOutput(inv.projectPath, *projectBytes, run.outputFrom))
         std::fprintf(stderr, "vb6-standin: cannot write the output of %s\n", inv.projectPath.c_str());
     if (outcome == "ok")
         incrementRevision(projectHost, *projectBytes);
