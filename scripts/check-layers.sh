@@ -19,8 +19,9 @@ report() {
 # or Win32 header (C++ code takes the standard library's <cxxx> forms, Qt's headers have no
 # extension), in a .cpp or a .h file of any folder; the one library header of the shared code is
 # xxHash's. The native file type of NativeFile.h is the one shared declaration a system decides.
+# A Windows resource script (.rc) is no C++ and is compiled for Windows alone.
 system_folders=(':!src/platform/linux/' ':!src/platform/win32/')
-os_headers=$(git grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*<[^>]+\.h>' -- 'src/*' "${system_folders[@]}" |
+os_headers=$(git grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*<[^>]+\.h>' -- 'src/*.cpp' 'src/*.h' "${system_folders[@]}" |
     grep -v -E '^src/platform/ContentHash\.cpp:[0-9]+:#include <xxhash\.h>$')
 [ -n "$os_headers" ] && report "OS or C headers outside the system folders of src/platform/:" "$os_headers"
 
