@@ -236,7 +236,8 @@ TEST(CompatibilityBuild, TheCommandLineAndTheJUnitReportNameTheMemberThatBroke) 
 
     if (!junitParserPresent())
         GTEST_SKIP() << Python << " cannot import junitparser (Debian package python3-junitparser)";
-    const Row& failed = caseNamed(readWithJUnitParser(report), "Server");
+    const std::vector<Row> rows = readWithJUnitParser(report);
+    const Row& failed = caseNamed(rows, "Server");
     ASSERT_FALSE(failed.empty());
     EXPECT_TRUE(failed[6].ends_with("; " + lines[0] + "; IShape.Area: removed")) << failed[6];
     EXPECT_TRUE(failed[7].ends_with("|[binary compatibility]|" + lines[0] + "|IShape.Area: removed|"))

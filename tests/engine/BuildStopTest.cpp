@@ -196,7 +196,8 @@ TEST(BuildStop, AKilledBuildsCompilerHoldsTheNextBuildUntilItEnds) {
     EXPECT_TRUE(holds(refused.err, "left running (process " + std::to_string(compiler) + ")")) << refused.err;
     EXPECT_EQ(world.recorded().size(), 1u) << "no second compiler is started";
     fs::remove(world.host(a)); // the stand-in ends with its project file
-    EXPECT_TRUE(eventually([&] { return standInsFor(a).empty(); }, 2000));
+    // Its command line goes before the process has ended: wait for its group as the lock looks at it.
+    EXPECT_TRUE(eventually([&] { return runningProcessesOfGroup(compiler).empty(); }, 2000));
 #endif
     world.addProject("a", "Alpha", {"CompatibleMode=\"0\""});
     const CliOutcome next = runCli({"build", list, "--all"});

@@ -59,5 +59,7 @@ inline const Row& caseNamed(const std::vector<Row>& rows, const std::string& nam
     static const Row none;
     return none;
 }
+// The row would outlive the rows it is in.
+const Row& caseNamed(std::vector<Row>&& rows, const std::string& name) = delete;
 
 } // namespace pelorix::test
