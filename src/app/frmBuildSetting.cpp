@@ -12,6 +12,7 @@
 #include "forms/frmLog.h"
 #include "forms/frmSearch.h"
 #include "platform/CFWin32API.h"
+#include "platform/StopSignals.h"
 #include "platform/TimeFormat.h"
 #include "platform/UserInterface.h"
 #include "projectdata/CDFileData.h"
@@ -24,6 +25,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <csignal>
 
 namespace pelorix {
 
@@ -168,6 +170,13 @@ void frmBuildSetting::fStopBySignal(int signal, const std::string& signalName) {
         return;
     }
     pCloseAfterStop();
+}
+
+void frmBuildSetting::fEndSession() {
+    fStopBySignal(SIGTERM, StopSignals::name(SIGTERM));
+    // No box: no one is left to answer it; the error log keeps what failed.
+    if (m_blnIsShow)
+        handle("fEndSession", false, [&] { pSaveSetting(m_strProjectListPath); });
 }
 
 // Closes the window once the events of the moment have been handled, as Exit does.

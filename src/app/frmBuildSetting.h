@@ -105,6 +105,10 @@ public:
     // running build is stopped (its compiler ended, the project left as a failed build leaves it)
     // and then the window closes as on Exit, saving the list's marks and the settings.
     void fStopBySignal(int signal, const std::string& signalName);
+    // The session ends (on Windows: log-off or shutdown), and the system ends the program as soon
+    // as this returns, before any queued event is handled: the run stops as on SIGTERM, and what
+    // closing the window saves (the list's marks, the settings) is saved now.
+    void fEndSession();
     // The signal that closed the window; 0 when none did.
     int StopSignal() const noexcept { return m_intStopSignal; }
 

@@ -38,6 +38,10 @@ int Main(const MainWindowServices& services) {
         WriteErrorLog(-1, *problem, "Main", "modMain", ErrorLevel::Warning, false);
     const std::unique_ptr<frmBuildSetting> window = showMainWindow(services);
     const std::unique_ptr<QSocketNotifier> notifier = watchStopSignals(signals, *window);
+    // Qt says a session's end (Windows' WM_ENDSESSION) by aboutToQuit; the program's own loop
+    // never quits the application, so nothing else sends it.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, window.get(),
+                     [&window] { window->fEndSession(); });
     // One user-interface thread: events are processed until the window is unloaded. A window whose
     // load failed stays open until the user closes it.
     QEventLoop loop;

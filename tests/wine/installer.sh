@@ -2,9 +2,9 @@
 # The Windows packages as a user meets them, in a Wine prefix of their own: the portable zip runs
 # where it is unpacked and keeps its settings there; the installer installs silently (with
 # pelorix-cli on PATH), the installed pelorix-cli.exe builds a small list and keeps its files in
-# %APPDATA%\pelorix, the installed pelorix.exe starts and shows its main window (on Xvfb), and the
-# silent uninstall removes the programs, the shortcut, the uninstall entry and the PATH entry and
-# leaves the user's settings.
+# %APPDATA%\pelorix, the installed pelorix.exe starts, shows its main window (on Xvfb) and saves
+# its settings when the session ends, and the silent uninstall removes the programs, the shortcut,
+# the uninstall entry and the PATH entry and leaves the user's settings.
 #
 # Usage: installer.sh WINE-RUN PACKAGE-FOLDER WINDOWS-BIN-FOLDER WORK-FOLDER
 set -euo pipefail
@@ -88,13 +88,19 @@ printf '[Options]\r\nKept=1\r\n' >>"$appdata/Pelorix.ini"
 # the X server.
 "$server" -k
 "$server" -w
+# Then the session ends, as at log-off: the program saves its settings before Windows ends it.
+grep -q '^FormSize=' "$appdata/Pelorix.ini" 2>/dev/null && fail "the window's settings were there before it started"
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     "$1" "$2\\pelorix.exe" &
     for i in $(seq 360); do
-        xdotool search --onlyvisible --classname "pelorix.exe" >/dev/null 2>&1 && exit 0
+        if xdotool search --onlyvisible --classname "pelorix.exe" >/dev/null 2>&1; then
+            "$1" wineboot --end-session --force
+            exit 0
+        fi
         sleep 0.5
     done
     exit 1' shown "$wine_run" "$install_win" || fail "the installed pelorix.exe showed no window within three minutes"
+grep -q '^FormSize=' "$appdata/Pelorix.ini" || fail "the session's end lost the window's settings"
 "$server" -k
 "$server" -w
 
